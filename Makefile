@@ -1,0 +1,35 @@
+# The two commands of the README: `make run` (the main job on the sample address book) and
+# `make test` (both architectures built, every test run under Wine). Both install what is missing.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps build build-x86_64 build-i686 test run bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/%/Makefile:
+	cmake -S . -B $(BUILD)/$* -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake $(CMAKE_FLAGS)
+
+build-x86_64: deps $(BUILD)/x86_64/Makefile
+	cmake --build $(BUILD)/x86_64 -j $(JOBS)
+
+build-i686: deps $(BUILD)/i686/Makefile
+	cmake --build $(BUILD)/i686 -j $(JOBS)
+
+build: build-x86_64 build-i686
+
+test: build
+	scripts/wine-session.sh $(BUILD)/x86_64 -- ctest --test-dir $(BUILD)/x86_64 --output-on-failure --timeout 120 -j 2
+
+run: build-x86_64
+	scripts/run-main.sh $(BUILD)/x86_64
+
+bench: build-x86_64
+	scripts/wine-session.sh $(BUILD)/x86_64 -- scripts/run-bench.sh $(BUILD)/x86_64
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,15 @@
+#include "app/App.h"
+
+namespace {
+HINSTANCE g_instance = nullptr;
+}
+
+HINSTANCE GetAppInstance()
+{
+    return g_instance ? g_instance : ::GetModuleHandleA(nullptr);
+}
+
+void SetAppInstance(HINSTANCE instance)
+{
+    g_instance = instance;
+}

@@ -1,0 +1,123 @@
+#include "app/Startup.h"
+
+#include <shellapi.h>
+#include <string>
+
+#include "app/App.h"
+#include "app/CommandLine.h"
+#include "app/DebugWindow.h"
+#include "app/LibBrisco.h"
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "common/raii.h"
+#include "common/text.h"
+#include "ui/resource.h"
+#include "vcard/export/vCardExport.h"
+#include "vcard/import/vCardImport.h"
+
+namespace {
+
+const int kExitNoMode = -10;
+const int kExitAlreadyRunning = -3;
+const int kExitFailed = -1;
+
+std::string LoadText(UINT id)
+{
+    return common::LoadStringText(GetAppInstance(), id);
+}
+
+// Runs the chosen mode once the program has started up; returns the exit code.
+int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showCommand)
+{
+    HWND owner = cmd.owner;
+    const CSelectionList* list = selection.empty() ? nullptr : &selection;
+
+    // Help needs neither the single-instance guard nor the support library.
+    if (cmd.mode == RunMode::Help) {
+        std::string help = common::Format("%s\\%s.chm", GetProgramFolder(), GetProductName());
+        ::ShellExecuteA(owner, nullptr, help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return 0;
+    }
+
+    common::CHandle mutex(::CreateMutexA(nullptr, TRUE, "Brisco.Quillon.Mutex"));
+    bool alreadyRunning = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    struct MutexRelease {
+        HANDLE h;
+        ~MutexRelease()
+        {
+            if (h)
+                ::ReleaseMutex(h);
+        }
+    } release{alreadyRunning ? nullptr : mutex.get()};
+    if (alreadyRunning) {
+        ::MessageBoxA(owner, LoadText(IDS_ALREADY_RUNNING).c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK);
+        return kExitAlreadyRunning;
+    }
+
+    LIBBRISCO_INIT block;
+    CLibBrisco::FillInitBlock(&block);
+    int result = g_libBrisco.InitEx(GetAppInstance(), &block);
+    if (result != 0) {
+        g_log.LogErr("WinMain", result, "libbrisco.InitEx");
+        return kExitFailed;
+    }
+
+    if (cmd.mode == RunMode::About) {
+        g_libBrisco.ShowAbout(GetAppInstance());
+        return 0;
+    }
+    if (cmd.mode == RunMode::BugReport) {
+        g_libBrisco.ReportProblem(GetAppInstance());
+        return 0;
+    }
+
+    // Address book session start goes here: open it with the per-identity folder view, the default
+    // store and mail through Outlook Express; on failure "WAB INIT FAILED" and exit -1.
+
+    // Encodings list goes here: load it, passing the owner window for its warning.
+
+    int exitCode = 0;
+    switch (cmd.mode) {
+    case RunMode::Import: {
+        CvCardImport run;
+        run.Execute(owner, list);
+        break;
+    }
+    case RunMode::Export: {
+        CvCardExport run;
+        run.RunExport(owner, list);
+        break;
+    }
+    case RunMode::Debug:
+        if (!RunDebugWindow(GetAppInstance(), showCommand))
+            exitCode = kExitFailed;
+        break;
+    default:
+        break;
+    }
+
+    // Address book session end goes here, before the mutex is released.
+    return exitCode;
+}
+
+}  // namespace
+
+int RunQuillon(HINSTANCE instance, const char* commandLine, int showCommand)
+{
+    SetAppInstance(instance);
+
+    std::string errLog = common::Format("%s\\%s.err", GetDataFolder(), "main");
+    std::string fullLog = common::Format("%s\\%s.log", GetDataFolder(), "main");
+    g_log.InitLog(errLog.c_str(), fullLog.c_str(), GetLogLevel());
+
+    CCommandLine cmd;
+    if (commandLine && *commandLine)
+        ParseCommandLine(commandLine, &cmd);
+    CSelectionList selection;
+    if (!cmd.selectionFile.empty())
+        ReadSelectionFile(cmd.selectionFile, cmd.temporary, &selection);
+
+    if (cmd.mode == RunMode::None)
+        return kExitNoMode;
+    return RunMode_(cmd, selection, showCommand);
+}

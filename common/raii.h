@@ -1,0 +1,172 @@
+// Owners for the Windows resources our components hold, so that no early return leaks one.
+// Each owner is move-only; get() hands the raw value to a call, reset() replaces it and
+// release() gives up ownership. COM pointers use Microsoft::WRL::ComPtr instead.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <utility>
+
+namespace common {
+
+template <class Traits>
+class CUnique {
+public:
+    using value_type = typename Traits::type;
+
+    CUnique() noexcept : m_value(Traits::invalid()) {}
+    explicit CUnique(value_type value) noexcept : m_value(value) {}
+    ~CUnique() { reset(); }
+
+    CUnique(const CUnique&) = delete;
+    CUnique& operator=(const CUnique&) = delete;
+    CUnique(CUnique&& other) noexcept : m_value(other.release()) {}
+    CUnique& operator=(CUnique&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+
+    value_type get() const noexcept { return m_value; }
+    bool valid() const noexcept { return m_value != Traits::invalid(); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    // For calls that fill in an out-parameter: closes what is held first.
+    value_type* put() noexcept
+    {
+        reset();
+        return &m_value;
+    }
+
+    value_type release() noexcept { return std::exchange(m_value, Traits::invalid()); }
+
+    void reset(value_type value = Traits::invalid()) noexcept
+    {
+        value_type old = std::exchange(m_value, value);
+        if (old != Traits::invalid())
+            Traits::close(old);
+    }
+
+private:
+    value_type m_value;
+};
+
+// Kernel handles that use NULL for "none" (events, mutexes, threads, processes).
+struct HandleTraits {
+    using type = HANDLE;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::CloseHandle(h); }
+};
+using CHandle = CUnique<HandleTraits>;
+
+// File handles, which use INVALID_HANDLE_VALUE for "none".
+struct FileHandleTraits {
+    using type = HANDLE;
+    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(type h) noexcept { ::CloseHandle(h); }
+};
+using CFileHandle = CUnique<FileHandleTraits>;
+
+struct FindHandleTraits {
+    using type = HANDLE;
+    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(type h) noexcept { ::FindClose(h); }
+};
+using CFindHandle = CUnique<FindHandleTraits>;
+
+struct RegKeyTraits {
+    using type = HKEY;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::RegCloseKey(h); }
+};
+using CRegKey = CUnique<RegKeyTraits>;
+
+struct ModuleTraits {
+    using type = HMODULE;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::FreeLibrary(h); }
+};
+using CModule = CUnique<ModuleTraits>;
+
+template <class T>
+struct GdiTraits {
+    using type = T;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DeleteObject(h); }
+};
+using CBitmap = CUnique<GdiTraits<HBITMAP>>;
+using CFont = CUnique<GdiTraits<HFONT>>;
+
+struct ImageListTraits {
+    using type = HIMAGELIST;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept;  // ImageList_Destroy, defined where comctl32 is linked
+};
+
+struct MenuTraits {
+    using type = HMENU;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DestroyMenu(h); }
+};
+using CMenu = CUnique<MenuTraits>;
+
+struct LocalMemTraits {
+    using type = HLOCAL;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::LocalFree(h); }
+};
+using CLocalMem = CUnique<LocalMemTraits>;
+
+// A critical section and its scoped lock.
+class CCriticalSection {
+public:
+    CCriticalSection() noexcept { ::InitializeCriticalSection(&m_cs); }
+    ~CCriticalSection() { ::DeleteCriticalSection(&m_cs); }
+    CCriticalSection(const CCriticalSection&) = delete;
+    CCriticalSection& operator=(const CCriticalSection&) = delete;
+    void Enter() noexcept { ::EnterCriticalSection(&m_cs); }
+    void Leave() noexcept { ::LeaveCriticalSection(&m_cs); }
+
+private:
+    CRITICAL_SECTION m_cs;
+};
+
+class CLock {
+public:
+    explicit CLock(CCriticalSection& cs) noexcept : m_cs(cs) { m_cs.Enter(); }
+    ~CLock() { m_cs.Leave(); }
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+
+private:
+    CCriticalSection& m_cs;
+};
+
+// CoInitialize for a scope; CoUninitialize only when the initialisation counted.
+class CCoInit {
+public:
+    explicit CCoInit(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : m_hr(::CoInitializeEx(nullptr, model)) {}
+    ~CCoInit()
+    {
+        if (SUCCEEDED(m_hr))
+            ::CoUninitialize();
+    }
+    CCoInit(const CCoInit&) = delete;
+    CCoInit& operator=(const CCoInit&) = delete;
+    HRESULT result() const noexcept { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};
+
+// HRESULT of the last Win32 error; never a success code, even when the call forgot to set one.
+[[nodiscard]] inline HRESULT HResultFromLastError() noexcept
+{
+    DWORD err = ::GetLastError();
+    HRESULT hr = HRESULT_FROM_WIN32(err);
+    return SUCCEEDED(hr) ? E_FAIL : hr;
+}
+
+}  // namespace common

@@ -1,0 +1,119 @@
+#include "common/text.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace common {
+
+size_t CopyBounded(char* dst, size_t cap, const char* src) noexcept
+{
+    if (!dst || cap == 0)
+        return 0;
+    size_t n = 0;
+    if (src) {
+        while (n + 1 < cap && src[n] != '\0') {
+            dst[n] = src[n];
+            ++n;
+        }
+    }
+    dst[n] = '\0';
+    return n;
+}
+
+size_t FormatBoundedV(char* dst, size_t cap, const char* format, va_list args) noexcept
+{
+    if (!dst || cap == 0)
+        return 0;
+    int n = std::vsnprintf(dst, cap, format ? format : "", args);
+    if (n < 0) {
+        dst[0] = '\0';
+        return 0;
+    }
+    return static_cast<size_t>(n) < cap ? static_cast<size_t>(n) : cap - 1;
+}
+
+size_t FormatBounded(char* dst, size_t cap, const char* format, ...) noexcept
+{
+    va_list args;
+    va_start(args, format);
+    size_t n = FormatBoundedV(dst, cap, format, args);
+    va_end(args);
+    return n;
+}
+
+std::string FormatV(const char* format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format ? format : "", copy);
+    va_end(copy);
+    if (n <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::vsnprintf(&out[0], out.size(), format, args);
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string s = FormatV(format, args);
+    va_end(args);
+    return s;
+}
+
+template <class Char, class Fn>
+static std::basic_string<Char> ModulePath(HMODULE module, Fn getName)
+{
+    std::vector<Char> buf(MAX_PATH);
+    for (;;) {
+        DWORD n = getName(module, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0)
+            return std::basic_string<Char>();
+        if (n < buf.size())
+            return std::basic_string<Char>(buf.data(), n);
+        if (buf.size() >= 32768)
+            return std::basic_string<Char>(buf.data(), buf.size() - 1);
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string ModuleFileName(HMODULE module)
+{
+    return ModulePath<char>(module, ::GetModuleFileNameA);
+}
+
+std::wstring ModuleFileNameW(HMODULE module)
+{
+    return ModulePath<wchar_t>(module, ::GetModuleFileNameW);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    size_t pos = path.find_last_of("\\/");
+    return pos == std::string::npos ? std::string() : path.substr(0, pos);
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    size_t pos = path.find_last_of(L"\\/");
+    return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
+}
+
+std::string LoadStringText(HINSTANCE module, UINT id)
+{
+    // A length query (buffer size 0) hands back a read-only pointer into the resource.
+    const wchar_t* text = nullptr;
+    int len = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (len <= 0 || !text)
+        return std::string();
+    int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, len, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text, len, &out[0], bytes, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace common

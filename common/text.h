@@ -1,0 +1,35 @@
+// Bounded text helpers: every fixed buffer in our components is filled through these, so that long
+// input is cut at the buffer's end instead of written past it.
+#pragma once
+
+#include <windows.h>
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+namespace common {
+
+// Copies at most cap-1 characters and always terminates (when cap > 0). Returns the length written.
+size_t CopyBounded(char* dst, size_t cap, const char* src) noexcept;
+
+// printf into a fixed buffer; the text is cut to cap-1 characters and always terminated.
+size_t FormatBoundedV(char* dst, size_t cap, const char* format, va_list args) noexcept;
+size_t FormatBounded(char* dst, size_t cap, const char* format, ...) noexcept
+    __attribute__((format(gnu_printf, 3, 4)));
+
+// printf into a std::string of any length.
+std::string FormatV(const char* format, va_list args);
+std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+
+// Full path of a module's file (nullptr: the running program), however long.
+std::string ModuleFileName(HMODULE module);
+std::wstring ModuleFileNameW(HMODULE module);
+
+// The folder of a path: everything before its last backslash or slash (no trailing separator).
+std::string FolderOf(const std::string& path);
+std::wstring FolderOf(const std::wstring& path);
+
+// A string resource of a module, empty when the resource does not exist.
+std::string LoadStringText(HINSTANCE module, UINT id);
+
+}  // namespace common

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs one command inside a private Wine session: a WINEPREFIX in the build folder, a persistent
+# wineserver (each later process start is then fast) and, unless told to use the caller's display,
+# a private Xvfb. Stops exactly what it started, by process id and by prefix, whatever the command's
+# outcome.
+#   scripts/wine-session.sh BUILD_DIR [--user-display] -- command args...
+set -uo pipefail
+build=$(realpath "$1"); shift
+use_user_display=0
+if [ "${1:-}" = "--user-display" ]; then use_user_display=1; shift; fi
+[ "${1:-}" = "--" ] && shift
+
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+# No Gecko or Mono installer dialogs in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+WINESERVER=/usr/lib/wine/wineserver
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+
+xvfb_pid=""
+cleanup() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" >/dev/null 2>&1 || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ $use_user_display = 0 ] || [ -z "${DISPLAY:-}" ]; then
+  n=91
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n+1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  export QUILLON_PRIVATE_DISPLAY=1
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+fi
+
+mkdir -p "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "preparing a private Wine prefix in $WINEPREFIX (first time only)..."
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+fi
+"$WINESERVER" -p600 >/dev/null 2>&1
+"$@"

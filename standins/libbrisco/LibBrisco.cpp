@@ -1,0 +1,185 @@
+// Stand-in for the maker's support library: the ten exports Quillon binds, with a real About box,
+// a problem report a user can send, and context help that opens the program's help file.
+//
+// Test hook (read only here): LIBBRISCO_STANDIN_INITEX_RESULT=<number> makes LibBriscoInitEx
+// return that number, so that a start with a failing library can be checked.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/text.h"
+#include "standins/libbrisco/LibBriscoApi.h"
+
+namespace {
+
+LIBBRISCO_LOGPATH_CALLBACK g_logPath = nullptr;
+const char kCaption[] = "Brisco Support";
+
+std::string VersionString(const std::string& file, const char* field)
+{
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeA(file.c_str(), &ignored);
+    if (!size)
+        return std::string();
+    std::string block(size, '\0');
+    if (!::GetFileVersionInfoA(file.c_str(), 0, size, &block[0]))
+        return std::string();
+    char* value = nullptr;
+    UINT len = 0;
+    std::string query = std::string("\\StringFileInfo\\040904b0\\") + field;
+    if (!::VerQueryValueA(&block[0], query.c_str(), reinterpret_cast<void**>(&value), &len) || !value)
+        return std::string();
+    return std::string(value, strnlen(value, len));
+}
+
+std::string ProgramFile(HINSTANCE instance)
+{
+    return common::ModuleFileName(instance);
+}
+
+std::string WindowsVersion()
+{
+    // GetVersionEx is deprecated but is still what tells the running system's numbers.
+    OSVERSIONINFOA v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ::GetVersionExA(&v);
+#pragma GCC diagnostic pop
+    return common::Format("Windows %lu.%lu build %lu %s", v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber,
+                          v.szCSDVersion);
+}
+
+// The last bytes of a text file, starting at a line start.
+std::string Tail(const std::string& path, long maxBytes)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return "(not found)\r\n";
+    std::fseek(f, 0, SEEK_END);
+    long size = std::ftell(f);
+    long start = size > maxBytes ? size - maxBytes : 0;
+    std::fseek(f, start, SEEK_SET);
+    std::string text(static_cast<size_t>(size - start), '\0');
+    size_t got = std::fread(&text[0], 1, text.size(), f);
+    std::fclose(f);
+    text.resize(got);
+    if (start > 0) {
+        size_t nl = text.find('\n');
+        text.erase(0, nl == std::string::npos ? 0 : nl + 1);
+    }
+    return text;
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) int WINAPI LibBriscoInitEx(HINSTANCE instance, LIBBRISCO_INIT* block)
+{
+    char forced[32];
+    if (::GetEnvironmentVariableA("LIBBRISCO_STANDIN_INITEX_RESULT", forced, sizeof forced) > 0)
+        return std::atoi(forced);
+    if (!block || block->cbSize != sizeof(LIBBRISCO_INIT) || block->dwMagic != LIBBRISCO_INIT_MAGIC)
+        return -1;
+    g_logPath = block->bHasLogPath ? block->pfnLogPath : nullptr;
+    return 0;
+}
+
+__declspec(dllexport) int WINAPI LibBriscoShowAbout(HINSTANCE instance)
+{
+    std::string file = ProgramFile(instance);
+    std::string product = VersionString(file, "ProductName");
+    std::string version = VersionString(file, "ProductVersion");
+    std::string company = VersionString(file, "CompanyName");
+    std::string text = common::Format("%s\nVersion %s\n\nCopyright (c) %s", product.c_str(), version.c_str(),
+                                      company.c_str());
+    std::string caption = "About " + product;
+    ::MessageBoxA(::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+    return 0;
+}
+
+__declspec(dllexport) int WINAPI LibBriscoReportProblem(HINSTANCE instance)
+{
+    char logPath[LIBBRISCO_LOG_PATH_SIZE] = "";
+    if (g_logPath)
+        g_logPath(logPath);
+    logPath[LIBBRISCO_LOG_PATH_SIZE - 1] = '\0';
+
+    std::string file = ProgramFile(instance);
+    std::string folder = logPath[0] ? common::FolderOf(std::string(logPath)) : common::FolderOf(file);
+    std::string report = folder + "\\ProblemReport.txt";
+    std::string errPath = logPath[0] ? std::string(logPath) : std::string();
+    if (errPath.size() > 4 && errPath.compare(errPath.size() - 4, 4, ".log") == 0)
+        errPath.replace(errPath.size() - 4, 4, ".err");
+
+    std::string body;
+    body += "Problem report for " + VersionString(file, "ProductName") + " " +
+            VersionString(file, "ProductVersion") + "\r\n";
+    body += "Program: " + file + "\r\n";
+    body += "System: " + WindowsVersion() + "\r\n\r\n";
+    body += "Describe what you did and what happened:\r\n\r\n\r\n";
+    if (!errPath.empty())
+        body += "--- " + errPath + " ---\r\n" + Tail(errPath, 16384) + "\r\n";
+    if (logPath[0])
+        body += "--- " + std::string(logPath) + " ---\r\n" + Tail(logPath, 32768) + "\r\n";
+
+    FILE* out = std::fopen(report.c_str(), "wb");
+    bool written = out && std::fwrite(body.data(), 1, body.size(), out) == body.size();
+    if (out && std::fclose(out) != 0)
+        written = false;
+    std::string text = written ? "A problem report was written to\n" + report +
+                                     "\n\nPlease add what happened and send it to Brisco support."
+                               : "The problem report could not be written to\n" + report;
+    ::MessageBoxA(::GetActiveWindow(), text.c_str(), kCaption, MB_OK | (written ? MB_ICONINFORMATION : MB_ICONERROR));
+    return written ? 0 : -1;
+}
+
+__declspec(dllexport) int WINAPI LibBriscoShowContextHelp(HINSTANCE instance, const char* topic)
+{
+    std::string folder = common::FolderOf(ProgramFile(instance));
+    std::string product = VersionString(ProgramFile(instance), "ProductName");
+    std::string chm = folder + "\\" + (product.empty() ? std::string("Quillon") : product) + ".chm";
+    if (::GetFileAttributesA(chm.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        ::MessageBoxA(::GetActiveWindow(), "Help is not installed.", kCaption, MB_OK | MB_ICONINFORMATION);
+        return -1;
+    }
+    std::string target = chm + "::/" + (topic ? topic : "");
+    ::ShellExecuteA(::GetActiveWindow(), "open", "hh.exe", target.c_str(), nullptr, SW_SHOWNORMAL);
+    return 0;
+}
+
+// The rest are part of the library's interface; Quillon binds but never calls them.
+__declspec(dllexport) int WINAPI LibBriscoAddAboutMenu(HINSTANCE, HMENU menu)
+{
+    return menu ? 0 : -1;
+}
+__declspec(dllexport) int WINAPI LibBriscoCreateLog(HINSTANCE, const char* path)
+{
+    return path ? 0 : -1;
+}
+__declspec(dllexport) int WINAPI LibBriscoInit(HINSTANCE)
+{
+    return 0;
+}
+__declspec(dllexport) int WINAPI LibBriscoInitComplete(HINSTANCE)
+{
+    return 0;
+}
+__declspec(dllexport) int WINAPI LibBriscoLogMsg(HINSTANCE, const char* message)
+{
+    if (message)
+        ::OutputDebugStringA(message);
+    return 0;
+}
+__declspec(dllexport) int WINAPI LibBriscoLogMsgEx(HINSTANCE, int, const char* message)
+{
+    if (message)
+        ::OutputDebugStringA(message);
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,286 @@
+#include "support/testsupport.h"
+
+#include <shlwapi.h>
+#include <cstdio>
+
+#include "common/text.h"
+
+namespace testsupport {
+
+std::string BinDir()
+{
+    return common::FolderOf(common::ModuleFileName(nullptr));
+}
+
+CTempDir::CTempDir()
+{
+    char tmp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, tmp);
+    static LONG counter = 0;
+    for (;;) {
+        char name[MAX_PATH];
+        std::snprintf(name, sizeof name, "%squillon-test-%lu-%ld", tmp, ::GetCurrentProcessId(),
+                      ::InterlockedIncrement(&counter));
+        if (::CreateDirectoryA(name, nullptr)) {
+            m_path = name;
+            if (!m_path.empty() && m_path.back() == '\\')
+                m_path.pop_back();
+            return;
+        }
+        if (::GetLastError() != ERROR_ALREADY_EXISTS)
+            return;
+    }
+}
+
+CTempDir::~CTempDir()
+{
+    if (!m_path.empty())
+        DeleteTree(m_path);
+}
+
+void DeleteTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    common::CFindHandle find(::FindFirstFileA((path + "\\*").c_str(), &fd));
+    if (find) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = path + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(full);
+            } else {
+                ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA(full.c_str());
+            }
+        } while (::FindNextFileA(find.get(), &fd));
+    }
+    find.reset();
+    ::RemoveDirectoryA(path.c_str());
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    common::CFileHandle f(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f)
+        return std::string();
+    std::string out;
+    char buf[65536];
+    DWORD got = 0;
+    while (::ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0)
+        out.append(buf, got);
+    return out;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    common::CFileHandle f(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!f)
+        return false;
+    DWORD put = 0;
+    return ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+           put == bytes.size();
+}
+
+bool CopyFileTo(const std::string& from, const std::string& to)
+{
+    return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    common::CFindHandle find(::FindFirstFileA((folder + "\\" + pattern).c_str(), &fd));
+    if (!find)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (::FindNextFileA(find.get(), &fd));
+    return names;
+}
+
+common::CHandle StartProcess(const std::string& commandLine, const std::string& cwd, DWORD* processId,
+                             const std::vector<std::pair<std::string, std::string>>& env)
+{
+    // Environment changes go through this process's own block, which the child inherits.
+    std::vector<std::pair<std::string, std::string>> saved;
+    for (const auto& kv : env) {
+        char old[32767];
+        DWORD n = ::GetEnvironmentVariableA(kv.first.c_str(), old, sizeof old);
+        saved.emplace_back(kv.first, n ? std::string(old, n) : std::string("\x01"));
+        ::SetEnvironmentVariableA(kv.first.c_str(), kv.second.empty() ? nullptr : kv.second.c_str());
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = commandLine;
+    BOOL ok = ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+    for (const auto& kv : saved)
+        ::SetEnvironmentVariableA(kv.first.c_str(), kv.second == "\x01" ? nullptr : kv.second.c_str());
+    if (!ok)
+        return common::CHandle();
+    ::CloseHandle(pi.hThread);
+    if (processId)
+        *processId = pi.dwProcessId;
+    return common::CHandle(pi.hProcess);
+}
+
+bool WaitExit(HANDLE process, DWORD timeoutMs, LONG* exitCode)
+{
+    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process, 99);
+        ::WaitForSingleObject(process, 5000);
+        return false;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process, &code);
+    if (exitCode)
+        *exitCode = static_cast<LONG>(code);
+    return true;
+}
+
+bool RunProcess(const std::string& commandLine, LONG* exitCode, DWORD timeoutMs, const std::string& cwd,
+                const std::vector<std::pair<std::string, std::string>>& env)
+{
+    common::CHandle process = StartProcess(commandLine, cwd, nullptr, env);
+    if (!process)
+        return false;
+    return WaitExit(process.get(), timeoutMs, exitCode);
+}
+
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (pred())
+            return true;
+        if (::GetTickCount() - start >= timeoutMs)
+            return false;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::Sleep(20);
+    }
+}
+
+namespace {
+struct FindArgs {
+    DWORD pid;
+    const std::string* cls;
+    const std::string* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindProc(HWND hwnd, LPARAM lp)
+{
+    auto* a = reinterpret_cast<FindArgs*>(lp);
+    if (!::IsWindowVisible(hwnd))
+        return TRUE;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (a->pid && pid != a->pid)
+        return TRUE;
+    char cls[256] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (!a->cls->empty() && *a->cls != cls)
+        return TRUE;
+    if (!a->title->empty() && WindowText(hwnd).find(*a->title) == std::string::npos)
+        return TRUE;
+    a->found = hwnd;
+    return FALSE;
+}
+
+BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lp)
+{
+    char cls[64] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0) {
+        std::string t = WindowText(hwnd);
+        if (!t.empty()) {
+            auto* out = reinterpret_cast<std::string*>(lp);
+            if (!out->empty())
+                *out += "\n";
+            *out += t;
+        }
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindTopWindow(DWORD processId, const std::string& className, const std::string& titlePart)
+{
+    FindArgs a{processId, &className, &titlePart, nullptr};
+    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+HWND WaitTopWindow(DWORD processId, const std::string& className, const std::string& titlePart,
+                   DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindTopWindow(processId, className, titlePart)) != nullptr; },
+              timeoutMs);
+    return found;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char buf[4096] = {};
+    ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                          2000, nullptr);
+    return buf;
+}
+
+std::string DialogStaticText(HWND dialog)
+{
+    std::string out;
+    ::EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
+void PostClick(HWND dialog, int controlId)
+{
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, controlId)));
+}
+
+bool SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
+                  DWORD type)
+{
+    common::CRegKey k;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExA(k.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value)
+{
+    common::CRegKey k;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExA(k.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof value) == ERROR_SUCCESS;
+}
+
+void DeleteRegTree(HKEY root, const std::string& key)
+{
+    ::SHDeleteKeyA(root, key.c_str());
+}
+
+}  // namespace testsupport

@@ -1,0 +1,74 @@
+// What the tests share: scratch folders, files, processes run with their exact exit codes, and
+// finding and driving real windows with bounded waits.
+#pragma once
+
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/raii.h"
+
+namespace testsupport {
+
+// Folder of the running test program: the build's bin folder, where every program and DLL lies.
+std::string BinDir();
+
+// A fresh folder under %TEMP%, deleted with everything in it when the object goes.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name) const { return m_path + "\\" + name; }
+
+private:
+    std::string m_path;
+};
+
+void DeleteTree(const std::string& path);
+bool FileExists(const std::string& path);
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool CopyFileTo(const std::string& from, const std::string& to);
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*");
+
+// Starts a program; the process handle is returned owned. cwd may be empty.
+common::CHandle StartProcess(const std::string& commandLine, const std::string& cwd = std::string(),
+                             DWORD* processId = nullptr,
+                             const std::vector<std::pair<std::string, std::string>>& env = {});
+
+// Waits for a process to end and gives its exact 32-bit exit code; false on time-out (the process
+// is then terminated so that no test leaves it behind).
+bool WaitExit(HANDLE process, DWORD timeoutMs, LONG* exitCode);
+
+// Runs a program to its end; returns false on time-out.
+bool RunProcess(const std::string& commandLine, LONG* exitCode, DWORD timeoutMs = 30000,
+                const std::string& cwd = std::string(),
+                const std::vector<std::pair<std::string, std::string>>& env = {});
+
+// Polls until pred() holds or the time runs out, pumping this thread's messages meanwhile.
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs);
+
+// Finds a visible top-level window of a process (0: any process) with the given window class
+// (empty: any) whose title contains the given text (empty: any).
+HWND FindTopWindow(DWORD processId, const std::string& className, const std::string& titlePart);
+HWND WaitTopWindow(DWORD processId, const std::string& className, const std::string& titlePart,
+                   DWORD timeoutMs);
+
+std::string WindowText(HWND hwnd);
+// The static texts of a dialog (message boxes keep their message in a static control).
+std::string DialogStaticText(HWND dialog);
+
+// Presses a button of a (possibly other process's) dialog without blocking on its message loop.
+void PostClick(HWND dialog, int controlId);
+
+// Registry helpers for scratch values.
+bool SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
+                  DWORD type = REG_SZ);
+bool SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+void DeleteRegTree(HKEY root, const std::string& key);
+
+}  // namespace testsupport
