@@ -1,0 +1,238 @@
+#include "contact/CharConverter.h"
+
+#include <climits>
+
+#include "app/App.h"
+#include "app/Settings.h"
+#include "common/raii.h"
+#include "common/text.h"
+#include "ui/resource.h"
+
+namespace {
+
+const char kEncodingsMissingText[] =
+    "Supported encodings file was not found.\nOnly UTF-8 encoding will be available";
+// No sensible encodings list comes near this; a larger file is treated as unreadable rather than
+// read into memory whole.
+const LONGLONG kMaxEncodingsFile = 16 * 1024 * 1024;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+std::string Trim(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// Decimal digits as far as they go; a field without leading digits, or one too large for a code
+// page number, reads as 0 (and so is skipped).
+int ReadCodePage(const std::string& field)
+{
+    long long value = 0;
+    size_t i = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        value = value * 10 + (field[i] - '0');
+        if (value > INT_MAX)
+            return 0;
+    }
+    return static_cast<int>(value);
+}
+
+bool ParseLine(const std::string& line, EncodingEntry* entry)
+{
+    size_t bar1 = line.find('|');
+    if (bar1 == std::string::npos)
+        return false;
+    size_t bar2 = line.find('|', bar1 + 1);
+    if (bar2 == std::string::npos)
+        return false;
+    size_t bar3 = line.find('|', bar2 + 1);
+    std::string display = Trim(line.substr(0, bar1));
+    std::string charset = Trim(line.substr(bar1 + 1, bar2 - bar1 - 1));
+    std::string number =
+        Trim(bar3 == std::string::npos ? line.substr(bar2 + 1) : line.substr(bar2 + 1, bar3 - bar2 - 1));
+    if (display.empty() || charset.empty() || number.empty())
+        return false;
+    int codePage = ReadCodePage(number);
+    if (codePage == 0)
+        return false;
+    entry->displayName = display;
+    entry->charsetName = charset;
+    entry->codePage = codePage;
+    return true;
+}
+
+bool EqualNoCaseAscii(const std::string& a, const char* b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+// The whole file, or an empty text when it is missing, empty or unreadable.
+std::string ReadWholeFile(const char* path)
+{
+    common::CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return std::string();
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxEncodingsFile)
+        return std::string();
+    std::string text(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr))
+        return std::string();
+    text.resize(read);
+    return text;
+}
+
+}  // namespace
+
+std::vector<EncodingEntry> CCharConverter::ParseEncodings(const std::string& text)
+{
+    std::vector<EncodingEntry> entries;
+    // The file is read as one zero-terminated text: a zero byte ends it.
+    size_t length = text.find('\0');
+    if (length == std::string::npos)
+        length = text.size();
+    size_t pos = 0;
+    while (pos < length) {
+        size_t end = text.find_first_of("\r\n", pos);
+        // A last line without a line end counts like any other: an editor that drops the final
+        // newline must not cost the user an encoding.
+        if (end == std::string::npos || end > length)
+            end = length;
+        std::string line = text.substr(pos, end - pos);
+        EncodingEntry entry;
+        if (!line.empty() && ParseLine(line, &entry))
+            entries.push_back(entry);
+        pos = end + 1;
+    }
+    return entries;
+}
+
+void CCharConverter::Load(HWND owner)
+{
+    std::string path = common::Format("%s\\supportedEncodings.txt", GetProgramFolder());
+    LoadFrom(path.c_str(), owner);
+}
+
+size_t CCharConverter::LoadFrom(const char* path, HWND owner)
+{
+    m_encodings = ParseEncodings(ReadWholeFile(path));
+    size_t loaded = m_encodings.size();
+    if (loaded == 0) {
+        EncodingEntry utf8;
+        utf8.displayName = "UTF-8";
+        utf8.charsetName = "UTF-8";
+        utf8.codePage = CP_UTF8;
+        m_encodings.push_back(utf8);
+        std::string message = common::LoadStringText(GetAppInstance(), IDS_NO_ENCODINGS_FILE);
+        if (message.empty())
+            message = kEncodingsMissingText;
+        ::MessageBoxA(owner, message.c_str(), "Quillon", MB_OK | MB_ICONWARNING);
+    }
+    return loaded;
+}
+
+UINT CCharConverter::_WindowsCodePage() const
+{
+    return m_codePage == kAnsiCodePage ? CP_ACP : static_cast<UINT>(m_codePage);
+}
+
+int CCharConverter::ToBytes(const wchar_t* text, size_t length, std::string* bytes) const
+{
+    bytes->clear();
+    if (m_codePage == kNoCodePage || !text || length == 0 || length > INT_MAX)
+        return -1;
+    UINT cp = _WindowsCodePage();
+    int n = ::WideCharToMultiByte(cp, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return -1;
+    bytes->resize(static_cast<size_t>(n));
+    n = ::WideCharToMultiByte(cp, 0, text, static_cast<int>(length), &(*bytes)[0], n, nullptr, nullptr);
+    if (n <= 0) {
+        bytes->clear();
+        return -1;
+    }
+    bytes->resize(static_cast<size_t>(n));
+    return n;
+}
+
+int CCharConverter::ToBytes(const std::wstring& text, std::string* bytes) const
+{
+    return ToBytes(text.data(), text.size(), bytes);
+}
+
+int CCharConverter::ToWide(const char* bytes, size_t length, std::wstring* text) const
+{
+    text->clear();
+    if (m_codePage == kNoCodePage || !bytes || length == 0 || length > INT_MAX)
+        return -1;
+    UINT cp = _WindowsCodePage();
+    int n = ::MultiByteToWideChar(cp, 0, bytes, static_cast<int>(length), nullptr, 0);
+    if (n <= 0)
+        return -1;
+    text->resize(static_cast<size_t>(n));
+    n = ::MultiByteToWideChar(cp, 0, bytes, static_cast<int>(length), &(*text)[0], n);
+    if (n <= 0) {
+        text->clear();
+        return -1;
+    }
+    text->resize(static_cast<size_t>(n));
+    return n;
+}
+
+int CCharConverter::ToWide(const std::string& bytes, std::wstring* text) const
+{
+    return ToWide(bytes.data(), bytes.size(), text);
+}
+
+std::string CCharConverter::CharsetName(int codePage) const
+{
+    if (codePage == kAnsiCodePage || codePage == kNoCodePage)
+        return std::string();
+    for (const EncodingEntry& e : m_encodings) {
+        if (e.codePage == codePage)
+            return e.charsetName;
+    }
+    return std::string();
+}
+
+int CCharConverter::CodePageByCharset(const char* name) const
+{
+    if (!name || *name == '\0')
+        return kAnsiCodePage;
+    for (const EncodingEntry& e : m_encodings) {
+        if (EqualNoCaseAscii(e.charsetName, name))
+            return e.codePage;
+    }
+    return kNoCodePage;
+}
+
+int CCharConverter::CodePageByName(const char* displayName) const
+{
+    if (!displayName || *displayName == '\0')
+        return kAnsiCodePage;
+    for (const EncodingEntry& e : m_encodings) {
+        if (e.displayName == displayName)
+            return e.codePage;
+    }
+    return kNoCodePage;
+}

@@ -1,0 +1,208 @@
+#include "contact/Contact.h"
+
+#include <objbase.h>
+
+#include "app/Log.h"
+
+const wchar_t CContact::kConferencingServersSet[] = L"{00062004-0000-0000-C000-000000000046}";
+
+namespace {
+
+// A tag of the wrong type is a caller's slip: it is reported, and the property is then read or
+// written in the type the operation handles, so that a value is never taken for another kind.
+ULONG CheckedTag(ULONG tag, ULONG type, const char* context, int line)
+{
+    if (PROP_TYPE(tag) != type) {
+        g_log.LogErr(context, 0, "ASSERT failed in line %d", line);
+        return PROP_TAG(type, PROP_ID(tag));
+    }
+    return tag;
+}
+
+}  // namespace
+
+HRESULT CContact::_Read(ULONG tag, SPropValue** value)
+{
+    HRESULT hr = m_wab.GetItemProps(m_entry, tag, value);
+    // The address book reports a property it could not give as a warning with the reason in the
+    // value; GetItemProps already turns that into the reason, this catches any that slip by.
+    if (hr == MAPI_W_ERRORS_RETURNED || (SUCCEEDED(hr) && (!*value || (*value)->ulPropTag != tag))) {
+        HRESULT reason = MAPI_E_NOT_FOUND;
+        if (*value && PROP_TYPE((*value)->ulPropTag) == PT_ERROR)
+            reason = (*value)->Value.err;
+        else if (*value)
+            reason = MAPI_E_INVALID_TYPE;
+        if (*value)
+            m_wab.FreeBuffer(*value);
+        *value = nullptr;
+        return reason;
+    }
+    return hr;
+}
+
+HRESULT CContact::_Write(const SPropValue& value)
+{
+    return m_wab.SetItemProp(m_entry, &value);
+}
+
+HRESULT CContact::_GetTextPropW(ULONG tag, std::wstring* value)
+{
+    value->clear();
+    tag = CheckedTag(tag, PT_UNICODE, "CContact::_GetTextPropW", __LINE__);
+    SPropValue* v = nullptr;
+    HRESULT hr = _Read(tag, &v);
+    if (FAILED(hr) || !v)
+        return hr;
+    if (v->Value.lpszW)
+        value->assign(v->Value.lpszW);
+    m_wab.FreeBuffer(v);
+    return hr;
+}
+
+HRESULT CContact::_PutTextPropW(ULONG tag, const std::wstring& value)
+{
+    tag = CheckedTag(tag, PT_UNICODE, "CContact::_PutTextPropW", __LINE__);
+    SPropValue v = {};
+    v.ulPropTag = tag;
+    v.Value.lpszW = const_cast<wchar_t*>(value.c_str());
+    return _Write(v);
+}
+
+HRESULT CContact::_GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values)
+{
+    values->clear();
+    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_GetTextArrayPropW", __LINE__);
+    SPropValue* v = nullptr;
+    HRESULT hr = _Read(tag, &v);
+    if (FAILED(hr) || !v)
+        return hr;
+    for (ULONG i = 0; i < v->Value.MVszW.cValues && v->Value.MVszW.lppszW; ++i) {
+        const wchar_t* s = v->Value.MVszW.lppszW[i];
+        values->push_back(s ? std::wstring(s) : std::wstring());
+    }
+    m_wab.FreeBuffer(v);
+    return hr;
+}
+
+HRESULT CContact::_PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values)
+{
+    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_PutTextArrayPropW", __LINE__);
+    std::vector<wchar_t*> pointers;
+    pointers.reserve(values.size());
+    for (const std::wstring& s : values)
+        pointers.push_back(const_cast<wchar_t*>(s.c_str()));
+    SPropValue v = {};
+    v.ulPropTag = tag;
+    v.Value.MVszW.cValues = static_cast<ULONG>(pointers.size());
+    v.Value.MVszW.lppszW = pointers.empty() ? nullptr : pointers.data();
+    return _Write(v);
+}
+
+HRESULT CContact::_GetDateProp(ULONG tag, FILETIME* value)
+{
+    *value = FILETIME();
+    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_GetDateProp", __LINE__);
+    SPropValue* v = nullptr;
+    HRESULT hr = _Read(tag, &v);
+    if (FAILED(hr) || !v)
+        return hr;
+    *value = v->Value.ft;
+    m_wab.FreeBuffer(v);
+    return hr;
+}
+
+HRESULT CContact::_PutDateProp(ULONG tag, const FILETIME& value)
+{
+    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_PutDateProp", __LINE__);
+    SPropValue v = {};
+    v.ulPropTag = tag;
+    v.Value.ft = value;
+    return _Write(v);
+}
+
+HRESULT CContact::GetGender(SHORT* gender)
+{
+    *gender = 0;
+    SPropValue* v = nullptr;
+    HRESULT hr = _Read(contact_tags::kGender, &v);
+    if (FAILED(hr) || !v)
+        return hr;
+    *gender = v->Value.i;
+    m_wab.FreeBuffer(v);
+    return hr;
+}
+
+HRESULT CContact::PutGender(SHORT gender)
+{
+    SPropValue v = {};
+    v.ulPropTag = contact_tags::kGender;
+    v.Value.i = gender;
+    return _Write(v);
+}
+
+HRESULT CContact::GetDefaultAddressIndex(LONG* index)
+{
+    *index = 0;
+    SPropValue* v = nullptr;
+    HRESULT hr = _Read(contact_tags::kContactDefaultAddressIndex, &v);
+    if (FAILED(hr) || !v)
+        return hr;
+    *index = v->Value.l;
+    m_wab.FreeBuffer(v);
+    return hr;
+}
+
+HRESULT CContact::PutDefaultAddressIndex(LONG index)
+{
+    SPropValue v = {};
+    v.ulPropTag = contact_tags::kContactDefaultAddressIndex;
+    v.Value.l = index;
+    return _Write(v);
+}
+
+HRESULT CContact::GetNamedTag(bool create, ULONG* tag)
+{
+    const char* ctx = "CContact::GetNamedTag";
+    *tag = 0;
+    if (!m_entry) {
+        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+        return -1;
+    }
+    GUID set;
+    HRESULT hr = ::CLSIDFromString(kConferencingServersSet, &set);
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "CLSIDFromString");
+        return hr;
+    }
+    MAPINAMEID name = {};
+    name.lpguid = &set;
+    name.ulKind = MNID_ID;
+    name.Kind.lID = kConferencingServersId;
+    MAPINAMEID* names[1] = {&name};
+    SPropTagArray* tags = nullptr;
+    hr = m_entry->GetIDsFromNames(1, names, create ? MAPI_CREATE : 0, &tags);
+    if (FAILED(hr)) {
+        if (tags)
+            m_wab.FreeBuffer(tags);
+        return hr;
+    }
+    // A name the address book does not know comes back as an error tag.
+    if (!tags || tags->cValues < 1 || PROP_TYPE(tags->aulPropTag[0]) == PT_ERROR || PROP_ID(tags->aulPropTag[0]) == 0) {
+        if (tags)
+            m_wab.FreeBuffer(tags);
+        return MAPI_E_NOT_FOUND;
+    }
+    *tag = PROP_TAG(PT_MV_UNICODE, PROP_ID(tags->aulPropTag[0]));
+    m_wab.FreeBuffer(tags);
+    return S_OK;
+}
+
+HRESULT CContact::GetConferencingServers(std::vector<std::wstring>* servers)
+{
+    servers->clear();
+    ULONG tag = 0;
+    HRESULT hr = GetNamedTag(false, &tag);
+    if (FAILED(hr))
+        return hr;
+    return _GetTextArrayPropW(tag, servers);
+}

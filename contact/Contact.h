@@ -1,0 +1,93 @@
+// One open address-book contact seen as typed properties. Nothing is cached: every read goes to
+// the address book at once and every write is sent at once; the entry's owner saves it. The entry
+// is borrowed: whoever opened it releases it.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#include "wab/WABLib.h"
+
+// Contact properties under their published names, as the export reads them and the import
+// writes them (the 8-bit forms of the address book's headers are not used for contacts).
+namespace contact_tags {
+const ULONG kDisplayName = 0x3001001F;
+const ULONG kAddrType = 0x3002001F;
+const ULONG kEmailAddress = 0x3003001F;
+const ULONG kComment = 0x3004001F;
+const ULONG kLastModificationTime = 0x30080040;
+const ULONG kGivenName = 0x3A06001F;
+const ULONG kBusinessTelephoneNumber = 0x3A08001F;
+const ULONG kHomeTelephoneNumber = 0x3A09001F;
+const ULONG kSurname = 0x3A11001F;
+const ULONG kCompanyName = 0x3A16001F;
+const ULONG kTitle = 0x3A17001F;
+const ULONG kDepartmentName = 0x3A18001F;
+const ULONG kOfficeLocation = 0x3A19001F;
+const ULONG kMobileTelephoneNumber = 0x3A1C001F;
+const ULONG kPagerTelephoneNumber = 0x3A21001F;
+const ULONG kBusinessFaxNumber = 0x3A24001F;
+const ULONG kHomeFaxNumber = 0x3A25001F;
+const ULONG kBusinessAddressCountry = 0x3A26001F;
+const ULONG kBusinessAddressCity = 0x3A27001F;
+const ULONG kBusinessAddressStateOrProvince = 0x3A28001F;
+const ULONG kBusinessAddressStreet = 0x3A29001F;
+const ULONG kBusinessAddressPostalCode = 0x3A2A001F;
+const ULONG kWeddingAnniversary = 0x3A410040;
+const ULONG kBirthday = 0x3A420040;
+const ULONG kMiddleName = 0x3A44001F;
+const ULONG kDisplayNamePrefix = 0x3A45001F;
+const ULONG kSpouseName = 0x3A48001F;
+const ULONG kGender = 0x3A4D0002;
+const ULONG kNickname = 0x3A4F001F;
+const ULONG kPersonalHomePage = 0x3A50001F;
+const ULONG kBusinessHomePage = 0x3A51001F;
+const ULONG kContactAddrTypes = 0x3A54101F;
+const ULONG kContactDefaultAddressIndex = 0x3A550003;
+const ULONG kContactEmailAddresses = 0x3A56101F;
+const ULONG kChildrensNames = 0x3A58101F;
+const ULONG kHomeAddressCity = 0x3A59001F;
+const ULONG kHomeAddressCountry = 0x3A5A001F;
+const ULONG kHomeAddressPostalCode = 0x3A5B001F;
+const ULONG kHomeAddressStateOrProvince = 0x3A5C001F;
+const ULONG kHomeAddressStreet = 0x3A5D001F;
+}  // namespace contact_tags
+
+class CContact {
+public:
+    // The set and numeric id of the named property ConferencingServers.
+    static const wchar_t kConferencingServersSet[];
+    static const LONG kConferencingServersId = 0x8056;
+
+    explicit CContact(IMAPIProp* entry, CWABLib& wab = g_wabLib) : m_entry(entry), m_wab(wab) {}
+
+    IMAPIProp* Entry() const { return m_entry; }
+
+    // Typed reads empty their output first; a property the contact lacks returns
+    // MAPI_E_NOT_FOUND with the output empty. A tag of another type than the operation handles
+    // is logged as a failed check and read or written with the operation's own type.
+    HRESULT _GetTextPropW(ULONG tag, std::wstring* value);
+    HRESULT _PutTextPropW(ULONG tag, const std::wstring& value);
+    HRESULT _GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values);
+    HRESULT _PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values);
+    HRESULT _GetDateProp(ULONG tag, FILETIME* value);
+    HRESULT _PutDateProp(ULONG tag, const FILETIME& value);
+
+    HRESULT GetGender(SHORT* gender);
+    HRESULT PutGender(SHORT gender);
+    HRESULT GetDefaultAddressIndex(LONG* index);
+    HRESULT PutDefaultAddressIndex(LONG index);
+
+    // Tag (type PT_MV_UNICODE) of ConferencingServers; with create the address book makes the
+    // name known when it is new. 0 and the failure code when it cannot be resolved.
+    HRESULT GetNamedTag(bool create, ULONG* tag);
+    HRESULT GetConferencingServers(std::vector<std::wstring>* servers);
+
+private:
+    HRESULT _Read(ULONG tag, SPropValue** value);
+    HRESULT _Write(const SPropValue& value);
+
+    IMAPIProp* m_entry;
+    CWABLib& m_wab;
+};

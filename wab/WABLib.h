@@ -1,0 +1,146 @@
+// Quillon reaches the Windows Address Book only through wab32.dll, loaded at run time and opened
+// with WABOpen. CWABLib owns that library and the two interfaces WABOpen hands out, and offers the
+// few operations the rest of the program needs: folders, the entries of a folder, opening,
+// creating and deleting entries, and single property reads and writes. Outside this class folders
+// and entries are known only by their entry-identifier texts (wab/EntryId.h) and by the records
+// below.
+//
+// Ownership: every list, entry and buffer handed out belongs to the caller and goes back through
+// the matching operation (FreeFolders, FreeItems, FreeBuffer, Release of the entry), before Close.
+#pragma once
+
+#include <windows.h>
+// The published address-book declarations, in the one order in which the mingw-w64 headers agree
+// (never together with mapidefs.h).
+#include <wabdefs.h>
+#include <wabcode.h>
+#include <wabtags.h>
+#include <wabiab.h>
+#include <wabapi.h>
+
+#include <wrl/client.h>
+#include <string>
+
+#include "common/raii.h"
+
+// One address-book folder (a container), as the folder picker and the dialogs see it.
+struct WABFolder {
+    ULONG size;   // always sizeof(WABFolder): 20 on 32-bit Windows
+    char* id;     // entry-identifier text of the container
+    char* name;   // PR_DISPLAY_NAME_A, or null
+    ULONG flags;  // PR_CONTAINER_FLAGS, 0 when absent
+    LONG count;   // entries in the container, -1 when they could not be counted
+};
+
+struct WABFolderList {
+    ULONG count;
+    WABFolder* folders;
+};
+
+// One entry of a folder. Fields whose column was not asked for stay empty.
+struct WABItem {
+    ULONG size;         // always sizeof(WABItem): 36 on 32-bit Windows
+    char* id;           // entry-identifier text
+    ULONG type;         // MAPI_MAILUSER (6) or MAPI_DISTLIST (8)
+    char* name;         // PR_DISPLAY_NAME_A, or null
+    char* email;        // PR_EMAIL_ADDRESS_A, or null
+    FILETIME modified;  // PR_LAST_MODIFICATION_TIME, 0 when absent
+    char* businessPhone;  // PR_BUSINESS_TELEPHONE_NUMBER_A, or null
+    char* homePhone;      // PR_HOME_TELEPHONE_NUMBER_A, or null
+};
+
+struct WABItemList {
+    ULONG count;
+    WABItem* items;
+};
+
+#if !defined(_WIN64)
+static_assert(sizeof(WAB_PARAM) == 32, "WAB_PARAM must keep its published 32-bit layout");
+static_assert(sizeof(WABFolder) == 20, "WABFolder must be 20 bytes on 32-bit Windows");
+static_assert(sizeof(WABItem) == 36, "WABItem must be 36 bytes on 32-bit Windows");
+#endif
+
+class CWABLib {
+public:
+    CWABLib() = default;
+    virtual ~CWABLib();
+    CWABLib(const CWABLib&) = delete;
+    CWABLib& operator=(const CWABLib&) = delete;
+
+    // Session. Init loads the library named by HKLM "Software\Microsoft\WAB\DLLPath" (or
+    // "WAB32.DLL") and opens the store (storeFile null: the default store). True when open.
+    bool Init(bool profiles, const char* storeFile, bool mail);
+    // Closes and opens again with the arguments of the last Init.
+    bool ReInit();
+    void Close();
+    bool IsOpen() const;
+
+    // Buffers of the address book. FreeBuffer(null) and AllocateBuffer(size, null) return -1,
+    // both return -2 without a session.
+    HRESULT AllocateBuffer(ULONG size, void** buffer);
+    HRESULT FreeBuffer(void* buffer);
+
+    // Folders. _GetFolders lists every local container in table order, filtered by the
+    // restriction when one is given; the list is handed out even when empty.
+    HRESULT _GetFolders(WABFolderList** list, const SRestriction* restriction = nullptr);
+    // Entries of a container, -1 when they cannot be counted.
+    LONG _GetItemsCount(ULONG cbEntryId, const ENTRYID* entryId);
+    // The folder with that identifier text; -1 (and no record) when no folder has it.
+    HRESULT GetFolder(const char* folderId, WABFolder** folder);
+    static void FreeFolders(WABFolderList* list);
+    static void FreeFolder(WABFolder* folder);
+
+    // Entries. GetItems lists the contacts of a folder (of all folders with allFolders).
+    // GetItemsEx lists the rows of a folder's contents table (null or empty id, or
+    // WAB_PROFILE_CONTENTS in flags: the personal address book); after a failure the list made
+    // so far may still be handed out and must be freed.
+    HRESULT GetItems(const char* folderId, bool allFolders, WABItemList** list);
+    HRESULT GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
+                       const SRestriction* restriction, const SSortOrderSet* sortOrder,
+                       WABItemList** list);
+    static void FreeItems(WABItemList* list);
+
+    // Opens any entry by its text. OpenItem opens only contacts and groups (-1 otherwise).
+    HRESULT _OpenEntry(const char* entryId, ULONG* objectType, IUnknown** object);
+    HRESULT OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** item);
+    // Text of the first folder that lists the entry, in a buffer from AllocateBuffer that the
+    // caller frees with FreeBuffer. 0 when found, 1 when no folder lists it, else the failure.
+    HRESULT FindItemFolder(const char* entryId, char** folderId);
+    // A new, unsaved contact in the folder; the caller sets its properties and saves it.
+    HRESULT CreateItem(const char* folderId, IMAPIProp** item);
+    // Deletes the entry through the personal address book, whichever folder lists it.
+    HRESULT DeleteItem(const char* entryId);
+
+    // One property of an open entry. On success *value is the address book's buffer (free it
+    // with FreeBuffer); a property the entry cannot give returns its own error code (typically
+    // MAPI_E_NOT_FOUND) and no buffer.
+    HRESULT GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value);
+    // Writes one value; the problems the address book lists are logged and handed out (free
+    // them with FreeBuffer). Returns the result of SetProps.
+    HRESULT SetItemProps(IMAPIProp* item, const SPropValue* value, SPropProblemArray** problems);
+    // Writes one value: 0 when it was stored, else the first listed problem's code or the
+    // call's own code.
+    HRESULT SetItemProp(IMAPIProp* item, const SPropValue* value);
+
+    // The session's interfaces, for the few callers that talk to the address book directly.
+    IAddrBook* AddrBook() const { return m_addrBook.Get(); }
+    IWABObject* WABObject() const { return m_wabObject.Get(); }
+
+private:
+    HRESULT _CheckOpen(const char* context) const;
+    HRESULT _OpenContainer(ULONG cb, const ENTRYID* id, const char* context, const char* failure,
+                           Microsoft::WRL::ComPtr<IABContainer>* container, ULONG* objectType);
+    HRESULT _GetPAB(const char* context, std::string* pab);
+    void _FreeRows(SRowSet* rows);
+
+    common::CModule m_library;
+    LPWABOPEN m_open = nullptr;
+    Microsoft::WRL::ComPtr<IAddrBook> m_addrBook;
+    Microsoft::WRL::ComPtr<IWABObject> m_wabObject;
+    bool m_hasStoreFile = false;
+    std::string m_storeFile;
+    bool m_profiles = false;
+    bool m_mail = false;
+};
+
+extern CWABLib g_wabLib;
