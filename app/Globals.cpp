@@ -3,8 +3,12 @@
 // library binding, which loads the library right here.
 #include "app/LibBrisco.h"
 #include "app/Log.h"
+#include "contact/CharConverter.h"
+#include "wab/WABLib.h"
 
 CLog g_log;
 CLibBrisco g_libBrisco;
 
 // The character converter and the address-book access object follow here, in that order.
+CCharConverter g_charConverter;
+CWABLib g_wabLib;

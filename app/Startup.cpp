@@ -11,9 +11,11 @@
 #include "app/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
+#include "contact/CharConverter.h"
 #include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
 #include "vcard/import/vCardImport.h"
+#include "wab/WABLib.h"
 
 namespace {
 
@@ -71,10 +73,17 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
         return 0;
     }
 
-    // Address book session start goes here: open it with the per-identity folder view, the default
-    // store and mail through Outlook Express; on failure "WAB INIT FAILED" and exit -1.
+    // Address book session start: the per-identity folder view, the default store and mail
+    // through Outlook Express.
+    if (!g_wabLib.Init(true, nullptr, true)) {
+        ::MessageBoxA(owner, "WAB INIT FAILED", "Error", MB_OK);
+        return kExitFailed;
+    }
+    struct SessionEnd {
+        ~SessionEnd() { g_wabLib.Close(); }
+    } sessionEnd;
 
-    // Encodings list goes here: load it, passing the owner window for its warning.
+    g_charConverter.Load(owner);
 
     int exitCode = 0;
     switch (cmd.mode) {
@@ -96,7 +105,7 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
         break;
     }
 
-    // Address book session end goes here, before the mutex is released.
+    // The address book session ends (sessionEnd) before the mutex is released.
     return exitCode;
 }
 
