@@ -1,1 +1,172 @@
+// Quillon.exe started as a process under Wine: exact exit codes, the log files it leaves, and the
+// windows it shows. Each test points the per-user "AppData" folder at a scratch folder, so that the
+// logs of the run land there and nothing of the user's is touched.
+#include <gtest/gtest.h>
 
+#include <string>
+
+#include "support/testsupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+const DWORD kWait = 20000;
+
+std::string ReadRegString(HKEY root, const char* key, const char* name, bool* present)
+{
+    char buf[1024] = {};
+    DWORD size = sizeof buf - 1, type = 0;
+    common::CRegKey k;
+    *present = ::RegOpenKeyExA(root, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS &&
+               ::RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
+                   ERROR_SUCCESS;
+    return buf;
+}
+
+class QuillonProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_oldAppData = ReadRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", &m_hadAppData);
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+        exe = BinDir() + "\\Quillon.exe";
+    }
+    void TearDown() override
+    {
+        if (m_hadAppData) {
+            SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", m_oldAppData);
+        } else {
+            common::CRegKey k;
+            if (::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
+                ::RegDeleteValueA(k.get(), "AppData");
+        }
+        common::CRegKey k;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
+            ::RegDeleteValueA(k.get(), "LogLevel");
+    }
+
+    std::string DataFile(const char* name) const { return dir.file("appdata") + "\\Brisco\\Quillon\\" + name; }
+
+    LONG Run(const std::string& args, const std::vector<std::pair<std::string, std::string>>& env = {},
+             const std::string& program = std::string())
+    {
+        LONG code = 12345;
+        EXPECT_TRUE(RunProcess("\"" + (program.empty() ? exe : program) + "\" " + args, &code, kWait,
+                               std::string(), env))
+            << "Quillon did not end within " << kWait << " ms: " << args;
+        return code;
+    }
+
+    CTempDir dir;
+    std::string exe;
+
+private:
+    bool m_hadAppData = false;
+    std::string m_oldAppData;
+};
+
+}  // namespace
+
+TEST_F(QuillonProcess, WithoutAModeEndsWithMinusTenAfterTheLogStartedAndConsumesTheTmpSelection)
+{
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "LogLevel", 2));
+    std::string selection = dir.file("sel 1.tmp");
+    ASSERT_TRUE(WriteFileBytes(selection, "0011AA\r\n"));
+
+    EXPECT_EQ(-10, Run("-selection tmp \"" + selection + "\""));
+    EXPECT_FALSE(FileExists(selection)) << "a tmp selection file is read and deleted whatever the mode";
+    std::string log = ReadFileBytes(DataFile("main.log"));
+    EXPECT_NE(std::string::npos, log.find("Inf in InitLog: Version = 2.1.0.14\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("Inf in DoneLog: \r\n\r\n\r\n")) << log;
+
+    EXPECT_EQ(-10, Run(""));
+    EXPECT_EQ(-10, Run("-exp -foreground"));
+}
+
+TEST_F(QuillonProcess, DefaultLevelWritesNothingOnANormalEnd)
+{
+    EXPECT_EQ(-10, Run(""));
+    EXPECT_EQ("", ReadFileBytes(DataFile("main.log")));
+    EXPECT_EQ("", ReadFileBytes(DataFile("main.err")));
+    EXPECT_TRUE(FileExists(DataFile("main.log"))) << "the data folder is made under AppData";
+}
+
+TEST_F(QuillonProcess, MissingSupportLibraryEndsWithMinusOne)
+{
+    // A program folder without LibBrisco.dll.
+    std::string prog = dir.file("prog");
+    ASSERT_TRUE(::CreateDirectoryA(prog.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileTo(exe, prog + "\\Quillon.exe"));
+
+    EXPECT_EQ(-1, Run("-about", {}, prog + "\\Quillon.exe"));
+    std::string err = ReadFileBytes(DataFile("main.err"));
+    EXPECT_NE(std::string::npos, err.find(" Err[0xffffff38] in WinMain: libbrisco.InitEx\r\n")) << err;
+    EXPECT_EQ(nullptr, FindTopWindow(0, "#32770", "")) << "nothing is shown to the user";
+}
+
+TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
+{
+    EXPECT_EQ(-1, Run("-bugreport", {{"LIBBRISCO_STANDIN_INITEX_RESULT", "7"}}));
+    std::string err = ReadFileBytes(DataFile("main.err"));
+    EXPECT_NE(std::string::npos, err.find(" Err[0x7] in WinMain: libbrisco.InitEx\r\n")) << err;
+}
+
+TEST_F(QuillonProcess, WithoutAppDataTheLogsLieBesideTheProgram)
+{
+    common::CRegKey k;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, k.put()));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteValueA(k.get(), "AppData"));
+    std::string prog = dir.file("prog");
+    ASSERT_TRUE(::CreateDirectoryA(prog.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileTo(exe, prog + "\\Quillon.exe"));
+
+    EXPECT_EQ(-1, Run("-about", {}, prog + "\\Quillon.exe"));
+    EXPECT_NE(std::string::npos, ReadFileBytes(prog + "\\main.err").find("libbrisco.InitEx"));
+    EXPECT_FALSE(FileExists(dir.file("appdata")));
+}
+
+// The first instance shows its debug window; a second one is refused with a message box and -3,
+// help is still served, and the debug window's commands reach the support library and the runs.
+TEST_F(QuillonProcess, SingleInstanceAndTheDebugWindow)
+{
+    DWORD firstPid = 0;
+    common::CHandle first = StartProcess("\"" + exe + "\" -debug", std::string(), &firstPid);
+    ASSERT_TRUE(first);
+    HWND window = WaitTopWindow(firstPid, "Brisco.Quillon", "Quillon for Outlook Express", kWait);
+    ASSERT_NE(nullptr, window) << "the debug window did not appear";
+
+    DWORD secondPid = 0;
+    common::CHandle second = StartProcess("\"" + exe + "\" -EXPORT", std::string(), &secondPid);
+    ASSERT_TRUE(second);
+    HWND box = WaitTopWindow(secondPid, "#32770", "Quillon for Outlook Express", kWait);
+    ASSERT_NE(nullptr, box) << "the second instance showed no message box";
+    EXPECT_EQ("There's already an active instance of Quillon", DialogStaticText(box));
+    PostClick(box, IDOK);
+    LONG code = 0;
+    ASSERT_TRUE(WaitExit(second.get(), kWait, &code));
+    EXPECT_EQ(-3, code);
+
+    EXPECT_EQ(0, Run("-help")) << "help does not take the mutex";
+
+    // Help > About goes to the support library's About box, which names the program and version.
+    ::PostMessageA(window, WM_COMMAND, 104, 0);
+    HWND about = WaitTopWindow(firstPid, "#32770", "About Quillon", kWait);
+    ASSERT_NE(nullptr, about) << "no About box";
+    EXPECT_NE(std::string::npos, DialogStaticText(about).find("Version 2.1.0.14"));
+    PostClick(about, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(about); }, kWait));
+
+    // File > Export reaches the export entry, which says in the log that it is not there yet.
+    ::PostMessageA(window, WM_COMMAND, 32772, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(DataFile("main.err")).find("CvCardExport::RunExport") !=
+                                       std::string::npos; },
+                          kWait));
+
+    // File > Exit ends the program normally.
+    ::PostMessageA(window, WM_COMMAND, 105, 0);
+    ASSERT_TRUE(WaitExit(first.get(), kWait, &code));
+    EXPECT_EQ(0, code);
+}
