@@ -1,0 +1,158 @@
+#include "wabext/connect.h"
+
+#include "common/text.h"
+#include "wabext/ferrule_ids.h"
+#include "wabext/launch.h"
+#include "wabext/resource.h"
+
+namespace ferrule {
+
+namespace {
+const ULONG kMailUser = 6;  // MAPI_MAILUSER: a contact; distribution lists are skipped
+}
+
+const common::CInterfaceEntry<CConnect> CConnect::kInterfaces[] = {
+    {&IID_IContextMenu, &common::CastTo<CConnect, IContextMenu>},
+    {&kIID_WABExtInit, &common::CastTo<CConnect, IWABExtInit>},
+    {nullptr, nullptr}};
+
+CConnect::CConnect(IUnknown* outer) noexcept
+    : CComObject(outer),
+      m_importBitmap(LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_IMPORT))),
+      m_exportBitmap(LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_EXPORT)))
+{
+    m_text[0] = '\0';
+}
+
+const char* CConnect::_LoadText(UINT id) noexcept
+{
+    if (LoadStringA(ModuleInstance(), id, m_text, sizeof(m_text)) <= 0)
+        common::FormatBounded(m_text, sizeof(m_text), "<res%d>", static_cast<int>(id));
+    return m_text;
+}
+
+STDMETHODIMP CConnect::Initialize(LPWABEXTDISPLAY display)
+{
+    if (!display || !(display->ulFlags & WAB_CONTEXT_ADRLIST))
+        return S_OK;
+    m_selection.clear();
+    m_selection.shrink_to_fit();
+    const ADRLIST* list = static_cast<const ADRLIST*>(display->lpv);
+    if (!list || list->cEntries == 0)
+        return S_OK;
+    try {
+        m_selection.reserve(list->cEntries);
+        for (ULONG i = 0; i < list->cEntries; ++i) {
+            const ADRENTRY& entry = list->aEntries[i];
+            const SPropValue* entryId = nullptr;
+            const SPropValue* objectType = nullptr;
+            for (ULONG p = 0; entry.rgPropVals && p < entry.cValues; ++p) {
+                const SPropValue& value = entry.rgPropVals[p];
+                if (value.ulPropTag == PR_ENTRYID)
+                    entryId = &value;
+                else if (value.ulPropTag == PR_OBJECT_TYPE)
+                    objectType = &value;
+            }
+            if (!entryId || !objectType || objectType->Value.l != static_cast<LONG>(kMailUser))
+                continue;
+            const SBinary& bin = entryId->Value.bin;
+            if (!bin.lpb && bin.cb != 0)
+                continue;
+            m_selection.push_back(HexEntryId(bin.lpb, bin.cb));
+        }
+    } catch (const std::exception&) {
+        common::ComTrace("CConnect::Initialize", "allocation", E_OUTOFMEMORY);
+        m_selection.clear();
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CConnect::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags)
+{
+    if (flags & CMF_DEFAULTONLY)
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+
+    common::CMenu popup(CreatePopupMenu());
+    if (!popup) {
+        HRESULT hr = common::HResultFromLastError();
+        common::ComTrace("CConnect::QueryContextMenu", "CreatePopupMenu", hr);
+        return hr;
+    }
+    // Each insert goes to the top, so the import command ends up above the export command.
+    if (!InsertMenuA(popup.get(), 0, MF_BYPOSITION | MF_STRING, firstId + static_cast<UINT>(Command::Export),
+                     _LoadText(IDS_EXPORT_MENU)) ||
+        !InsertMenuA(popup.get(), 0, MF_BYPOSITION | MF_STRING, firstId + static_cast<UINT>(Command::Import),
+                     _LoadText(IDS_IMPORT_MENU))) {
+        HRESULT hr = common::HResultFromLastError();
+        common::ComTrace("CConnect::QueryContextMenu", "InsertMenu", hr);
+        return hr;
+    }
+    SetMenuItemBitmaps(popup.get(), 1, MF_BYPOSITION, m_exportBitmap.get(), nullptr);
+    SetMenuItemBitmaps(popup.get(), 0, MF_BYPOSITION, m_importBitmap.get(), nullptr);
+
+    if (!InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP | MF_STRING,
+                     reinterpret_cast<UINT_PTR>(popup.get()), _LoadText(IDS_SUBMENU))) {
+        HRESULT hr = common::HResultFromLastError();
+        common::ComTrace("CConnect::QueryContextMenu", "InsertMenu(popup)", hr);
+        return hr;
+    }
+    popup.release();  // the host's menu owns it now
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
+}
+
+STDMETHODIMP CConnect::GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, CHAR* buffer,
+                                        UINT bufferLength)
+{
+    if (offset != static_cast<UINT>(Command::Export) && offset != static_cast<UINT>(Command::Import))
+        return E_INVALIDARG;
+    if (!(type & GCS_HELPTEXTA))
+        return E_INVALIDARG;
+    if (!buffer)
+        return E_POINTER;
+    const char* text = _LoadText(offset == static_cast<UINT>(Command::Export) ? IDS_EXPORT_HELP : IDS_IMPORT_HELP);
+    if (type & GCS_UNICODE) {
+        // The wide request's buffer holds bufferLength wide characters.
+        wchar_t* wide = reinterpret_cast<wchar_t*>(buffer);
+        if (bufferLength == 0)
+            return S_OK;
+        int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+        std::wstring converted(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
+        if (n > 0)
+            MultiByteToWideChar(CP_ACP, 0, text, -1, &converted[0], n);
+        size_t count = wcsnlen(converted.c_str(), converted.size());
+        if (count > bufferLength - 1)
+            count = bufferLength - 1;
+        wmemcpy(wide, converted.c_str(), count);
+        wide[count] = L'\0';
+        return S_OK;
+    }
+    common::CopyBounded(buffer, bufferLength, text);
+    return S_OK;
+}
+
+STDMETHODIMP CConnect::InvokeCommand(CMINVOKECOMMANDINFO* info)
+{
+    if (!info)
+        return E_INVALIDARG;
+    const ULONG_PTR verb = reinterpret_cast<ULONG_PTR>(info->lpVerb);
+    if (verb >> 16 != 0)
+        return E_INVALIDARG;
+    const UINT offset = LOWORD(verb);
+    if (offset != static_cast<UINT>(Command::Export) && offset != static_cast<UINT>(Command::Import))
+        return E_INVALIDARG;
+    try {
+        std::string selectionFile;
+        if (!m_selection.empty() && !WriteSelectionFile(m_selection, &selectionFile))
+            selectionFile.clear();
+        std::string line = BuildCommandLine(common::ModuleFileName(ModuleInstance()),
+                                            static_cast<Command>(offset), selectionFile);
+        StartConverter(line);
+    } catch (const std::exception&) {
+        common::ComTrace("CConnect::InvokeCommand", "allocation", E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+}  // namespace ferrule

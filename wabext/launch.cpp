@@ -1,0 +1,97 @@
+#include "wabext/launch.h"
+
+#include <cstdio>
+
+#include "common/comserver.h"
+#include "common/raii.h"
+
+namespace ferrule {
+
+std::string HexEntryId(const BYTE* bytes, size_t size)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        text.push_back(kDigits[bytes[i] >> 4]);
+        text.push_back(kDigits[bytes[i] & 0x0F]);
+    }
+    return text;
+}
+
+std::string ConverterPath(const std::string& moduleFileName)
+{
+    size_t cut = moduleFileName.find_last_of("\\/");
+    std::string folder = cut == std::string::npos ? std::string() : moduleFileName.substr(0, cut);
+    return "\"" + folder + "\\Quillon.exe\"";
+}
+
+std::string BuildCommandLine(const std::string& moduleFileName, Command command,
+                             const std::string& selectionFile)
+{
+    std::string line = ConverterPath(moduleFileName);
+    line += command == Command::Import ? " -import" : " -export";
+    if (!selectionFile.empty())
+        line += " -selection tmp \"" + selectionFile + "\"";
+    line += " -foreground";
+    return line;
+}
+
+bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path)
+{
+    char folder[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathA(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH) {
+        common::ComTrace("ferrule::WriteSelectionFile", "GetTempPath", common::HResultFromLastError());
+        return false;
+    }
+    char name[MAX_PATH] = {};
+    if (GetTempFileNameA(folder, "qzt", 0, name) == 0 || name[0] == '\0') {
+        common::ComTrace("ferrule::WriteSelectionFile", "GetTempFileName", common::HResultFromLastError());
+        return false;
+    }
+    // Text mode: each line ends in CR LF.
+    FILE* file = std::fopen(name, "wt");
+    if (!file) {
+        common::ComTrace("ferrule::WriteSelectionFile", "fopen", E_FAIL);
+        DeleteFileA(name);
+        return false;
+    }
+    bool written = true;
+    for (const std::string& line : lines) {
+        if (std::fputs(line.c_str(), file) < 0 || std::fputc('\n', file) == EOF)
+            written = false;
+    }
+    if (std::fclose(file) != 0)
+        written = false;
+    // A cut-short list would have the converter work on fewer contacts than were chosen.
+    if (!written) {
+        common::ComTrace("ferrule::WriteSelectionFile", "fputs", E_FAIL);
+        DeleteFileA(name);
+        return false;
+    }
+    *path = name;
+    return true;
+}
+
+bool StartConverter(const std::string& commandLine)
+{
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+#if !defined(_WIN64)
+    static_assert(sizeof(STARTUPINFOA) == 68, "start-up record of 32-bit Windows");
+#endif
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &process)) {
+        common::ComTrace("ferrule::StartConverter", "CreateProcess", common::HResultFromLastError());
+        return false;
+    }
+    common::CHandle thread(process.hThread);
+    common::CHandle proc(process.hProcess);
+    return true;
+}
+
+}  // namespace ferrule

@@ -1,0 +1,38 @@
+// The four exports of Ferrule.DLL. Everything they do is the shared COM server's; this file only
+// names the one class it serves and its type library.
+#include <windows.h>
+
+#include "common/comserver.h"
+#include "wabext/connect.h"
+#include "wabext/ferrule_ids.h"
+#include "wabext/resource.h"
+
+namespace {
+common::CClassEntry g_classes[] = {
+    {&ferrule::CLSID_Connect, &common::CreateComObject<ferrule::CConnect>, IDR_CONNECT}};
+common::CComServer g_server(g_classes, 1, &ferrule::LIBID_FERRULELib);
+}  // namespace
+
+HINSTANCE ferrule::ModuleInstance() noexcept { return g_server.Instance(); }
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_server.Attach(instance);
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        g_server.Detach();
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+{
+    return g_server.GetClassObject(clsid, iid, out);
+}
+
+STDAPI DllCanUnloadNow() { return g_server.CanUnloadNow(); }
+
+STDAPI DllRegisterServer() { return g_server.RegisterServer(); }
+
+STDAPI DllUnregisterServer() { return g_server.UnregisterServer(); }
