@@ -26,9 +26,7 @@ CConnect::CConnect(IUnknown* outer) noexcept
 
 const char* CConnect::_LoadText(UINT id) noexcept
 {
-    if (LoadStringA(ModuleInstance(), id, m_text, sizeof(m_text)) <= 0)
-        common::FormatBounded(m_text, sizeof(m_text), "<res%d>", static_cast<int>(id));
-    return m_text;
+    return LoadResourceText(ModuleInstance(), id, m_text, sizeof(m_text));
 }
 
 STDMETHODIMP CConnect::Initialize(LPWABEXTDISPLAY display)

@@ -4,6 +4,7 @@
 
 #include "common/comserver.h"
 #include "common/raii.h"
+#include "common/text.h"
 
 namespace ferrule {
 
@@ -72,6 +73,16 @@ bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path
     }
     *path = name;
     return true;
+}
+
+const char* LoadResourceText(HINSTANCE module, UINT id, char* buffer, size_t size) noexcept
+{
+    if (!buffer || size == 0)
+        return buffer;
+    int cap = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+    if (LoadStringA(module, id, buffer, cap) <= 0)
+        common::FormatBounded(buffer, size, "<res%d>", static_cast<int>(id));
+    return buffer;
 }
 
 bool StartConverter(const std::string& commandLine)

@@ -27,6 +27,10 @@ std::string BuildCommandLine(const std::string& moduleFileName, Command command,
 // path. Returns false, leaving no file behind, when no file could be made or fully written.
 bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path);
 
+// Loads string resource id of module into buffer; when it cannot be loaded the buffer receives
+// "<res%d>" with the id instead. Both are cut to size-1 characters. Returns buffer.
+const char* LoadResourceText(HINSTANCE module, UINT id, char* buffer, size_t size) noexcept;
+
 // Starts the converter without waiting for it; false when the process could not be created.
 bool StartConverter(const std::string& commandLine);
 

@@ -1,0 +1,118 @@
+// The extension's launch helpers on their own: entry identifiers in hexadecimal, the converter's
+// path and command line, the selection file's bytes and the resource-text fallback.
+#include <gtest/gtest.h>
+
+#include "support/testsupport.h"
+#include "wabext/launch.h"
+
+namespace {
+
+using ferrule::Command;
+
+TEST(FerruleLaunch, HexEntryId)
+{
+    struct Case {
+        std::vector<BYTE> bytes;
+        const char* text;
+    } cases[] = {
+        {{}, ""},
+        {{0x00}, "00"},
+        {{0x00, 0x00, 0x00, 0x00, 0x0A, 0xFF}, "000000000AFF"},
+        {{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}, "0123456789ABCDEF"},
+        {{0x10, 0xF0, 0x0F}, "10F00F"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.text, ferrule::HexEntryId(c.bytes.data(), c.bytes.size()));
+}
+
+TEST(FerruleLaunch, ConverterPathCutsAtTheLaterSeparator)
+{
+    struct Case {
+        const char* module;
+        const char* path;
+    } cases[] = {
+        {"C:\\Program Files\\Quillon\\Ferrule.DLL", "\"C:\\Program Files\\Quillon\\Quillon.exe\""},
+        {"C:/x/Ferrule.dll", "\"C:/x\\Quillon.exe\""},
+        {"C:\\a/b\\Ferrule.dll", "\"C:\\a/b\\Quillon.exe\""},
+        {"C:\\a\\b/Ferrule.dll", "\"C:\\a\\b\\Quillon.exe\""},
+        {"\\\\server\\share\\Ferrule.dll", "\"\\\\server\\share\\Quillon.exe\""},
+        {"Ferrule.dll", "\"\\Quillon.exe\""},
+        {"", "\"\\Quillon.exe\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.path, ferrule::ConverterPath(c.module)) << c.module;
+}
+
+TEST(FerruleLaunch, CommandLinesOfAllFourCases)
+{
+    const std::string module = "C:\\Program Files\\Quillon\\Ferrule.DLL";
+    const std::string tmp = "C:\\Users\\me\\Temp\\qzt1A2.tmp";
+    struct Case {
+        Command command;
+        std::string selection;
+        const char* line;
+    } cases[] = {
+        {Command::Export, "", "\"C:\\Program Files\\Quillon\\Quillon.exe\" -export -foreground"},
+        {Command::Export, tmp,
+         "\"C:\\Program Files\\Quillon\\Quillon.exe\" -export -selection tmp \"C:\\Users\\me\\Temp\\qzt1A2.tmp\" -foreground"},
+        {Command::Import, "", "\"C:\\Program Files\\Quillon\\Quillon.exe\" -import -foreground"},
+        {Command::Import, tmp,
+         "\"C:\\Program Files\\Quillon\\Quillon.exe\" -import -selection tmp \"C:\\Users\\me\\Temp\\qzt1A2.tmp\" -foreground"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.line, ferrule::BuildCommandLine(module, c.command, c.selection));
+}
+
+TEST(FerruleLaunch, SelectionFileHoldsOneCrLfLinePerEntry)
+{
+    std::string path;
+    ASSERT_TRUE(ferrule::WriteSelectionFile({"000000000AFF", "0123456789ABCDEF"}, &path));
+    char folder[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH + 1, folder);
+    // A new "qzt" temporary file in the temporary folder.
+    EXPECT_EQ(0u, path.find(folder)) << path;
+    std::string name = path.substr(strlen(folder));
+    EXPECT_EQ(0u, name.find("qzt")) << name;
+    EXPECT_EQ(".tmp", name.substr(name.size() - 4)) << name;
+    EXPECT_EQ("000000000AFF\r\n0123456789ABCDEF\r\n", testsupport::ReadFileBytes(path));
+    DeleteFileA(path.c_str());
+
+    std::string second;
+    ASSERT_TRUE(ferrule::WriteSelectionFile({}, &second));
+    EXPECT_NE(path, second);
+    EXPECT_EQ("", testsupport::ReadFileBytes(second));
+    DeleteFileA(second.c_str());
+}
+
+TEST(FerruleLaunch, SelectionFileFailsWithoutTemporaryFolder)
+{
+    // A temporary folder that does not exist: no name can be made, nothing is written.
+    char old[MAX_PATH + 1] = {};
+    DWORD had = GetEnvironmentVariableA("TMP", old, sizeof(old));
+    char oldTemp[MAX_PATH + 1] = {};
+    DWORD hadTemp = GetEnvironmentVariableA("TEMP", oldTemp, sizeof(oldTemp));
+    SetEnvironmentVariableA("TMP", "C:\\no\\such\\folder\\here");
+    SetEnvironmentVariableA("TEMP", "C:\\no\\such\\folder\\here");
+    std::string path;
+    bool ok = ferrule::WriteSelectionFile({"00"}, &path);
+    SetEnvironmentVariableA("TMP", had ? old : nullptr);
+    SetEnvironmentVariableA("TEMP", hadTemp ? oldTemp : nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ("", path);
+}
+
+TEST(FerruleLaunch, ResourceTextFallsBackToItsId)
+{
+    // The test program has no string table.
+    char buffer[256];
+    EXPECT_STREQ("<res102>", ferrule::LoadResourceText(GetModuleHandleW(nullptr), 102, buffer, sizeof(buffer)));
+    char small[5];
+    EXPECT_STREQ("<res", ferrule::LoadResourceText(GetModuleHandleW(nullptr), 65535, small, sizeof(small)));
+}
+
+TEST(FerruleLaunch, StartFailureIsReported)
+{
+    EXPECT_FALSE(ferrule::StartConverter("\"C:\\no\\such\\folder\\Quillon.exe\" -export -foreground"));
+}
+
+}  // namespace
