@@ -1,11 +1,20 @@
 #include "wabext/connect.h"
 
+#include <cstddef>
+
 #include "common/text.h"
 #include "wabext/ferrule_ids.h"
 #include "wabext/launch.h"
 #include "wabext/resource.h"
 
 namespace ferrule {
+
+#if !defined(_WIN64)
+// The host's address list as 32-bit Windows lays it out.
+static_assert(sizeof(ADRENTRY) == 12, "reserved word, value count, value pointer");
+static_assert(offsetof(ADRLIST, aEntries) == 4, "entry count, then the entries");
+static_assert(sizeof(SPropValue) == 16, "tag, padding word, 8-byte value");
+#endif
 
 namespace {
 const ULONG kMailUser = 6;  // MAPI_MAILUSER: a contact; distribution lists are skipped
