@@ -1,0 +1,349 @@
+// WabHost.exe: plays the Windows Address Book window for Ferrule.DLL, which Wine cannot host.
+//
+//   WabHost.exe [-store FILE] [-command export|import|none] [-show] [NAME...]
+//
+// It opens the address book (WAB32.DLL beside it, through WABOpen; FILE names the store, else the
+// default one), lists the contacts and groups of the personal address book, and selects those
+// whose display names are given (all of them when no name is given). Then it does what the
+// address book window does with a registered context-menu extension: it creates Ferrule's class
+// "Connect" through COM (so Ferrule.DLL must have been registered with regsvr32), hands it the
+// selection as an address list through IWABExtInit, builds a real popup menu with
+// IContextMenu::QueryContextMenu and prints it with the help texts, and invokes the command named
+// by -command ("export" by default) by finding its item in the submenu. With -show the menu is
+// shown at the mouse instead and the command the user picks is invoked.
+//
+// Exit codes: 0 done; 1 bad command line; 2 address book; 3 Ferrule not registered or not
+// creatable; 4 menu; 5 a name matched no entry; 6 the command failed or was not found.
+#include <windows.h>
+#include <shlobj.h>
+#include <wabdefs.h>
+#include <wabcode.h>
+#include <wabtags.h>
+#include <wabiab.h>
+#include <wabapi.h>
+#include <wrl/client.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/raii.h"
+#include "common/text.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+const CLSID kClsidConnect = {0xC0CEE871, 0x6EDE, 0x4B3F, {0x9D, 0x49, 0x48, 0x71, 0x32, 0xA1, 0x19, 0x3C}};
+const IID kIidWabExtInit = {0xEA22EBF0, 0x87A4, 0x11D1, {0x9A, 0xCF, 0x00, 0xA0, 0xC9, 0x1F, 0x9C, 0x8B}};
+const UINT kFirstId = 1000;
+const UINT kLastId = 1999;
+
+enum Exit { kDone = 0, kUsage = 1, kAddressBook = 2, kNoExtension = 3, kMenu = 4, kNoSuchName = 5, kCommand = 6 };
+
+struct COptions {
+    std::string store;
+    std::string command = "export";
+    bool show = false;
+    std::vector<std::string> names;
+};
+
+bool ParseOptions(int argc, char** argv, COptions* options)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-store" && i + 1 < argc) {
+            options->store = argv[++i];
+        } else if (arg == "-command" && i + 1 < argc) {
+            options->command = argv[++i];
+            if (options->command != "export" && options->command != "import" && options->command != "none")
+                return false;
+        } else if (arg == "-show") {
+            options->show = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return false;
+        } else {
+            options->names.push_back(arg);
+        }
+    }
+    return true;
+}
+
+// The address book session and the rows of the personal address book's contents table.
+class CAddressBook {
+public:
+    ~CAddressBook()
+    {
+        if (m_rows)
+            _FreeRows();
+        m_book.Reset();
+        m_wab.Reset();
+    }
+
+    HRESULT Open(const std::string& store)
+    {
+        m_library.reset(LoadLibraryA("wab32.dll"));
+        if (!m_library)
+            return common::HResultFromLastError();
+        auto open = reinterpret_cast<LPWABOPEN>(GetProcAddress(m_library.get(), "WABOpen"));
+        if (!open)
+            return common::HResultFromLastError();
+        WAB_PARAM param = {};
+        param.cbSize = sizeof(param);
+        param.szFileName = store.empty() ? nullptr : const_cast<char*>(store.c_str());
+        return open(m_book.GetAddressOf(), m_wab.GetAddressOf(), &param, 0);
+    }
+
+    HRESULT ReadPersonalBook()
+    {
+        ULONG cb = 0;
+        LPENTRYID id = nullptr;
+        HRESULT hr = m_book->GetPAB(&cb, &id);
+        if (FAILED(hr))
+            return hr;
+        ULONG type = 0;
+        ComPtr<IABContainer> container;
+        hr = m_book->OpenEntry(cb, id, nullptr, 0, &type, reinterpret_cast<IUnknown**>(container.GetAddressOf()));
+        m_wab->FreeBuffer(id);
+        if (FAILED(hr))
+            return hr;
+        ComPtr<IMAPITable> table;
+        hr = container->GetContentsTable(0, table.GetAddressOf());
+        if (FAILED(hr))
+            return hr;
+        SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME_A}};
+        hr = table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0);
+        if (FAILED(hr))
+            return hr;
+        return table->QueryRows(0x7FFFFFFF, 0, &m_rows);
+    }
+
+    const SRowSet* rows() const { return m_rows; }
+
+private:
+    void _FreeRows()
+    {
+        for (ULONG i = 0; i < m_rows->cRows; ++i)
+            m_wab->FreeBuffer(m_rows->aRow[i].lpProps);
+        m_wab->FreeBuffer(m_rows);
+        m_rows = nullptr;
+    }
+
+    common::CModule m_library;
+    ComPtr<IAddrBook> m_book;
+    ComPtr<IWABObject> m_wab;
+    LPSRowSet m_rows = nullptr;
+};
+
+const SPropValue* FindProp(const SRow& row, ULONG tag)
+{
+    for (ULONG i = 0; i < row.cValues; ++i) {
+        if (row.lpProps[i].ulPropTag == tag)
+            return &row.lpProps[i];
+    }
+    return nullptr;
+}
+
+std::string DisplayName(const SRow& row)
+{
+    const SPropValue* name = FindProp(row, PR_DISPLAY_NAME_A);
+    return name && name->Value.lpszA ? name->Value.lpszA : "";
+}
+
+// The host's address list: the chosen rows' property values, in table order.
+class CSelection {
+public:
+    void Add(const SRow& row) { m_rows.push_back(&row); }
+    size_t size() const { return m_rows.size(); }
+
+    ADRLIST* Build()
+    {
+        m_buffer.assign(offsetof(ADRLIST, aEntries) + sizeof(ADRENTRY) * (m_rows.empty() ? 1 : m_rows.size()), 0);
+        ADRLIST* list = reinterpret_cast<ADRLIST*>(m_buffer.data());
+        list->cEntries = static_cast<ULONG>(m_rows.size());
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            list->aEntries[i].ulReserved1 = 0;
+            list->aEntries[i].cValues = m_rows[i]->cValues;
+            list->aEntries[i].rgPropVals = m_rows[i]->lpProps;
+        }
+        return list;
+    }
+
+private:
+    std::vector<const SRow*> m_rows;
+    std::vector<unsigned char> m_buffer;
+};
+
+std::string MenuText(HMENU menu, UINT position)
+{
+    char text[256] = {};
+    GetMenuStringA(menu, position, text, sizeof(text), MF_BYPOSITION);
+    return text;
+}
+
+void PrintMenu(IContextMenu* extension, HMENU menu)
+{
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        HMENU sub = GetSubMenu(menu, i);
+        std::printf("  %s\n", MenuText(menu, static_cast<UINT>(i)).c_str());
+        if (!sub)
+            continue;
+        for (int j = 0; j < GetMenuItemCount(sub); ++j) {
+            UINT id = GetMenuItemID(sub, j);
+            char help[256] = {};
+            HRESULT hr = extension->GetCommandString(id - kFirstId, GCS_HELPTEXTA, nullptr, help, sizeof(help));
+            MENUITEMINFOA info = {};
+            info.cbSize = sizeof(info);
+            info.fMask = MIIM_CHECKMARKS;
+            GetMenuItemInfoA(sub, static_cast<UINT>(j), TRUE, &info);
+            std::printf("    %-28s id %u (offset %u), bitmap %s, help \"%s\"\n", MenuText(sub, static_cast<UINT>(j)).c_str(),
+                        id, id - kFirstId, info.hbmpUnchecked ? "yes" : "no", SUCCEEDED(hr) ? help : "");
+        }
+    }
+}
+
+// The id of the submenu item with this text; 0 when there is none.
+UINT FindCommand(HMENU menu, const std::string& text)
+{
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            for (int j = 0; j < GetMenuItemCount(sub); ++j) {
+                if (MenuText(sub, static_cast<UINT>(j)) == text)
+                    return GetMenuItemID(sub, j);
+            }
+        }
+    }
+    return 0;
+}
+
+// Shows the menu at the mouse in a small window of our own; gives the picked id or 0.
+UINT TrackMenu(HMENU menu)
+{
+    HWND owner = CreateWindowExA(0, "STATIC", "Address Book (stand-in host)", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!owner)
+        return 0;
+    SetForegroundWindow(owner);
+    POINT at = {};
+    GetCursorPos(&at);
+    UINT id = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, owner, nullptr));
+    DestroyWindow(owner);
+    return id;
+}
+
+int Run(const COptions& options)
+{
+    CAddressBook book;
+    HRESULT hr = book.Open(options.store);
+    if (SUCCEEDED(hr))
+        hr = book.ReadPersonalBook();
+    if (FAILED(hr)) {
+        std::printf("address book: failed (0x%08lX)\n", static_cast<unsigned long>(hr));
+        return kAddressBook;
+    }
+
+    CSelection selection;
+    std::vector<bool> matched(options.names.size(), false);
+    std::printf("Personal address book:\n");
+    const SRowSet* rows = book.rows();
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SRow& row = rows->aRow[i];
+        const SPropValue* type = FindProp(row, PR_OBJECT_TYPE);
+        std::string name = DisplayName(row);
+        bool chosen = options.names.empty();
+        for (size_t n = 0; n < options.names.size(); ++n) {
+            if (options.names[n] == name) {
+                chosen = true;
+                matched[n] = true;
+            }
+        }
+        std::printf("  %c %-30s %s\n", chosen ? '*' : ' ', name.c_str(),
+                    type && type->Value.l == MAPI_DISTLIST ? "group" : "contact");
+        if (chosen)
+            selection.Add(row);
+    }
+    for (size_t n = 0; n < options.names.size(); ++n) {
+        if (!matched[n]) {
+            std::printf("no entry is named \"%s\"\n", options.names[n].c_str());
+            return kNoSuchName;
+        }
+    }
+
+    ComPtr<IContextMenu> extension;
+    hr = CoCreateInstance(kClsidConnect, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+                          reinterpret_cast<void**>(extension.GetAddressOf()));
+    ComPtr<IWABExtInit> init;
+    if (SUCCEEDED(hr))
+        hr = extension->QueryInterface(kIidWabExtInit, reinterpret_cast<void**>(init.GetAddressOf()));
+    if (FAILED(hr)) {
+        std::printf("Ferrule.Connect: cannot be created (0x%08lX); register Ferrule.DLL with regsvr32 first\n",
+                    static_cast<unsigned long>(hr));
+        return kNoExtension;
+    }
+    WABEXTDISPLAY display = {};
+    display.cbSize = sizeof(display);
+    display.ulFlags = WAB_CONTEXT_ADRLIST;
+    display.lpv = selection.Build();
+    hr = init->Initialize(&display);
+    if (FAILED(hr)) {
+        std::printf("IWABExtInit::Initialize failed (0x%08lX)\n", static_cast<unsigned long>(hr));
+        return kNoExtension;
+    }
+
+    common::CMenu menu(CreatePopupMenu());
+    if (!menu || !AppendMenuA(menu.get(), MF_STRING, 1, "&Properties") ||
+        !AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr) || !AppendMenuA(menu.get(), MF_STRING, 2, "&Delete")) {
+        std::printf("menu: cannot be made\n");
+        return kMenu;
+    }
+    hr = extension->QueryContextMenu(menu.get(), 0, kFirstId, kLastId, CMF_NORMAL);
+    if (FAILED(hr)) {
+        std::printf("IContextMenu::QueryContextMenu failed (0x%08lX)\n", static_cast<unsigned long>(hr));
+        return kMenu;
+    }
+    std::printf("Context menu (%u ids used):\n", static_cast<unsigned>(HRESULT_CODE(hr)));
+    PrintMenu(extension.Get(), menu.get());
+
+    UINT id = 0;
+    if (options.show) {
+        id = TrackMenu(menu.get());
+    } else if (options.command != "none") {
+        id = FindCommand(menu.get(), options.command == "export" ? "Export contacts to vCard" : "Import contacts from vCard");
+    } else {
+        return kDone;
+    }
+    if (id < kFirstId || id > kLastId) {
+        std::printf("no command of the extension was chosen\n");
+        return options.show ? kDone : kCommand;
+    }
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = MAKEINTRESOURCEA(id - kFirstId);
+    info.nShow = SW_SHOWNORMAL;
+    hr = extension->InvokeCommand(&info);
+    std::printf("InvokeCommand(%u) with %u selected entr%s: 0x%08lX\n", id - kFirstId,
+                static_cast<unsigned>(selection.size()), selection.size() == 1 ? "y" : "ies",
+                static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr) ? kDone : kCommand;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    COptions options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::printf("usage: WabHost.exe [-store FILE] [-command export|import|none] [-show] [NAME...]\n");
+        return kUsage;
+    }
+    common::CCoInit com;
+    if (FAILED(com.result())) {
+        std::printf("CoInitialize failed (0x%08lX)\n", static_cast<unsigned long>(com.result()));
+        return kNoExtension;
+    }
+    int code = Run(options);
+    std::fflush(stdout);
+    return code;
+}
