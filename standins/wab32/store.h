@@ -1,0 +1,132 @@
+// The store behind the stand-in address book: one UTF-8 text file, a journal of records that is
+// only ever appended to, read whole into memory when a session opens it.
+//
+// File format. The first line is "QWAB-STORE 1". Lines starting with '#' are comments. Then
+// records, each:
+//   +FOLDER <serial>                    a folder (its latest record wins; folders keep the order
+//                                        of their serials, the first is the personal address book)
+//   +CONTACT <serial> <folder serial>   a contact, all its properties
+//   +GROUP <serial> <folder serial>     a group, all its properties
+//   -DELETE <serial>                    the entry is gone
+//   +NAME <id hex>                      a named property: lines "GUID {...}" and "LID <hex>" or
+//                                        "STR <escaped text>"
+// followed by property lines "<tag, 8 hex digits> <value>" (the value's text form is in
+// propvalue.cpp: numbers in decimal, times as 2024-01-31T00:00:00.0000000, binaries in hex,
+// strings as UTF-8 with \\ \| \n \r \t \uXXXX escapes, list items each after a '|'), and ended by
+// "=<CRC-32 of the record's bytes before this line, 8 hex digits>".
+//
+// Saving an entry appends one record of that entry, in one write, under a named mutex shared by
+// every process using the same file. Before it writes, a process reads what others appended since
+// it last looked, so serial numbers stay unique and nothing is lost. A record without its end
+// line or with a wrong checksum (a torn write of a crash) is ignored when read and cut off by the
+// next writer. Serial numbers are never reused, so entry identifiers stay valid across sessions.
+#pragma once
+
+#include <windows.h>
+#include "standins/wab32/wabheaders.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/raii.h"
+#include "standins/wab32/propvalue.h"
+
+namespace wabstandin {
+
+// PR_WAB_DL_ENTRIES: the members of a group, as entry identifiers.
+const ULONG kPrWabDlEntries = PROP_TAG(PT_MV_BINARY, 0x8006);
+// Named properties get ids from here on, clear of the address book's own 0x80xx properties.
+const ULONG kFirstNamedId = 0x8100;
+// Object types of the template identifiers handed out as PR_DEF_CREATE_MAILUSER / _DL.
+const ULONG kTemplateFlag = 0x100;
+
+struct CEntryData {
+    ULONG serial = 0;  // 0: never saved
+    ULONG type = 0;    // MAPI_ABCONT, MAPI_MAILUSER or MAPI_DISTLIST
+    ULONG folder = 0;  // serial of the folder that holds a contact or group
+    CProps props;
+};
+using CEntryPtr = std::shared_ptr<const CEntryData>;
+
+// 16 bytes: 4 zero flag bytes, "QWS1", the type and the serial as 32-bit little-endian numbers.
+std::string MakeEntryId(ULONG type, ULONG serial);
+// false when the bytes are not an identifier of ours.
+bool ParseEntryId(const void* id, ULONG size, ULONG* type, ULONG* serial);
+
+struct CNamedProp {
+    ULONG id = 0;
+    GUID guid = {};
+    ULONG kind = MNID_ID;
+    LONG lid = 0;
+    std::wstring name;
+};
+
+class CStore {
+public:
+    // The store of a file, shared by every user in this process. create: an absent or empty file
+    // becomes a new store with one folder "Contacts". MAPI_E_CORRUPT_DATA for a file that is not
+    // a store of ours (it is never written to then).
+    static HRESULT Open(const std::string& path, bool create, std::shared_ptr<CStore>& store);
+    // The store of a file when this process has it open, else nullptr.
+    static std::shared_ptr<CStore> FindOpen(const std::string& path);
+    // Replaces the file by a new store whose only folder is named pabName.
+    static HRESULT CreateNew(const std::string& path, const std::wstring& pabName);
+
+    ~CStore();
+    CStore(const CStore&) = delete;
+    CStore& operator=(const CStore&) = delete;
+
+    const std::string& Path() const { return m_path; }
+
+    // Takes in what other processes appended since this process last read the file.
+    HRESULT Refresh();
+
+    std::vector<CEntryPtr> Folders();
+    ULONG PabSerial();
+    CEntryPtr Find(ULONG serial);
+    // The contacts and groups of a folder (allFolders: of every folder), in serial order.
+    std::vector<CEntryPtr> Contents(ULONG folder, bool allFolders);
+
+    // Writes the entry (a new one, serial 0, gets its serial here) with PR_LAST_MODIFICATION_TIME
+    // set to now unless keepTime and the entry has one. MAPI_E_OBJECT_DELETED when a saved entry
+    // was deleted meanwhile, MAPI_E_NOT_FOUND when its folder does not exist.
+    HRESULT Save(CEntryData& entry, bool keepTime = false);
+    // Deletes the contacts and groups among the serials (folders are not deleted); deleted
+    // receives how many went. One record per entry.
+    HRESULT Delete(const std::vector<ULONG>& serials, ULONG* deleted);
+
+    // Id of a named property; create: a new name gets the next id and is written at once.
+    HRESULT NamedId(const GUID& guid, ULONG kind, LONG lid, const std::wstring& name, bool create,
+                    ULONG* id);
+    bool NameOf(ULONG id, CNamedProp& name);
+
+    // Bytes this process has written to the file (for measurements).
+    ULONGLONG BytesWritten() const { return m_bytesWritten; }
+
+private:
+    CStore() = default;
+    HRESULT _Load(bool create);
+    HRESULT _ReadNew();
+    void _Apply(const std::string& head, const std::vector<std::pair<const char*, size_t>>& lines);
+    HRESULT _AppendLocked(const std::string& record);
+    static std::string _RecordOf(const char* head, const CEntryData& entry);
+
+    std::string m_path;
+    common::CFileHandle m_file;
+    common::CHandle m_mutex;
+    bool m_readOnly = false;
+    ULONGLONG m_end = 0;  // end of the last record read or written
+    ULONGLONG m_bytesWritten = 0;
+    ULONG m_nextSerial = 1;
+    ULONG m_nextNamedId = kFirstNamedId;
+    std::map<ULONG, CEntryPtr> m_entries;  // folders, contacts and groups by serial
+    std::vector<CNamedProp> m_names;
+    common::CCriticalSection m_cs;
+};
+
+// Current time as a file time.
+LONGLONG NowFileTime();
+
+}  // namespace wabstandin
