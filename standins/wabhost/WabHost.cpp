@@ -1,10 +1,11 @@
 // WabHost.exe: plays the Windows Address Book window for Ferrule.DLL, which Wine cannot host.
 //
-//   WabHost.exe [-store FILE] [-command export|import|none] [-show] [NAME...]
+//   WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show] [NAME...]
 //
 // It opens the address book (WAB32.DLL beside it, through WABOpen; FILE names the store, else the
-// default one), lists the contacts and groups of the personal address book, and selects those
-// whose display names are given (all of them when no name is given). Then it does what the
+// default one), lists the contacts and groups of one folder (FOLDER, by name; the personal address
+// book when not given), and selects those whose display names are given (all of them when no name
+// is given). Names are printed in UTF-8 and matched in the ANSI code page. Then it does what the
 // address book window does with a registered context-menu extension: it creates Ferrule's class
 // "Connect" through COM (so Ferrule.DLL must have been registered with regsvr32), hands it the
 // selection as an address list through IWABExtInit, builds a real popup menu with
@@ -12,7 +13,7 @@
 // by -command ("export" by default) by finding its item in the submenu. With -show the menu is
 // shown at the mouse instead and the command the user picks is invoked.
 //
-// Exit codes: 0 done; 1 bad command line; 2 address book; 3 Ferrule not registered or not
+// Exit codes: 0 done; 1 bad command line; 2 address book or folder; 3 Ferrule not registered or not
 // creatable; 4 menu; 5 a name matched no entry; 6 the command failed or was not found.
 #include <windows.h>
 #include <shlobj.h>
@@ -44,6 +45,7 @@ enum Exit { kDone = 0, kUsage = 1, kAddressBook = 2, kNoExtension = 3, kMenu = 4
 
 struct COptions {
     std::string store;
+    std::string folder;
     std::string command = "export";
     bool show = false;
     std::vector<std::string> names;
@@ -55,6 +57,8 @@ bool ParseOptions(int argc, char** argv, COptions* options)
         std::string arg = argv[i];
         if (arg == "-store" && i + 1 < argc) {
             options->store = argv[++i];
+        } else if (arg == "-folder" && i + 1 < argc) {
+            options->folder = argv[++i];
         } else if (arg == "-command" && i + 1 < argc) {
             options->command = argv[++i];
             if (options->command != "export" && options->command != "import" && options->command != "none")
@@ -95,11 +99,12 @@ public:
         return open(m_book.GetAddressOf(), m_wab.GetAddressOf(), &param, 0);
     }
 
-    HRESULT ReadPersonalBook()
+    // Reads the contents of the folder of that name, or of the personal address book.
+    HRESULT ReadFolder(const std::wstring& folder)
     {
         ULONG cb = 0;
         LPENTRYID id = nullptr;
-        HRESULT hr = m_book->GetPAB(&cb, &id);
+        HRESULT hr = folder.empty() ? m_book->GetPAB(&cb, &id) : _FindFolder(folder, &cb, &id);
         if (FAILED(hr))
             return hr;
         ULONG type = 0;
@@ -112,7 +117,7 @@ public:
         hr = container->GetContentsTable(0, table.GetAddressOf());
         if (FAILED(hr))
             return hr;
-        SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME_A}};
+        SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME_W}};
         hr = table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0);
         if (FAILED(hr))
             return hr;
@@ -122,12 +127,52 @@ public:
     const SRowSet* rows() const { return m_rows; }
 
 private:
+    static void _FreeRows(IWABObject* wab, LPSRowSet rows)
+    {
+        for (ULONG i = 0; i < rows->cRows; ++i)
+            wab->FreeBuffer(rows->aRow[i].lpProps);
+        wab->FreeBuffer(rows);
+    }
     void _FreeRows()
     {
-        for (ULONG i = 0; i < m_rows->cRows; ++i)
-            m_wab->FreeBuffer(m_rows->aRow[i].lpProps);
-        m_wab->FreeBuffer(m_rows);
+        _FreeRows(m_wab.Get(), m_rows);
         m_rows = nullptr;
+    }
+
+    // The folder of that name among the root container's subfolders; a copy of its identifier
+    // that the caller frees.
+    HRESULT _FindFolder(const std::wstring& name, ULONG* cb, LPENTRYID* id)
+    {
+        ULONG type = 0;
+        ComPtr<IABContainer> root;
+        HRESULT hr = m_book->OpenEntry(0, nullptr, nullptr, 0, &type, reinterpret_cast<IUnknown**>(root.GetAddressOf()));
+        if (FAILED(hr))
+            return hr;
+        ComPtr<IMAPITable> table;
+        hr = root->GetHierarchyTable(0, table.GetAddressOf());
+        if (FAILED(hr))
+            return hr;
+        SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, PR_DISPLAY_NAME_W}};
+        hr = table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0);
+        LPSRowSet rows = nullptr;
+        if (SUCCEEDED(hr))
+            hr = table->QueryRows(0x7FFFFFFF, 0, &rows);
+        if (FAILED(hr))
+            return hr;
+        hr = MAPI_E_NOT_FOUND;
+        for (ULONG i = 0; i < rows->cRows && hr == MAPI_E_NOT_FOUND; ++i) {
+            const SPropValue* props = rows->aRow[i].lpProps;
+            if (rows->aRow[i].cValues < 2 || props[0].ulPropTag != PR_ENTRYID ||
+                props[1].ulPropTag != PR_DISPLAY_NAME_W || !props[1].Value.lpszW || name != props[1].Value.lpszW)
+                continue;
+            hr = m_wab->AllocateBuffer(props[0].Value.bin.cb ? props[0].Value.bin.cb : 1, reinterpret_cast<LPVOID*>(id));
+            if (SUCCEEDED(hr)) {
+                memcpy(*id, props[0].Value.bin.lpb, props[0].Value.bin.cb);
+                *cb = props[0].Value.bin.cb;
+            }
+        }
+        _FreeRows(m_wab.Get(), rows);
+        return hr;
     }
 
     common::CModule m_library;
@@ -145,10 +190,28 @@ const SPropValue* FindProp(const SRow& row, ULONG tag)
     return nullptr;
 }
 
-std::string DisplayName(const SRow& row)
+std::wstring DisplayName(const SRow& row)
 {
-    const SPropValue* name = FindProp(row, PR_DISPLAY_NAME_A);
-    return name && name->Value.lpszA ? name->Value.lpszA : "";
+    const SPropValue* name = FindProp(row, PR_DISPLAY_NAME_W);
+    return name && name->Value.lpszW ? name->Value.lpszW : L"";
+}
+
+std::wstring Widen(const std::string& text, UINT codePage)
+{
+    int n = MultiByteToWideChar(codePage, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
 }
 
 // The host's address list: the chosen rows' property values, in table order.
@@ -238,28 +301,28 @@ int Run(const COptions& options)
     CAddressBook book;
     HRESULT hr = book.Open(options.store);
     if (SUCCEEDED(hr))
-        hr = book.ReadPersonalBook();
+        hr = book.ReadFolder(Widen(options.folder, CP_ACP));
     if (FAILED(hr)) {
-        std::printf("address book: failed (0x%08lX)\n", static_cast<unsigned long>(hr));
+        std::printf("address book: cannot read the folder (0x%08lX)\n", static_cast<unsigned long>(hr));
         return kAddressBook;
     }
 
     CSelection selection;
     std::vector<bool> matched(options.names.size(), false);
-    std::printf("Personal address book:\n");
+    std::printf("%s:\n", options.folder.empty() ? "Personal address book" : options.folder.c_str());
     const SRowSet* rows = book.rows();
     for (ULONG i = 0; i < rows->cRows; ++i) {
         const SRow& row = rows->aRow[i];
         const SPropValue* type = FindProp(row, PR_OBJECT_TYPE);
-        std::string name = DisplayName(row);
+        std::wstring name = DisplayName(row);
         bool chosen = options.names.empty();
         for (size_t n = 0; n < options.names.size(); ++n) {
-            if (options.names[n] == name) {
+            if (Widen(options.names[n], CP_ACP) == name) {
                 chosen = true;
                 matched[n] = true;
             }
         }
-        std::printf("  %c %-30s %s\n", chosen ? '*' : ' ', name.c_str(),
+        std::printf("  %c %-30s %s\n", chosen ? '*' : ' ', Utf8(name).c_str(),
                     type && type->Value.l == MAPI_DISTLIST ? "group" : "contact");
         if (chosen)
             selection.Add(row);
@@ -335,7 +398,7 @@ int main(int argc, char** argv)
 {
     COptions options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::printf("usage: WabHost.exe [-store FILE] [-command export|import|none] [-show] [NAME...]\n");
+        std::printf("usage: WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show] [NAME...]\n");
         return kUsage;
     }
     common::CCoInit com;
