@@ -3,8 +3,9 @@
 
 #define IDS_MODULE_NAME          102  // "Quillon.exe"
 #define IDS_APP_TITLE            103  // "Quillon for Outlook Express"
-#define IDS_PICK_NO_SELECTION    104
-#define IDS_PICK_ROOT_SELECTED   105
+#define IDS_PICK_NO_SELECTION    104  // "Please select a folder"
+#define IDS_PICK_ROOT_SELECTED   105  // "Please select a different folder"
+#define IDS_PROGRESS_COUNT       107  // "%i of %i"
 #define IDS_PROGRESS_WAIT        108  // "Wait..."
 #define IDS_WINDOW_CLASS         109  // "Brisco.Quillon"
 #define IDS_PROGRESS_CANCEL      110  // "Cancel"
@@ -28,3 +29,16 @@
 #define IDS_IMPORT_FAILED        129
 #define IDS_MAKER_NAME           602  // "Brisco"
 #define IDS_PRODUCT_NAME         603  // "Quillon"
+
+// Dialogs and their bitmaps.
+#define IDD_EXPORT               129
+#define IDD_PROGRESS             130
+#define IDD_IMPORT               131
+#define IDD_PICKFOLDER           132
+#define IDB_PICK_ROOT            133  // tree image of "Address Book"
+#define IDB_PICK_FOLDER          134  // tree image of every folder
+
+// Progress window (130).
+#define IDC_PROGRESS_BAR         200
+#define IDC_PROGRESS_ACTION      201
+#define IDC_PROGRESS_COUNT       202
