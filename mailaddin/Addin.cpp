@@ -1,0 +1,369 @@
+#include "mailaddin/Addin.h"
+
+#include <shellapi.h>
+
+#include <type_traits>
+
+#include "mailaddin/Debug.h"
+#include "mailaddin/FrmOptions.h"
+#include "mailaddin/Options.h"
+#include "mailaddin/Pictures.h"
+#include "mailaddin/gimlet_ids.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace gimlet {
+
+namespace {
+
+// ---- sinks: each SDK source gets its own, which calls one member of the add-in ---------------
+
+class CInitSink : public common::CComObject<CInitSink, ITanagerInitEvents> {
+public:
+    static const common::CInterfaceEntry<CInitSink> kInterfaces[];
+    explicit CInitSink(IUnknown* outer) : CComObject(outer) {}
+    CAddin* m_owner = nullptr;
+    STDMETHODIMP OnInitTanager() override
+    {
+        m_owner->OnInitTanager();
+        return S_OK;
+    }
+    STDMETHODIMP OnShutdownTanager() override
+    {
+        m_owner->OnShutdownTanager();
+        return S_OK;
+    }
+};
+const common::CInterfaceEntry<CInitSink> CInitSink::kInterfaces[] = {
+    {&IID_ITanagerInitEvents, &common::CastTo<CInitSink, ITanagerInitEvents>}, {nullptr, nullptr}};
+
+class CHostSink : public common::CComObject<CHostSink, ITanagerHostEvents> {
+public:
+    static const common::CInterfaceEntry<CHostSink> kInterfaces[];
+    explicit CHostSink(IUnknown* outer) : CComObject(outer) {}
+    CAddin* m_owner = nullptr;
+    STDMETHODIMP OnFolderSelectionChanged(long folderId) override
+    {
+        m_owner->OnFolderSelectionChanged(folderId);
+        return S_OK;
+    }
+};
+const common::CInterfaceEntry<CHostSink> CHostSink::kInterfaces[] = {
+    {&IID_ITanagerHostEvents, &common::CastTo<CHostSink, ITanagerHostEvents>}, {nullptr, nullptr}};
+
+class CButtonSink : public common::CComObject<CButtonSink, ITanagerButtonEvents> {
+public:
+    static const common::CInterfaceEntry<CButtonSink> kInterfaces[];
+    explicit CButtonSink(IUnknown* outer) : CComObject(outer) {}
+    CAddin* m_owner = nullptr;
+    void (CAddin::*m_handler)() = nullptr;
+    STDMETHODIMP OnClick() override
+    {
+        (m_owner->*m_handler)();
+        return S_OK;
+    }
+};
+const common::CInterfaceEntry<CButtonSink> CButtonSink::kInterfaces[] = {
+    {&IID_ITanagerButtonEvents, &common::CastTo<CButtonSink, ITanagerButtonEvents>}, {nullptr, nullptr}};
+
+class CMenuItemSink : public common::CComObject<CMenuItemSink, ITanagerMenuItemEvents> {
+public:
+    static const common::CInterfaceEntry<CMenuItemSink> kInterfaces[];
+    explicit CMenuItemSink(IUnknown* outer) : CComObject(outer) {}
+    CAddin* m_owner = nullptr;
+    void (CAddin::*m_handler)() = nullptr;
+    STDMETHODIMP OnClick() override
+    {
+        (m_owner->*m_handler)();
+        return S_OK;
+    }
+};
+const common::CInterfaceEntry<CMenuItemSink> CMenuItemSink::kInterfaces[] = {
+    {&IID_ITanagerMenuItemEvents, &common::CastTo<CMenuItemSink, ITanagerMenuItemEvents>}, {nullptr, nullptr}};
+
+// A new sink of class S for the owner; the caller connects it and keeps nothing else.
+template <class S, class I>
+HRESULT MakeSink(CAddin* owner, ComPtr<I>& out, void (CAddin::*handler)() = nullptr)
+{
+    HRESULT hr = common::CreateComObject<S>(nullptr, __uuidof(I), reinterpret_cast<void**>(out.ReleaseAndGetAddressOf()));
+    if (FAILED(hr))
+        return hr;
+    S* sink = static_cast<S*>(out.Get());
+    sink->m_owner = owner;
+    if constexpr (std::is_same_v<S, CButtonSink> || std::is_same_v<S, CMenuItemSink>)
+        sink->m_handler = handler;
+    return S_OK;
+}
+
+class CBstr {
+public:
+    explicit CBstr(const std::wstring& text) : m_text(::SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()))) {}
+    ~CBstr() { ::SysFreeString(m_text); }
+    CBstr(const CBstr&) = delete;
+    CBstr& operator=(const CBstr&) = delete;
+    BSTR get() const { return m_text; }
+
+private:
+    BSTR m_text;
+};
+
+}  // namespace
+
+const common::CInterfaceEntry<CAddin> CAddin::kInterfaces[] = {
+    {&IID__Addin, &common::CastTo<CAddin, IDispatch>},
+    {&IID_IDispatch, &common::CastTo<CAddin, IDispatch>},
+    {nullptr, nullptr}};
+
+std::string CAddin::Version()
+{
+    return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision);
+}
+
+CAddin::CAddin(IUnknown* outer) : CComObject(outer) {}
+
+HRESULT CAddin::FinalConstruct()
+{
+    CDebug::Instance().Out("Add.Init " + Version());
+    ComPtr<ITanagerInit> init;
+    HRESULT hr = ::CoCreateInstance(CLSID_TanagerInit, nullptr, CLSCTX_INPROC_SERVER, IID_ITanagerInit, &init);
+    ComPtr<ITanagerInitEvents> sink;
+    if (SUCCEEDED(hr))
+        hr = MakeSink<CInitSink>(this, sink);
+    if (SUCCEEDED(hr))
+        hr = m_TanagerInit.Set(init, sink.Get(), IID_ITanagerInitEvents);
+    if (FAILED(hr)) {
+        // The object still exists; it only never hears from the SDK.
+        Err().FromHResult(hr);
+        CDebug::Instance().OutError("Class_Initialize");
+    }
+    return S_OK;
+}
+
+CAddin::~CAddin()
+{
+    CDebug& debug = CDebug::Instance();
+    debug.Out("Addin.Done " + Version());
+    _ReleaseInterface();
+    m_TanagerInit.Release();
+    DeletePictures(debug.LogFolder());
+    CDummyForm::Unload();
+    COptions::ReleaseInstance();
+    CDebug::ReleaseInstance();
+}
+
+void CAddin::OnInitTanager()
+{
+    CDebug::Instance().Out("->OnInitTanager");
+    ComPtr<ITanagerHost> host;
+    HRESULT hr = ::CoCreateInstance(CLSID_TanagerHost, nullptr, CLSCTX_INPROC_SERVER, IID_ITanagerHost, &host);
+    ComPtr<ITanagerHostEvents> sink;
+    if (SUCCEEDED(hr))
+        hr = MakeSink<CHostSink>(this, sink);
+    if (SUCCEEDED(hr))
+        hr = m_Tanager.Set(host, sink.Get(), IID_ITanagerHostEvents);
+    if (FAILED(hr)) {
+        Err().FromHResult(hr);
+        CDebug::Instance().OutError("OnInitTanager");
+    }
+}
+
+void CAddin::OnFolderSelectionChanged(long)
+{
+    CDebug::Instance().Out("->OnFolderSelectionChanged");
+    if (m_interfaceBuilt)
+        return;
+    m_interfaceBuilt = true;
+    HRESULT hr = _BuildInterface();
+    if (FAILED(hr)) {
+        CErr& err = Err();
+        err.FromHResult(hr);
+        CDebug::Instance().OutError("AddGUI" + std::to_string(err.Erl));
+    }
+}
+
+void CAddin::OnShutdownTanager()
+{
+    CDebug::Instance().Out("->OnShutdownTanager");
+    _ReleaseInterface();
+}
+
+HRESULT CAddin::_AddButton(ITanagerToolbar* toolbar, const wchar_t* caption, const std::string& picture,
+                           void (CAddin::*handler)(), CEventLink<ITanagerButton>& link)
+{
+    const std::string& folder = CDebug::Instance().LogFolder();
+    CBstr text(caption);
+    CBstr image(FromAnsi(PicturePath(folder, picture)));
+    CBstr hover(FromAnsi(PicturePath(folder, picture + "_over")));
+    ComPtr<ITanagerButton> button;
+    HRESULT hr = toolbar->AddButton(text.get(), image.get(), hover.get(), &button);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<ITanagerButtonEvents> sink;
+    hr = MakeSink<CButtonSink>(this, sink, handler);
+    if (FAILED(hr))
+        return hr;
+    return link.Set(button, sink.Get(), IID_ITanagerButtonEvents);
+}
+
+HRESULT CAddin::_AddSubButton(ITanagerButton* button, const wchar_t* caption, void (CAddin::*handler)(),
+                              CEventLink<ITanagerButton>& link)
+{
+    CBstr text(caption);
+    CBstr none(L"");
+    ComPtr<ITanagerButton> item;
+    HRESULT hr = button->AddSubButton(text.get(), none.get(), none.get(), &item);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<ITanagerButtonEvents> sink;
+    hr = MakeSink<CButtonSink>(this, sink, handler);
+    if (FAILED(hr))
+        return hr;
+    return link.Set(item, sink.Get(), IID_ITanagerButtonEvents);
+}
+
+// Stops at the first failure and returns it; what was built so far stays.
+HRESULT CAddin::_BuildInterface()
+{
+    CDebug& debug = CDebug::Instance();
+    debug.Out("AddGUI");
+    WritePictures(debug.LogFolder());
+
+    HRESULT hr = ::CoCreateInstance(CLSID_TanagerToolbar, nullptr, CLSCTX_INPROC_SERVER, IID_ITanagerToolbar,
+                                    &m_toolbar);
+    if (FAILED(hr))
+        return hr;
+    hr = m_toolbar->put_LargeButtons(COptions::Instance().SmallButtons() ? VARIANT_FALSE : VARIANT_TRUE);
+    if (FAILED(hr))
+        return hr;
+    if (!m_Tanager)
+        return E_POINTER;  // no host: the SDK never said it was ready
+    long hostId = 0;
+    hr = m_Tanager.Get()->get_HostId(&hostId);
+    if (FAILED(hr))
+        return hr;
+    hr = m_toolbar->Create(hostId);
+    if (FAILED(hr))
+        return hr;
+    hr = _AddButton(m_toolbar.Get(), L"Import contacts", "Import", &CAddin::OnImportClick, m_btnImport);
+    if (FAILED(hr))
+        return hr;
+    hr = _AddButton(m_toolbar.Get(), L"Export contacts", "Export", &CAddin::OnExportClick, m_btnExport);
+    if (FAILED(hr))
+        return hr;
+    hr = _AddButton(m_toolbar.Get(), L"Help", "Help", &CAddin::OnHelpClick, m_btnHelp);
+    if (FAILED(hr))
+        return hr;
+    hr = _AddSubButton(m_btnHelp.Get(), L"Report a problem", &CAddin::OnBugReportClick, m_btnBugReport);
+    if (FAILED(hr))
+        return hr;
+    hr = _AddSubButton(m_btnHelp.Get(), L"About Quillon", &CAddin::OnAboutClick, m_btnAbout);
+    if (FAILED(hr))
+        return hr;
+
+    ComPtr<ITanagerMenu> menu;
+    hr = m_Tanager.Get()->GetMenu(3, &menu);
+    if (FAILED(hr))
+        return hr;
+    CBstr caption(L"Quillon Options...");
+    ComPtr<ITanagerMenuItem> item;
+    hr = menu->AddItem(caption.get(), &item);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<ITanagerMenuItemEvents> sink;
+    hr = MakeSink<CMenuItemSink>(this, sink, &CAddin::OnOptionsClick);
+    if (FAILED(hr))
+        return hr;
+    return m_btnOptions.Set(item, sink.Get(), IID_ITanagerMenuItemEvents);
+}
+
+void CAddin::_ReleaseInterface()
+{
+    m_btnImport.Release();
+    m_btnExport.Release();
+    m_btnBugReport.Release();
+    m_btnHelp.Release();
+    m_btnAbout.Release();
+    m_btnOptions.Release();
+    m_toolbar.Reset();
+    m_Tanager.Release();
+}
+
+void CAddin::_StartConverter(const char* parameters)
+{
+    // Nothing waits for the converter and nothing reports its absence.
+    std::string folder = AddinFolder();
+    ::ShellExecuteA(nullptr, "open", "Quillon.exe", parameters, folder.c_str(), SW_SHOWNORMAL);
+}
+
+void CAddin::OnImportClick() { _StartConverter("-Import -Foreground"); }
+void CAddin::OnExportClick() { _StartConverter("-Export -Foreground"); }
+void CAddin::OnHelpClick() { _StartConverter("-Help"); }
+void CAddin::OnBugReportClick() { _StartConverter("-BugReport"); }
+void CAddin::OnAboutClick() { _StartConverter("-About -Foreground"); }
+
+void CAddin::OnOptionsClick()
+{
+    CFrmOptions form;
+    if (form.Show(::GetActiveWindow()) == -1) {
+        Err().Raise(static_cast<long>(::GetLastError()), "The options form could not be shown");
+        CDebug::Instance().OutError("OnOptionsClick");
+    }
+}
+
+// ---- IDispatch ------------------------------------------------------------------------------
+
+HRESULT CAddin::_TypeInfo(ITypeInfo** info)
+{
+    if (!m_typeInfo) {
+        ComPtr<ITypeLib> lib;
+        std::wstring path;
+        HRESULT hr = common::LoadModuleTypeLib(ResourceModule(), &lib, &path);
+        if (FAILED(hr))
+            return hr;
+        hr = lib->GetTypeInfoOfGuid(IID__Addin, &m_typeInfo);
+        if (FAILED(hr))
+            return hr;
+    }
+    *info = m_typeInfo.Get();
+    (*info)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CAddin::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CAddin::GetTypeInfo(UINT index, LCID, ITypeInfo** info)
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    if (index != 0)
+        return DISP_E_BADINDEX;
+    return _TypeInfo(info);
+}
+
+STDMETHODIMP CAddin::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = _TypeInfo(&info);
+    if (FAILED(hr))
+        return hr;
+    return ::DispGetIDsOfNames(info.Get(), names, count, ids);
+}
+
+STDMETHODIMP CAddin::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                            EXCEPINFO* exception, UINT* argError)
+{
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = _TypeInfo(&info);
+    if (FAILED(hr))
+        return hr;
+    return ::DispInvoke(static_cast<IDispatch*>(this), info.Get(), id, flags, params, result, exception, argError);
+}
+
+}  // namespace gimlet

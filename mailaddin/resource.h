@@ -1,0 +1,13 @@
+// Resource identifiers of Gimlet.dll.
+#pragma once
+
+#define IDR_ADDIN 101
+
+#define IDD_FRMOPTIONS 201
+#define IDC_FRAME_MENU 1001
+#define IDC_CHK_EDITMENU 1002
+#define IDC_FRAME_TOOLBAR 1003
+#define IDC_CHK_SMALLBUTTONS 1004
+#define IDC_CHK_SEPARATETOOLBAR 1005
+#define IDC_PIC_MENU 1006
+#define IDC_PIC_TOOLBAR 1007

@@ -1,0 +1,39 @@
+// The four exports of Tanager.dll, served by the shared COM server pieces.
+#include <windows.h>
+
+#include "common/comserver.h"
+#include "objects.h"
+
+#define IDR_TANAGER 101
+
+namespace {
+// One script registers every class; the other entries only serve their class objects.
+common::CClassEntry g_classes[] = {
+    {&CLSID_TanagerSite, &common::CreateComObject<tanager::CSite>, IDR_TANAGER},
+    {&CLSID_TanagerInit, &common::CreateComObject<tanager::CInit>, 0},
+    {&CLSID_TanagerHost, &common::CreateComObject<tanager::CHost>, 0},
+    {&CLSID_TanagerToolbar, &common::CreateComObject<tanager::CToolbar>, 0}};
+common::CComServer g_server(g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_Tanager);
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_server.Attach(instance);
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        g_server.Detach();
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+{
+    return g_server.GetClassObject(clsid, iid, out);
+}
+
+STDAPI DllCanUnloadNow() { return g_server.CanUnloadNow(); }
+
+STDAPI DllRegisterServer() { return g_server.RegisterServer(); }
+
+STDAPI DllUnregisterServer() { return g_server.UnregisterServer(); }
