@@ -1,16 +1,89 @@
-// Export of address-book contacts to vCard files.
+// Export of address-book contacts to vCard files: the run over a folder, all folders or a
+// selection, one file per contact or all of them in one file, and the writer of each card.
+//
+// The export dialog fills in the user's choices and calls Execute once; the object serves that
+// one run. Cards are built in the card buffer (vcard/export/CardText.h lays out the bytes) and
+// written unchanged, back to back in one-file mode.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "app/CommandLine.h"
+#include "common/raii.h"
+#include "vcard/export/CardText.h"
+#include "wab/WABLib.h"
+
+class CContact;
 
 class CvCardExport {
 public:
     CvCardExport();
     virtual ~CvCardExport();
+    CvCardExport(const CvCardExport&) = delete;
+    CvCardExport& operator=(const CvCardExport&) = delete;
 
     // Shows the export dialog owned by owner and, on OK, runs the export. selection is null when
     // the program was started without selected contacts.
     int RunExport(HWND owner, const CSelectionList* selection);
+
+    // Owner of the progress window and of the closing message; set before Execute.
+    void SetOwner(HWND owner) { m_owner = owner; }
+
+    // Runs the export (see the class comment). folderId null: all folders. selectionMode: the
+    // contacts are those of selection instead of the folder's. format "2.1" or "3.0"; encoding
+    // is a display name of the encodings list, or empty for the system's ANSI code page.
+    // 0 when the run went through; the failing step's status when it stopped (-1 for a file that
+    // could not be created or written); E_NOTIMPL for another format text.
+    int Execute(const char* targetFolder, const char* folderId, bool selectionMode,
+                const CSelectionList* selection, const char* format, bool oneFile, const char* encoding);
+
+    // The writer on its own, for a contact opened by the caller: the run prepares it the same
+    // way. PrepareCards fixes the format code (21 or 30) and takes the current code page of the
+    // character converter; WriteCard then leaves the card of the contact in CardText().
+    void PrepareCards(int formatCode);
+    void SetContact(IMAPIProp* entry) { m_contact = entry; }
+    void WriteCard();
+    const CardBuffer& CardText() const { return m_cardBuffer; }
+
+    // Reads the properties a card is made of; unreadable ones stay empty or absent.
+    static void ReadCardFields(CContact& contact, vcard::CardFields* fields);
+
+    // The base of a file name made safe for the file system: line breaks of a multi-line name
+    // become " (" with ")" at the end, characters Windows forbids and control characters become
+    // "_", and a device name (CON, NUL, COM1 ...) gets a leading "_".
+    static std::string SafeBaseName(const std::string& name);
+
+    // Figures of the last run.
+    int Total() const { return m_total; }
+    int Exported() const { return m_exported; }
+    int Failed() const { return m_failed; }
+
+    // Major and minor number of the running program's product version (1.0 without one).
+    static void ProductVersion(int* major, int* minor);
+
+private:
+    int _ExportContact();
+    bool _MakeFileName(std::string* path);
+
+    // In this order the fields the design gives the run, then the writer's working state.
+    HWND m_owner = nullptr;
+    int m_format = vcard::kVCard21;
+    bool m_oneFile = false;
+    bool m_fileOpen = false;
+    std::string m_targetFolder;
+    std::string m_oneFileBaseName;
+    Microsoft::WRL::ComPtr<IMAPIProp> m_contact;
+    CardBuffer m_cardBuffer;
+    common::CFileHandle m_file;
+    int m_total = 0;
+    int m_exported = 0;
+    int m_failed = 0;
+    int m_rest = 0;
+
+    std::unique_ptr<vcard::ITextEncoder> m_encoder;
+    std::unique_ptr<vcard::CCardWriter> m_writer;
+    vcard::CardFields m_fields;
 };

@@ -1,0 +1,432 @@
+// The card text: whole cards compared byte for byte for contacts that exercise each rule, in both
+// formats, with and without a charset; the quoted-printable line breaking; the card buffer's
+// growth; dates against the system's own calendar conversion.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "contact/CharConverter.h"
+#include "exportsupport.h"
+#include "vcard/export/CardText.h"
+
+using exporttest::Crlf;
+using exporttest::FileTime;
+using vcard::CardFields;
+
+namespace {
+
+class CConverter : public vcard::ITextEncoder {
+public:
+    int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const override
+    {
+        return g_charConverter.ToBytes(text, n, bytes);
+    }
+};
+
+// The card of fields in a format, converted through codePage, with the charset parameter when
+// the code page is a real one. The product version is 2.1, as the program's resource says.
+std::string Card(int format, const CardFields& fields, int codePage = -1, const std::string& charset = "")
+{
+    g_charConverter.SetCurrentCodePage(codePage);
+    CConverter converter;
+    vcard::CCardWriter writer(format, codePage > 0, charset, 2, 1, converter);
+    CardBuffer buffer;
+    writer.Write(fields, &buffer);
+    std::string text(buffer.bytes, static_cast<size_t>(buffer.length));
+    g_charConverter.SetCurrentCodePage(-1);
+    return text;
+}
+
+std::string Note21(const std::wstring& note)
+{
+    CardFields f;
+    f.comment = note;
+    return Card(21, f);
+}
+
+// The full contact, every property the card is made of.
+CardFields Everything()
+{
+    CardFields f;
+    f.surname = L"Lee";
+    f.givenName = L"Ann";
+    f.middleName = L"Marie";
+    f.namePrefix = L"Dr.";
+    f.displayName = L"Ann Lee";
+    f.nickname = L"Annie";
+    f.company = L"Acme";
+    f.department = L"Sales";
+    f.title = L"Boss";
+    f.comment = L"a=b";
+    f.businessPhone = L"111";
+    f.businessFax = L"222";
+    f.homePhone = L"333";
+    f.homeFax = L"444";
+    f.mobilePhone = L"555";
+    f.pager = L"666";
+    f.officeLocation = L"Room 1";
+    f.businessStreet = L"1 Main St";
+    f.businessCity = L"Town";
+    f.businessState = L"ST";
+    f.businessPostalCode = L"12345";
+    f.businessCountry = L"Land";
+    f.homeStreet = L"2 Side St";
+    f.homeCity = L"Village";
+    f.homeState = L"HS";
+    f.homePostalCode = L"54321";
+    f.homeCountry = L"Home";
+    f.personalHomePage = L"http://home.example";
+    f.businessHomePage = L"http://work.example";
+    f.birthday = {true, FileTime(1975, 3, 14, 23, 59, 59)};
+    f.emailAddress = L"ann@x.org";
+    f.addrType = L"SMTP";
+    f.emailAddresses = {L"ann@x.org", L"a2@y.org"};
+    f.addrTypes = {L"SMTP", L"X400"};
+    f.defaultAddressIndex = 0;
+    f.anniversary = {true, FileTime(2000, 6, 1)};
+    f.conferencingServers = {L"srv1", L""};
+    f.spouse = L"Bob";
+    f.hasGender = true;
+    f.gender = 2;
+    f.children = {L" Tom ", L"Sue"};
+    f.modified = {true, FileTime(2024, 5, 6, 7, 8, 9)};
+    return f;
+}
+
+}  // namespace
+
+TEST(CardText, EmptyContactGivesTheFiveLinesOfVCard21)
+{
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:", "END:VCARD"}), Card(21, CardFields()));
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 2.1//EN", "VERSION:3.0", "N:;;;;", "FN:",
+                    "END:VCARD"}),
+              Card(30, CardFields()));
+}
+
+TEST(CardText, TheWholeExampleInVCard30WithUtf8)
+{
+    CardFields f;
+    f.givenName = L"Ann";
+    f.surname = L"Lee";
+    f.company = L"Acme, Inc.";
+    f.businessPhone = L"12345";
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 2.1//EN", "VERSION:3.0",
+                    "N;CHARSET=UTF-8:Lee;Ann;;;", "FN;CHARSET=UTF-8:Ann Lee", "ORG;CHARSET=UTF-8:Acme\\, Inc.",
+                    "TEL;CHARSET=UTF-8;TYPE=WORK:12345", "END:VCARD"}),
+              Card(30, f, 65001, "UTF-8"));
+}
+
+TEST(CardText, EveryPropertyInVCard21WithoutCharset)
+{
+    EXPECT_EQ(Crlf({"BEGIN:VCARD",
+                    "VERSION:2.1",
+                    "N:Lee;Ann;Marie;Dr.;",
+                    "FN:Ann Lee",
+                    "NICKNAME:Annie",
+                    "ORG:Acme;Sales",
+                    "TITLE:Boss",
+                    "NOTE;ENCODING=QUOTED-PRINTABLE:a=3Db",
+                    "TEL;WORK:111",
+                    "TEL;WORK;FAX:222",
+                    "TEL;HOME:333",
+                    "TEL;HOME;FAX:444",
+                    "TEL;CELL:555",
+                    "TEL;PAGER:666",
+                    "ADR;WORK:;Room 1;1 Main St;Town;ST;12345;Land",
+                    "ADR;HOME:;;2 Side St;Village;HS;54321;Home",
+                    "URL;HOME:http://home.example",
+                    "URL;WORK:http://work.example",
+                    "BDAY:19750314",
+                    "EMAIL;PREF;INTERNET:ann@x.org",
+                    "EMAIL:a2@y.org",
+                    "X-OUTL-ANNIVERSARY:20000601",
+                    "X-OUTL-NMSERVER:srv1",
+                    "X-OUTL-NMSERVER:",
+                    "X-OUTL-SPOUSE:Bob",
+                    "X-OUTL-GENDER:2",
+                    "X-OUTL-CHILDREN:Tom,Sue",
+                    "REV:20240506T070809Z",
+                    "END:VCARD"}),
+              Card(21, Everything()));
+}
+
+TEST(CardText, EveryPropertyInVCard30WithCharset)
+{
+    EXPECT_EQ(Crlf({"BEGIN:VCARD",
+                    "PRODID:-//Brisco Corporation//Quillon 2.1//EN",
+                    "VERSION:3.0",
+                    "N;CHARSET=UTF-8:Lee;Ann;Marie;Dr.;",
+                    "FN;CHARSET=UTF-8:Ann Lee",
+                    "NICKNAME;CHARSET=UTF-8:Annie",
+                    "ORG;CHARSET=UTF-8:Acme;Sales",
+                    "TITLE;CHARSET=UTF-8:Boss",
+                    "NOTE;CHARSET=UTF-8:a=b",
+                    "TEL;CHARSET=UTF-8;TYPE=WORK:111",
+                    "TEL;CHARSET=UTF-8;TYPE=WORK;TYPE=FAX:222",
+                    "TEL;CHARSET=UTF-8;TYPE=HOME:333",
+                    "TEL;CHARSET=UTF-8;TYPE=HOME;TYPE=FAX:444",
+                    "TEL;CHARSET=UTF-8;TYPE=CELL:555",
+                    "TEL;CHARSET=UTF-8;TYPE=PAGER:666",
+                    "ADR;CHARSET=UTF-8;TYPE=WORK:;Room 1;1 Main St;Town;ST;12345;Land",
+                    "ADR;CHARSET=UTF-8;TYPE=HOME:;;2 Side St;Village;HS;54321;Home",
+                    "URL;CHARSET=UTF-8;TYPE=HOME:http://home.example",
+                    "URL;CHARSET=UTF-8;TYPE=WORK:http://work.example",
+                    "BDAY;CHARSET=UTF-8:19750314",
+                    "EMAIL;CHARSET=UTF-8;TYPE=PREF;TYPE=INTERNET:ann@x.org",
+                    "EMAIL;CHARSET=UTF-8:a2@y.org",
+                    "X-OUTL-ANNIVERSARY;CHARSET=UTF-8:20000601",
+                    "X-OUTL-NMSERVER;CHARSET=UTF-8:srv1",
+                    "X-OUTL-NMSERVER;CHARSET=UTF-8:",
+                    "X-OUTL-SPOUSE;CHARSET=UTF-8:Bob",
+                    "X-OUTL-GENDER;CHARSET=UTF-8:2",
+                    "X-OUTL-CHILDREN;CHARSET=UTF-8:Tom\\,Sue",
+                    "REV;CHARSET=UTF-8:20240506T070809Z",
+                    "END:VCARD"}),
+              Card(30, Everything(), 65001, "UTF-8"));
+}
+
+// The lines between N and END of a card, for cases that only touch a few lines.
+std::string Body(int format, const CardFields& f, int codePage = -1, const std::string& charset = "")
+{
+    std::string card = Card(format, f, codePage, charset);
+    size_t from = card.find("\r\nFN") + 2;
+    size_t to = card.rfind("END:VCARD");
+    return card.substr(from, to - from);
+}
+
+TEST(CardText, FormattedNameFallsBackToTheNameParts)
+{
+    struct Case {
+        const wchar_t *given, *middle, *family, *display;
+        const char* fn;
+    } cases[] = {
+        {L"Ann", L"", L"Lee", L"", "FN:Ann Lee\r\n"},
+        {L"", L"M", L"Lee", L"", "FN:M Lee\r\n"},
+        {L"", L"", L"Lee", L"", "FN:Lee\r\n"},
+        {L"Ann", L"M", L"", L"", "FN:Ann M\r\n"},
+        {L"Ann", L"M", L"Lee", L"Dr Who", "FN:Dr Who\r\n"},
+    };
+    for (const Case& c : cases) {
+        CardFields f;
+        f.givenName = c.given;
+        f.middleName = c.middle;
+        f.surname = c.family;
+        f.displayName = c.display;
+        EXPECT_EQ(c.fn, Body(21, f));
+    }
+}
+
+TEST(CardText, QuotedPrintableBreaksLinesAt65)
+{
+    const std::string head = "NOTE;ENCODING=QUOTED-PRINTABLE:";
+    struct Case {
+        std::wstring note;
+        std::string encoded;
+    } cases[] = {
+        {std::wstring(100, L'x'), std::string(65, 'x') + "=\r\n" + std::string(35, 'x')},
+        {std::wstring(65, L'x'), std::string(65, 'x') + "=\r\n"},
+        {std::wstring(64, L'x'), std::string(64, 'x')},
+        {L"a\r\nb", "a=0D=0Ab"},
+        // A blank is copied below 64 and encoded from there on.
+        {std::wstring(63, L'x') + L" y", std::string(63, 'x') + " y=\r\n"},
+        {std::wstring(64, L'x') + L" y", std::string(64, 'x') + "=20=\r\ny"},
+        {std::wstring(64, L'x') + L"\ty", std::string(64, 'x') + "=09=\r\ny"},
+        {std::wstring(63, L'x') + L"=", std::string(63, 'x') + "=3D=\r\n"},
+        {std::wstring(62, L'x') + L"==", std::string(62, 'x') + "=3D=\r\n=3D"},
+        // A blank that would open the next physical line is encoded: readers drop it.
+        {std::wstring(65, L'x') + L" a", std::string(65, 'x') + "=\r\n=20a"},
+        {std::wstring(65, L'x') + L"\t a", std::string(65, 'x') + "=\r\n=09 a"},
+        {std::wstring(65, L'x') + L"a b", std::string(65, 'x') + "=\r\na b"},
+        {L" lead", " lead"},
+        {L"trail ", "trail "},
+        {L"\u00e9\u20ac", "=E9=80"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:", head + c.encoded, "END:VCARD"}),
+                  Note21(c.note))
+            << c.encoded;
+}
+
+TEST(CardText, QuotedPrintableOfUtf8AndOfACyrillicCodePage)
+{
+    CardFields f;
+    f.comment = L"\u0418\u0432\u0430\u043d \u4e2d";
+    f.displayName = L"\u0418\u0432\u0430\u043d";
+    EXPECT_EQ("FN;CHARSET=UTF-8:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"
+              "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD =E4=B8=AD\r\n",
+              Body(21, f, 65001, "UTF-8"));
+    // Windows-1251 has no Chinese: it becomes the code page's default character.
+    EXPECT_EQ("FN;CHARSET=windows-1251:\xC8\xE2\xE0\xED\r\n"
+              "NOTE;CHARSET=windows-1251;ENCODING=QUOTED-PRINTABLE:=C8=E2=E0=ED ?\r\n",
+              Body(21, f, 1251, "windows-1251"));
+}
+
+TEST(CardText, EscapingInVCard30)
+{
+    CardFields f;
+    f.comment = L"a, b\r\nc\\";
+    f.title = L"x;y";
+    f.businessPhone = L"1,2";
+    f.department = L"Sales";
+    EXPECT_EQ(Crlf({"FN:", "ORG:;Sales", "TITLE:x;y", "NOTE:a\\, b\\nc\\\\", "TEL;TYPE=WORK:1,2"}), Body(30, f));
+    // vCard 2.1 writes the same values as they are (the note quoted-printable).
+    EXPECT_EQ(Crlf({"FN:", "ORG:;Sales", "TITLE:x;y", "NOTE;ENCODING=QUOTED-PRINTABLE:a, b=0D=0Ac\\",
+                    "TEL;WORK:1,2"}),
+              Body(21, f));
+}
+
+TEST(CardText, EscapingWorksOnCharactersNotOnBytes)
+{
+    // In Shift_JIS the katakana so is 0x83 0x5C: its second byte is a backslash that must stay
+    // single, while the real backslash and the comma are escaped.
+    CardFields f;
+    f.title = L"\u30bd\\,";
+    EXPECT_EQ(std::string("FN;CHARSET=Shift_JIS:\r\nTITLE;CHARSET=Shift_JIS:\x83\x5C\\\\\\,\r\n"),
+              Body(30, f, 932, "Shift_JIS"));
+}
+
+TEST(CardText, AddressesAndLineBreaks)
+{
+    CardFields f;
+    f.businessStreet = L"1 Main\r\nFloor 2";
+    f.homeCity = L"Town";
+    EXPECT_EQ(Crlf({"FN:", "ADR;WORK;ENCODING=QUOTED-PRINTABLE:;;1 Main=0D=0AFloor 2;;;;", "ADR;HOME:;;;Town;;;"}),
+              Body(21, f));
+    EXPECT_EQ(Crlf({"FN:", "ADR;TYPE=WORK:;;1 Main\\nFloor 2;;;;", "ADR;TYPE=HOME:;;;Town;;;"}), Body(30, f));
+    // The office alone makes a work address; nothing of the home address, none.
+    CardFields office;
+    office.officeLocation = L"Room 1";
+    EXPECT_EQ(Crlf({"FN:", "ADR;WORK:;Room 1;;;;;"}), Body(21, office));
+}
+
+TEST(CardText, NoValueEndsACardLineEarly)
+{
+    // A line break in any value would cut the card line: vCard 2.1 writes such a value
+    // quoted-printable, vCard 3.0 writes each break (CRLF, CR or LF alone) as \n.
+    CardFields f;
+    f.displayName = L"Ann Lee\r\nAcme";
+    f.title = L"a\nb\rc";
+    f.mobilePhone = L"1\r\n2";
+    EXPECT_EQ(Crlf({"FN;ENCODING=QUOTED-PRINTABLE:Ann Lee=0D=0AAcme", "TITLE;ENCODING=QUOTED-PRINTABLE:a=0Ab=0Dc",
+                    "TEL;CELL;ENCODING=QUOTED-PRINTABLE:1=0D=0A2"}),
+              Body(21, f));
+    EXPECT_EQ(Crlf({"FN:Ann Lee\\nAcme", "TITLE:a\\nb\\nc", "TEL;TYPE=CELL:1\\n2"}), Body(30, f));
+}
+
+TEST(CardText, EmailAddressesAndThePreferredIndex)
+{
+    struct Case {
+        const char* what;
+        std::wstring address, type;
+        std::vector<std::wstring> addresses, types;
+        long index;
+        int format;
+        std::string lines;
+    } cases[] = {
+        {"address and type taken from the index", L"", L"", {L"a@x", L"b@x"}, {L"SMTP", L"SMTP"}, 1, 21,
+         Crlf({"EMAIL;PREF;INTERNET:b@x", "EMAIL;INTERNET:a@x"})},
+        {"no index: every entry follows, even the same address", L"p@x", L"SMTP", {L"p@x", L"q@x"}, {L"SMTP"}, -1, 21,
+         Crlf({"EMAIL;PREF;INTERNET:p@x", "EMAIL;INTERNET:p@x", "EMAIL:q@x"})},
+        {"the indexed entry is left out, type compared exactly", L"p@x", L"smtp", {L"z@x"}, {L"SMTP"}, 0, 21,
+         Crlf({"EMAIL;PREF:p@x"})},
+        {"index out of range, empty entries skipped", L"", L"", {L"a@x", L""}, {}, 5, 21, Crlf({"EMAIL:a@x"})},
+        {"vCard 3.0 type words", L"p@x", L"SMTP", {L"p@x", L"r@x"}, {L"X", L"SMTP"}, 0, 30,
+         Crlf({"EMAIL;TYPE=PREF;TYPE=INTERNET:p@x", "EMAIL;TYPE=INTERNET:r@x"})},
+        {"no address at all", L"", L"SMTP", {}, {}, -1, 21, ""},
+    };
+    for (const Case& c : cases) {
+        CardFields f;
+        f.emailAddress = c.address;
+        f.addrType = c.type;
+        f.emailAddresses = c.addresses;
+        f.addrTypes = c.types;
+        f.defaultAddressIndex = c.index;
+        EXPECT_EQ("FN:\r\n" + c.lines, Body(c.format, f)) << c.what;
+    }
+}
+
+TEST(CardText, GenderChildrenAndDates)
+{
+    CardFields f;
+    f.hasGender = true;
+    f.gender = 0;
+    f.children = {L"\tTom ", L"Sue, Jr."};
+    f.birthday = {true, 0x8000000000000000ull};  // no calendar date: no line
+    f.anniversary = {true, 0};                    // the first day of the file-time calendar
+    f.modified = {true, FileTime(30827, 12, 31, 23, 59, 59)};
+    EXPECT_EQ(Crlf({"FN:", "X-OUTL-ANNIVERSARY:16010101", "X-OUTL-GENDER:0", "X-OUTL-CHILDREN:Tom,Sue, Jr.",
+                    "REV:308271231T235959Z"}),
+              Body(21, f));
+    f.hasGender = false;
+    f.gender = 3;
+    f.anniversary.present = false;
+    f.modified = {true, FileTime(2023, 2, 28, 0, 0, 0)};
+    EXPECT_EQ(Crlf({"FN:", "X-OUTL-CHILDREN:Tom\\,Sue\\, Jr.", "REV:20230228T000000Z"}), Body(30, f));
+    f.children.clear();
+    f.hasGender = true;
+    f.gender = -1;
+    EXPECT_EQ(Crlf({"FN:", "X-OUTL-GENDER:-1", "REV:20230228T000000Z"}), Body(30, f));
+}
+
+TEST(CardText, CalendarDatesMatchTheSystemConversion)
+{
+    // A spread of file times from 1601 to the last one the system converts, plus the day and
+    // leap-year edges, each against FileTimeToSystemTime.
+    std::vector<uint64_t> times = {0, 1, 864000000000ull - 1, 864000000000ull, 0x7FFFFFFFFFFFFFFFull};
+    uint64_t x = 88172645463325252ull;
+    for (int i = 0; i < 20000; ++i) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        times.push_back(x & 0x7FFFFFFFFFFFFFFFull);
+        times.push_back(x % 0x0400000000000000ull);  // years before 2500
+    }
+    for (WORD y : {1700, 1900, 2000, 2024, 2100})
+        for (WORD d : {28, 29})
+            if (!(d == 29 && (y % 4 || (y % 100 == 0 && y % 400))))
+                times.push_back(FileTime(y, 2, d, 23, 59, 59));
+    for (uint64_t t : times) {
+        FILETIME ft = {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+        SYSTEMTIME st;
+        ASSERT_TRUE(::FileTimeToSystemTime(&ft, &st)) << t;
+        vcard::CivilTime c;
+        ASSERT_TRUE(vcard::CivilFromFileTime(t, &c));
+        ASSERT_EQ(st.wYear, c.year) << t;
+        ASSERT_EQ(st.wMonth, c.month) << t;
+        ASSERT_EQ(st.wDay, c.day) << t;
+        ASSERT_EQ(st.wHour, c.hour) << t;
+        ASSERT_EQ(st.wMinute, c.minute) << t;
+        ASSERT_EQ(st.wSecond, c.second) << t;
+    }
+    vcard::CivilTime c;
+    EXPECT_FALSE(vcard::CivilFromFileTime(0x8000000000000000ull, &c));
+    EXPECT_FALSE(vcard::CivilFromFileTime(~0ull, &c));
+}
+
+TEST(CardText, CardBufferGrowsByASixteenthAtLeast128)
+{
+    CardBuffer b;
+    ASSERT_TRUE(b.Append(std::string(10, 'a')));
+    EXPECT_EQ(11 + 128, b.capacity);
+    ASSERT_TRUE(b.Append(std::string(128, 'b')));  // 139 bytes with the zero: still fits
+    EXPECT_EQ(139, b.capacity);
+    ASSERT_TRUE(b.Append("c"));
+    EXPECT_EQ(140 + 128, b.capacity);
+    ASSERT_TRUE(b.Append(std::string(5000, 'd')));
+    EXPECT_EQ(5140 + 5140 / 16, b.capacity);
+    EXPECT_EQ(5139, b.length);
+    EXPECT_EQ('\0', b.bytes[b.length]);
+    EXPECT_EQ(std::string(10, 'a') + std::string(128, 'b') + "c" + std::string(5000, 'd'),
+              std::string(b.bytes, static_cast<size_t>(b.length)));
+    char* block = b.bytes;
+    b.Empty();
+    EXPECT_EQ(0, b.length);
+    EXPECT_EQ(block, b.bytes);
+    EXPECT_EQ(5140 + 5140 / 16, b.capacity);
+    EXPECT_FALSE(b.Append(nullptr, 3));
+    EXPECT_TRUE(b.Append(""));
+    EXPECT_EQ(0, b.length);
+}

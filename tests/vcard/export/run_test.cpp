@@ -1,0 +1,376 @@
+// The export run against the stand-in address book: the writer reading real contacts, file
+// naming and numbering, one-file and selection modes, the stop at the first failure, Cancel
+// through the real progress window, and the closing message.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "contact/CharConverter.h"
+#include "contact/Contact.h"
+#include "exportsupport.h"
+#include "standins/wab32/wabstandin.h"
+#include "vcard/export/vCardExport.h"
+#include "wab/WABLib.h"
+
+using namespace exporttest;
+using namespace contact_tags;
+using testsupport::CTempDir;
+using testsupport::ListFiles;
+using testsupport::ReadFileBytes;
+
+namespace {
+
+const char kOk[] = "Export completed successfully.";
+const char kPartial[] = "Export was completed. Some items were not exported.";
+const char kFailed[] = "Export failed.";
+
+std::vector<std::string> Sorted(std::vector<std::string> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// The card of one contact as the writer makes it, in a format and code page.
+std::string CardOf(const std::string& id, int format, int codePage = -1)
+{
+    ULONG type = 0;
+    Microsoft::WRL::ComPtr<IMAPIProp> entry;
+    EXPECT_EQ(S_OK, g_wabLib.OpenItem(id.c_str(), &type, entry.GetAddressOf()));
+    g_charConverter.SetCurrentCodePage(codePage);
+    CvCardExport run;
+    run.PrepareCards(format);
+    run.SetContact(entry.Get());
+    run.WriteCard();
+    g_charConverter.SetCurrentCodePage(-1);
+    return std::string(run.CardText().bytes, static_cast<size_t>(run.CardText().length));
+}
+
+class ExportRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LoadEncodings();
+        ASSERT_TRUE(m_book.ok());
+    }
+
+    std::string Contact(const std::wstring& displayName, const std::string& folder = std::string())
+    {
+        return m_book.AddContact({Prop(kDisplayName, displayName)}, folder);
+    }
+
+    int Run(const char* folderId, bool oneFile, const char* format = "2.1", const char* encoding = "",
+            const CSelectionList* selection = nullptr, const std::string& target = std::string())
+    {
+        CBoxWatch boxes;
+        CvCardExport run;
+        int status = run.Execute((target.empty() ? m_out.path() : target).c_str(), folderId, selection != nullptr,
+                                 selection, format, oneFile, encoding);
+        m_total = run.Total();
+        m_exported = run.Exported();
+        m_failed = run.Failed();
+        // The run waits for its message box, which the watcher reads before it presses OK.
+        m_messages = boxes.Texts();
+        return status;
+    }
+
+    CScratchBook m_book;
+    CTempDir m_out;
+    int m_total = 0, m_exported = 0, m_failed = 0;
+    std::vector<std::string> m_messages;
+};
+
+}  // namespace
+
+TEST_F(ExportRun, TheWriterReadsEveryPropertyOfAContact)
+{
+    ULONG servers = m_book.ConferencingTag();
+    std::string full = m_book.AddContact({
+        Prop(kSurname, L"Lee"), Prop(kGivenName, L"Ann"), Prop(kMiddleName, L"Marie"),
+        Prop(kDisplayNamePrefix, L"Dr."), Prop(kDisplayName, L"Ann Lee"), Prop(kNickname, L"Annie"),
+        Prop(kCompanyName, L"Acme, Inc."), Prop(kDepartmentName, L"Sales"), Prop(kTitle, L"Boss"),
+        Prop(kComment, L"line 1\r\nline 2"), Prop(kBusinessTelephoneNumber, L"111"),
+        Prop(kBusinessFaxNumber, L"222"), Prop(kHomeTelephoneNumber, L"333"), Prop(kHomeFaxNumber, L"444"),
+        Prop(kMobileTelephoneNumber, L"555"), Prop(kPagerTelephoneNumber, L"666"),
+        Prop(kOfficeLocation, L"Room 1"), Prop(kBusinessAddressStreet, L"1 Main St"),
+        Prop(kBusinessAddressCity, L"Town"), Prop(kBusinessAddressStateOrProvince, L"ST"),
+        Prop(kBusinessAddressPostalCode, L"12345"), Prop(kBusinessAddressCountry, L"Land"),
+        Prop(kHomeAddressStreet, L"2 Side St"), Prop(kHomeAddressCity, L"Village"),
+        Prop(kHomeAddressStateOrProvince, L"HS"), Prop(kHomeAddressPostalCode, L"54321"),
+        Prop(kHomeAddressCountry, L"Home"), Prop(kPersonalHomePage, L"http://home.example"),
+        Prop(kBusinessHomePage, L"http://work.example"), Prop(kBirthday, FileTime(1975, 3, 14, 22, 30)),
+        Prop(kEmailAddress, L""), Prop(kContactEmailAddresses, std::vector<std::wstring>{L"a@x.org", L"b@y.org"}),
+        Prop(kContactAddrTypes, std::vector<std::wstring>{L"SMTP", L"SMTP"}),
+        Prop::Number(kContactDefaultAddressIndex, 1), Prop(kWeddingAnniversary, FileTime(2000, 6, 1)),
+        Prop(servers, std::vector<std::wstring>{L"srv1", L"srv2"}), Prop(kSpouseName, L"Bob"),
+        Prop::Number(kGender, 0), Prop(kChildrensNames, std::vector<std::wstring>{L" Tom ", L"Sue"}),
+        Prop(kLastModificationTime, FileTime(2024, 12, 31, 23, 59, 58)),
+    });
+    EXPECT_EQ(Crlf({"BEGIN:VCARD",
+                    "VERSION:2.1",
+                    "N:Lee;Ann;Marie;Dr.;",
+                    "FN:Ann Lee",
+                    "NICKNAME:Annie",
+                    "ORG:Acme, Inc.;Sales",
+                    "TITLE:Boss",
+                    "NOTE;ENCODING=QUOTED-PRINTABLE:line 1=0D=0Aline 2",
+                    "TEL;WORK:111",
+                    "TEL;WORK;FAX:222",
+                    "TEL;HOME:333",
+                    "TEL;HOME;FAX:444",
+                    "TEL;CELL:555",
+                    "TEL;PAGER:666",
+                    "ADR;WORK:;Room 1;1 Main St;Town;ST;12345;Land",
+                    "ADR;HOME:;;2 Side St;Village;HS;54321;Home",
+                    "URL;HOME:http://home.example",
+                    "URL;WORK:http://work.example",
+                    "BDAY:19750314",
+                    "EMAIL;PREF;INTERNET:b@y.org",
+                    "EMAIL;INTERNET:a@x.org",
+                    "X-OUTL-ANNIVERSARY:20000601",
+                    "X-OUTL-NMSERVER:srv1",
+                    "X-OUTL-NMSERVER:srv2",
+                    "X-OUTL-SPOUSE:Bob",
+                    "X-OUTL-GENDER:0",
+                    "X-OUTL-CHILDREN:Tom,Sue",
+                    "REV:20241231T235958Z",
+                    "END:VCARD"}),
+              CardOf(full, 21));
+
+    // Nothing but a given name: no gender, no dates but the modification time, no e-mail.
+    std::string bare = m_book.AddContact({Prop(kGivenName, L"\u0418\u0432\u0430\u043d")});
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 2.1//EN", "VERSION:3.0",
+                    "N;CHARSET=windows-1251:;\xC8\xE2\xE0\xED;;;", "FN;CHARSET=windows-1251:\xC8\xE2\xE0\xED",
+                    "REV;CHARSET=windows-1251:20240506T070809Z", "END:VCARD"}),
+              CardOf(bare, 30, 1251));
+}
+
+TEST_F(ExportRun, FilesAreNamedAfterTheContactAndNumbered)
+{
+    Contact(L"Ann Lee");
+    Contact(L"Ann Lee");
+    std::string slash = Contact(L"a/b:c");
+    Contact(L"Con");
+    Contact(L"Tab\there");
+    Contact(L"Ann Lee\r\nAcme");
+    Contact(L"\u0418\u0432\u0430\u043d");  // not in the ANSI code page: "?" and then "_"
+    m_book.AddContact({Prop(kGivenName, L"Nobody")});
+
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    EXPECT_EQ(8, m_exported);
+    const std::vector<std::string> first = {"Ann Lee.vcf", "Ann Lee(1).vcf", "a_b_c.vcf", "_Con.vcf",
+                                            "Tab_here.vcf", "Ann Lee (Acme).vcf", "____.vcf", "Noname.vcf"};
+    EXPECT_EQ(Sorted(first), Sorted(ListFiles(m_out.path())));
+    EXPECT_EQ(CardOf(slash, 21), ReadFileBytes(m_out.file("a_b_c.vcf")));
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;Nobody;;;", "FN:Nobody", "REV:20240506T070809Z",
+                    "END:VCARD"}),
+              ReadFileBytes(m_out.file("Noname.vcf")));
+
+    // A second run into the same folder never replaces a file.
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
+    std::vector<std::string> both = first;
+    for (const char* name : {"Ann Lee(2).vcf", "Ann Lee(3).vcf", "a_b_c(1).vcf", "_Con(1).vcf", "Tab_here(1).vcf",
+                             "Ann Lee (Acme)(1).vcf", "____(1).vcf", "Noname(1).vcf"})
+        both.push_back(name);
+    EXPECT_EQ(Sorted(both), Sorted(ListFiles(m_out.path())));
+}
+
+TEST_F(ExportRun, OneFileModeHoldsTheCardsBackToBack)
+{
+    std::string friends = m_book.AddFolder(L"Friends");
+    std::string a = Contact(L"Ann", m_book.pab());
+    std::string b = Contact(L"Bob", friends);
+    std::string c = Contact(L"Cid", friends);
+
+    EXPECT_EQ(0, Run(nullptr, true, "3.0"));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    EXPECT_EQ(std::vector<std::string>{"AddressBook.vcf"}, ListFiles(m_out.path()));
+    std::string all = ReadFileBytes(m_out.file("AddressBook.vcf"));
+    EXPECT_EQ(3, m_exported);
+    EXPECT_EQ(CardOf(a, 30) + CardOf(b, 30) + CardOf(c, 30), all);
+
+    EXPECT_EQ(0, Run(friends.c_str(), true, "3.0"));
+    EXPECT_EQ(0, Run(friends.c_str(), true, "3.0"));
+    EXPECT_EQ(CardOf(b, 30) + CardOf(c, 30), ReadFileBytes(m_out.file("Friends.vcf")));
+    EXPECT_EQ(CardOf(b, 30) + CardOf(c, 30), ReadFileBytes(m_out.file("Friends(1).vcf")));
+    EXPECT_EQ(3u, ListFiles(m_out.path()).size());
+}
+
+TEST_F(ExportRun, SelectionModeExportsTheListedContactsInListOrder)
+{
+    std::string a = Contact(L"Ann");
+    Contact(L"Bob");
+    std::string c = Contact(L"Cid");
+    CSelectionList selection = {c, a};
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), true, "2.1", "", &selection));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    EXPECT_EQ(2, m_total);
+    EXPECT_EQ(CardOf(c, 21) + CardOf(a, 21), ReadFileBytes(m_out.file("Contacts.vcf")));
+}
+
+TEST_F(ExportRun, TheEncodingChosenNamesTheCharset)
+{
+    std::string id = Contact(L"\u0418\u0432\u0430\u043d");
+    EXPECT_EQ(0, Run(nullptr, true, "2.1", "Cyrillic (Windows)"));
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N;CHARSET=windows-1251:;;;;",
+                    "FN;CHARSET=windows-1251:\xC8\xE2\xE0\xED", "REV;CHARSET=windows-1251:20240506T070809Z",
+                    "END:VCARD"}),
+              ReadFileBytes(m_out.file("AddressBook.vcf")));
+    // A name the list does not hold: the system's code page, no charset parameter.
+    EXPECT_EQ(0, Run(nullptr, true, "2.1", "Klingon"));
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:????", "REV:20240506T070809Z", "END:VCARD"}),
+              ReadFileBytes(m_out.file("AddressBook(1).vcf")));
+}
+
+TEST_F(ExportRun, AContactThatCannotBeOpenedStopsTheRun)
+{
+    std::string first = Contact(L"Ann");
+    std::string second = Contact(L"Bob");
+    Contact(L"Cid");
+    ASSERT_EQ(S_OK, WabStandinInjectFault("OpenEntry", second.c_str(), E_FAIL, 0));
+    EXPECT_EQ(E_FAIL, Run(m_book.pab().c_str(), false));
+    EXPECT_EQ(std::vector<std::string>{kPartial}, m_messages);
+    EXPECT_EQ(1, m_exported);
+    EXPECT_EQ(1, m_failed);
+    // The third contact was never tried.
+    EXPECT_EQ(1u, WabStandinFaultHits("OpenEntry"));
+    EXPECT_EQ(std::vector<std::string>{"Ann.vcf"}, ListFiles(m_out.path()));
+
+    // Failing on the first contact writes nothing and says so.
+    WabStandinClearFaults();
+    CTempDir other;
+    ASSERT_EQ(S_OK, WabStandinInjectFault("OpenEntry", first.c_str(), E_FAIL, 0));
+    EXPECT_EQ(E_FAIL, Run(m_book.pab().c_str(), true, "2.1", "", nullptr, other.path()));
+    EXPECT_EQ(std::vector<std::string>{kFailed}, m_messages);
+    EXPECT_TRUE(ListFiles(other.path()).empty());
+}
+
+TEST_F(ExportRun, AFileThatCannotBeCreatedStopsTheRun)
+{
+    Contact(L"Ann");
+    Contact(L"Bob");
+    EXPECT_EQ(-1, Run(m_book.pab().c_str(), false, "2.1", "", nullptr, m_out.file("missing")));
+    EXPECT_EQ(std::vector<std::string>{kFailed}, m_messages);
+    EXPECT_EQ(0, m_exported);
+    EXPECT_EQ(1, m_failed);
+}
+
+TEST_F(ExportRun, NothingToExportShowsNothing)
+{
+    std::string empty = m_book.AddFolder(L"Empty");
+    EXPECT_EQ(0, Run(empty.c_str(), false));
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(0, m_total);
+    CSelectionList none;
+    EXPECT_EQ(0, Run(nullptr, false, "2.1", "", &none));
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_TRUE(ListFiles(m_out.path()).empty());
+
+    // A format other than the two, and a folder that does not exist, end before anything is shown.
+    Contact(L"Ann");
+    EXPECT_EQ(static_cast<int>(0x80004001), Run(nullptr, false, "4.0"));
+    EXPECT_EQ(-1, Run("00000000515753310400000063000000", false));
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_TRUE(ListFiles(m_out.path()).empty());
+}
+
+namespace {
+
+// Presses Cancel in the progress window from inside the run's own message handling, which the
+// progress window does before the first contact: the press is then certain to land between the
+// first contact and the check that follows it.
+LRESULT CALLBACK CancelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg != WM_APP)
+        return ::DefWindowProcA(hwnd, msg, wp, lp);
+    bool* pressed = reinterpret_cast<bool*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    HWND dialog = nullptr;
+    testsupport::WaitUntil(
+        [&] {
+            dialog = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "");
+            return dialog && ::GetDlgItem(dialog, 200);
+        },
+        5000);
+    if (!dialog)
+        return 0;
+    testsupport::PostClick(dialog, IDCANCEL);
+    *pressed = testsupport::WaitUntil(
+        [&] { return testsupport::WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(ExportRun, CancelAfterTheFirstContactEndsTheRun)
+{
+    Contact(L"Ann");
+    Contact(L"Bob");
+    Contact(L"Cid");
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CancelProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ExportCancelDriver";
+    ::RegisterClassA(&wc);
+    HWND driver = ::CreateWindowA("ExportCancelDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, driver);
+    bool pressed = false;
+    ::SetWindowLongPtrA(driver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pressed));
+    ::PostMessageA(driver, WM_APP, 0, 0);
+
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
+    ::DestroyWindow(driver);
+    EXPECT_TRUE(pressed) << "the progress window's Cancel button never read Wait...";
+    EXPECT_EQ(std::vector<std::string>{kPartial}, m_messages);
+    EXPECT_EQ(3, m_total);
+    EXPECT_EQ(1, m_exported);
+    EXPECT_EQ(0, m_failed);
+    EXPECT_EQ(std::vector<std::string>{"Ann.vcf"}, ListFiles(m_out.path()));
+}
+
+TEST(ExportNames, SafeBaseNames)
+{
+    struct Case {
+        const char* name;
+        const char* base;
+    } cases[] = {
+        {"Ann Lee", "Ann Lee"},
+        {"a/b:c", "a_b_c"},
+        {"\\/:*?\"<>|", "_________"},
+        {"Ann Lee\r\nAcme", "Ann Lee (Acme)"},
+        {"A\r\nB\r\nC", "A (B (C))"},
+        {"x\ry\nz", "x_y_z"},
+        {"Tab\there\x1f", "Tab_here_"},
+        {"Con", "_Con"},
+        {"con.txt", "_con.txt"},
+        {"NUL ", "_NUL "},
+        {"Aux.b.c", "_Aux.b.c"},
+        {"prn", "_prn"},
+        {"COM1", "_COM1"},
+        {"lpt9", "_lpt9"},
+        {"COM0", "COM0"},
+        {"CONSOLE", "CONSOLE"},
+        {"Connie", "Connie"},
+        {"", ""},
+        {"caf\xe9", "caf\xe9"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.base, CvCardExport::SafeBaseName(c.name)) << c.name;
+}
+
+TEST_F(ExportRun, AVeryLongNameIsCutToFitThePath)
+{
+    std::wstring longName(300, L'n');
+    Contact(longName);
+    Contact(longName);
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    std::vector<std::string> files = Sorted(ListFiles(m_out.path()));
+    ASSERT_EQ(2u, files.size());
+    size_t room = MAX_PATH - 1 - m_out.path().size() - 1;
+    EXPECT_EQ(std::string(room - 4, 'n') + ".vcf", files[1]);
+    EXPECT_EQ(std::string(room - 7, 'n') + "(1).vcf", files[0]);
+}

@@ -1,0 +1,420 @@
+#include "vcard/export/CardText.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+CardBuffer::~CardBuffer()
+{
+    std::free(bytes);
+}
+
+bool CardBuffer::Append(const char* text)
+{
+    return Append(text, text ? std::strlen(text) : 0);
+}
+
+bool CardBuffer::Append(const char* text, size_t n)
+{
+    if (n > 0 && !text)
+        return false;
+    // Room for the text and the terminating zero, in the 32-bit sizes the buffer keeps.
+    if (n > static_cast<size_t>(INT_MAX) - static_cast<size_t>(length) - 1)
+        return false;
+    int need = length + static_cast<int>(n) + 1;
+    if (need > capacity || !bytes) {
+        int grow = need / 16 > 128 ? need / 16 : 128;
+        int newCapacity = need > INT_MAX - grow ? INT_MAX : need + grow;
+        char* block = static_cast<char*>(std::realloc(bytes, static_cast<size_t>(newCapacity)));
+        if (!block)
+            return false;
+        bytes = block;
+        capacity = newCapacity;
+    }
+    if (n > 0)
+        std::memcpy(bytes + length, text, n);
+    length += static_cast<int>(n);
+    bytes[length] = '\0';
+    return true;
+}
+
+void CardBuffer::Empty()
+{
+    length = 0;
+    if (bytes)
+        bytes[0] = '\0';
+}
+
+namespace vcard {
+
+namespace {
+
+const char kHex[] = "0123456789ABCDEF";
+
+// Line length at which a blank is no longer copied, and at which a soft break follows.
+const int kBlankLimit = 64;
+const int kBreakAt = 65;
+
+bool HasLineBreak(const std::wstring& text)
+{
+    return text.find_first_of(L"\r\n") != std::wstring::npos;
+}
+
+// Appends text with every line break (CRLF, or a lone CR or LF) written as \n.
+void AppendBreaksAsEscapes(const wchar_t* text, size_t n, std::wstring* out)
+{
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n') {
+            out->append(L"\\n");
+            if (c == L'\r' && i + 1 < n && text[i + 1] == L'\n')
+                ++i;
+        } else {
+            out->push_back(c);
+        }
+    }
+}
+
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
+const char* const kWork[] = {"WORK"};
+const char* const kWorkFax[] = {"WORK", "FAX"};
+const char* const kHome[] = {"HOME"};
+const char* const kHomeFax[] = {"HOME", "FAX"};
+const char* const kCell[] = {"CELL"};
+const char* const kPager[] = {"PAGER"};
+const char* const kPrefInternet[] = {"PREF", "INTERNET"};
+const char* const kInternet[] = {"INTERNET"};
+
+}  // namespace
+
+void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n)
+{
+    // Encoded in chunks on the stack: one byte gives at most 3 characters plus a soft break.
+    char chunk[512];
+    size_t used = 0;
+    int lineLength = 0;
+    bool afterSoftBreak = false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        bool blank = c == ' ' || c == '\t';
+        bool copy = (c >= 33 && c <= 60) || (c >= 62 && c <= 126) ||
+                    (blank && lineLength < kBlankLimit && !(afterSoftBreak && lineLength == 0));
+        if (copy) {
+            chunk[used++] = static_cast<char>(c);
+            lineLength += 1;
+        } else {
+            chunk[used++] = '=';
+            chunk[used++] = kHex[c >> 4];
+            chunk[used++] = kHex[c & 15];
+            lineLength += 3;
+        }
+        if (lineLength >= kBreakAt) {
+            chunk[used++] = '=';
+            chunk[used++] = '\r';
+            chunk[used++] = '\n';
+            lineLength = 0;
+            afterSoftBreak = true;
+        }
+        if (used > sizeof(chunk) - 8) {
+            out->Append(chunk, used);
+            used = 0;
+        }
+    }
+    if (used > 0)
+        out->Append(chunk, used);
+}
+
+void AppendEscaped30(const wchar_t* text, size_t n, std::wstring* out)
+{
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t c = text[i];
+        switch (c) {
+        case L'\\':
+            out->append(L"\\\\");
+            break;
+        case L',':
+            out->append(L"\\,");
+            break;
+        case L'\r':
+        case L'\n':
+            out->append(L"\\n");
+            if (c == L'\r' && i + 1 < n && text[i + 1] == L'\n')
+                ++i;
+            break;
+        default:
+            out->push_back(c);
+        }
+    }
+}
+
+bool CivilFromFileTime(uint64_t fileTime, CivilTime* out)
+{
+    if (fileTime & (uint64_t(1) << 63))
+        return false;
+    uint64_t seconds = fileTime / 10000000u;
+    int64_t days = static_cast<int64_t>(seconds / 86400u);
+    int rest = static_cast<int>(seconds % 86400u);
+    // Days from 1601-01-01 to 1970-01-01, then the proleptic Gregorian calendar from the epoch.
+    int64_t z = days - 134774 + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    out->year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    out->month = static_cast<int>(month);
+    out->day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    out->hour = rest / 3600;
+    out->minute = rest / 60 % 60;
+    out->second = rest % 60;
+    return true;
+}
+
+void CardFields::Clear()
+{
+    for (std::wstring* s :
+         {&surname, &givenName, &middleName, &namePrefix, &displayName, &nickname, &company, &department,
+          &title, &comment, &businessPhone, &businessFax, &homePhone, &homeFax, &mobilePhone, &pager,
+          &officeLocation, &businessStreet, &businessCity, &businessState, &businessPostalCode,
+          &businessCountry, &homeStreet, &homeCity, &homeState, &homePostalCode, &homeCountry,
+          &personalHomePage, &businessHomePage, &emailAddress, &addrType, &spouse})
+        s->clear();
+    emailAddresses.clear();
+    addrTypes.clear();
+    conferencingServers.clear();
+    children.clear();
+    defaultAddressIndex = -1;
+    hasGender = false;
+    gender = 0;
+    birthday = CardDate();
+    anniversary = CardDate();
+    modified = CardDate();
+}
+
+CCardWriter::CCardWriter(int format, bool charsetParameter, const std::string& charsetName,
+                         int versionMajor, int versionMinor, const ITextEncoder& encoder)
+    : m_format(format), m_encoder(encoder)
+{
+    if (charsetParameter)
+        m_charset = ";CHARSET=" + charsetName;
+    char prodId[96];
+    std::snprintf(prodId, sizeof(prodId), "PRODID:-//Brisco Corporation//Quillon %d.%d//EN\r\n",
+                  versionMajor, versionMinor);
+    m_prodId = prodId;
+}
+
+void CCardWriter::_Convert(const std::wstring& text)
+{
+    if (text.empty() || m_encoder.ToBytes(text.data(), text.size(), &m_bytes) < 0)
+        m_bytes.clear();
+}
+
+void CCardWriter::_Head(const char* name, const char* const* types, size_t typeCount)
+{
+    m_out->Append(name);
+    m_out->Append(m_charset);
+    const char* separator = m_format == kVCard30 ? ";TYPE=" : ";";
+    for (size_t i = 0; i < typeCount; ++i) {
+        m_out->Append(separator);
+        m_out->Append(types[i]);
+    }
+}
+
+void CCardWriter::_Line(const char* name, const char* const* types, size_t typeCount,
+                        const std::wstring& value, Mode mode)
+{
+    const std::wstring* text = &value;
+    if (m_format == kVCard21) {
+        if (mode != Mode::QuotedPrintable && HasLineBreak(value))
+            mode = Mode::QuotedPrintable;
+    } else if (mode == Mode::Escaped) {
+        m_part.clear();
+        AppendEscaped30(value.data(), value.size(), &m_part);
+        text = &m_part;
+    } else if (HasLineBreak(value)) {
+        m_part.clear();
+        AppendBreaksAsEscapes(value.data(), value.size(), &m_part);
+        text = &m_part;
+    }
+    _Convert(*text);
+    _Head(name, types, typeCount);
+    if (mode == Mode::QuotedPrintable) {
+        m_out->Append(";ENCODING=QUOTED-PRINTABLE:", 27);
+        AppendQuotedPrintable(m_out, m_bytes.data(), m_bytes.size());
+    } else {
+        m_out->Append(":", 1);
+        m_out->Append(m_bytes);
+    }
+    m_out->Append("\r\n", 2);
+}
+
+void CCardWriter::_Date(const char* name, const CardDate& date)
+{
+    CivilTime t;
+    if (!date.present || !CivilFromFileTime(date.fileTime, &t))
+        return;
+    char text[48];
+    std::snprintf(text, sizeof(text), ":%04d%02d%02d\r\n", t.year, t.month, t.day);
+    _Head(name, nullptr, 0);
+    m_out->Append(text);
+}
+
+void CCardWriter::_Adr(const char* type, const std::wstring* const* parts, size_t count)
+{
+    bool any = false;
+    for (size_t i = 0; i < count; ++i)
+        any = any || !parts[i]->empty();
+    if (!any)
+        return;
+    // The post office box is never filled; the other parts follow it, each behind a ';'.
+    m_wide.clear();
+    for (size_t i = 0; i < count; ++i) {
+        m_wide.push_back(L';');
+        m_wide.append(*parts[i]);
+    }
+    const char* const types[] = {type};
+    _Line("ADR", types, 1, m_wide, Mode::Escaped);
+}
+
+void CCardWriter::_Emails(const CardFields& card)
+{
+    const long index = card.defaultAddressIndex;
+    const std::wstring* address = &card.emailAddress;
+    const std::wstring* type = &card.addrType;
+    if (address->empty() && index >= 0 && static_cast<size_t>(index) < card.emailAddresses.size())
+        address = &card.emailAddresses[static_cast<size_t>(index)];
+    if (type->empty() && index >= 0 && static_cast<size_t>(index) < card.addrTypes.size())
+        type = &card.addrTypes[static_cast<size_t>(index)];
+    if (!address->empty())
+        _Line("EMAIL", kPrefInternet, *type == L"SMTP" ? 2 : 1, *address, Mode::Raw);
+    for (size_t j = 0; j < card.emailAddresses.size(); ++j) {
+        if (card.emailAddresses[j].empty() || (index >= 0 && j == static_cast<size_t>(index)))
+            continue;
+        bool smtp = j < card.addrTypes.size() && card.addrTypes[j] == L"SMTP";
+        _Line("EMAIL", kInternet, smtp ? 1 : 0, card.emailAddresses[j], Mode::Raw);
+    }
+}
+
+void CCardWriter::Write(const CardFields& card, CardBuffer* out)
+{
+    m_out = out;
+    out->Empty();
+    out->Append("BEGIN:VCARD\r\n", 13);
+    if (m_format == kVCard30) {
+        out->Append(m_prodId);
+        out->Append("VERSION:3.0\r\n", 13);
+    } else {
+        out->Append("VERSION:2.1\r\n", 13);
+    }
+
+    m_wide.clear();
+    for (const std::wstring* part : {&card.surname, &card.givenName, &card.middleName, &card.namePrefix}) {
+        m_wide.append(*part);
+        m_wide.push_back(L';');
+    }
+    _Line("N", m_wide, Mode::Escaped);
+
+    if (!card.displayName.empty()) {
+        _Line("FN", card.displayName, Mode::Escaped);
+    } else {
+        m_wide.clear();
+        for (const std::wstring* part : {&card.givenName, &card.middleName, &card.surname}) {
+            if (part->empty())
+                continue;
+            if (!m_wide.empty())
+                m_wide.push_back(L' ');
+            m_wide.append(*part);
+        }
+        _Line("FN", m_wide, Mode::Escaped);
+    }
+
+    if (!card.nickname.empty())
+        _Line("NICKNAME", card.nickname, Mode::Escaped);
+    if (!card.company.empty() || !card.department.empty()) {
+        m_wide = card.company;
+        if (!card.department.empty()) {
+            m_wide.push_back(L';');
+            m_wide.append(card.department);
+        }
+        _Line("ORG", m_wide, Mode::Escaped);
+    }
+    if (!card.title.empty())
+        _Line("TITLE", card.title, Mode::Escaped);
+    if (!card.comment.empty())
+        _Line("NOTE", card.comment, m_format == kVCard30 ? Mode::Escaped : Mode::QuotedPrintable);
+
+    struct Tel {
+        const std::wstring* number;
+        const char* const* types;
+        size_t count;
+    };
+    const Tel tels[] = {{&card.businessPhone, kWork, 1}, {&card.businessFax, kWorkFax, 2},
+                        {&card.homePhone, kHome, 1},     {&card.homeFax, kHomeFax, 2},
+                        {&card.mobilePhone, kCell, 1},   {&card.pager, kPager, 1}};
+    for (const Tel& tel : tels) {
+        if (!tel.number->empty())
+            _Line("TEL", tel.types, tel.count, *tel.number, Mode::Raw);
+    }
+
+    const std::wstring* const work[] = {&card.officeLocation, &card.businessStreet,     &card.businessCity,
+                                        &card.businessState,  &card.businessPostalCode, &card.businessCountry};
+    _Adr("WORK", work, 6);
+    // The home address has no extended part: it stays empty, like the post office box.
+    const std::wstring none;
+    const std::wstring* const home[] = {&none, &card.homeStreet, &card.homeCity, &card.homeState,
+                                        &card.homePostalCode, &card.homeCountry};
+    _Adr("HOME", home, 6);
+
+    if (!card.personalHomePage.empty())
+        _Line("URL", kHome, 1, card.personalHomePage, Mode::Raw);
+    if (!card.businessHomePage.empty())
+        _Line("URL", kWork, 1, card.businessHomePage, Mode::Raw);
+
+    _Date("BDAY", card.birthday);
+    _Emails(card);
+    _Date("X-OUTL-ANNIVERSARY", card.anniversary);
+
+    for (const std::wstring& server : card.conferencingServers)
+        _Line("X-OUTL-NMSERVER", server, Mode::Escaped);
+    if (!card.spouse.empty())
+        _Line("X-OUTL-SPOUSE", card.spouse, Mode::Escaped);
+    if (card.hasGender) {
+        char text[24];
+        std::snprintf(text, sizeof(text), ":%d\r\n", card.gender);
+        _Head("X-OUTL-GENDER", nullptr, 0);
+        out->Append(text);
+    }
+    if (!card.children.empty()) {
+        m_wide.clear();
+        for (size_t i = 0; i < card.children.size(); ++i) {
+            const std::wstring& child = card.children[i];
+            size_t begin = 0, end = child.size();
+            while (begin < end && IsBlank(child[begin]))
+                ++begin;
+            while (end > begin && IsBlank(child[end - 1]))
+                --end;
+            if (i > 0)
+                m_wide.push_back(L',');
+            m_wide.append(child, begin, end - begin);
+        }
+        _Line("X-OUTL-CHILDREN", m_wide, Mode::Escaped);
+    }
+    CivilTime t;
+    if (card.modified.present && CivilFromFileTime(card.modified.fileTime, &t)) {
+        char text[64];
+        std::snprintf(text, sizeof(text), ":%04d%02d%02dT%02d%02d%02dZ\r\n", t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+        _Head("REV", nullptr, 0);
+        out->Append(text);
+    }
+    out->Append("END:VCARD\r\n", 11);
+    m_out = nullptr;
+}
+
+}  // namespace vcard

@@ -1,0 +1,133 @@
+// The text of one vCard as bytes: the growable card buffer, the value encodings (vCard 3.0
+// escaping, quoted-printable), calendar dates from file times and the layout of a whole card.
+// Nothing here knows the address book or Windows: the contact arrives as plain fields and the
+// code-page conversion as an interface, so the byte rules can be checked on their own and timed
+// without a store behind them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Receives the text of one card. The block comes from the C run-time allocator, grows by a
+// sixteenth (at least 128 bytes) beyond what an append needs, keeps a zero after the last byte and
+// is reused from card to card: Empty keeps it.
+struct CardBuffer {
+    int capacity = 0;
+    char* bytes = nullptr;
+    int length = 0;
+
+    CardBuffer() = default;
+    ~CardBuffer();
+    CardBuffer(const CardBuffer&) = delete;
+    CardBuffer& operator=(const CardBuffer&) = delete;
+
+    // False (and nothing appended) when the block cannot be grown or the text would not fit in
+    // the 32-bit length.
+    bool Append(const char* text);
+    bool Append(const char* text, size_t n);
+    bool Append(const std::string& text) { return Append(text.data(), text.size()); }
+    void Empty();
+};
+
+namespace vcard {
+
+// Format codes.
+const int kVCard21 = 21;
+const int kVCard30 = 30;
+
+// Quoted-printable of one value (vCard 2.1). Blanks are copied while the physical line is short;
+// a soft break ("=" CRLF) follows every byte that brings the line to 65 or more, the last one
+// included. A blank that would open a physical line after a soft break is encoded, because
+// readers drop leading blanks of continuation lines.
+void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n);
+
+// vCard 3.0 escaping, done on the UTF-16 text before it is converted: a backslash byte can be the
+// second byte of a double-byte character (Shift_JIS, Big5), so escaping the converted bytes would
+// corrupt such characters. Backslash, comma and line breaks are escaped; a semicolon is not.
+void AppendEscaped30(const wchar_t* text, size_t n, std::wstring* out);
+
+// Calendar time of a file time (UTC, 100 ns since 1601-01-01), as FileTimeToSystemTime gives it;
+// false for the values it rejects (the top bit set).
+struct CivilTime {
+    int year, month, day, hour, minute, second;
+};
+bool CivilFromFileTime(uint64_t fileTime, CivilTime* out);
+
+// Converts UTF-16 values to the bytes of the run's code page. Returns the byte count, or -1 when
+// nothing came out (the value is then written empty).
+class ITextEncoder {
+public:
+    virtual ~ITextEncoder() = default;
+    virtual int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const = 0;
+};
+
+// A date property: present only when the contact's value could be read.
+struct CardDate {
+    bool present = false;
+    uint64_t fileTime = 0;
+};
+
+// The contact properties a card is made of, as the contact record reads them; a property that
+// could not be read is empty (texts, lists), absent (dates, gender) or -1 (preferred index).
+struct CardFields {
+    std::wstring surname, givenName, middleName, namePrefix, displayName, nickname;
+    std::wstring company, department, title, comment;
+    std::wstring businessPhone, businessFax, homePhone, homeFax, mobilePhone, pager;
+    std::wstring officeLocation, businessStreet, businessCity, businessState, businessPostalCode,
+        businessCountry;
+    std::wstring homeStreet, homeCity, homeState, homePostalCode, homeCountry;
+    std::wstring personalHomePage, businessHomePage;
+    std::wstring emailAddress, addrType;
+    std::vector<std::wstring> emailAddresses, addrTypes;
+    long defaultAddressIndex = -1;
+    std::vector<std::wstring> conferencingServers;
+    std::wstring spouse;
+    bool hasGender = false;
+    short gender = 0;
+    std::vector<std::wstring> children;
+    CardDate birthday, anniversary, modified;
+
+    // Empties every field and keeps the strings' storage for the next card.
+    void Clear();
+};
+
+// Lays out whole cards for one run: format, charset parameter and product version are fixed.
+class CCardWriter {
+public:
+    // charsetParameter: write ";CHARSET=" and charsetName on every line (the code page of the
+    // run is a real one); otherwise no line carries it.
+    CCardWriter(int format, bool charsetParameter, const std::string& charsetName, int versionMajor,
+                int versionMinor, const ITextEncoder& encoder);
+
+    // Empties out and appends the whole card. A piece that cannot be appended is dropped.
+    void Write(const CardFields& card, CardBuffer* out);
+
+private:
+    enum class Mode { Escaped, Raw, QuotedPrintable };
+
+    // One property line: name, charset, type words, encoding, ':' and the value in its mode.
+    // In vCard 2.1 a value holding a line break is written quoted-printable whatever its mode,
+    // and in vCard 3.0 every line break becomes \n, so that no value can end a card line early.
+    void _Line(const char* name, const char* const* types, size_t typeCount, const std::wstring& value,
+               Mode mode);
+    void _Line(const char* name, const std::wstring& value, Mode mode) { _Line(name, nullptr, 0, value, mode); }
+    void _Head(const char* name, const char* const* types, size_t typeCount);
+    void _Date(const char* name, const CardDate& date);
+    void _Emails(const CardFields& card);
+    void _Adr(const char* type, const std::wstring* const* parts, size_t count);
+    // The converted bytes of a value built in m_wide.
+    void _Convert(const std::wstring& text);
+
+    const int m_format;
+    std::string m_charset;  // ";CHARSET=name", or empty
+    std::string m_prodId;
+    const ITextEncoder& m_encoder;
+    CardBuffer* m_out = nullptr;
+    std::wstring m_wide;   // a value being assembled
+    std::wstring m_part;   // a component being assembled
+    std::string m_bytes;   // its converted bytes
+};
+
+}  // namespace vcard
