@@ -1,8 +1,56 @@
 #include "vcard/import/vCardImport.h"
 
-#include <winerror.h>
+#include <wrl/client.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/Log.h"
+#include "common/raii.h"
+#include "common/text.h"
+#include "contact/CharConverter.h"
+#include "contact/Contact.h"
+#include "ui/resource.h"
+#include "wab/WABLib.h"
+
+using vcard::CParams;
+using vcard::CvCardText;
+
+namespace {
+
+const int kUtf8CodePage = 65001;
+const char kCaption[] = "Quillon";
+
+std::wstring TrimW(const std::wstring& s)
+{
+    const wchar_t* blanks = L" \t\r\n\v\f";
+    size_t b = s.find_first_not_of(blanks);
+    if (b == std::wstring::npos)
+        return std::wstring();
+    size_t e = s.find_last_not_of(blanks);
+    return s.substr(b, e - b + 1);
+}
+
+bool IsZero(const FILETIME& ft) { return ft.dwLowDateTime == 0 && ft.dwHighDateTime == 0; }
+
+// "%1" and "%2" of a string-table text, each replaced once by its argument (the arguments are
+// not searched again, so a path holding "%2" stays as it is).
+std::string Substitute(const std::string& text, const std::string& one, const std::string& two)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            out += text[i + 1] == '1' ? one : two;
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 CvCardImport::CvCardImport() = default;
 CvCardImport::~CvCardImport() = default;
@@ -13,4 +61,609 @@ int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 {
     g_log.LogErr("CvCardImport::Execute", E_NOTIMPL, "import is not available in this build");
     return E_NOTIMPL;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+void CvCardImport::LoadFileText(HANDLE file)
+{
+    const char* ctx = "CvCardImport::LoadFileText";
+    common::CFileHandle owned(file);
+    std::string bytes;
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file, &size)) {
+        g_log.LogErr(ctx, common::HResultFromLastError(), "GetFileSize");
+    } else if (size.QuadPart > INT_MAX - 2) {
+        g_log.LogErr(ctx, E_OUTOFMEMORY, "file of %lld bytes is too large",
+                     static_cast<long long>(size.QuadPart));
+    } else if (size.QuadPart > 0) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (!::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+            g_log.LogErr(ctx, common::HResultFromLastError(), "ReadFile");
+            read = 0;
+        }
+        bytes.resize(read);
+    }
+    m_text.Load(bytes.data(), bytes.size());
+}
+
+void CvCardImport::LoadText(const char* bytes, size_t size) { m_text.Load(bytes, size); }
+
+void CvCardImport::FreeFileText() { m_text.Free(); }
+
+int CvCardImport::CountCards(const char* path)
+{
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    LoadFileText(file);
+    size_t count = m_text.CountCards();
+    FreeFileText();
+    return count > INT_MAX ? INT_MAX : static_cast<int>(count);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cards
+
+bool CvCardImport::FindNextCard()
+{
+    if (!m_text.FindNextCard())
+        return false;
+    ResetCard();
+    m_text.SetFormat(m_text.PeekCardFormat());
+    return true;
+}
+
+bool CvCardImport::ReadProperty()
+{
+    if (!m_text.ReadProperty())
+        return false;
+    _SetCodePageForLine();
+    return true;
+}
+
+int CvCardImport::ReadCards(const CardSink& sink)
+{
+    while (FindNextCard()) {
+        bool complete = false;
+        while (ReadProperty()) {
+            if (m_text.IsCardEnd()) {
+                m_text.FinishProperty();
+                complete = true;
+                break;
+            }
+            DispatchProperty();
+            m_text.FinishProperty();
+        }
+        if (!complete)
+            break;  // the text ended inside the card: it is dropped
+        if (m_skypeSeen)
+            ApplySkypeFixes();
+        if (sink && sink() < 0) {
+            ResetCard();
+            return -1;
+        }
+    }
+    ResetCard();
+    return 0;
+}
+
+void CvCardImport::ResetCard()
+{
+    m_card = CImportCard();
+    m_text.SetFormat(0);
+    m_skypeSeen = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code pages and stored values
+
+void CvCardImport::_SetCodePageForLine()
+{
+    m_valueCodePagePending = false;
+    int codePage = CCharConverter::kAnsiCodePage;
+    if (m_text.HadByteOrderMark()) {
+        // Whatever a line's CHARSET says, a marked file is Unicode and now UTF-8.
+        codePage = kUtf8CodePage;
+    } else if (m_text.HasCharset()) {
+        codePage = g_charConverter.CodePageByCharset(m_text.Charset().c_str());
+        if (codePage <= 0)
+            codePage = CCharConverter::kAnsiCodePage;
+    } else {
+        // Decided when the value is known: UTF-8 when its bytes are (and are not plain ASCII).
+        m_valueCodePagePending = true;
+    }
+    g_charConverter.SetCurrentCodePage(codePage);
+}
+
+void CvCardImport::_DecideValueCodePage(size_t point)
+{
+    if (!m_valueCodePagePending)
+        return;
+    m_valueCodePagePending = false;
+    const std::string& line = m_text.Line();
+    if (point < line.size() && vcard::IsNonAsciiUtf8(line.data() + point, line.size() - point))
+        g_charConverter.SetCurrentCodePage(kUtf8CodePage);
+}
+
+bool CvCardImport::_StoreText(const std::string& bytes, std::wstring* field)
+{
+    if (bytes.empty())
+        return false;
+    std::wstring text;
+    if (g_charConverter.ToWide(bytes, &text) <= 0)
+        return false;
+    *field = text;
+    return true;
+}
+
+size_t CvCardImport::_TakeComponent(size_t point, std::wstring* field)
+{
+    _DecideValueCodePage(point);
+    std::string bytes;
+    size_t next = m_text.TakeComponent(point, &bytes);
+    _StoreText(bytes, field);
+    return next;
+}
+
+void CvCardImport::_TakeRemainder(size_t point, std::wstring* field)
+{
+    std::string bytes;
+    if (_TakeRemainderBytes(point, &bytes))
+        _StoreText(bytes, field);
+}
+
+bool CvCardImport::_TakeRemainderBytes(size_t point, std::string* bytes)
+{
+    _DecideValueCodePage(point);
+    m_text.TakeRemainder(point, bytes);
+    return !bytes->empty();
+}
+
+bool CvCardImport::_ReadValue(CParams* params, bool alwaysDecode)
+{
+    if (!m_text.ReadParameters(params))
+        return false;
+    if (params->quotedPrintable || alwaysDecode) {
+        std::string value;
+        if (!m_text.ReadEncodedValue(&value))
+            _ReportInvalidElement();
+        m_text.SetLine(value);
+    }
+    return true;
+}
+
+void CvCardImport::_ReportInvalidElement() const
+{
+    g_log.LogWar("CvCardImport::ReadEncodedValue", 0, "%s in %s is not valid quoted-printable",
+                 m_text.Name().c_str(), m_currentFilePath.c_str());
+    std::string text = Substitute(common::LoadStringText(::GetModuleHandleA(nullptr),
+                                                         IDS_ELEMENT_INVALID),
+                                  m_currentFilePath, m_text.Name());
+    ::MessageBoxA(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CvCardImport::ShowNoFilesMessage() const
+{
+    std::string text = common::LoadStringText(::GetModuleHandleA(nullptr), IDS_NO_VCARD_FILES);
+    ::MessageBoxA(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CvCardImport::ShowCannotOpenMessage(const char* path) const
+{
+    std::string text = std::string(path ? path : "") +
+                       common::LoadStringText(::GetModuleHandleA(nullptr), IDS_FILE_CANNOT_OPEN);
+    return ::MessageBoxA(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dispatch and handlers
+
+namespace {
+
+struct Handler {
+    const char* name;
+    void (CvCardImport::*handle)();
+};
+
+}  // namespace
+
+void CvCardImport::DispatchProperty()
+{
+    // The first name that matches wins; names that match none are ignored.
+    static const char* const kNotStored[] = {
+        "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
+        "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
+    const std::string& name = m_text.Name();
+    for (const char* ignored : kNotStored) {
+        if (name == ignored)
+            return;
+    }
+    if (name == "VERSION") {
+        if (m_text.RestStartsWith(":3.0") || m_text.RestStartsWith(":4.0"))
+            m_text.SetFormat(CvCardText::kFormat30);
+    } else if (name == "N") {
+        _OnN();
+    } else if (name == "FN") {
+        _OnSingleText(&m_card.displayName);
+    } else if (name == "NICKNAME") {
+        _OnSingleText(&m_card.nickname);
+    } else if (name == "ROLE") {
+        _OnNotStoredWithParameters();
+    } else if (name == "ORG") {
+        _OnOrg();
+    } else if (name == "BDAY") {
+        _OnDate(&m_card.birthday);
+    } else if (name == "ADR") {
+        _OnAdr();
+    } else if (name == "TEL") {
+        _OnTel();
+    } else if (name == "EMAIL") {
+        _OnEmail();
+    } else if (name == "TITLE") {
+        _OnSingleText(&m_card.jobTitle);
+    } else if (name == "NOTE") {
+        _OnSingleText(&m_card.note);
+    } else if (name == "X-OUTL-SPOUSE") {
+        _OnSpouse();
+    } else if (name == "X-OUTL-ANNIVERSARY") {
+        _OnDate(&m_card.anniversary);
+    } else if (name == "X-OUTL-NMSERVER") {
+        _OnNmServer();
+    } else if (name == "X-OUTL-GENDER") {
+        _OnGender();
+    } else if (name == "X-OUTL-CHILDREN") {
+        _OnChildren();
+    } else if (name.compare(0, 8, "X-SKYPE-") == 0) {
+        m_skypeSeen = true;
+    } else if (name == "URL") {
+        _OnUrl();
+    }
+}
+
+void CvCardImport::_OnN()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    size_t p = m_text.Pos();
+    p = _TakeComponent(p, &m_card.familyName);
+    p = _TakeComponent(p, &m_card.givenName);
+    p = _TakeComponent(p, &m_card.middleName);
+    p = _TakeComponent(p, &m_card.namePrefix);
+    _TakeRemainder(p, &m_card.nameSuffix);
+}
+
+void CvCardImport::_OnSingleText(std::wstring* field)
+{
+    if (!field->empty())
+        return;
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    _TakeRemainder(m_text.Pos(), field);
+}
+
+void CvCardImport::_OnNotStoredWithParameters()
+{
+    CParams params;
+    _ReadValue(&params, false);
+}
+
+void CvCardImport::_OnOrg()
+{
+    if (!m_card.company.empty() || !m_card.department.empty())
+        return;
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    size_t p = _TakeComponent(m_text.Pos(), &m_card.company);
+    _TakeRemainder(p, &m_card.department);
+}
+
+void CvCardImport::_OnAdr()
+{
+    CParams params;
+    // Addresses of vCard 2.1 are decoded whether or not they say so (some writers forget the
+    // parameter); vCard 3.0 has no quoted-printable, so there only a marked value is decoded.
+    if (!_ReadValue(&params, m_text.Format() != CvCardText::kFormat30))
+        return;
+    bool work = params.Has(vcard::kParamWork) ||
+                !params.Has(vcard::kParamWork | vcard::kParamHome | vcard::kParamPostal);
+    bool home = params.Has(vcard::kParamHome);
+    std::wstring* blocks[2] = {work ? m_card.business : nullptr, home ? m_card.home : nullptr};
+    for (std::wstring* block : blocks) {
+        if (!block)
+            continue;
+        bool empty = true;
+        for (int i = 0; i < CImportCard::kAddressParts; ++i)
+            empty = empty && block[i].empty();
+        if (!empty)
+            continue;
+        size_t p = m_text.Pos();
+        for (int i = 0; i < CImportCard::kCountry; ++i)
+            p = _TakeComponent(p, &block[i]);
+        _TakeRemainder(p, &block[CImportCard::kCountry]);
+    }
+}
+
+void CvCardImport::_OnTel()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    std::string bytes;
+    if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
+        return;
+    // A number given as a URI (vCard 4.0) is the part behind "tel:".
+    if (params.valueUri && vcard::StartsWithNoCase(bytes.data(), bytes.size(), "tel:"))
+        bytes.erase(0, 4);
+    std::wstring number;
+    if (!_StoreText(bytes, &number))
+        return;
+
+    using namespace vcard;
+    bool fax = params.Has(kParamFax);
+    bool work = params.Has(kParamWork);
+    bool home = params.Has(kParamHome);
+    const uint32_t others = kParamWork | kParamHome | kParamCell | kParamCar | kParamPager |
+                            kParamIsdn | kParamPref | kParamVoice;
+    if (fax && !params.Has(others) && m_card.businessFax.empty())
+        work = true;
+
+    auto fill = [&number](std::wstring* field) {
+        if (field->empty()) {
+            *field = number;
+            return true;
+        }
+        return false;
+    };
+    if (work) {
+        if (!fax || !fill(&m_card.businessFax))
+            fill(&m_card.businessPhone);
+    }
+    if (home) {
+        if (!fax || !fill(&m_card.homeFax))
+            fill(&m_card.homePhone);
+    }
+    if (params.Has(kParamCell))
+        fill(&m_card.mobilePhone);
+    if (params.Has(kParamPager))
+        fill(&m_card.pager);
+}
+
+void CvCardImport::_OnEmail()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    bool internet = params.Has(vcard::kParamInternet);
+    if (!internet && !params.otherType)
+        internet = true;
+    std::wstring address;
+    _TakeRemainder(m_text.Pos(), &address);
+    if (address.empty())
+        return;
+    std::wstring type = internet ? L"SMTP" : L"";
+    if (params.Has(vcard::kParamPref)) {
+        m_card.emails.insert(m_card.emails.begin(), address);
+        m_card.emailTypes.insert(m_card.emailTypes.begin(), type);
+    } else {
+        m_card.emails.push_back(address);
+        m_card.emailTypes.push_back(type);
+    }
+}
+
+void CvCardImport::_OnUrl()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    std::wstring url;
+    _TakeRemainder(m_text.Pos(), &url);
+    if (url.empty())
+        return;
+    bool home = params.Has(vcard::kParamHome);
+    if (params.Has(vcard::kParamWork) || !home)
+        m_card.businessWebPage = url;
+    if (home)
+        m_card.personalWebPage = url;
+}
+
+// Handlers of single values step over whatever parameters the line carries (our own exports
+// write CHARSET on every line) to the ':' that starts the value. False: no value.
+static bool SkipToValue(CvCardText* text)
+{
+    CParams ignored;
+    return text->ReadParameters(&ignored);
+}
+
+void CvCardImport::_OnDate(FILETIME* field)
+{
+    if (!SkipToValue(&m_text))
+        return;
+    std::string text = m_text.Line().substr(m_text.Pos());
+    unsigned short year = 0, month = 0, day = 0;
+    int read = text.find('-') != std::string::npos
+                   ? std::sscanf(text.c_str(), "%hu-%hu-%hu", &year, &month, &day)
+                   : std::sscanf(text.c_str(), "%4hu%2hu%2hu", &year, &month, &day);
+    if (read != 3)
+        return;
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    FILETIME ft;
+    // A date the system rejects (month 13) leaves the field as it was.
+    if (::SystemTimeToFileTime(&st, &ft))
+        *field = ft;
+}
+
+void CvCardImport::_OnSpouse()
+{
+    if (!m_card.spouse.empty() || !SkipToValue(&m_text))
+        return;
+    _TakeRemainder(m_text.Pos(), &m_card.spouse);
+}
+
+void CvCardImport::_OnNmServer()
+{
+    if (!SkipToValue(&m_text))
+        return;
+    std::string bytes;
+    std::wstring server;
+    if (_TakeRemainderBytes(m_text.Pos(), &bytes))
+        _StoreText(bytes, &server);
+    m_card.conferencingServers.push_back(server);
+}
+
+void CvCardImport::_OnGender()
+{
+    if (m_card.gender != 0 || !SkipToValue(&m_text))
+        return;
+    std::string bytes;
+    if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
+        return;
+    long value = std::strtol(bytes.c_str(), nullptr, 10);
+    m_card.gender = static_cast<USHORT>(value);
+}
+
+void CvCardImport::_OnChildren()
+{
+    if (!m_card.children.empty() || !SkipToValue(&m_text))
+        return;
+    std::wstring all;
+    _TakeRemainder(m_text.Pos(), &all);
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t comma = all.find(L',', start);
+        if (comma == std::wstring::npos)
+            comma = all.size();
+        std::wstring child = TrimW(all.substr(start, comma - start));
+        if (!child.empty())
+            m_card.children.push_back(child);
+        start = comma + 1;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Skype's export
+
+void CvCardImport::ApplySkypeFixes()
+{
+    CImportCard& c = m_card;
+    // Skype puts the whole name into N's first part beside FN.
+    if (!c.displayName.empty() && !c.familyName.empty() && c.givenName.empty() &&
+        c.middleName.empty() && c.namePrefix.empty() && c.nameSuffix.empty())
+        c.familyName.clear();
+
+    // ... and several addresses into one EMAIL, separated by blanks.
+    if (c.emails.size() == 1 && !c.emails[0].empty()) {
+        std::wstring all = c.emails[0];
+        std::wstring type = c.emailTypes.empty() ? std::wstring() : c.emailTypes[0];
+        c.emails.clear();
+        c.emailTypes.clear();
+        size_t start = 0;
+        while (start <= all.size()) {
+            size_t blank = all.find(L' ', start);
+            if (blank == std::wstring::npos)
+                blank = all.size();
+            std::wstring piece = TrimW(all.substr(start, blank - start));
+            if (!piece.empty()) {
+                c.emails.push_back(piece);
+                c.emailTypes.push_back(type);
+            }
+            start = blank + 1;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing the contact
+
+HRESULT CvCardImport::AddContact()
+{
+    IMAPIProp* created = nullptr;
+    HRESULT hr = g_wabLib.CreateItem(m_targetFolder.c_str(), &created);
+    if (FAILED(hr))
+        return hr;
+    if (!created) {
+        g_log.LogErr("CvCardImport::AddContact", E_POINTER, "CreateItem gave no entry");
+        return E_POINTER;
+    }
+    Microsoft::WRL::ComPtr<IMAPIProp> entry;
+    entry.Attach(created);
+    CContact contact(entry.Get());
+    const CImportCard& c = m_card;
+    namespace t = contact_tags;
+
+    // Each write logs its own failure and does not stop the others.
+    auto text = [&contact](ULONG tag, const std::wstring& value) {
+        if (!value.empty())
+            (void)contact._PutTextPropW(tag, value);
+    };
+    auto date = [&contact](ULONG tag, const FILETIME& value) {
+        if (!IsZero(value))
+            (void)contact._PutDateProp(tag, value);
+    };
+
+    text(t::kGivenName, c.givenName);
+    text(t::kMiddleName, c.middleName);
+    text(t::kSurname, c.familyName);
+    text(t::kDisplayNamePrefix, c.namePrefix);
+    text(t::kDisplayName, c.displayName);
+    text(t::kNickname, c.nickname);
+    text(t::kCompanyName, c.company);
+    text(t::kDepartmentName, c.department);
+    text(t::kTitle, c.jobTitle);
+    text(t::kComment, c.note);
+    date(t::kBirthday, c.birthday);
+    text(t::kOfficeLocation, c.business[CImportCard::kExtended]);
+    text(t::kBusinessAddressStreet, c.business[CImportCard::kStreet]);
+    text(t::kBusinessAddressCity, c.business[CImportCard::kLocality]);
+    text(t::kBusinessAddressStateOrProvince, c.business[CImportCard::kRegion]);
+    text(t::kBusinessAddressPostalCode, c.business[CImportCard::kPostalCode]);
+    text(t::kBusinessAddressCountry, c.business[CImportCard::kCountry]);
+    text(t::kHomeAddressStreet, c.home[CImportCard::kStreet]);
+    text(t::kHomeAddressCity, c.home[CImportCard::kLocality]);
+    text(t::kHomeAddressStateOrProvince, c.home[CImportCard::kRegion]);
+    text(t::kHomeAddressPostalCode, c.home[CImportCard::kPostalCode]);
+    text(t::kHomeAddressCountry, c.home[CImportCard::kCountry]);
+    text(t::kBusinessTelephoneNumber, c.businessPhone);
+    text(t::kBusinessFaxNumber, c.businessFax);
+    text(t::kHomeTelephoneNumber, c.homePhone);
+    text(t::kHomeFaxNumber, c.homeFax);
+    text(t::kMobileTelephoneNumber, c.mobilePhone);
+    text(t::kPagerTelephoneNumber, c.pager);
+    if (!c.emails.empty()) {
+        text(t::kEmailAddress, c.emails[0]);
+        text(t::kAddrType, c.emailTypes.empty() ? std::wstring() : c.emailTypes[0]);
+        (void)contact._PutTextArrayPropW(t::kContactEmailAddresses, c.emails);
+        (void)contact._PutTextArrayPropW(t::kContactAddrTypes, c.emailTypes);
+        (void)contact.PutDefaultAddressIndex(0);
+    }
+    text(t::kBusinessHomePage, c.businessWebPage);
+    text(t::kPersonalHomePage, c.personalWebPage);
+    text(t::kSpouseName, c.spouse);
+    date(t::kWeddingAnniversary, c.anniversary);
+    if (!c.conferencingServers.empty()) {
+        ULONG tag = 0;
+        HRESULT named = contact.GetNamedTag(true, &tag);
+        if (FAILED(named))
+            g_log.LogErr("CvCardImport::AddContact", named, "GetNamedTag");
+        else
+            (void)contact._PutTextArrayPropW(tag, c.conferencingServers);
+    }
+    if (c.gender != 0)
+        (void)contact.PutGender(static_cast<SHORT>(c.gender));
+    if (!c.children.empty())
+        (void)contact._PutTextArrayPropW(t::kChildrensNames, c.children);
+
+    hr = entry->SaveChanges(0);
+    if (FAILED(hr))
+        g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
+    return hr;
 }

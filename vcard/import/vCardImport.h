@@ -1,16 +1,147 @@
-// Import of vCard files into an address-book folder.
+// Import of vCard files into an address-book folder: the reader that turns a file into cards, the
+// handlers that map each property line onto the fields of the current card, and AddContact, which
+// writes a card as a new contact. The byte-level text work is CvCardText's (vCardText.h); this
+// class decides code pages, turns bytes into the card's UTF-16 fields and talks to the address
+// book.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "app/CommandLine.h"
+#include "vcard/import/vCardText.h"
+
+// The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
+// length 0. Dates are FILETIMEs, 0 when the card gave none.
+struct CImportCard {
+    // The seven parts of an ADR value, in vCard order.
+    enum AddressPart { kPoBox, kExtended, kStreet, kLocality, kRegion, kPostalCode, kCountry,
+                       kAddressParts };
+
+    std::wstring givenName;
+    std::wstring middleName;
+    std::wstring familyName;
+    std::wstring namePrefix;
+    std::wstring nameSuffix;
+    std::wstring displayName;
+    std::wstring nickname;
+    std::wstring company;
+    std::wstring department;
+    std::wstring jobTitle;
+    std::wstring note;
+    FILETIME birthday = {0, 0};
+    std::wstring business[kAddressParts];
+    std::wstring home[kAddressParts];
+    std::wstring businessPhone;
+    std::wstring businessFax;
+    std::wstring homePhone;
+    std::wstring homeFax;
+    std::wstring mobilePhone;
+    std::wstring pager;
+    std::vector<std::wstring> emails;
+    std::vector<std::wstring> emailTypes;
+    std::wstring businessWebPage;
+    std::wstring personalWebPage;
+    std::wstring spouse;
+    FILETIME anniversary = {0, 0};
+    std::vector<std::wstring> conferencingServers;
+    USHORT gender = 0;
+    std::vector<std::wstring> children;
+};
 
 class CvCardImport {
 public:
+    // Called by ReadCards at every END:VCARD, after the Skype fixes, with the card complete in
+    // Card(). A negative result stops the reading of the file (ReadCards then gives -1).
+    using CardSink = std::function<int()>;
+
     CvCardImport();
     virtual ~CvCardImport();
+    CvCardImport(const CvCardImport&) = delete;
+    CvCardImport& operator=(const CvCardImport&) = delete;
 
     // Shows the import dialog owned by owner and, on OK, imports the folder's vCard files.
     // selection is null when the program was started without selected contacts.
     int Execute(HWND owner, const CSelectionList* selection);
+
+    // The import's context: owner of the reader's message box, the address-book folder that
+    // receives the contacts, and the file being read (named in messages).
+    void SetOwner(HWND owner) { m_owner = owner; }
+    void SetTargetFolder(const std::string& folderId) { m_targetFolder = folderId; }
+    void SetCurrentFilePath(const std::string& path) { m_currentFilePath = path; }
+
+    // Reads an open file (one read, one buffer) into the file text and closes the handle. A file
+    // whose size cannot be taken or that cannot be read is read as empty (and logged).
+    void LoadFileText(HANDLE file);
+    // The same from bytes already in memory.
+    void LoadText(const char* bytes, size_t size);
+    void FreeFileText();
+
+    // Number of complete cards in a file; 0 (and no message) when it cannot be opened.
+    int CountCards(const char* path);
+
+    // The card loop over the loaded text: every card is read into Card() and handed to sink.
+    // 0 at the end of the text, -1 when the sink asked to stop.
+    int ReadCards(const CardSink& sink);
+
+    // Reader operations the card loop is made of.
+    bool FindNextCard();
+    bool ReadProperty();
+    // Hands the current property line to its handler (or to none).
+    void DispatchProperty();
+
+    void ResetCard();
+    void ApplySkypeFixes();
+    // Writes the card as a new contact of the target folder and saves it; 0 or the failure.
+    HRESULT AddContact();
+
+    const CImportCard& Card() const { return m_card; }
+    int FormatCode() const { return m_text.Format(); }
+    bool SkypeSeen() const { return m_skypeSeen; }
+
+    // The two message boxes of the import run that concern files (owner: SetOwner's window).
+    // No *.vcf file in the source folder (string 117).
+    void ShowNoFilesMessage() const;
+    // A file that cannot be opened (its path, then string 118); true when the user chose OK
+    // (go on with the next file), false for Cancel.
+    bool ShowCannotOpenMessage(const char* path) const;
+
+private:
+    // Where property values become characters.
+    void _SetCodePageForLine();
+    void _DecideValueCodePage(size_t point);
+    bool _StoreText(const std::string& bytes, std::wstring* field);
+    size_t _TakeComponent(size_t point, std::wstring* field);
+    void _TakeRemainder(size_t point, std::wstring* field);
+    bool _TakeRemainderBytes(size_t point, std::string* bytes);
+
+    // Parameters and the value behind them; false when the line is to be ignored.
+    bool _ReadValue(vcard::CParams* params, bool alwaysDecode);
+    void _ReportInvalidElement() const;
+
+    void _OnN();
+    void _OnSingleText(std::wstring* field);
+    void _OnNotStoredWithParameters();
+    void _OnOrg();
+    void _OnAdr();
+    void _OnTel();
+    void _OnEmail();
+    void _OnUrl();
+    void _OnDate(FILETIME* field);
+    void _OnSpouse();
+    void _OnNmServer();
+    void _OnGender();
+    void _OnChildren();
+
+    vcard::CvCardText m_text;
+    CImportCard m_card;
+    bool m_skypeSeen = false;
+    bool m_valueCodePagePending = false;
+
+    HWND m_owner = nullptr;
+    std::string m_targetFolder;
+    std::string m_currentFilePath;
 };

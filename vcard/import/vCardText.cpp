@@ -1,0 +1,691 @@
+#include "vcard/import/vCardText.h"
+
+#include <cstring>
+
+namespace vcard {
+
+namespace {
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+inline bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline bool IsAlnum(char c)
+{
+    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+void UpperInPlace(std::string* s)
+{
+    for (char& c : *s)
+        c = Upper(c);
+}
+
+int HexValue(char c)
+{
+    if (IsDigit(c))
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+void AppendUtf8(uint32_t cp, std::string* out)
+{
+    if (cp < 0x80) {
+        out->push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// UTF-16 units to UTF-8, as the system converter does it: a surrogate without its partner
+// becomes U+FFFD.
+void Utf16ToUtf8(const unsigned char* p, size_t units, bool bigEndian, std::string* out)
+{
+    auto unit = [&](size_t i) -> uint32_t {
+        return bigEndian ? (uint32_t(p[2 * i]) << 8) | p[2 * i + 1]
+                         : uint32_t(p[2 * i]) | (uint32_t(p[2 * i + 1]) << 8);
+    };
+    out->reserve(units + units / 2);
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units) {
+            uint32_t low = unit(i + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), out);
+                ++i;
+                continue;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        AppendUtf8(c, out);
+    }
+}
+
+// End of a line's name and parameters: its first ':' outside double quotes (an unclosed quote
+// protects nothing), or the end of the line.
+size_t HeadEnd(const std::string& line)
+{
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (!quoted && line[i] == ':')
+            return i;
+    }
+    size_t plain = line.find(':');
+    return quoted && plain != std::string::npos ? plain : line.size();
+}
+
+bool HeadMarksQuotedPrintable(const std::string& line)
+{
+    static const char kWord[] = "QUOTED-PRINTABLE";
+    const size_t wordLen = sizeof(kWord) - 1;
+    size_t head = HeadEnd(line);
+    for (size_t i = 0; i + wordLen <= head; ++i) {
+        if (StartsWithNoCase(line.data() + i, head - i, kWord))
+            return true;
+    }
+    return false;
+}
+
+struct KeywordBit {
+    const char* word;
+    uint32_t bit;
+};
+
+const KeywordBit kTypeWords[] = {
+    {"WORK", kParamWork},   {"HOME", kParamHome},   {"POSTAL", kParamPostal},
+    {"CELL", kParamCell},   {"FAX", kParamFax},     {"CAR", kParamCar},
+    {"PAGER", kParamPager}, {"ISDN", kParamIsdn},   {"PREF", kParamPref},
+    {"VOICE", kParamVoice}, {"INTERNET", kParamInternet},
+};
+
+// One word of a type list (already upper case, trimmed, without quotes).
+void NoteTypeWord(const std::string& word, CParams* params)
+{
+    if (word.empty())
+        return;
+    if (word == "QUOTED-PRINTABLE") {
+        params->quotedPrintable = true;
+        return;
+    }
+    uint32_t bit = 0;
+    for (const KeywordBit& k : kTypeWords) {
+        if (word == k.word) {
+            bit = k.bit;
+            break;
+        }
+    }
+    params->types |= bit;
+    // Only these say nothing about the kind of an e-mail address.
+    if (bit != kParamWork && bit != kParamHome && bit != kParamPref && bit != kParamInternet)
+        params->otherType = true;
+}
+
+std::string WithoutQuotes(const std::string& s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c != '"')
+            out.push_back(c);
+    }
+    return out;
+}
+
+std::string Trimmed(const std::string& s)
+{
+    const char* b = s.data();
+    const char* e = b + s.size();
+    TrimRange(&b, &e);
+    return std::string(b, e);
+}
+
+// A parameter token (upper case, "TYPE=" already removed) into the parameter set.
+void NoteToken(const std::string& token, CParams* params)
+{
+    size_t eq = token.find('=');
+    if (eq != std::string::npos) {
+        std::string name = Trimmed(token.substr(0, eq));
+        std::string value = Trimmed(WithoutQuotes(token.substr(eq + 1)));
+        if (name == "ENCODING" && value == "QUOTED-PRINTABLE")
+            params->quotedPrintable = true;
+        else if (name == "PREF")  // vCard 4.0 writes the preferred one as PREF=1
+            params->types |= kParamPref;
+        else if (name == "VALUE" && value == "URI")
+            params->valueUri = true;
+        else if (name == "TYPE")
+            NoteTypeWord(value, params);
+        return;
+    }
+    // A type list: TYPE=WORK,VOICE, "work,voice", or the bare WORK of vCard 2.1.
+    std::string list = WithoutQuotes(token);
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos)
+            comma = list.size();
+        NoteTypeWord(Trimmed(list.substr(start, comma - start)), params);
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+bool StartsWithNoCase(const char* text, size_t size, const char* prefix)
+{
+    size_t n = std::strlen(prefix);
+    if (size < n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (Upper(text[i]) != Upper(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text)
+{
+    text->clear();
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(bytes);
+    TextOrigin origin = TextOrigin::kPlain;
+    const char* src = bytes;
+    size_t n = size;
+    std::string converted;
+
+    if (size >= 4 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF))) {
+        bool bigEndian = u[0] == 0xFE;
+        Utf16ToUtf8(u + 2, (size - 2) / 2, bigEndian, &converted);
+        if (!converted.empty()) {
+            origin = bigEndian ? TextOrigin::kUtf16Be : TextOrigin::kUtf16Le;
+            src = converted.data();
+            n = converted.size();
+        }
+    } else if (size >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
+        // Notepad and many phones start UTF-8 files with a mark; it is not part of the first line.
+        origin = TextOrigin::kUtf8Mark;
+        src = bytes + 3;
+        n = size - 3;
+    }
+
+    text->reserve(n + n / 32 + 2);
+    for (size_t i = 0; i < n; ++i) {
+        text->push_back(src[i]);
+        if (src[i] == '\r' && (i + 1 >= n || src[i + 1] != '\n'))
+            text->push_back('\n');
+    }
+    return origin;
+}
+
+bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
+{
+    out->clear();
+    out->reserve(n);
+    size_t i = 0;
+    while (i < n) {
+        char c = in[i];
+        if (c == '=') {
+            // Both forms of an escape take two more bytes; fewer at the end is malformed.
+            if (n - i < 3)
+                return false;
+            char next = in[i + 1];
+            if (IsAlnum(next)) {
+                int value = 0;
+                for (size_t k = i + 1; k < i + 3; ++k) {
+                    int digit = HexValue(in[k]);
+                    if (digit < 0)
+                        break;
+                    value = value * 16 + digit;
+                }
+                out->push_back(static_cast<char>(value));
+                i += 3;
+            } else if (next == '\r' && in[i + 2] == '\n') {
+                i += 3;
+            } else {
+                return false;
+            }
+        } else {
+            if (c != '\r' && c != '\n')
+                out->push_back(c);
+            ++i;
+        }
+    }
+    size_t zero = out->find('\0');
+    if (zero != std::string::npos)
+        out->resize(zero);
+    return true;
+}
+
+std::string EscapeStrayEquals(const std::string& raw)
+{
+    std::string out;
+    out.reserve(raw.size() + 8);
+    for (size_t i = 0; i < raw.size(); ++i) {
+        out.push_back(raw[i]);
+        if (raw[i] != '=')
+            continue;
+        bool escape = i + 2 < raw.size() && (IsAlnum(raw[i + 1]) || raw[i + 1] == '\r');
+        if (!escape)
+            out += "3D";
+    }
+    return out;
+}
+
+std::string Unescape30(const char* p, size_t n)
+{
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (p[i] != '\\' || i + 1 >= n) {
+            out.push_back(p[i]);
+            continue;
+        }
+        char next = p[i + 1];
+        switch (next) {
+        case '\\':
+        case ',':
+        case ';':
+        case ':':
+            out.push_back(next);
+            ++i;
+            break;
+        case 'n':
+        case 'N':
+            out += "\r\n";
+            ++i;
+            break;
+        default:
+            out.push_back('\\');
+            break;
+        }
+    }
+    return out;
+}
+
+void TrimRange(const char** begin, const char** end)
+{
+    while (*begin < *end && IsSpace(**begin))
+        ++*begin;
+    while (*end > *begin && IsSpace(*(*end - 1)))
+        --*end;
+}
+
+bool IsNonAsciiUtf8(const char* p, size_t n)
+{
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
+    bool nonAscii = false;
+    size_t i = 0;
+    while (i < n) {
+        unsigned char c = u[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        nonAscii = true;
+        size_t len;
+        uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((u[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (u[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+        if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return nonAscii;
+}
+
+void CvCardText::Load(const char* bytes, size_t size)
+{
+    m_origin = PrepareFileText(bytes, size, &m_text);
+    m_read = 0;
+    m_line.clear();
+    m_pos = 0;
+    m_name.clear();
+    m_token.clear();
+    m_charset.clear();
+    m_hasCharset = false;
+    m_pendingSoftBreak = false;
+}
+
+void CvCardText::Free()
+{
+    std::string().swap(m_text);
+    m_read = 0;
+    m_origin = TextOrigin::kPlain;
+    m_pendingSoftBreak = false;
+}
+
+bool CvCardText::_ReadPhysicalLine(std::string* out)
+{
+    if (m_read >= m_text.size())
+        return false;
+    size_t lf = m_text.find('\n', m_read);
+    size_t end;
+    size_t next;
+    if (lf == std::string::npos) {
+        end = m_text.size();
+        next = end;
+    } else {
+        end = lf;
+        if (end > m_read && m_text[end - 1] == '\r')
+            --end;
+        next = lf + 1;
+    }
+    out->append(m_text, m_read, end - m_read);
+    m_read = next;
+    return true;
+}
+
+bool CvCardText::_ReadLogicalLine(std::string* out, bool quotedPrintable)
+{
+    out->clear();
+    while (m_read < m_text.size() && m_text[m_read] == ' ')
+        ++m_read;
+    if (!_ReadPhysicalLine(out))
+        return false;
+    while (m_read < m_text.size() && IsBlank(m_text[m_read])) {
+        // A soft line break of quoted-printable joins its next line by its own rule.
+        if (!out->empty() && out->back() == '=' &&
+            (quotedPrintable || HeadMarksQuotedPrintable(*out)))
+            break;
+        ++m_read;
+        _ReadPhysicalLine(out);
+    }
+    return true;
+}
+
+bool CvCardText::ReadLine()
+{
+    m_pos = 0;
+    return _ReadLogicalLine(&m_line, false);
+}
+
+size_t CvCardText::_FindDelimiter(size_t from) const
+{
+    bool quoted = false;
+    for (size_t i = from; i < m_line.size(); ++i) {
+        char c = m_line[i];
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && (c == ':' || c == ';'))
+            return i;
+    }
+    if (!quoted)
+        return std::string::npos;
+    // An unclosed quote protects nothing.
+    size_t plain = m_line.find_first_of(":;", from);
+    return plain;
+}
+
+void CvCardText::_ReadCharset()
+{
+    m_hasCharset = false;
+    m_charset.clear();
+    size_t p = m_pos;
+    while (p < m_line.size() && m_line[p] == ';') {
+        size_t start = p + 1;
+        size_t end = _FindDelimiter(start);
+        if (end == std::string::npos)
+            break;
+        if (StartsWithNoCase(m_line.data() + start, end - start, "CHARSET=")) {
+            std::string value =
+                Trimmed(WithoutQuotes(m_line.substr(start + 8, end - start - 8)));
+            if (!value.empty()) {
+                m_charset = value;
+                m_hasCharset = true;
+                return;
+            }
+        }
+        p = end;
+    }
+}
+
+bool CvCardText::ReadProperty()
+{
+    for (;;) {
+        if (!ReadLine())
+            return false;
+        size_t delimiter = m_line.find_first_of(":;");
+        if (delimiter == std::string::npos)
+            continue;
+        size_t nameStart = 0;
+        size_t dot = m_line.find('.');
+        if (dot != std::string::npos && dot < delimiter)
+            nameStart = dot + 1;
+        m_name.assign(m_line, nameStart, delimiter - nameStart);
+        UpperInPlace(&m_name);
+        m_pos = delimiter;
+        _ReadCharset();
+        // Addresses of vCard 2.1 are read as quoted-printable even when unmarked.
+        m_pendingSoftBreak = !m_line.empty() && m_line.back() == '=' &&
+                             (HeadMarksQuotedPrintable(m_line) ||
+                              (m_name == "ADR" && m_format != kFormat30));
+        return true;
+    }
+}
+
+void CvCardText::FinishProperty()
+{
+    if (!m_pendingSoftBreak)
+        return;
+    m_pendingSoftBreak = false;
+    std::string next;
+    do {
+        if (!_ReadLogicalLine(&next, true))
+            break;
+    } while (!next.empty() && next.back() == '=');
+}
+
+bool CvCardText::RestStartsWith(const char* prefix) const
+{
+    size_t pos = m_pos < m_line.size() ? m_pos : m_line.size();
+    return StartsWithNoCase(m_line.data() + pos, m_line.size() - pos, prefix);
+}
+
+bool CvCardText::IsCardBegin() const { return m_name == "BEGIN" && RestStartsWith(":VCARD"); }
+
+bool CvCardText::IsCardEnd() const { return m_name == "END" && RestStartsWith(":VCARD"); }
+
+bool CvCardText::FindNextCard()
+{
+    while (ReadProperty()) {
+        bool begin = IsCardBegin();
+        FinishProperty();
+        if (begin)
+            return true;
+    }
+    return false;
+}
+
+int CvCardText::PeekCardFormat()
+{
+    // Some writers put VERSION last; the escapes of every earlier line depend on it.
+    size_t read = m_read;
+    std::string line = m_line;
+    size_t pos = m_pos;
+    std::string name = m_name;
+    std::string charset = m_charset;
+    bool hasCharset = m_hasCharset;
+    bool pending = m_pendingSoftBreak;
+
+    int previousFormat = m_format;
+    m_format = 0;
+    int format = 0;
+    while (ReadProperty()) {
+        if (IsCardEnd())
+            break;
+        if (m_name == "VERSION" && (RestStartsWith(":3.0") || RestStartsWith(":4.0")))
+            format = kFormat30;
+        FinishProperty();
+    }
+
+    m_read = read;
+    m_line.swap(line);
+    m_pos = pos;
+    m_name.swap(name);
+    m_charset.swap(charset);
+    m_hasCharset = hasCharset;
+    m_pendingSoftBreak = pending;
+    m_format = previousFormat;
+    return format;
+}
+
+size_t CvCardText::CountCards()
+{
+    size_t count = 0;
+    while (FindNextCard()) {
+        m_format = PeekCardFormat();
+        for (;;) {
+            if (!ReadProperty())
+                return count;
+            bool end = IsCardEnd();
+            FinishProperty();
+            if (end) {
+                ++count;
+                break;
+            }
+        }
+    }
+    return count;
+}
+
+bool CvCardText::ReadParameter()
+{
+    if (At() != ';')
+        return false;
+    size_t start = m_pos + 1;
+    size_t end = _FindDelimiter(start);
+    if (end == std::string::npos) {
+        m_pos = start;
+        return false;
+    }
+    m_token.assign(m_line, start, end - start);
+    UpperInPlace(&m_token);
+    if (m_token.size() > 5 && m_token.compare(0, 5, "TYPE=") == 0)
+        m_token.erase(0, 5);
+    m_pos = end;
+    return true;
+}
+
+bool CvCardText::ReadParameters(CParams* params)
+{
+    *params = CParams();
+    while (At() == ';') {
+        if (!ReadParameter())
+            return false;
+        NoteToken(m_token, params);
+    }
+    if (At() != ':')
+        return false;
+    ++m_pos;
+    return true;
+}
+
+bool CvCardText::ReadEncodedValue(std::string* value)
+{
+    std::string raw = m_line.substr(m_pos < m_line.size() ? m_pos : m_line.size());
+    std::string next;
+    while (!raw.empty() && raw.back() == '=') {
+        if (!_ReadLogicalLine(&next, true))
+            break;
+        raw += "\r\n";
+        raw += next;
+    }
+    m_pendingSoftBreak = false;
+    if (DecodeQuotedPrintable(raw.data(), raw.size(), value))
+        return true;
+    std::string escaped = EscapeStrayEquals(raw);
+    if (DecodeQuotedPrintable(escaped.data(), escaped.size(), value))
+        return true;
+    *value = raw;
+    return false;
+}
+
+void CvCardText::SetLine(const std::string& value)
+{
+    m_line = value;
+    m_pos = 0;
+}
+
+size_t CvCardText::_ComponentEnd(size_t point) const
+{
+    size_t i = point;
+    while (i < m_line.size()) {
+        char c = m_line[i];
+        if (c == ';')
+            return i;
+        if (c == '\\' && m_format == kFormat30 && i + 1 < m_line.size()) {
+            i += 2;
+            continue;
+        }
+        ++i;
+    }
+    return m_line.size();
+}
+
+void CvCardText::_Finish(const char* begin, const char* end, std::string* out) const
+{
+    TrimRange(&begin, &end);
+    if (m_format == kFormat30)
+        *out = Unescape30(begin, static_cast<size_t>(end - begin));
+    else
+        out->assign(begin, end);
+}
+
+size_t CvCardText::TakeComponent(size_t point, std::string* component) const
+{
+    if (point > m_line.size())
+        point = m_line.size();
+    size_t end = _ComponentEnd(point);
+    _Finish(m_line.data() + point, m_line.data() + end, component);
+    return end < m_line.size() ? end + 1 : m_line.size();
+}
+
+void CvCardText::TakeRemainder(size_t point, std::string* remainder) const
+{
+    if (point > m_line.size())
+        point = m_line.size();
+    _Finish(m_line.data() + point, m_line.data() + m_line.size(), remainder);
+}
+
+}  // namespace vcard

@@ -1,0 +1,173 @@
+// The byte-level half of the vCard reader: a .vcf file's bytes become physical lines, logical
+// (unfolded) lines, property names, parameters and values, with quoted-printable decoding and the
+// vCard 3.0 unescaping. It turns bytes into bytes only; which code page turns them into characters
+// is decided by CvCardImport, which owns one CvCardText per import.
+//
+// This file and vCardText.cpp use no Windows header on purpose: the same code is compiled for the
+// host and run under sanitizers and a fuzzer (vcard/import/fuzz), where malformed files are cheap
+// to try by the million.
+//
+// How a file is read:
+//   - Load takes the file's bytes. A UTF-16 file (either byte order, marked, at least 4 bytes) is
+//     turned into UTF-8; a UTF-8 byte-order mark is dropped; every CR gets an LF behind it unless
+//     one is there already, so CR, LF and CR LF all end lines.
+//   - A logical line is one physical line plus every following physical line that begins with a
+//     blank (space or tab), minus that one blank. The exception is a quoted-printable line that
+//     ends in '=': its next line is joined by the soft-break rule of ReadEncodedValue instead.
+//   - A property line is a logical line holding ':' or ';'. Its name (group prefix removed, upper
+//     case) runs to the first of them; parameters follow, each behind a ';', up to the ':' that
+//     starts the value. A double-quoted parameter value may hold ':', ';' and ','.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vcard {
+
+// What Load found at the start of the file.
+enum class TextOrigin { kPlain, kUtf8Mark, kUtf16Le, kUtf16Be };
+
+// Recognised parameter words, as bits. Parameters of the form NAME=VALUE other than TYPE= are not
+// types: they never set EMAIL's "other address type" flag.
+enum ParamBits : uint32_t {
+    kParamWork = 1u << 0,
+    kParamHome = 1u << 1,
+    kParamPostal = 1u << 2,
+    kParamCell = 1u << 3,
+    kParamFax = 1u << 4,
+    kParamCar = 1u << 5,
+    kParamPager = 1u << 6,
+    kParamIsdn = 1u << 7,
+    kParamPref = 1u << 8,
+    kParamVoice = 1u << 9,
+    kParamInternet = 1u << 10,
+};
+
+// The parameters of one property line, gathered by CvCardText::ReadParameters.
+struct CParams {
+    uint32_t types = 0;           // ParamBits of the recognised type words
+    bool quotedPrintable = false;  // ENCODING=QUOTED-PRINTABLE or a bare QUOTED-PRINTABLE
+    bool otherType = false;        // a type word outside WORK, HOME, PREF, INTERNET
+    bool valueUri = false;         // VALUE=URI
+
+    bool Has(uint32_t bits) const { return (types & bits) != 0; }
+};
+
+// Whole-text helpers, also used on their own by the tests and the fuzzer.
+
+// The file text as the reader sees it (byte-order marks, UTF-16, line ends; see above).
+TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text);
+
+// Quoted-printable decoding of n bytes. False on a malformed '=' (then *out is unspecified).
+// A decoded zero byte ends the value.
+bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out);
+
+// Makes every '=' that cannot start an escape decode as itself ("=3D" inserted behind it).
+std::string EscapeStrayEquals(const std::string& raw);
+
+// vCard 3.0 unescaping in one left-to-right pass: \\ \, \; \: and \n \N (CR LF); any other
+// backslash stays as written.
+std::string Unescape30(const char* p, size_t n);
+
+// White space (space, tab, CR, LF, VT, FF) removed from both ends.
+void TrimRange(const char** begin, const char** end);
+
+// True when the bytes are well-formed UTF-8 and at least one of them is not ASCII.
+bool IsNonAsciiUtf8(const char* p, size_t n);
+
+// ASCII case-insensitive comparison of a prefix.
+bool StartsWithNoCase(const char* text, size_t size, const char* prefix);
+
+class CvCardText {
+public:
+    // Format code of a card read with vCard 3.0 rules (escapes); 0 for everything else.
+    static const int kFormat30 = 30;
+
+    CvCardText() = default;
+    CvCardText(const CvCardText&) = delete;
+    CvCardText& operator=(const CvCardText&) = delete;
+
+    // Takes a file's bytes (see PrepareFileText) and starts reading at the beginning.
+    void Load(const char* bytes, size_t size);
+    void Free();
+    TextOrigin Origin() const { return m_origin; }
+    bool HadByteOrderMark() const { return m_origin != TextOrigin::kPlain; }
+    const std::string& Text() const { return m_text; }
+
+    // The next logical line into Line(); false at the end of the text.
+    bool ReadLine();
+    // The next property line; false at the end of the text. Sets the name, the line position (on
+    // the delimiter behind the name) and the charset named by the line's parameters.
+    bool ReadProperty();
+    // To be called when a property line has been handled: a quoted-printable value whose soft
+    // line breaks nobody read takes its continuation lines with it, so that they are not taken
+    // for property lines of their own.
+    void FinishProperty();
+
+    // The card structure.
+    bool FindNextCard();          // to the next BEGIN:VCARD; false at the end of the text
+    bool IsCardEnd() const;       // the current property is END:VCARD
+    bool IsCardBegin() const;     // the current property is BEGIN:VCARD
+    // Format code the card that just began declares (VERSION 3.0 or 4.0: 30), wherever its
+    // VERSION line stands; the read position is left where it was.
+    int PeekCardFormat();
+    // Complete cards from the current position to the end of the text.
+    size_t CountCards();
+
+    // One parameter behind the ';' at the line position; false when no ':' or ';' follows.
+    bool ReadParameter();
+    // Every parameter while the line position rests on ';'. True when the position then rests on
+    // the ':' that starts the value; it is moved behind that ':'. False: ignore the property.
+    bool ReadParameters(CParams* params);
+
+    // The quoted-printable value from the line position on, soft line breaks joined. False when
+    // both decoding attempts failed; *value then holds the raw text.
+    bool ReadEncodedValue(std::string* value);
+    // Makes a value the current line, the line position at its start.
+    void SetLine(const std::string& value);
+
+    // The component that starts at point (up to the next separating ';'), trimmed and, with the
+    // 3.0 format, unescaped. Returns the point behind the ';' (or the end of the line).
+    size_t TakeComponent(size_t point, std::string* component) const;
+    // Everything from point to the end of the line, trimmed and unescaped the same way.
+    void TakeRemainder(size_t point, std::string* remainder) const;
+
+    const std::string& Line() const { return m_line; }
+    size_t Pos() const { return m_pos; }
+    void SetPos(size_t pos) { m_pos = pos < m_line.size() ? pos : m_line.size(); }
+    // The byte at the line position, 0 at the end of the line.
+    char At() const { return m_pos < m_line.size() ? m_line[m_pos] : '\0'; }
+    // The line from the position on starts with prefix, without regard to case.
+    bool RestStartsWith(const char* prefix) const;
+
+    const std::string& Name() const { return m_name; }
+    const std::string& Token() const { return m_token; }
+    bool HasCharset() const { return m_hasCharset; }
+    const std::string& Charset() const { return m_charset; }
+
+    int Format() const { return m_format; }
+    void SetFormat(int format) { m_format = format; }
+
+private:
+    bool _ReadPhysicalLine(std::string* out);
+    bool _ReadLogicalLine(std::string* out, bool quotedPrintable);
+    size_t _FindDelimiter(size_t from) const;
+    void _ReadCharset();
+    size_t _ComponentEnd(size_t point) const;
+    void _Finish(const char* begin, const char* end, std::string* out) const;
+
+    std::string m_text;
+    size_t m_read = 0;                  // start of the next physical line in m_text
+    TextOrigin m_origin = TextOrigin::kPlain;
+    std::string m_line;                 // the current (logical or decoded) line
+    size_t m_pos = 0;                   // parse position in m_line
+    std::string m_name;
+    std::string m_token;
+    std::string m_charset;
+    bool m_hasCharset = false;
+    bool m_pendingSoftBreak = false;    // a quoted-printable line ending in '=' not yet joined
+    int m_format = 0;
+};
+
+}  // namespace vcard
