@@ -1,0 +1,175 @@
+// AddContact writes the card into the stand-in address book: every field lands in its property,
+// empty fields are not written, a failing property does not stop the others, and the save's
+// result is the result.
+#include <gtest/gtest.h>
+
+#include <wrl/client.h>
+
+#include "contact/Contact.h"
+#include "importsupport.h"
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "wab/WABLib.h"
+
+using namespace importtest;
+namespace t = contact_tags;
+
+namespace {
+
+class AddContactTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LoadEncodings();
+        m_store = m_dir.file("import.wab");
+        ASSERT_EQ(WabStandinCreateStore(m_store.c_str(), L"Contacts"), S_OK);
+        char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
+        ASSERT_EQ(WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)), S_OK);
+        m_pab = pab;
+        ASSERT_TRUE(g_wabLib.Init(false, m_store.c_str(), false));
+    }
+    void TearDown() override
+    {
+        WabStandinClearFaults();
+        g_wabLib.Close();
+    }
+
+    // Reads a card text and adds its only card to the personal address book.
+    HRESULT Add(const std::string& text)
+    {
+        m_reader.SetTargetFolder(m_pab);
+        m_reader.LoadText(text.data(), text.size());
+        HRESULT hr = E_UNEXPECTED;
+        m_reader.ReadCards([&] { hr = m_reader.AddContact(); return 0; });
+        return hr;
+    }
+
+    // The contacts of the personal address book, opened.
+    std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> Contacts()
+    {
+        std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> out;
+        WABItemList* list = nullptr;
+        HRESULT hr = g_wabLib.GetItems(m_pab.c_str(), false, &list);
+        EXPECT_EQ(hr, S_OK);
+        for (ULONG i = 0; list && i < list->count; ++i) {
+            ULONG type = 0;
+            Microsoft::WRL::ComPtr<IMAPIProp> entry;
+            EXPECT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
+            out.push_back(entry);
+        }
+        CWABLib::FreeItems(list);
+        return out;
+    }
+
+    static std::wstring Text(CContact& c, ULONG tag)
+    {
+        std::wstring v;
+        c._GetTextPropW(tag, &v);
+        return v;
+    }
+    static std::vector<std::wstring> List(CContact& c, ULONG tag)
+    {
+        std::vector<std::wstring> v;
+        c._GetTextArrayPropW(tag, &v);
+        return v;
+    }
+
+    testsupport::CTempDir m_dir;
+    std::string m_store;
+    std::string m_pab;
+    CvCardImport m_reader;
+};
+
+}  // namespace
+
+TEST_F(AddContactTest, EveryFieldLandsInItsProperty)
+{
+    ASSERT_EQ(Add(Card("2.1", {"N:Lee;Ann;May;Dr.;Jr.", "FN:Ann Lee", "NICKNAME:Annie", "ORG:Acme;Sales",
+                              "TITLE:Boss", "NOTE:n", "BDAY:19750314", "ADR;WORK:Box;Office;1 Main;Town;State;111;Land",
+                              "ADR;HOME:Box;Ext;2 Home;City;Region;222;Country", "TEL;WORK:1", "TEL;WORK;FAX:2",
+                              "TEL;HOME:3", "TEL;HOME;FAX:4", "TEL;CELL:5", "TEL;PAGER:6", "EMAIL;X400:x",
+                              "EMAIL;PREF;INTERNET:ann@acme.com", "URL;WORK:http://w", "URL;HOME:http://h",
+                              "X-OUTL-SPOUSE:Bob", "X-OUTL-ANNIVERSARY:20000101", "X-OUTL-NMSERVER:s1",
+                              "X-OUTL-NMSERVER:s2", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:Tom,Sue"})),
+              S_OK);
+    auto contacts = Contacts();
+    ASSERT_EQ(contacts.size(), 1u);
+    CContact c(contacts[0].Get());
+    struct Expect {
+        ULONG tag;
+        const wchar_t* value;
+    } texts[] = {
+        {t::kGivenName, L"Ann"}, {t::kMiddleName, L"May"}, {t::kSurname, L"Lee"}, {t::kDisplayNamePrefix, L"Dr."},
+        {t::kDisplayName, L"Ann Lee"}, {t::kNickname, L"Annie"}, {t::kCompanyName, L"Acme"},
+        {t::kDepartmentName, L"Sales"}, {t::kTitle, L"Boss"}, {t::kComment, L"n"}, {t::kOfficeLocation, L"Office"},
+        {t::kBusinessAddressStreet, L"1 Main"}, {t::kBusinessAddressCity, L"Town"},
+        {t::kBusinessAddressStateOrProvince, L"State"}, {t::kBusinessAddressPostalCode, L"111"},
+        {t::kBusinessAddressCountry, L"Land"}, {t::kHomeAddressStreet, L"2 Home"}, {t::kHomeAddressCity, L"City"},
+        {t::kHomeAddressStateOrProvince, L"Region"}, {t::kHomeAddressPostalCode, L"222"},
+        {t::kHomeAddressCountry, L"Country"}, {t::kBusinessTelephoneNumber, L"1"}, {t::kBusinessFaxNumber, L"2"},
+        {t::kHomeTelephoneNumber, L"3"}, {t::kHomeFaxNumber, L"4"}, {t::kMobileTelephoneNumber, L"5"},
+        {t::kPagerTelephoneNumber, L"6"}, {t::kEmailAddress, L"ann@acme.com"}, {t::kAddrType, L"SMTP"},
+        {t::kBusinessHomePage, L"http://w"}, {t::kPersonalHomePage, L"http://h"}, {t::kSpouseName, L"Bob"},
+    };
+    for (const Expect& e : texts)
+        EXPECT_EQ(Text(c, e.tag), e.value) << std::hex << e.tag;
+    EXPECT_EQ(List(c, t::kContactEmailAddresses), (std::vector<std::wstring>{L"ann@acme.com", L"x"}));
+    EXPECT_EQ(List(c, t::kContactAddrTypes), (std::vector<std::wstring>{L"SMTP", L""}));
+    EXPECT_EQ(List(c, t::kChildrensNames), (std::vector<std::wstring>{L"Tom", L"Sue"}));
+    LONG index = -1;
+    EXPECT_EQ(c.GetDefaultAddressIndex(&index), S_OK);
+    EXPECT_EQ(index, 0);
+    SHORT gender = 0;
+    EXPECT_EQ(c.GetGender(&gender), S_OK);
+    EXPECT_EQ(gender, 1);
+    FILETIME ft = {};
+    EXPECT_EQ(c._GetDateProp(t::kBirthday, &ft), S_OK);
+    FILETIME expected = Date(1975, 3, 14);
+    EXPECT_EQ(ft.dwLowDateTime, expected.dwLowDateTime);
+    EXPECT_EQ(c._GetDateProp(t::kWeddingAnniversary, &ft), S_OK);
+    expected = Date(2000, 1, 1);
+    EXPECT_EQ(ft.dwHighDateTime, expected.dwHighDateTime);
+    std::vector<std::wstring> servers;
+    EXPECT_EQ(c.GetConferencingServers(&servers), S_OK);
+    EXPECT_EQ(servers, (std::vector<std::wstring>{L"s1", L"s2"}));
+}
+
+TEST_F(AddContactTest, EmptyFieldsAreNotWritten)
+{
+    ASSERT_EQ(Add(Card("3.0", {"FN:Only"})), S_OK);
+    auto contacts = Contacts();
+    ASSERT_EQ(contacts.size(), 1u);
+    CContact c(contacts[0].Get());
+    std::wstring v;
+    EXPECT_EQ(c._GetTextPropW(t::kSurname, &v), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(c._GetTextPropW(t::kEmailAddress, &v), MAPI_E_NOT_FOUND);
+    SHORT gender = 0;
+    EXPECT_EQ(c.GetGender(&gender), MAPI_E_NOT_FOUND);
+    FILETIME ft;
+    EXPECT_EQ(c._GetDateProp(t::kBirthday, &ft), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(Text(c, t::kDisplayName), L"Only");
+}
+
+TEST_F(AddContactTest, FailuresOfCreateWriteAndSave)
+{
+    // A refused property is logged and the others are still written.
+    ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, 1), S_OK);
+    EXPECT_EQ(Add(Card("2.1", {"N:Lee;Ann", "FN:Ann Lee"})), S_OK);
+    auto contacts = Contacts();
+    ASSERT_EQ(contacts.size(), 1u);
+    CContact c(contacts[0].Get());
+    EXPECT_EQ(Text(c, t::kGivenName), L"Ann");
+    EXPECT_EQ(Text(c, t::kSurname), L"");
+    EXPECT_GE(WabStandinFaultHits("SetProps"), 2u);
+    WabStandinClearFaults();
+
+    // The save's failure is the result, and nothing new is stored.
+    ASSERT_EQ(WabStandinInjectFault("SaveChanges", "*", MAPI_E_NOT_ENOUGH_DISK, 0), S_OK);
+    EXPECT_EQ(Add(Card("2.1", {"FN:Second"})), MAPI_E_NOT_ENOUGH_DISK);
+    WabStandinClearFaults();
+
+    ASSERT_EQ(WabStandinInjectFault("CreateEntry", "*", E_FAIL, 0), S_OK);
+    EXPECT_EQ(Add(Card("2.1", {"FN:Third"})), E_FAIL);
+    WabStandinClearFaults();
+    EXPECT_EQ(Contacts().size(), 1u);
+}

@@ -1,0 +1,110 @@
+#include "importsupport.h"
+
+#include <gtest/gtest.h>
+
+#include "contact/CharConverter.h"
+#include "support/testsupport.h"
+
+namespace importtest {
+
+std::string Crlf(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+std::string Card(const std::string& version, const std::vector<std::string>& lines)
+{
+    std::vector<std::string> all = {"BEGIN:VCARD"};
+    if (!version.empty())
+        all.push_back("VERSION:" + version);
+    all.insert(all.end(), lines.begin(), lines.end());
+    all.push_back("END:VCARD");
+    return Crlf(all);
+}
+
+std::wstring W(const std::string& utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
+void LoadEncodings()
+{
+    static bool loaded = false;
+    if (loaded)
+        return;
+    std::string path = testsupport::BinDir() + "\\supportedEncodings.txt";
+    ASSERT_GT(g_charConverter.LoadFrom(path.c_str(), nullptr), 10u) << path;
+    loaded = true;
+}
+
+CReadResult ReadAll(const std::string& text)
+{
+    LoadEncodings();
+    CReadResult r;
+    CvCardImport reader;
+    reader.LoadText(text.data(), text.size());
+    r.result = reader.ReadCards([&] {
+        r.cards.push_back(reader.Card());
+        r.formats.push_back(reader.FormatCode());
+        return 0;
+    });
+    return r;
+}
+
+CImportCard ReadOne(const std::string& text)
+{
+    CReadResult r = ReadAll(text);
+    EXPECT_EQ(r.cards.size(), 1u) << text;
+    return r.cards.empty() ? CImportCard() : r.cards[0];
+}
+
+FILETIME Date(WORD year, WORD month, WORD day)
+{
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    FILETIME ft = {};
+    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft));
+    return ft;
+}
+
+CBoxWatch::CBoxWatch()
+    : m_thread([this] {
+          while (!m_stop) {
+              HWND box = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "Quillon");
+              if (box) {
+                  {
+                      std::lock_guard<std::mutex> hold(m_lock);
+                      m_texts.push_back(testsupport::DialogStaticText(box));
+                  }
+                  testsupport::PostClick(box, IDOK);
+                  testsupport::WaitUntil([box] { return !::IsWindow(box); }, 5000);
+              }
+              ::Sleep(20);
+          }
+      })
+{
+}
+
+CBoxWatch::~CBoxWatch()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<std::string> CBoxWatch::Texts()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_texts;
+}
+
+}  // namespace importtest

@@ -1,0 +1,59 @@
+// What the import tests share: card texts built from lines, a reader run that keeps a copy of
+// every card, the encodings list loaded once, and a watcher that answers (and records) any
+// message box the reader shows, so that no test can hang on one.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "vcard/import/vCardImport.h"
+
+namespace importtest {
+
+// The lines joined with CR LF, each line ended.
+std::string Crlf(const std::vector<std::string>& lines);
+// One card: BEGIN:VCARD, VERSION (omitted when version is empty), the lines, END:VCARD.
+std::string Card(const std::string& version, const std::vector<std::string>& lines);
+
+// UTF-8 to UTF-16, for expected values.
+std::wstring W(const std::string& utf8);
+
+// The encodings file beside the tests, loaded into g_charConverter once per process.
+void LoadEncodings();
+
+struct CReadResult {
+    int result = 0;
+    std::vector<CImportCard> cards;
+    std::vector<int> formats;
+};
+
+// Reads a whole text with a fresh CvCardImport; every card handed to the sink is kept.
+CReadResult ReadAll(const std::string& text);
+// The only card of a text (fails the test when there is not exactly one).
+CImportCard ReadOne(const std::string& text);
+
+// A birthday as the import stores it.
+FILETIME Date(WORD year, WORD month, WORD day);
+
+// Answers every "Quillon" message box of this process with OK while it lives.
+class CBoxWatch {
+public:
+    CBoxWatch();
+    ~CBoxWatch();
+    CBoxWatch(const CBoxWatch&) = delete;
+    CBoxWatch& operator=(const CBoxWatch&) = delete;
+    std::vector<std::string> Texts();
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    std::vector<std::string> m_texts;
+    std::thread m_thread;
+};
+
+}  // namespace importtest

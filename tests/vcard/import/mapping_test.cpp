@@ -1,0 +1,478 @@
+// The reader and the property mapping on whole cards: what each card text leaves in the fields
+// of the card that the import run stores.
+#include <gtest/gtest.h>
+
+#include "contact/CharConverter.h"
+#include "importsupport.h"
+#include "support/testsupport.h"
+
+using namespace importtest;
+
+namespace {
+
+std::string Utf16(const std::string& utf8, bool bigEndian)
+{
+    std::wstring w = W(utf8);
+    std::string out = bigEndian ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+    for (wchar_t c : w) {
+        char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>((c >> 8) & 0xFF);
+        out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return out;
+}
+
+bool SameDate(const FILETIME& a, const FILETIME& b)
+{
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+const std::vector<std::wstring> kNone;
+
+}  // namespace
+
+// --- Encodings and byte-order marks -------------------------------------------------------------
+
+TEST(Encodings, Utf16FilesReadLikeUtf8WhateverTheirCharset)
+{
+    std::string card = Card("2.1", {"N;CHARSET=windows-1252:M\xC3\xBCller;J\xC3\xB6rg", "TEL;WORK:1"});
+    for (bool bigEndian : {false, true}) {
+        CImportCard c = ReadOne(Utf16(card, bigEndian));
+        EXPECT_EQ(c.familyName, W("M\xC3\xBCller")) << bigEndian;
+        EXPECT_EQ(c.givenName, W("J\xC3\xB6rg")) << bigEndian;
+        EXPECT_EQ(c.businessPhone, L"1") << bigEndian;
+    }
+}
+
+TEST(Encodings, Utf8MarkKeepsTheFirstCardAndMeansUtf8)
+{
+    CReadResult r = ReadAll("\xEF\xBB\xBF" + Card("3.0", {"FN;CHARSET=ISO-8859-1:\xD0\x90\xD0\xBD\xD1\x8F"}) +
+                            Card("3.0", {"FN:second"}));
+    ASSERT_EQ(r.cards.size(), 2u);
+    EXPECT_EQ(r.cards[0].displayName, W("\xD0\x90\xD0\xBD\xD1\x8F"));
+    EXPECT_EQ(r.cards[1].displayName, L"second");
+}
+
+TEST(Encodings, CodePageOfEachLine)
+{
+    struct Case {
+        const char* what;
+        std::string line;
+        std::wstring expected;
+    } cases[] = {
+        {"no charset, UTF-8 bytes", "FN:J\xC3\xB6rg", W("J\xC3\xB6rg")},
+        {"no charset, ANSI bytes (our own export)", "FN:J\xF6rg", W("J\xC3\xB6rg")},
+        {"charset in lower case", "FN;CHARSET=utf-8:J\xC3\xB6rg", W("J\xC3\xB6rg")},
+        {"charset names a code page", "FN;CHARSET=windows-1251:\xC0\xED\xFF", W("\xD0\x90\xD0\xBD\xD1\x8F")},
+        {"unknown charset: ANSI", "FN;CHARSET=invalid-encoding:J\xF6rg", W("J\xC3\xB6rg")},
+        {"charset behind other parameters", "FN;X-A=1;CHARSET=KOI8-R:\xE1", W("\xD0\x90")},
+        {"quoted-printable UTF-8 without charset", "FN;ENCODING=QUOTED-PRINTABLE:J=C3=B6rg", W("J\xC3\xB6rg")},
+        {"Shift_JIS", "FN;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1", W("\xE5\xAE\x89\xE8\x97\xA4")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadOne(Card("2.1", {c.line})).displayName, c.expected) << c.what;
+}
+
+TEST(Encodings, LoneCarriageReturnsEndLines)
+{
+    std::string lf = Card("2.1", {"FN:Ann", "TEL;HOME:2"});
+    std::string cr = lf;
+    for (size_t i = 0; (i = cr.find("\r\n", i)) != std::string::npos;)
+        cr.erase(i + 1, 1);
+    CImportCard a = ReadOne(lf), b = ReadOne(cr);
+    EXPECT_EQ(b.displayName, a.displayName);
+    EXPECT_EQ(b.homePhone, L"2");
+}
+
+// --- Quoted-printable ---------------------------------------------------------------------------
+
+TEST(QuotedPrintableValues, DecodedWhereverTheParameterStands)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::wstring note;
+    } cases[] = {
+        {"=41=42", {"NOTE;ENCODING=QUOTED-PRINTABLE:=41=42"}, L"AB"},
+        {"encoding before charset", {"NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=B6rg"}, W("J\xC3\xB6rg")},
+        {"charset before encoding", {"NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=B6rg"}, W("J\xC3\xB6rg")},
+        {"soft line break", {"NOTE;QUOTED-PRINTABLE:first=", "second"}, L"firstsecond"},
+        {"soft break wins over folding", {"NOTE;QUOTED-PRINTABLE:abc=", " def"}, L"abcdef"},
+        {"line breaks inside", {"NOTE;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab"}, L"a\r\nb"},
+        {"a stray equals sign", {"NOTE;ENCODING=QUOTED-PRINTABLE:a= b"}, L"a= b"},
+        {"a short escape at the end", {"NOTE;ENCODING=QUOTED-PRINTABLE:x=4"}, L"x=4"},
+        {"a zero byte ends the value", {"NOTE;ENCODING=QUOTED-PRINTABLE:ab=00cd"}, L"ab"},
+        {"no parameter, no decoding", {"NOTE:=41"}, L"=41"},
+    };
+    CBoxWatch boxes;
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadOne(Card("2.1", c.lines)).note, c.note) << c.what;
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST(QuotedPrintableValues, OurOwnExportComesBack)
+{
+    // The writer ends a value of 65 bytes with a soft break; the empty line behind it is the
+    // value's, and the next property still reads.
+    std::string x65(65, 'x');
+    CImportCard c = ReadOne(Card("2.1", {"NOTE;ENCODING=QUOTED-PRINTABLE:" + x65 + "=", "",
+                                         "ADR;WORK;ENCODING=QUOTED-PRINTABLE:;;Main St=0D=0AFloor 2;Town;;;",
+                                         "TEL;WORK:5"}));
+    EXPECT_EQ(c.note, std::wstring(65, L'x'));
+    EXPECT_EQ(c.business[CImportCard::kStreet], L"Main St\r\nFloor 2");
+    EXPECT_EQ(c.business[CImportCard::kLocality], L"Town");
+    EXPECT_EQ(c.businessPhone, L"5");
+}
+
+TEST(QuotedPrintableValues, ContinuationsOfSkippedPropertiesAreNotProperties)
+{
+    CImportCard c = ReadOne(Card("2.1", {"LABEL;QUOTED-PRINTABLE:Street=", "TEL:12", "FN;QUOTED-PRINTABLE:A=", "B",
+                                         "FN;QUOTED-PRINTABLE:x=", "TEL;HOME:34"}));
+    EXPECT_EQ(c.displayName, L"AB");
+    EXPECT_EQ(c.homePhone, L"");
+}
+
+TEST(QuotedPrintableValues, AddressesOf21AreAlwaysDecoded)
+{
+    EXPECT_EQ(ReadOne(Card("2.1", {"ADR:;;M=C3=BCnster"})).business[CImportCard::kStreet], W("M\xC3\xBCnster"));
+    // vCard 3.0 has no quoted-printable: an unmarked address keeps its '='.
+    EXPECT_EQ(ReadOne(Card("3.0", {"ADR:;;Flat=AB"})).business[CImportCard::kStreet], L"Flat=AB");
+}
+
+// --- Folding ------------------------------------------------------------------------------------
+
+TEST(Folding, LongValuesArriveWhole)
+{
+    CImportCard c = ReadOne(Card("3.0", {"NOTE:This is a long no", " te that goes on", "\t and on", "ADR;TYPE=WORK:;;6544 Battleford Drive",
+                                         " ;Raleigh;NC;27613-3502;U.S.A.", "EMAIL;TYPE=INTERNET", " ,PREF:a@b.c"}));
+    EXPECT_EQ(c.note, L"This is a long note that goes on and on");
+    EXPECT_EQ(c.business[CImportCard::kStreet], L"6544 Battleford Drive");
+    EXPECT_EQ(c.business[CImportCard::kLocality], L"Raleigh");
+    EXPECT_EQ(c.business[CImportCard::kCountry], L"U.S.A.");
+    EXPECT_EQ(c.emails, std::vector<std::wstring>{L"a@b.c"});
+}
+
+TEST(Folding, MultibyteCharactersSplitAcrossLines)
+{
+    CImportCard c = ReadOne(Card("3.0", {"FN:J\xC3", " \xB6rg"}));
+    EXPECT_EQ(c.displayName, W("J\xC3\xB6rg"));
+}
+
+// --- Parameters ---------------------------------------------------------------------------------
+
+TEST(Parameters, EveryParameterCounts)
+{
+    struct Case {
+        const char* line;
+        std::wstring CImportCard::*field;
+        std::wstring expected;
+    } cases[] = {
+        {"TEL;WORK;CHARSET=UTF-8:1", &CImportCard::businessPhone, L"1"},
+        {"TEL;TYPE=WORK,VOICE:2", &CImportCard::businessPhone, L"2"},
+        {"TEL;TYPE=\"work,voice\";PREF=1:3", &CImportCard::businessPhone, L"3"},
+        {"tel;type=cell:4", &CImportCard::mobilePhone, L"4"},
+        {"TEL;TYPE=VOICE;MSG,WORK:5", &CImportCard::businessPhone, L"5"},
+        {"TEL;VALUE=uri;TYPE=home:tel:+1-555", &CImportCard::homePhone, L"+1-555"},
+        {"TEL;HOME:tel:6", &CImportCard::homePhone, L"tel:6"},
+        {"URL;TYPE=home:http://h", &CImportCard::personalWebPage, L"http://h"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadOne(Card("3.0", {c.line})).*c.field, c.expected) << c.line;
+}
+
+TEST(Parameters, EmailTypes)
+{
+    struct Case {
+        std::vector<std::string> lines;
+        std::vector<std::wstring> emails;
+        std::vector<std::wstring> types;
+    } cases[] = {
+        {{"item1.email;type=INTERNET:a@b"}, {L"a@b"}, {L"SMTP"}},
+        {{"EMAIL:a", "EMAIL:b", "EMAIL;PREF:c"}, {L"c", L"a", L"b"}, {L"SMTP", L"SMTP", L"SMTP"}},
+        {{"EMAIL;X400:x"}, {L"x"}, {L""}},
+        {{"EMAIL;INTERNET;X400:x"}, {L"x"}, {L"SMTP"}},
+        {{"EMAIL;TYPE=work;X-COUCHDB-UUID=\"u\":x"}, {L"x"}, {L"SMTP"}},
+        {{"EMAIL:a", "EMAIL;PREF=1:b"}, {L"b", L"a"}, {L"SMTP", L"SMTP"}},
+        {{"EMAIL;CHARSET=UTF-8:x"}, {L"x"}, {L"SMTP"}},
+        {{"EMAIL:"}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        CImportCard card = ReadOne(Card("3.0", c.lines));
+        EXPECT_EQ(card.emails, c.emails) << c.lines[0];
+        EXPECT_EQ(card.emailTypes, c.types) << c.lines[0];
+    }
+}
+
+// --- Handlers: which value wins -----------------------------------------------------------------
+
+TEST(Handlers, FirstOrLastWins)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::wstring CImportCard::*field;
+        std::wstring expected;
+    } cases[] = {
+        {"FN first", {"FN:one", "FN:two"}, &CImportCard::displayName, L"one"},
+        {"NICKNAME first", {"NICKNAME:one", "NICKNAME:two"}, &CImportCard::nickname, L"one"},
+        {"TITLE first", {"TITLE:one", "TITLE:two"}, &CImportCard::jobTitle, L"one"},
+        {"NOTE first", {"NOTE:one", "NOTE:two"}, &CImportCard::note, L"one"},
+        {"ORG first", {"ORG:A;B", "ORG:C;D"}, &CImportCard::department, L"B"},
+        {"ORG department only blocks later ORG", {"ORG:;Sales", "ORG:Acme"}, &CImportCard::company, L""},
+        {"ORG remainder keeps ';'", {"ORG:A;B;C"}, &CImportCard::department, L"B;C"},
+        {"URL last", {"URL:one", "URL:two"}, &CImportCard::businessWebPage, L"two"},
+        {"URL;WORK;HOME fills both", {"URL;WORK;HOME:u"}, &CImportCard::personalWebPage, L"u"},
+        {"X-OUTL-SPOUSE first", {"X-OUTL-SPOUSE:one", "X-OUTL-SPOUSE:two"}, &CImportCard::spouse, L"one"},
+        {"X-OUTL-SPOUSE with charset", {"X-OUTL-SPOUSE;CHARSET=UTF-8:Ann"}, &CImportCard::spouse, L"Ann"},
+        {"ROLE is not stored", {"ROLE:boss"}, &CImportCard::jobTitle, L""},
+        {"empty value keeps the field open", {"FN:", "FN:two"}, &CImportCard::displayName, L"two"},
+        {"line without ':' after parameters is ignored", {"FN;X", "FN:ok"}, &CImportCard::displayName, L"ok"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadOne(Card("2.1", c.lines)).*c.field, c.expected) << c.what;
+}
+
+TEST(Handlers, NameComponentsOverrideOneByOne)
+{
+    CImportCard c = ReadOne(Card("2.1", {"N:Lee;Ann;M;Dr.;Jr.", "N:;Eve;;;"}));
+    EXPECT_EQ(c.familyName, L"Lee");
+    EXPECT_EQ(c.givenName, L"Eve");
+    EXPECT_EQ(c.middleName, L"M");
+    EXPECT_EQ(c.namePrefix, L"Dr.");
+    EXPECT_EQ(c.nameSuffix, L"Jr.");
+}
+
+TEST(Handlers, Addresses)
+{
+    const std::wstring street = L"1 Main St";
+    struct Case {
+        const char* line;
+        std::wstring business;
+        std::wstring home;
+    } cases[] = {
+        {"ADR;POSTAL:;;1 Main St", L"", L""},
+        {"ADR:;;1 Main St", street, L""},
+        {"ADR;HOME;WORK:;;1 Main St", street, street},
+        {"ADR;TYPE=HOME,POSTAL:;;1 Main St", L"", street},
+        {"ADR;WORK;POSTAL:;;1 Main St", street, L""},
+    };
+    for (const Case& c : cases) {
+        CImportCard card = ReadOne(Card("2.1", {c.line}));
+        EXPECT_EQ(card.business[CImportCard::kStreet], c.business) << c.line;
+        EXPECT_EQ(card.home[CImportCard::kStreet], c.home) << c.line;
+    }
+    // First per block: a block with any text (the post office box too) stays.
+    CImportCard c = ReadOne(Card("2.1", {"ADR;WORK:Box 1;;;;;;", "ADR;WORK:;Ext;Street;City;Region;12;Land",
+                                         "ADR;HOME:;Ext;Street;City;Region;12;Land;more"}));
+    EXPECT_EQ(c.business[CImportCard::kPoBox], L"Box 1");
+    EXPECT_EQ(c.business[CImportCard::kStreet], L"");
+    EXPECT_EQ(c.home[CImportCard::kExtended], L"Ext");
+    EXPECT_EQ(c.home[CImportCard::kRegion], L"Region");
+    EXPECT_EQ(c.home[CImportCard::kPostalCode], L"12");
+    EXPECT_EQ(c.home[CImportCard::kCountry], L"Land;more");
+}
+
+TEST(Handlers, Telephones)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::vector<std::wstring> fields;  // business phone, business fax, home phone, home fax, mobile, pager
+    } cases[] = {
+        {"bare FAX is the business fax", {"TEL;FAX:1"}, {L"", L"1", L"", L"", L"", L""}},
+        {"a second bare FAX is dropped", {"TEL;FAX:1", "TEL;FAX:2"}, {L"", L"1", L"", L"", L"", L""}},
+        {"WORK;FAX with the fax filled", {"TEL;FAX:1", "TEL;WORK;FAX:2"}, {L"2", L"1", L"", L"", L"", L""}},
+        {"HOME;FAX twice", {"TEL;HOME;FAX:1", "TEL;HOME;FAX:2"}, {L"", L"", L"2", L"1", L"", L""}},
+        {"VOICE alone and no type", {"TEL;VOICE:1", "TEL:2", "TEL;PREF:3"}, {L"", L"", L"", L"", L"", L""}},
+        {"WORK;CELL fills two", {"TEL;WORK;CELL:1"}, {L"1", L"", L"", L"", L"1", L""}},
+        {"first per field", {"TEL;CELL:1", "TEL;CELL:2", "TEL;PAGER:3", "TEL;WORK;HOME:4"}, {L"4", L"", L"4", L"", L"1", L"3"}},
+        {"FAX with another type is not bare", {"TEL;FAX;VOICE:1"}, {L"", L"", L"", L"", L"", L""}},
+    };
+    for (const Case& c : cases) {
+        CImportCard card = ReadOne(Card("2.1", c.lines));
+        std::vector<std::wstring> got = {card.businessPhone, card.businessFax, card.homePhone,
+                                         card.homeFax, card.mobilePhone, card.pager};
+        EXPECT_EQ(got, c.fields) << c.what;
+    }
+}
+
+TEST(Handlers, Dates)
+{
+    const FILETIME mar14 = Date(1975, 3, 14);
+    const FILETIME zero = {0, 0};
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        FILETIME expected;
+    } cases[] = {
+        {"eight digits", {"BDAY:19750314"}, mar14},
+        {"hyphens", {"BDAY:1975-03-14"}, mar14},
+        {"time part ignored", {"BDAY:19750314T231000Z"}, mar14},
+        {"year only", {"BDAY:1975"}, zero},
+        {"no year (vCard 4.0)", {"BDAY:--0314"}, zero},
+        {"text", {"BDAY;VALUE=text:circa 1800"}, zero},
+        {"last valid wins", {"BDAY:19700101", "BDAY:1975-03-14", "BDAY:1980"}, mar14},
+        {"month 13 leaves the field", {"BDAY:19750314", "BDAY:19751314"}, mar14},
+        {"value parameter", {"BDAY;VALUE=date:1975-03-14"}, mar14},
+        {"charset parameter of our exports", {"BDAY;CHARSET=UTF-8:19750314"}, mar14},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(SameDate(ReadOne(Card("2.1", c.lines)).birthday, c.expected)) << c.what;
+    EXPECT_TRUE(SameDate(ReadOne(Card("2.1", {"X-OUTL-ANNIVERSARY:19750314"})).anniversary, mar14));
+}
+
+TEST(Handlers, OutlookExtensions)
+{
+    CImportCard c = ReadOne(Card("2.1", {"X-OUTL-GENDER:0", "X-OUTL-GENDER:2", "X-OUTL-GENDER:1",
+                                         "X-OUTL-CHILDREN:Tom, Sue,,Ann", "X-OUTL-CHILDREN:Bob",
+                                         "X-OUTL-NMSERVER:a", "X-OUTL-NMSERVER:", "X-OUTL-NMSERVER;CHARSET=UTF-8:b"}));
+    EXPECT_EQ(c.gender, 2);
+    EXPECT_EQ(c.children, (std::vector<std::wstring>{L"Tom", L"Sue", L"Ann"}));
+    EXPECT_EQ(c.conferencingServers, (std::vector<std::wstring>{L"a", L"", L"b"}));
+    // 3.0 escapes the commas between children.
+    EXPECT_EQ(ReadOne(Card("3.0", {"X-OUTL-CHILDREN:Tom\\,Sue"})).children,
+              (std::vector<std::wstring>{L"Tom", L"Sue"}));
+}
+
+// --- vCard 3.0 and 4.0 ----------------------------------------------------------------------------
+
+TEST(Version30, EscapesAndComponents)
+{
+    CImportCard c30 = ReadOne(Card("3.0", {"NOTE:x\\ny", "N:Smith\\; Jr.;Ann", "ORG:Acme\\, Inc.",
+                                           "TITLE:C:\\\\new", "EMAIL;TYPE=INTERNET:semicolon\\;@points.net"}));
+    EXPECT_EQ(c30.note, L"x\r\ny");
+    EXPECT_EQ(c30.familyName, L"Smith; Jr.");
+    EXPECT_EQ(c30.givenName, L"Ann");
+    EXPECT_EQ(c30.company, L"Acme, Inc.");
+    EXPECT_EQ(c30.jobTitle, L"C:\\new");
+    EXPECT_EQ(c30.emails, std::vector<std::wstring>{L"semicolon;@points.net"});
+
+    CImportCard c21 = ReadOne(Card("2.1", {"NOTE:x\\ny"}));
+    EXPECT_EQ(c21.note, L"x\\ny");
+    EXPECT_EQ(ReadOne(Card("4.0", {"NOTE:x\\ny"})).note, L"x\r\ny");
+    // VERSION written last still governs the lines before it.
+    EXPECT_EQ(ReadOne(Card("", {"NOTE:a\\Nb", "VERSION:3.0"})).note, L"a\r\nb");
+}
+
+TEST(Version30, OurOwnExampleCardComesBack)
+{
+    CImportCard c = ReadOne(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 1.11//EN", "VERSION:3.0",
+                                  "N;CHARSET=UTF-8:Lee;Ann;;;", "FN;CHARSET=UTF-8:Ann Lee",
+                                  "ORG;CHARSET=UTF-8:Acme\\, Inc.", "TEL;CHARSET=UTF-8;TYPE=WORK:12345",
+                                  "EMAIL;CHARSET=UTF-8;TYPE=PREF;TYPE=INTERNET:ann@acme.com",
+                                  "X-OUTL-GENDER;CHARSET=UTF-8:1", "REV;CHARSET=UTF-8:20240101T000000Z", "END:VCARD"}));
+    EXPECT_EQ(c.familyName, L"Lee");
+    EXPECT_EQ(c.givenName, L"Ann");
+    EXPECT_EQ(c.displayName, L"Ann Lee");
+    EXPECT_EQ(c.company, L"Acme, Inc.");
+    EXPECT_EQ(c.businessPhone, L"12345");
+    EXPECT_EQ(c.emails, std::vector<std::wstring>{L"ann@acme.com"});
+    EXPECT_EQ(c.emailTypes, std::vector<std::wstring>{L"SMTP"});
+    EXPECT_EQ(c.gender, 1);
+}
+
+// --- Cards ----------------------------------------------------------------------------------------
+
+TEST(Cards, StructureOfAFile)
+{
+    CReadResult r = ReadAll("junk line\r\nN:outside\r\n" + Card("2.1", {"FN:a", "BEGIN:VCARD", "END:VCALENDAR", "TEL;HOME:1"}) +
+                            "between\r\n" + Crlf({"begin:vcard", "fn:b", "end:vcard"}) +
+                            Crlf({"BEGIN:VCARD", "FN:lost"}));
+    ASSERT_EQ(r.cards.size(), 2u);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.cards[0].displayName, L"a");
+    EXPECT_EQ(r.cards[0].homePhone, L"1");
+    EXPECT_EQ(r.cards[1].displayName, L"b");
+    EXPECT_EQ(r.cards[1].homePhone, L"");
+    EXPECT_EQ(r.formats, (std::vector<int>{0, 0}));
+}
+
+TEST(Cards, NothingLeaksFromOneCardIntoTheNext)
+{
+    CReadResult r = ReadAll(Card("3.0", {"FN:a", "X-SKYPE-X:1", "EMAIL:e", "BDAY:19750314"}) + Card("2.1", {"NOTE:n\\nx"}));
+    ASSERT_EQ(r.cards.size(), 2u);
+    EXPECT_EQ(r.formats, (std::vector<int>{30, 0}));
+    EXPECT_EQ(r.cards[1].displayName, L"");
+    EXPECT_EQ(r.cards[1].emails, kNone);
+    EXPECT_EQ(r.cards[1].birthday.dwHighDateTime, 0u);
+    EXPECT_EQ(r.cards[1].note, L"n\\nx");
+}
+
+TEST(Cards, SinkCanStopTheFile)
+{
+    LoadEncodings();
+    std::string text = Card("2.1", {"FN:a"}) + Card("2.1", {"FN:b"});
+    CvCardImport reader;
+    reader.LoadText(text.data(), text.size());
+    int calls = 0;
+    EXPECT_EQ(reader.ReadCards([&] { ++calls; return -1; }), -1);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(reader.Card().displayName, L"");
+}
+
+TEST(Cards, CountingAFile)
+{
+    testsupport::CTempDir dir;
+    std::string path = dir.file("cards.vcf");
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, "\xEF\xBB\xBF" + Card("2.1", {"FN:a"}) + Card("3.0", {}) +
+                                                      Crlf({"BEGIN:VCARD", "FN:no end"})));
+    CvCardImport reader;
+    EXPECT_EQ(reader.CountCards(path.c_str()), 2);
+    EXPECT_EQ(reader.CountCards(dir.file("missing.vcf").c_str()), 0);
+}
+
+TEST(Cards, LoadingAnOpenFile)
+{
+    LoadEncodings();
+    testsupport::CTempDir dir;
+    std::string path = dir.file("one.vcf");
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, Card("2.1", {"FN:from file"})));
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CvCardImport reader;
+    reader.LoadFileText(file);  // takes the handle
+    std::wstring name;
+    EXPECT_EQ(reader.ReadCards([&] { name = reader.Card().displayName; return 0; }), 0);
+    EXPECT_EQ(name, L"from file");
+    // The handle was closed: the file can be deleted.
+    EXPECT_TRUE(::DeleteFileA(path.c_str()));
+}
+
+// --- Skype ----------------------------------------------------------------------------------------
+
+TEST(Skype, FixesApplyOnlyToSkypeCards)
+{
+    std::vector<std::string> lines = {"N:Ann Lee", "FN:Ann Lee", "EMAIL;X400:a@b  c@d"};
+    CImportCard plain = ReadOne(Card("2.1", lines));
+    EXPECT_EQ(plain.familyName, L"Ann Lee");
+    EXPECT_EQ(plain.emails, std::vector<std::wstring>{L"a@b  c@d"});
+
+    lines.push_back("X-SKYPE-USERNAME:ann");
+    CImportCard skype = ReadOne(Card("2.1", lines));
+    EXPECT_EQ(skype.familyName, L"");
+    EXPECT_EQ(skype.displayName, L"Ann Lee");
+    EXPECT_EQ(skype.emails, (std::vector<std::wstring>{L"a@b", L"c@d"}));
+    EXPECT_EQ(skype.emailTypes, (std::vector<std::wstring>{L"", L""}));
+
+    CImportCard full = ReadOne(Card("2.1", {"N:Lee;Ann", "FN:Ann Lee", "EMAIL:a@b", "EMAIL:c@d", "X-SKYPE-ID:1"}));
+    EXPECT_EQ(full.familyName, L"Lee");
+    EXPECT_EQ(full.emails, (std::vector<std::wstring>{L"a@b", L"c@d"}));
+}
+
+// --- Messages -------------------------------------------------------------------------------------
+
+TEST(Messages, FileMessagesOfTheRun)
+{
+    CvCardImport reader;
+    {
+        CBoxWatch boxes;
+        reader.ShowNoFilesMessage();
+        EXPECT_TRUE(reader.ShowCannotOpenMessage("C:\\in\\a.vcf"));
+        std::vector<std::string> texts = boxes.Texts();
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_NE(texts[0].find("No vCard files were found. Please select other directory containing vCard files."),
+                  std::string::npos);
+        EXPECT_NE(texts[1].find("C:\\in\\a.vcf file cannot be opened. "), std::string::npos);
+        EXPECT_NE(texts[1].find("Please, try renaming the file"), std::string::npos);
+    }
+}
