@@ -196,7 +196,7 @@ bool CvCardImport::_StoreText(const std::string& bytes, std::wstring* field)
     std::wstring text;
     if (g_charConverter.ToWide(bytes, &text) <= 0)
         return false;
-    *field = text;
+    field->swap(text);
     return true;
 }
 

@@ -230,11 +230,19 @@ TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text)
         n = size - 3;
     }
 
-    text->reserve(n + n / 32 + 2);
-    for (size_t i = 0; i < n; ++i) {
-        text->push_back(src[i]);
-        if (src[i] == '\r' && (i + 1 >= n || src[i + 1] != '\n'))
+    text->reserve(n + 2);
+    size_t done = 0;
+    while (done < n) {
+        const void* found = std::memchr(src + done, '\r', n - done);
+        size_t cr = found ? static_cast<size_t>(static_cast<const char*>(found) - src) : n;
+        if (cr == n) {
+            text->append(src + done, n - done);
+            break;
+        }
+        text->append(src + done, cr + 1 - done);
+        if (cr + 1 >= n || src[cr + 1] != '\n')
             text->push_back('\n');
+        done = cr + 1;
     }
     return origin;
 }
@@ -551,11 +559,16 @@ int CvCardText::PeekCardFormat()
     int previousFormat = m_format;
     m_format = 0;
     int format = 0;
+    bool first = true;
     while (ReadProperty()) {
         if (IsCardEnd())
             break;
         if (m_name == "VERSION" && (RestStartsWith(":3.0") || RestStartsWith(":4.0")))
             format = kFormat30;
+        // Nearly every writer puts VERSION first; then no other line can change the answer.
+        if (first && m_name == "VERSION")
+            break;
+        first = false;
         FinishProperty();
     }
 
