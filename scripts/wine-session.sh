@@ -41,4 +41,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 fi
 "$WINESERVER" -p600 >/dev/null 2>&1
+# Start the prefix's services (services.exe, winedevice.exe...) now, with no pipe of ours open:
+# they outlive the process that starts them, and when that is a test under CTest they would hold
+# its output pipe open and CTest would wait for them until the test's time-out.
+/usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 "$@"
