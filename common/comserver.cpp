@@ -154,6 +154,8 @@ HRESULT CComServer::_RunScript(UINT id, bool doRegister) noexcept
 
 HRESULT CComServer::RegisterServer() noexcept
 {
+    // Callers such as installers may not have initialised COM on this thread.
+    CCoInit com;
     for (size_t i = 0; i < m_count; ++i) {
         HRESULT hr = _RunScript(m_classes[i].registryScript, true);
         if (FAILED(hr))
@@ -166,17 +168,17 @@ HRESULT CComServer::RegisterServer() noexcept
 
 HRESULT CComServer::UnregisterServer() noexcept
 {
+    CCoInit com;
     HRESULT first = S_OK;
     for (size_t i = 0; i < m_count; ++i) {
         HRESULT hr = _RunScript(m_classes[i].registryScript, false);
         if (FAILED(hr) && SUCCEEDED(first))
             first = hr;
     }
-    if (m_libid) {
-        HRESULT hr = UnregisterModuleTypeLib(m_instance);
-        if (FAILED(hr))
-            ComTrace("CComServer::UnregisterServer", "UnregisterModuleTypeLib", hr);
-    }
+    // A type library that cannot be found or unregistered was logged where it failed; it does not
+    // make the unregistration fail.
+    if (m_libid)
+        (void)UnregisterModuleTypeLib(m_instance);
     return first;
 }
 

@@ -1,13 +1,12 @@
-// The extension's launch helpers on their own: entry identifiers in hexadecimal, the converter's
-// path and command line, the selection file's bytes and the resource-text fallback.
+// The extension's launch helpers where a host cannot reach them: module paths of any form, a
+// missing temporary folder, a converter that cannot start and the resource-text fallback. The
+// command lines and selection files themselves are checked through Ferrule.DLL (connect_test).
 #include <gtest/gtest.h>
 
 #include "support/testsupport.h"
 #include "wabext/launch.h"
 
 namespace {
-
-using ferrule::Command;
 
 TEST(FerruleLaunch, HexEntryId)
 {
@@ -41,47 +40,6 @@ TEST(FerruleLaunch, ConverterPathCutsAtTheLaterSeparator)
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.path, ferrule::ConverterPath(c.module)) << c.module;
-}
-
-TEST(FerruleLaunch, CommandLinesOfAllFourCases)
-{
-    const std::string module = "C:\\Program Files\\Quillon\\Ferrule.DLL";
-    const std::string tmp = "C:\\Users\\me\\Temp\\qzt1A2.tmp";
-    struct Case {
-        Command command;
-        std::string selection;
-        const char* line;
-    } cases[] = {
-        {Command::Export, "", "\"C:\\Program Files\\Quillon\\Quillon.exe\" -export -foreground"},
-        {Command::Export, tmp,
-         "\"C:\\Program Files\\Quillon\\Quillon.exe\" -export -selection tmp \"C:\\Users\\me\\Temp\\qzt1A2.tmp\" -foreground"},
-        {Command::Import, "", "\"C:\\Program Files\\Quillon\\Quillon.exe\" -import -foreground"},
-        {Command::Import, tmp,
-         "\"C:\\Program Files\\Quillon\\Quillon.exe\" -import -selection tmp \"C:\\Users\\me\\Temp\\qzt1A2.tmp\" -foreground"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.line, ferrule::BuildCommandLine(module, c.command, c.selection));
-}
-
-TEST(FerruleLaunch, SelectionFileHoldsOneCrLfLinePerEntry)
-{
-    std::string path;
-    ASSERT_TRUE(ferrule::WriteSelectionFile({"000000000AFF", "0123456789ABCDEF"}, &path));
-    char folder[MAX_PATH + 1] = {};
-    GetTempPathA(MAX_PATH + 1, folder);
-    // A new "qzt" temporary file in the temporary folder.
-    EXPECT_EQ(0u, path.find(folder)) << path;
-    std::string name = path.substr(strlen(folder));
-    EXPECT_EQ(0u, name.find("qzt")) << name;
-    EXPECT_EQ(".tmp", name.substr(name.size() - 4)) << name;
-    EXPECT_EQ("000000000AFF\r\n0123456789ABCDEF\r\n", testsupport::ReadFileBytes(path));
-    DeleteFileA(path.c_str());
-
-    std::string second;
-    ASSERT_TRUE(ferrule::WriteSelectionFile({}, &second));
-    EXPECT_NE(path, second);
-    EXPECT_EQ("", testsupport::ReadFileBytes(second));
-    DeleteFileA(second.c_str());
 }
 
 TEST(FerruleLaunch, SelectionFileFailsWithoutTemporaryFolder)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "common/comserver.h"
 #include "common/text.h"
@@ -197,7 +198,10 @@ TEST_F(FerruleRegistration, ExportsRegisterTwiceAndUnregisterTwiceHarmlessly)
     auto unreg = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(m_module.get(), "DllUnregisterServer"));
     ASSERT_TRUE(reg && unreg);
 
-    ASSERT_EQ(S_OK, reg());
+    // From a thread that has not initialised COM, as an installer may call it.
+    HRESULT fromBareThread = E_FAIL;
+    std::thread([&] { fromBareThread = reg(); }).join();
+    ASSERT_EQ(S_OK, fromBareThread);
     ExpectTable();
     // The class key is replaced as a whole: whatever was left under it goes.
     ASSERT_TRUE(testsupport::SetRegString(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\Stale", "", "old"));
