@@ -1,6 +1,7 @@
 // WabHost.exe: plays the Windows Address Book window for Ferrule.DLL, which Wine cannot host.
 //
-//   WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show] [NAME...]
+//   WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show] [-wait SECONDS]
+//               [NAME...]
 //
 // It opens the address book (WAB32.DLL beside it, through WABOpen; FILE names the store, else the
 // default one), lists the contacts and groups of one folder (FOLDER, by name; the personal address
@@ -11,7 +12,9 @@
 // selection as an address list through IWABExtInit, builds a real popup menu with
 // IContextMenu::QueryContextMenu and prints it with the help texts, and invokes the command named
 // by -command ("export" by default) by finding its item in the submenu. With -show the menu is
-// shown at the mouse instead and the command the user picks is invoked.
+// shown at the mouse instead and the command the user picks is invoked. With -wait the host then
+// waits, up to SECONDS (0: without limit), for the converter it caused to start (a Quillon.exe
+// whose parent is this process) to end, as the address book window would stay open meanwhile.
 //
 // Exit codes: 0 done; 1 bad command line; 2 address book or folder; 3 Ferrule not registered or not
 // creatable; 4 menu; 5 a name matched no entry; 6 the command failed or was not found.
@@ -22,10 +25,12 @@
 #include <wabtags.h>
 #include <wabiab.h>
 #include <wabapi.h>
+#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -48,6 +53,8 @@ struct COptions {
     std::string folder;
     std::string command = "export";
     bool show = false;
+    bool wait = false;
+    DWORD waitMs = INFINITE;
     std::vector<std::string> names;
 };
 
@@ -63,6 +70,13 @@ bool ParseOptions(int argc, char** argv, COptions* options)
             options->command = argv[++i];
             if (options->command != "export" && options->command != "import" && options->command != "none")
                 return false;
+        } else if (arg == "-wait" && i + 1 < argc) {
+            char* end = nullptr;
+            unsigned long seconds = std::strtoul(argv[++i], &end, 10);
+            if (!end || *end || seconds > 86400)
+                return false;
+            options->wait = true;
+            options->waitMs = seconds ? static_cast<DWORD>(seconds * 1000) : INFINITE;
         } else if (arg == "-show") {
             options->show = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -296,6 +310,36 @@ UINT TrackMenu(HMENU menu)
     return id;
 }
 
+// The converter started by this process, found among its child processes by file name.
+common::CHandle FindConverter()
+{
+    common::CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return common::CHandle();
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiA(entry.szExeFile, "Quillon.exe") == 0)
+            return common::CHandle(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    }
+    return common::CHandle();
+}
+
+void WaitForConverter(DWORD timeoutMs)
+{
+    common::CHandle converter = FindConverter();
+    if (!converter) {
+        std::printf("no converter process to wait for\n");
+        return;
+    }
+    std::printf("waiting for Quillon.exe to end...\n");
+    std::fflush(stdout);
+    if (WaitForSingleObject(converter.get(), timeoutMs) == WAIT_OBJECT_0)
+        std::printf("Quillon.exe ended\n");
+    else
+        std::printf("Quillon.exe still runs\n");
+}
+
 int Run(const COptions& options)
 {
     CAddressBook book;
@@ -389,7 +433,11 @@ int Run(const COptions& options)
     std::printf("InvokeCommand(%u) with %u selected entr%s: 0x%08lX\n", id - kFirstId,
                 static_cast<unsigned>(selection.size()), selection.size() == 1 ? "y" : "ies",
                 static_cast<unsigned long>(hr));
-    return SUCCEEDED(hr) ? kDone : kCommand;
+    if (FAILED(hr))
+        return kCommand;
+    if (options.wait)
+        WaitForConverter(options.waitMs);
+    return kDone;
 }
 
 }  // namespace
@@ -398,7 +446,8 @@ int main(int argc, char** argv)
 {
     COptions options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::printf("usage: WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show] [NAME...]\n");
+        std::printf("usage: WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show]\n"
+                    "                   [-wait SECONDS] [NAME...]\n");
         return kUsage;
     }
     common::CCoInit com;

@@ -100,7 +100,9 @@ protected:
 
 TEST_F(FerruleHost, ExportsTheChosenContactsAndSkipsTheGroup)
 {
-    EXPECT_EQ(0, RunHost("-command export \"Ann Archer\" Club \"Cid Cole\""));
+    EXPECT_EQ(0, RunHost("-command export -wait 30 \"Ann Archer\" Club \"Cid Cole\""));
+    // -wait: the converter has ended, its record is complete, when the host returns.
+    EXPECT_TRUE(testsupport::FileExists(m_dir.file("cmdline.txt")));
     EXPECT_EQ(std::string(m_ann) + "\r\n" + m_cid + "\r\n", CheckLaunch("-export"));
 }
 
@@ -114,6 +116,7 @@ TEST_F(FerruleHost, ReportsWhatItCannotDo)
 {
     EXPECT_EQ(5, RunHost("-command export Nobody"));
     EXPECT_EQ(1, RunHost("-command delete"));
+    EXPECT_EQ(1, RunHost("-wait soon"));
     EXPECT_EQ(2, RunHost("-folder \"No such folder\""));
     EXPECT_EQ(0, RunHost("-command none"));
     EXPECT_FALSE(testsupport::FileExists(m_dir.file("cmdline.txt")));
