@@ -10,9 +10,10 @@ namespace gimlet {
 
 // ---- the current error ----------------------------------------------------------------------
 
+// One for the process: every handler of the add-in runs on the mail client's one thread.
 CErr& Err()
 {
-    static thread_local CErr err;
+    static CErr err;
     return err;
 }
 

@@ -4,7 +4,7 @@
 // loses the line.
 //
 // Errors are reported the way the add-in's handlers meet them: a failing step records its number
-// and description in the thread's current error (Err()), and OutError writes and clears it.
+// and description in the current error (Err()), and OutError writes and clears it.
 #pragma once
 
 #include <windows.h>

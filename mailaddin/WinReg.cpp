@@ -7,7 +7,8 @@ namespace gimlet {
 
 namespace {
 
-HKEY RootKey(long nRootKey) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<unsigned long>(nRootKey))); }
+// The predefined keys are sign-extended 32-bit numbers on 64-bit Windows.
+HKEY RootKey(long nRootKey) { return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(nRootKey)); }
 
 }  // namespace
 
