@@ -1,0 +1,474 @@
+// The add-in against the stand-in SDK, the way a mail client meets it: both servers registered,
+// Gimlet.dll loaded from a scratch folder whose Quillon.exe is a recorder, the user's application
+// data folder pointed at a scratch folder, and the SDK's events fired through TanagerSite, the
+// same host interface the stand-in mail client uses.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "mailaddin/Addin.h"
+#include "mailaddin/Pictures.h"
+#include "mailaddin/gimlet_ids.h"
+#include "support/testsupport.h"
+#include "tanager.h"
+
+using Microsoft::WRL::ComPtr;
+using namespace testsupport;
+
+namespace {
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kAddinKey[] = "Software\\Brisco\\Quillon\\Addin";
+const long kHostWindow = 0x1234;
+
+std::string Narrow(BSTR text)
+{
+    std::string out;
+    for (UINT i = 0; text && i < ::SysStringLen(text); ++i)
+        out += static_cast<char>(text[i]);
+    return out;
+}
+
+std::string TakeBstr(BSTR text)
+{
+    std::string out = Narrow(text);
+    ::SysFreeString(text);
+    return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+HRESULT CallExport(HMODULE module, const char* name)
+{
+    auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(module, name));
+    return fn ? fn() : E_NOTIMPL;
+}
+
+std::string RegText(HKEY root, const std::string& key, const char* name)
+{
+    char value[1024] = {};
+    DWORD size = sizeof value;
+    if (::RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return "<missing>";
+    return value;
+}
+
+// Everything the suite shares: registrations, the scratch folders and the redirected AppData.
+struct CWorld {
+    CTempDir scratch;
+    std::string addinFolder, appData, logFolder, savedAppData;
+    bool hadAppData = false;
+    common::CModule tanager, gimlet;
+
+    bool Setup()
+    {
+        addinFolder = scratch.file("addin");
+        appData = scratch.file("appdata");
+        logFolder = appData + "\\Brisco\\Quillon";
+        ::CreateDirectoryA(addinFolder.c_str(), nullptr);
+        if (!CopyFileTo(BinDir() + "\\Gimlet.dll", addinFolder + "\\Gimlet.dll") ||
+            !CopyFileTo(BinDir() + "\\gimlet_recorder.exe", addinFolder + "\\Quillon.exe"))
+            return false;
+        char saved[MAX_PATH] = {};
+        DWORD size = sizeof saved;
+        hadAppData = ::RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "AppData", RRF_RT_REG_SZ, nullptr, saved,
+                                    &size) == ERROR_SUCCESS;
+        savedAppData = saved;
+        if (!SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", appData))
+            return false;
+        tanager.reset(::LoadLibraryA((BinDir() + "\\Tanager.dll").c_str()));
+        gimlet.reset(::LoadLibraryA((addinFolder + "\\Gimlet.dll").c_str()));
+        return tanager && gimlet && SUCCEEDED(CallExport(tanager.get(), "DllRegisterServer")) &&
+               SUCCEEDED(CallExport(gimlet.get(), "DllRegisterServer"));
+    }
+
+    void Teardown()
+    {
+        if (gimlet)
+            CallExport(gimlet.get(), "DllUnregisterServer");
+        if (tanager)
+            CallExport(tanager.get(), "DllUnregisterServer");
+        ::CoFreeUnusedLibraries();
+        if (hadAppData)
+            SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", savedAppData);
+        else
+            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFolders, "AppData");
+        DeleteRegTree(HKEY_CURRENT_USER, kAddinKey);
+    }
+};
+
+CWorld* g_world = nullptr;
+
+class AddinTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        g_world = new CWorld();
+        s_ready = g_world->Setup();
+    }
+    static void TearDownTestSuite()
+    {
+        g_world->Teardown();
+        delete g_world;
+        g_world = nullptr;
+        ::CoUninitialize();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_ready) << "the servers could not be registered from the scratch folder";
+        ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_TanagerSite, nullptr, CLSCTX_INPROC_SERVER,
+                                                    IID_ITanagerSite, &site));
+        ASSERT_HRESULT_SUCCEEDED(site->Reset());
+        ASSERT_HRESULT_SUCCEEDED(site->put_HostWindow(kHostWindow));
+        ::DeleteFileA(LogFile().c_str());
+        DeleteRegTree(HKEY_CURRENT_USER, kAddinKey);
+    }
+    void TearDown() override
+    {
+        addin.Reset();
+        site.Reset();
+    }
+
+    std::string LogFile() const { return g_world->logFolder + "\\Gimlet.log"; }
+    std::string Picture(const char* key) const { return g_world->logFolder + "\\" + key + ".bmp"; }
+
+    // The log's lines without their time stamps.
+    std::vector<std::string> Log() const
+    {
+        static const std::regex stamp("^[0-9][0-9/.\\-]* [0-9][0-9:.]*( [AP]M)? ");
+        std::vector<std::string> lines;
+        for (const std::string& line : SplitLines(ReadFileBytes(LogFile()))) {
+            std::smatch m;
+            if (!std::regex_search(line, m, stamp)) {
+                ADD_FAILURE() << "line without time stamp: " << line;
+                continue;
+            }
+            lines.push_back(m.suffix());
+        }
+        return lines;
+    }
+
+    void CreateAddin()
+    {
+        ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(gimlet::CLSID_Addin, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                                    &addin));
+    }
+    std::string Layout()
+    {
+        BSTR text = nullptr;
+        EXPECT_HRESULT_SUCCEEDED(site->get_Layout(&text));
+        return TakeBstr(text);
+    }
+    std::vector<std::string> Journal()
+    {
+        BSTR text = nullptr;
+        EXPECT_HRESULT_SUCCEEDED(site->get_Journal(&text));
+        return SplitLines(TakeBstr(text));
+    }
+    long Fire(HRESULT (STDMETHODCALLTYPE ITanagerSite::*event)(long*))
+    {
+        long delivered = -1;
+        EXPECT_HRESULT_SUCCEEDED((site.Get()->*event)(&delivered));
+        return delivered;
+    }
+    long Select(long folder)
+    {
+        long delivered = -1;
+        EXPECT_HRESULT_SUCCEEDED(site->SelectFolder(folder, &delivered));
+        return delivered;
+    }
+    std::string ExpectedLayout(bool large)
+    {
+        const std::string f = g_world->logFolder;
+        return "toolbar 0 host=" + std::to_string(kHostWindow) + " large=" + (large ? "true" : "false") + "\r\n" +
+               "  button \"Import contacts\" image=\"" + f + "\\Import.bmp\" hover=\"" + f + "\\Import_over.bmp\"\r\n" +
+               "  button \"Export contacts\" image=\"" + f + "\\Export.bmp\" hover=\"" + f + "\\Export_over.bmp\"\r\n" +
+               "  button \"Help\" image=\"" + f + "\\Help.bmp\" hover=\"" + f + "\\Help_over.bmp\"\r\n" +
+               "    item \"Report a problem\" image=\"\" hover=\"\"\r\n" +
+               "    item \"About Quillon\" image=\"\" hover=\"\"\r\n" +
+               "menu 3 \"Tools\" item \"Quillon Options...\"\r\n";
+    }
+
+    static bool s_ready;
+    ComPtr<ITanagerSite> site;
+    ComPtr<IDispatch> addin;
+};
+
+bool AddinTest::s_ready = false;
+
+TEST_F(AddinTest, RegistrationDescribesTheClassFromItsTypeLibrary)
+{
+    const std::string clsid = "CLSID\\{23AF1216-93FC-4048-8251-3464520A29D2}";
+    EXPECT_EQ("{23AF1216-93FC-4048-8251-3464520A29D2}", RegText(HKEY_CLASSES_ROOT, "Gimlet.Addin\\CLSID", nullptr));
+    EXPECT_EQ("Gimlet.Addin", RegText(HKEY_CLASSES_ROOT, clsid + "\\ProgID", nullptr));
+    EXPECT_EQ(g_world->addinFolder + "\\Gimlet.dll", RegText(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", nullptr));
+    EXPECT_EQ("Apartment", RegText(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", "ThreadingModel"));
+    EXPECT_EQ("{27B55042-3F91-4D5B-8D3E-F8494D6F5EC4}", RegText(HKEY_CLASSES_ROOT, clsid + "\\TypeLib", nullptr));
+
+    ComPtr<ITypeLib> lib;
+    ASSERT_HRESULT_SUCCEEDED(::LoadRegTypeLib(gimlet::LIBID_Gimlet, 1, 0, LOCALE_NEUTRAL, &lib));
+    BSTR name = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr));
+    EXPECT_EQ("Gimlet", TakeBstr(name));
+
+    ComPtr<ITypeInfo> info;
+    ASSERT_HRESULT_SUCCEEDED(lib->GetTypeInfoOfGuid(gimlet::IID__Addin, &info));
+    TYPEATTR* attr = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(info->GetTypeAttr(&attr));
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
+    info->ReleaseTypeAttr(attr);
+    ASSERT_HRESULT_SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
+    EXPECT_EQ("_Addin", TakeBstr(name));
+
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_HRESULT_SUCCEEDED(lib->GetTypeInfoOfGuid(gimlet::CLSID_Addin, &coclass));
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
+    EXPECT_EQ("Addin", TakeBstr(name));
+
+    // The object answers its default interface and serves the type library through IDispatch.
+    CreateAddin();
+    ComPtr<IUnknown> same;
+    EXPECT_HRESULT_SUCCEEDED(addin->QueryInterface(gimlet::IID__Addin, &same));
+    UINT count = 0;
+    EXPECT_HRESULT_SUCCEEDED(addin->GetTypeInfoCount(&count));
+    EXPECT_EQ(1u, count);
+
+    // The version resource.
+    std::string dll = g_world->addinFolder + "\\Gimlet.dll";
+    DWORD ignored = 0, size = ::GetFileVersionInfoSizeA(dll.c_str(), &ignored);
+    std::vector<char> block(size);
+    ASSERT_TRUE(size && ::GetFileVersionInfoA(dll.c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
+    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(97, 0), fixed->dwFileVersionLS);
+    char* text = nullptr;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion", reinterpret_cast<void**>(&text), &len));
+    EXPECT_STREQ("1.00.0097", text);
+}
+
+TEST_F(AddinTest, BuildsItsToolbarOnceAndReleasesInOrder)
+{
+    CreateAddin();
+    EXPECT_EQ(std::vector<std::string>{"Add.Init 1.0.97"}, Log());
+    EXPECT_EQ(0, Select(7));  // no host before the SDK is ready
+    EXPECT_EQ(1, Fire(&ITanagerSite::Ready));
+    EXPECT_EQ("", Layout());
+
+    EXPECT_EQ(1, Select(7));
+    EXPECT_EQ(ExpectedLayout(false), Layout());  // SmallButtons defaults to true
+    for (const char* key : gimlet::kPictureKeys) {
+        std::string bmp = ReadFileBytes(Picture(key));
+        ASSERT_GE(bmp.size(), 54u) << key;
+        EXPECT_EQ("BM", bmp.substr(0, 2)) << key;
+        EXPECT_EQ(32, *reinterpret_cast<const LONG*>(&bmp[18])) << key;  // width
+        EXPECT_EQ(32, *reinterpret_cast<const LONG*>(&bmp[22])) << key;  // height
+    }
+
+    EXPECT_EQ(1, Select(8));
+    EXPECT_EQ(1, Select(9));
+    EXPECT_EQ(ExpectedLayout(false), Layout());  // no second toolbar, no second menu item
+
+    std::vector<std::string> before = Journal();
+    EXPECT_EQ(1, Fire(&ITanagerSite::Shutdown));
+    std::vector<std::string> released = Journal();
+    released.erase(released.begin(), released.begin() + before.size());
+    EXPECT_EQ((std::vector<std::string>{
+                  "release TanagerButton \"Import contacts\"",
+                  "release TanagerButton \"Export contacts\"",
+                  "release TanagerButton item \"Report a problem\"",
+                  "release TanagerButton \"Help\"",
+                  "release TanagerButton item \"About Quillon\"",
+                  "release TanagerMenuItem \"Quillon Options...\"",
+                  "release TanagerToolbar",
+                  "release TanagerHost",
+              }),
+              released);
+    long delivered = -1;
+    ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 0, -1, &delivered));
+    EXPECT_EQ(0, delivered);  // released objects deliver no events
+
+    // Ready again: a new host, but the interface is never built a second time.
+    EXPECT_EQ(1, Fire(&ITanagerSite::Ready));
+    EXPECT_EQ(1, Select(10));
+    EXPECT_EQ(ExpectedLayout(false), Layout());
+    EXPECT_TRUE(FileExists(Picture("Import")));
+
+    addin.Reset();
+    for (const char* key : gimlet::kPictureKeys)
+        EXPECT_FALSE(FileExists(Picture(key))) << key;
+    EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI",
+                                        "->OnFolderSelectionChanged", "->OnFolderSelectionChanged",
+                                        "->OnShutdownTanager", "->OnInitTanager", "->OnFolderSelectionChanged",
+                                        "Addin.Done 1.0.97"}),
+              Log());
+    std::vector<std::string> journal = Journal();
+    ASSERT_GE(journal.size(), 2u);
+    EXPECT_EQ("release TanagerHost", journal[journal.size() - 2]);
+    EXPECT_EQ("release TanagerInit", journal.back());
+    EXPECT_EQ(0, Fire(&ITanagerSite::Ready));  // nobody listens any more
+}
+
+TEST_F(AddinTest, SmallButtonsOffGivesLargeButtons)
+{
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kAddinKey, "SmallButtons", 0));
+    CreateAddin();
+    Fire(&ITanagerSite::Ready);
+    Select(1);
+    EXPECT_EQ(ExpectedLayout(true), Layout());
+}
+
+TEST_F(AddinTest, ErrorWhileBuildingIsLoggedAndKeepsWhatWasBuilt)
+{
+    ASSERT_HRESULT_SUCCEEDED(site->put_MenuCount(3));  // no menu at position 3
+    CreateAddin();
+    Fire(&ITanagerSite::Ready);
+    Select(1);
+    Select(2);
+    std::string layout = ExpectedLayout(false);
+    layout.erase(layout.find("menu 3"));
+    EXPECT_EQ(layout, Layout());
+    EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI",
+                                        "Error(-2147024809) : AddGUI0,line=0\tThe mail client has no menu at this position",
+                                        "->OnFolderSelectionChanged"}),
+              Log());
+    long delivered = -1;
+    ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 2, -1, &delivered));  // the built part works
+    EXPECT_EQ(1, delivered);
+    ASSERT_TRUE(WaitUntil([] { return FileExists(g_world->addinFolder + "\\cmdline.txt"); }, 20000));
+    ::DeleteFileA((g_world->addinFolder + "\\cmdline.txt").c_str());
+}
+
+TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
+{
+    CreateAddin();
+    Fire(&ITanagerSite::Ready);
+    Select(1);
+    const struct {
+        long button, sub;
+        const char* parameters;
+    } cases[] = {
+        {0, -1, "-Import -Foreground"}, {1, -1, "-Export -Foreground"}, {2, -1, "-Help"},
+        {2, 0, "-BugReport"},           {2, 1, "-About -Foreground"},
+    };
+    const std::string record = g_world->addinFolder + "\\cmdline.txt";
+    for (const auto& c : cases) {
+        ::DeleteFileA(record.c_str());
+        long delivered = -1;
+        ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, c.button, c.sub, &delivered));
+        EXPECT_EQ(1, delivered);
+        ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 20000))
+            << "the converter was not started for " << c.parameters;
+        std::vector<std::string> lines = SplitLines(ReadFileBytes(record));
+        ASSERT_EQ(2u, lines.size());
+        // The program as the shell names it, then exactly our parameters.
+        const std::string& line = lines[0];
+        size_t end = line[0] == '"' ? line.find('"', 1) + 1 : line.find(' ');
+        ASSERT_NE(std::string::npos, end) << line;
+        EXPECT_EQ(std::string(" ") + c.parameters, line.substr(end)) << line;
+        EXPECT_NE(std::string::npos, line.substr(0, end).find("Quillon.exe")) << line;
+        EXPECT_EQ(0, lstrcmpiA(g_world->addinFolder.c_str(), lines[1].c_str())) << "working folder " << lines[1];
+    }
+    ::DeleteFileA(record.c_str());
+    EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI"}),
+              Log());
+}
+
+TEST_F(AddinTest, OptionsItemShowsTheOptionsFormModally)
+{
+    CreateAddin();
+    Fire(&ITanagerSite::Ready);
+    Select(1);
+    static bool s_seen;
+    s_seen = false;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND form = ::FindWindowA("#32770", "Quillon - Options");
+        if (!form)
+            return;
+        ::KillTimer(nullptr, id);
+        s_seen = true;
+        ::SendMessageA(::GetDlgItem(form, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        if (HWND form = ::FindWindowA("#32770", nullptr))
+            ::EndDialog(form, IDCANCEL);
+    });
+    long delivered = -1;
+    ASSERT_HRESULT_SUCCEEDED(site->ClickMenuItem(3, 0, &delivered));
+    ::KillTimer(nullptr, timer);
+    ::KillTimer(nullptr, guard);
+    EXPECT_EQ(1, delivered);
+    EXPECT_TRUE(s_seen) << "the options form did not show";
+    EXPECT_EQ(nullptr, ::FindWindowA("#32770", "Quillon - Options"));  // unloaded after
+}
+
+// The picture choice, through the add-in's code linked into this program so that the version
+// question can be answered by the test.
+DWORD g_major = 0;
+bool g_versionKnown = true;
+bool TestVersion(DWORD* major)
+{
+    *major = g_major;
+    return g_versionKnown;
+}
+
+COLORREF FirstPixel(const std::string& bmp)
+{
+    // 24-bit bottom-up rows: the first pixel of the last row is (0, 31); the background is plain.
+    if (bmp.size() < 57)
+        return CLR_INVALID;
+    const BYTE* p = reinterpret_cast<const BYTE*>(bmp.data()) + 54;
+    return RGB(p[2], p[1], p[0]);
+}
+
+TEST_F(AddinTest, PicturesFollowTheWindowsVersion)
+{
+    const struct {
+        DWORD major;
+        bool known;
+        COLORREF background;  // of the "Import" picture: classic grey or the light vista one
+    } cases[] = {{6, true, RGB(245, 246, 247)}, {10, true, RGB(245, 246, 247)}, {5, true, RGB(212, 208, 200)},
+                 {0, false, RGB(212, 208, 200)}};
+    gimlet::SetVersionSource(&TestVersion);
+    for (const auto& c : cases) {
+        g_major = c.major;
+        g_versionKnown = c.known;
+        ComPtr<IDispatch> local;
+        ASSERT_HRESULT_SUCCEEDED(common::CreateComObject<gimlet::CAddin>(nullptr, IID_IDispatch, &local));
+        Fire(&ITanagerSite::Ready);
+        Select(1);
+        EXPECT_EQ(c.background, FirstPixel(ReadFileBytes(Picture("Import")))) << "major " << c.major;
+        EXPECT_NE(FirstPixel(ReadFileBytes(Picture("Import"))), FirstPixel(ReadFileBytes(Picture("Import_over"))));
+        local.Reset();
+        EXPECT_FALSE(FileExists(Picture("Import")));
+        site->Reset();
+        site->put_HostWindow(kHostWindow);
+    }
+    gimlet::SetVersionSource(nullptr);
+}
+
+}  // namespace
