@@ -101,10 +101,10 @@ TEST_F(QuillonProcess, MissingSupportLibraryEndsWithMinusOne)
     ASSERT_TRUE(::CreateDirectoryA(prog.c_str(), nullptr));
     ASSERT_TRUE(CopyFileTo(exe, prog + "\\Quillon.exe"));
 
+    // Nothing is shown to the user: a message box would hold the process until Run's time-out.
     EXPECT_EQ(-1, Run("-about", {}, prog + "\\Quillon.exe"));
     std::string err = ReadFileBytes(DataFile("main.err"));
     EXPECT_NE(std::string::npos, err.find(" Err[0xffffff38] in WinMain: libbrisco.InitEx\r\n")) << err;
-    EXPECT_EQ(nullptr, FindTopWindow(0, "#32770", "")) << "nothing is shown to the user";
 }
 
 TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
