@@ -64,10 +64,12 @@ protected:
     std::string RecordedLine()
     {
         const std::string file = m_dir.file("cmdline.txt");
-        if (!testsupport::WaitUntil([&] { return testsupport::FileExists(file); }, 15000))
+        // The file appears by a rename; the renaming handle may still be open for a moment.
+        std::string line;
+        if (!testsupport::WaitUntil([&] { return !(line = testsupport::ReadFileBytes(file)).empty(); }, 15000))
             return std::string();
-        std::string line = testsupport::ReadFileBytes(file);
-        DeleteFileA(file.c_str());
+        // Gone before the next command records, or that one could be read as this one.
+        testsupport::WaitUntil([&] { return DeleteFileA(file.c_str()) || !testsupport::FileExists(file); }, 5000);
         return line;
     }
 
