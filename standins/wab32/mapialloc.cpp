@@ -25,16 +25,13 @@ CBlockHeader* HeaderOf(void* buffer) noexcept
 
 CRITICAL_SECTION* ChainLock() noexcept
 {
-    static CRITICAL_SECTION cs;
-    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    InitOnceExecuteOnce(
-        &once,
-        [](PINIT_ONCE, PVOID, PVOID*) -> BOOL {
-            InitializeCriticalSection(&cs);
-            return TRUE;
-        },
-        nullptr, nullptr);
-    return &cs;
+    // Lives to the end of the process: buffers may be freed while the DLL shuts down.
+    static CRITICAL_SECTION* cs = [] {
+        auto* section = new CRITICAL_SECTION;
+        InitializeCriticalSection(section);
+        return section;
+    }();
+    return cs;
 }
 
 CBlockHeader* NewBlock(ULONG size) noexcept

@@ -226,6 +226,7 @@ public:
                 return E_OUTOFMEMORY;
             }
             auto* id = static_cast<LPMAPINAMEID>(block);
+            names[i] = id;
             *static_cast<GUID*>(guid) = name.guid;
             id->lpguid = static_cast<LPGUID>(guid);
             id->ulKind = name.kind;

@@ -422,12 +422,10 @@ STDMETHODIMP CTable::QuerySortOrder(LPSSortOrderSet* lppSortCriteria)
 
 namespace {
 
-// Sort order of two values of one column: missing values last, strings without regard to case as
-// a person would sort names, everything else by value.
+// Sort order of two values of one column: strings without regard to case as a person would sort
+// names, everything else by value.
 int SortCompare(const CValue* a, const CValue* b)
 {
-    if (!a || !b)
-        return a ? -1 : (b ? 1 : 0);
     if (PROP_TYPE(a->tag) == PT_UNICODE && PROP_TYPE(b->tag) == PT_UNICODE) {
         int r = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a->text.c_str(),
                                static_cast<int>(a->text.size()), b->text.c_str(),
@@ -453,8 +451,14 @@ void CTable::_Rebuild()
         std::stable_sort(m_view.begin(), m_view.end(), [this](const CEntryPtr& x, const CEntryPtr& y) {
             for (const auto& key : m_sort) {
                 CValue sx, sy;
-                int c = SortCompare(EntryValue(*x, PROP_ID(key.ulPropTag), sx),
-                                    EntryValue(*y, PROP_ID(key.ulPropTag), sy));
+                const CValue* vx = EntryValue(*x, PROP_ID(key.ulPropTag), sx);
+                const CValue* vy = EntryValue(*y, PROP_ID(key.ulPropTag), sy);
+                if (!vx || !vy) {
+                    if (vx || vy)
+                        return vx != nullptr;  // rows without the value come last either way
+                    continue;
+                }
+                int c = SortCompare(vx, vy);
                 if (key.ulOrder == TABLE_SORT_DESCEND)
                     c = -c;
                 if (c)

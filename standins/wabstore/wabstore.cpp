@@ -2,8 +2,8 @@
 //
 //   wabstore create <store> [<name of the personal address book>]
 //   wabstore load <store> <description>     adds folders, contacts and groups (creates the store)
-//   wabstore list <store>                   folders and their entries, one line each
-//   wabstore dump <store>                   everything, in the description format
+//   wabstore list <store> [<output>]        folders and their entries, one line each
+//   wabstore dump <store> [<output>]        everything, in the description format
 //
 // list and dump read the store through WABOpen and the address-book interfaces, as Quillon does.
 // Output is UTF-8. Exit code 0 on success, 1 for a wrong command line, 2 when the work failed.
@@ -27,9 +27,11 @@ using namespace wabstandin;
 
 namespace {
 
+FILE* g_out = stdout;
+
 void Out(const std::string& s)
 {
-    std::fwrite(s.data(), 1, s.size(), stdout);
+    std::fwrite(s.data(), 1, s.size(), g_out);
 }
 
 int Fail(const char* what, HRESULT hr)
@@ -43,8 +45,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: wabstore create <store> [<name>]\n"
                  "       wabstore load <store> <description>\n"
-                 "       wabstore list <store>\n"
-                 "       wabstore dump <store>\n");
+                 "       wabstore list <store> [<output file>]\n"
+                 "       wabstore dump <store> [<output file>]\n");
     return 1;
 }
 
@@ -333,9 +335,20 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    if (command == "list" && argc == 3)
-        return List(store);
-    if (command == "dump" && argc == 3)
-        return Dump(store);
+    if ((command == "list" || command == "dump") && argc <= 4) {
+        if (argc == 4) {
+            g_out = std::fopen(argv[3], "wb");
+            if (!g_out) {
+                std::fprintf(stderr, "wabstore: cannot write %s\n", argv[3]);
+                return 2;
+            }
+        }
+        int rc = command == "list" ? List(store) : Dump(store);
+        if (g_out != stdout && std::fclose(g_out) != 0 && rc == 0) {
+            std::fprintf(stderr, "wabstore: writing %s failed\n", argv[3]);
+            rc = 2;
+        }
+        return rc;
+    }
     return Usage();
 }

@@ -1,0 +1,213 @@
+// Entries of the stand-in address book: reading and writing properties, creating, saving and
+// deleting contacts, named properties, access and MAPI's linked buffers.
+#include <cstdio>
+
+#include "wabtest.h"
+
+#include <mapiguid.h>
+
+using namespace wabtest;
+
+namespace {
+
+const GUID kPsetidAddress = {0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+class Entries : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = store.AddFolder(L"Work");
+        alice = store.AddContact(folder, {Text(PR_DISPLAY_NAME_W, L"Alice"), Text(PR_SURNAME_W, L"Johnson")});
+        ASSERT_EQ(S_OK, session.Open(store.path()));
+    }
+
+    std::vector<std::string> Props(IMAPIProp* entry, std::vector<ULONG> tags, HRESULT* hr)
+    {
+        std::vector<ULONG> buf(tags.size() + 1);
+        buf[0] = static_cast<ULONG>(tags.size());
+        std::copy(tags.begin(), tags.end(), buf.begin() + 1);
+        ULONG count = 0;
+        LPSPropValue values = nullptr;
+        *hr = entry->GetProps(reinterpret_cast<LPSPropTagArray>(buf.data()), 0, &count, &values);
+        std::vector<std::string> out;
+        for (ULONG i = 0; i < count; ++i)
+            out.push_back(ShowValue(values[i]));
+        session.wab->FreeBuffer(values);
+        return out;
+    }
+
+    CStoreFile store;
+    CSession session;
+    std::string folder, alice;
+};
+
+TEST_F(Entries, GetPropsReportsMissingValuesOneByOne)
+{
+    ComPtr<IMAPIProp> e = session.Entry(alice);
+    HRESULT hr = S_OK;
+    EXPECT_EQ((std::vector<std::string>{"3001001F=Alice", "3A42000A=ERROR:8004010F", "3A11001E=Johnson", "0FFE0003=6"}),
+              Props(e.Get(), {PR_DISPLAY_NAME_W, PR_BIRTHDAY, PR_SURNAME_A, PR_OBJECT_TYPE}, &hr));
+    EXPECT_EQ(MAPI_W_ERRORS_RETURNED, hr);
+    EXPECT_EQ((std::vector<std::string>{"3001001F=Alice"}), Props(e.Get(), {PR_DISPLAY_NAME_W}, &hr));
+    EXPECT_EQ(S_OK, hr);
+}
+
+TEST_F(Entries, SetPropsListsProblemsAndKeepsTheRest)
+{
+    ComPtr<IMAPIProp> e = session.Entry(alice);
+    std::vector<LPWSTR> mails = {const_cast<LPWSTR>(L"a@example.org"), const_cast<LPWSTR>(L"b@example.org"),
+                                 const_cast<LPWSTR>(L"c@example.org")};
+    std::string fake = Bytes("00");
+    SPropValue object = {};
+    object.ulPropTag = PROP_TAG(PT_OBJECT, 0x6000);
+    SPropValue values[] = {Binary(PR_ENTRYID, fake), object, TextList(PR_CONTACT_EMAIL_ADDRESSES_W, mails),
+                           Ansi(PR_COMMENT_A, "line one\r\nline two"), Short(PR_GENDER, 2)};
+    LPSPropProblemArray problems = nullptr;
+    ASSERT_EQ(S_OK, e->SetProps(5, values, &problems));
+    ASSERT_NE(nullptr, problems);
+    ASSERT_EQ(2u, problems->cProblem);
+    EXPECT_EQ(0u, problems->aProblem[0].ulIndex);
+    EXPECT_EQ(MAPI_E_COMPUTED, problems->aProblem[0].scode);
+    EXPECT_EQ(1u, problems->aProblem[1].ulIndex);
+    EXPECT_EQ(MAPI_E_INVALID_TYPE, problems->aProblem[1].scode);
+    session.wab->FreeBuffer(problems);
+
+    SPropTagArray del = {1, {PR_SURNAME_W}};
+    ASSERT_EQ(S_OK, e->DeleteProps(&del, nullptr));
+    ASSERT_EQ(S_OK, e->SaveChanges(KEEP_OPEN_READWRITE));
+
+    // A new session reads what was saved, lists in order, 8-bit text stored as Unicode.
+    ASSERT_EQ(S_OK, session.Open(store.path()));
+    ComPtr<IMAPIProp> again = session.Entry(alice);
+    HRESULT hr = S_OK;
+    EXPECT_EQ((std::vector<std::string>{"3A56101F=[a@example.org,b@example.org,c@example.org]",
+                                        "3004001F=line one\r\nline two", "3A4D0002=2", "3A11000A=ERROR:8004010F"}),
+              Props(again.Get(), {PR_CONTACT_EMAIL_ADDRESSES_W, PR_COMMENT_W, PR_GENDER, PR_SURNAME_W}, &hr));
+}
+
+TEST_F(Entries, CreateSaveFindAndDelete)
+{
+    ComPtr<IABContainer> c = session.Container(folder);
+    HRESULT hr = S_OK;
+    std::vector<std::string> tpl = Props(c.Get(), {PR_DEF_CREATE_MAILUSER}, &hr);
+    ASSERT_EQ(S_OK, hr);
+    std::string templateId = Bytes(tpl[0].substr(9));
+    ComPtr<IMAPIProp> created;
+    ASSERT_EQ(S_OK, c->CreateEntry(static_cast<ULONG>(templateId.size()), reinterpret_cast<LPENTRYID>(&templateId[0]),
+                                   0, created.GetAddressOf()));
+    // Unsaved: no identifier yet.
+    EXPECT_EQ((std::vector<std::string>{"0FFF000A=ERROR:8004010F"}), Props(created.Get(), {PR_ENTRYID}, &hr));
+    SPropValue name = Text(PR_DISPLAY_NAME_W, L"New Person");
+    ASSERT_EQ(S_OK, created->SetProps(1, &name, nullptr));
+    FILETIME before;
+    GetSystemTimeAsFileTime(&before);
+    ASSERT_EQ(S_OK, created->SaveChanges(0));
+    ULONG count = 0;
+    LPSPropValue v = nullptr;
+    SPropTagArray tags = {1, {PR_ENTRYID}};
+    ASSERT_EQ(S_OK, created->GetProps(&tags, 0, &count, &v));
+    std::string newId = Hex(v[0].Value.bin.lpb, v[0].Value.bin.cb);
+    session.wab->FreeBuffer(v);
+    EXPECT_EQ(32u, newId.size());
+
+    ComPtr<IMAPIProp> opened = session.Entry(newId);
+    SPropTagArray timeTag = {1, {PR_LAST_MODIFICATION_TIME}};
+    ASSERT_EQ(S_OK, opened->GetProps(&timeTag, 0, &count, &v));
+    EXPECT_GE(Ticks(v[0].Value.ft), Ticks(before));
+    session.wab->FreeBuffer(v);
+    // The store keeps that time: callers cannot set it.
+    SPropValue stamp = Time(PR_LAST_MODIFICATION_TIME, 2000, 1, 1);
+    LPSPropProblemArray problems = nullptr;
+    ASSERT_EQ(S_OK, opened->SetProps(1, &stamp, &problems));
+    ASSERT_NE(nullptr, problems);
+    EXPECT_EQ(MAPI_E_COMPUTED, problems->aProblem[0].scode);
+    session.wab->FreeBuffer(problems);
+
+    // Deleted through the personal address book although it lives in another folder.
+    std::string bytes = Bytes(newId);
+    SBinary bin = {static_cast<ULONG>(bytes.size()), reinterpret_cast<LPBYTE>(&bytes[0])};
+    ENTRYLIST list = {1, &bin};
+    ComPtr<IABContainer> pab = session.Container(store.pab());
+    ASSERT_EQ(S_OK, pab->DeleteEntries(&list, 0));
+    session.Entry(newId, MAPI_BEST_ACCESS, &hr);
+    EXPECT_EQ(MAPI_E_NOT_FOUND, hr);
+    EXPECT_EQ(MAPI_W_PARTIAL_COMPLETION, pab->DeleteEntries(&list, 0));
+    // Saving an entry that was deleted meanwhile does not bring it back.
+    EXPECT_EQ(MAPI_E_OBJECT_DELETED, opened->SaveChanges(0));
+}
+
+TEST_F(Entries, AccessTypesAndForeignIdentifiers)
+{
+    HRESULT hr = S_OK;
+    ComPtr<IMAPIProp> readOnly = session.Entry(alice, 0);
+    SPropValue name = Text(PR_DISPLAY_NAME_W, L"X");
+    EXPECT_EQ(MAPI_E_NO_ACCESS, readOnly->SetProps(1, &name, nullptr));
+    session.Entry("0000000000000000000000000000000A", MAPI_BEST_ACCESS, &hr);
+    EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID, hr);
+
+    ComPtr<IMAPIProp> e = session.Entry(alice);
+    ComPtr<IUnknown> asked;
+    EXPECT_EQ(S_OK, e->QueryInterface(IID_IMailUser, reinterpret_cast<void**>(asked.GetAddressOf())));
+    EXPECT_EQ(E_NOINTERFACE, e->QueryInterface(IID_IDistList, reinterpret_cast<void**>(asked.ReleaseAndGetAddressOf())));
+}
+
+TEST_F(Entries, NamedPropertiesPersistAcrossSessions)
+{
+    ComPtr<IMAPIProp> e = session.Entry(alice);
+    MAPINAMEID name = {const_cast<LPGUID>(&kPsetidAddress), MNID_ID, {0x8056}};
+    LPMAPINAMEID names[] = {&name};
+    LPSPropTagArray tags = nullptr;
+    ASSERT_EQ(MAPI_W_ERRORS_RETURNED, e->GetIDsFromNames(1, names, 0, &tags));
+    EXPECT_EQ(static_cast<ULONG>(PROP_TAG(PT_ERROR, 0)), tags->aulPropTag[0]);
+    session.wab->FreeBuffer(tags);
+
+    ASSERT_EQ(S_OK, e->GetIDsFromNames(1, names, MAPI_CREATE, &tags));
+    ULONG id = PROP_ID(tags->aulPropTag[0]);
+    session.wab->FreeBuffer(tags);
+    EXPECT_GE(id, 0x8000u);
+    std::vector<LPWSTR> servers = {const_cast<LPWSTR>(L"callto://one"), const_cast<LPWSTR>(L"callto://two"),
+                                   const_cast<LPWSTR>(L"callto://three")};
+    SPropValue v = TextList(PROP_TAG(PT_MV_UNICODE, id), servers);
+    ASSERT_EQ(S_OK, e->SetProps(1, &v, nullptr));
+    ASSERT_EQ(S_OK, e->SaveChanges(0));
+    e.Reset();
+    session.Close();
+
+    ASSERT_EQ(S_OK, session.Open(store.path()));
+    ComPtr<IMAPIProp> again = session.Entry(alice);
+    ASSERT_EQ(S_OK, again->GetIDsFromNames(1, names, 0, &tags));
+    EXPECT_EQ(id, PROP_ID(tags->aulPropTag[0]));
+    session.wab->FreeBuffer(tags);
+    HRESULT hr = S_OK;
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "%04lX101F=[callto://one,callto://two,callto://three]",
+                  static_cast<unsigned long>(id));
+    EXPECT_EQ((std::vector<std::string>{expected}), Props(again.Get(), {PROP_TAG(PT_MV_UNICODE, id)}, &hr));
+    // And back from the id to the name.
+    SPropTagArray one = {1, {PROP_TAG(PT_MV_UNICODE, id)}};
+    LPSPropTagArray list = &one;
+    ULONG count = 0;
+    LPMAPINAMEID* found = nullptr;
+    ASSERT_EQ(S_OK, again->GetNamesFromIDs(&list, nullptr, 0, &count, &found));
+    ASSERT_EQ(1u, count);
+    EXPECT_TRUE(IsEqualGUID(kPsetidAddress, *found[0]->lpguid));
+    EXPECT_EQ(0x8056, found[0]->Kind.lID);
+    session.wab->FreeBuffer(found);
+}
+
+TEST_F(Entries, LinkedBuffersAreFreedThroughTheirRoot)
+{
+    void* root = nullptr;
+    void* more = nullptr;
+    void* more2 = nullptr;
+    ASSERT_EQ(S_OK, session.wab->AllocateBuffer(16, &root));
+    ASSERT_EQ(S_OK, session.wab->AllocateMore(32, root, &more));
+    ASSERT_EQ(S_OK, session.wab->AllocateMore(8, more, &more2));  // a linked block joins the root's chain
+    static_cast<char*>(more2)[7] = 1;
+    EXPECT_EQ(E_INVALIDARG, session.wab->FreeBuffer(more));  // not a root: left alone
+    EXPECT_EQ(S_OK, session.wab->FreeBuffer(root));
+    EXPECT_EQ(S_OK, session.wab->FreeBuffer(nullptr));
+    EXPECT_EQ(E_INVALIDARG, session.wab->AllocateMore(8, nullptr, &more));
+}
+
+}  // namespace
