@@ -454,6 +454,8 @@ TEST_F(FerruleTest, CommandStrings)
         }
     }
 
+    EXPECT_EQ(E_POINTER, connect->GetCommandString(kExport, GCS_HELPTEXTA, nullptr, nullptr, 10));
+
     // A wide request gets wide text, within its length in wide characters.
     wchar_t wide[64];
     wmemset(wide, L'x', 64);
@@ -569,6 +571,9 @@ TEST_F(FerruleTest, InitializeWithoutTheListBitKeepsTheSelection)
     CAdrList second({{kContactB, MAPI_MAILUSER}});
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, first.get()));
     ASSERT_EQ(S_OK, Initialize(connect.Get(), 0x1 | 0x4, second.get()));
+    ComPtr<IWABExtInit> init;
+    ASSERT_EQ(S_OK, connect->QueryInterface(ferrule::kIID_WABExtInit, reinterpret_cast<void**>(init.GetAddressOf())));
+    EXPECT_EQ(S_OK, init->Initialize(nullptr));
 
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kImport)));
     std::string tmp = SelectionFileOf(RecordedLine());
