@@ -77,19 +77,52 @@ FILETIME Date(WORD year, WORD month, WORD day)
     return ft;
 }
 
-CBoxWatch::CBoxWatch()
-    : m_thread([this] {
+namespace {
+
+// A visible message box of this process captioned "Quillon". The caption is read without a
+// message, so that a box still being built on its thread does not hold the search up.
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
+{
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = "";
+    wchar_t caption[64] = L"";
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) ||
+        !::GetClassNameA(hwnd, cls, sizeof(cls)) || std::string(cls) != "#32770")
+        return TRUE;
+    ::InternalGetWindowText(hwnd, caption, 64);
+    if (std::wstring(caption) != L"Quillon")
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = hwnd;
+    return FALSE;
+}
+
+HWND FindQuillonBox()
+{
+    HWND box = nullptr;
+    ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+    return box;
+}
+
+}  // namespace
+
+CBoxWatch::CBoxWatch(int button)
+    : m_thread([this, button] {
+          HWND answered = nullptr;
+          DWORD answeredAt = 0;
           while (!m_stop) {
-              HWND box = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "Quillon");
-              if (box) {
-                  {
+              HWND box = FindQuillonBox();
+              // A box that is still there a while after its answer gets the answer again.
+              if (box && (box != answered || ::GetTickCount() - answeredAt > 500)) {
+                  if (box != answered) {
                       std::lock_guard<std::mutex> hold(m_lock);
                       m_texts.push_back(testsupport::DialogStaticText(box));
                   }
-                  testsupport::PostClick(box, IDOK);
-                  testsupport::WaitUntil([box] { return !::IsWindow(box); }, 5000);
+                  testsupport::PostClick(box, button);
+                  answered = box;
+                  answeredAt = ::GetTickCount();
               }
-              ::Sleep(20);
+              ::Sleep(10);
           }
       })
 {

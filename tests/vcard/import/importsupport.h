@@ -40,10 +40,11 @@ CImportCard ReadOne(const std::string& text);
 // A birthday as the import stores it.
 FILETIME Date(WORD year, WORD month, WORD day);
 
-// Answers every "Quillon" message box of this process with OK while it lives.
+// Answers every "Quillon" message box of this process with a button (IDOK, IDCANCEL) while it
+// lives, and keeps each box's text.
 class CBoxWatch {
 public:
-    CBoxWatch();
+    explicit CBoxWatch(int button = IDOK);
     ~CBoxWatch();
     CBoxWatch(const CBoxWatch&) = delete;
     CBoxWatch& operator=(const CBoxWatch&) = delete;

@@ -475,4 +475,8 @@ TEST(Messages, FileMessagesOfTheRun)
         EXPECT_NE(texts[1].find("C:\\in\\a.vcf file cannot be opened. "), std::string::npos);
         EXPECT_NE(texts[1].find("Please, try renaming the file"), std::string::npos);
     }
+    CBoxWatch cancel(IDCANCEL);
+    EXPECT_FALSE(reader.ShowCannotOpenMessage("b.vcf"));
+    ASSERT_EQ(cancel.Texts().size(), 1u);
+    EXPECT_EQ(cancel.Texts()[0].find("b.vcf file cannot be opened. "), 0u);
 }
