@@ -1,12 +1,14 @@
 #include "ui/FolderPicker.h"
 
-#include <winerror.h>
+#include "ui/DlgPickFolder.h"
 
-#include "app/Log.h"
-
-// The picker dialog is not part of this build yet: log it and answer as a closed picker would.
 int ShowFolderPicker(HWND owner, std::string* pickedId)
 {
-    g_log.LogErr("ShowFolderPicker", E_NOTIMPL, "the folder picker is not available in this build");
-    return IDCANCEL;
+    CDlgPickFolder picker(nullptr, false, false);
+    INT_PTR result = picker.DoModal(owner);
+    if (result != IDOK)
+        return result == -1 ? IDCANCEL : static_cast<int>(result);
+    if (pickedId)
+        *pickedId = picker.SelectedId();
+    return IDOK;
 }

@@ -42,3 +42,10 @@
 #define IDC_PROGRESS_BAR         200
 #define IDC_PROGRESS_ACTION      201
 #define IDC_PROGRESS_COUNT       202
+
+// Folder picker (132).
+#define IDC_PICK_LABEL           1002
+#define IDC_PICK_TREE            1003
+#define IDC_PICK_HINT            1005
+#define IDC_PICK_ALL_FOLDERS     1010
+#define IDC_PICK_REFRESH         1011

@@ -1,0 +1,280 @@
+// The folder picker as a real window over a scratch store of the stand-in address book: the
+// order of the tree, the preset selection, OK's two refusals, "All Folders", Refresh, the hint
+// button's two versions and a folder list that cannot be read.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialogdriver.h"
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "ui/DlgPickFolder.h"
+#include "ui/resource.h"
+#include "wab/WABLib.h"
+#include "wab/log_capture.h"
+
+using namespace uitest;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+int Version5() { return 5; }
+int Version6() { return 6; }
+int Version10() { return 10; }
+
+class PickerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        store = dir.file("picker.wab");
+        // The address book lists its first folder first and the others in the order they were made.
+        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Zeta"));
+        zeta = Pab();
+        mike = AddFolder(L"Mike");
+        alpha = AddFolder(L"Alpha");
+        kilo = AddFolder(L"Kilo");
+        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        log.Clear();
+    }
+    void TearDown() override
+    {
+        WabStandinClearFaults();
+        g_wabLib.Close();
+    }
+
+    std::string Pab()
+    {
+        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+        EXPECT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
+        return id;
+    }
+    std::string AddFolder(const wchar_t* name)
+    {
+        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+        EXPECT_EQ(S_OK, WabStandinAddFolder(store.c_str(), name, id, sizeof id));
+        return id;
+    }
+
+    static HWND Tree(HWND dialog) { return ::GetDlgItem(dialog, IDC_PICK_TREE); }
+    static HTREEITEM Root(HWND dialog) { return TreeView_GetRoot(Tree(dialog)); }
+    static Strings Folders(HWND dialog) { return TreeChildren(Tree(dialog), Root(dialog)); }
+    static std::string Selected(HWND dialog)
+    {
+        return TreeItemText(Tree(dialog), TreeView_GetSelection(Tree(dialog)));
+    }
+    static void Select(HWND dialog, const std::string& name)
+    {
+        if (name.empty()) {
+            TreeView_SelectItem(Tree(dialog), nullptr);
+            return;
+        }
+        HTREEITEM item = name == "Address Book" ? Root(dialog) : FindTreeChild(Tree(dialog), Root(dialog), name);
+        ASSERT_NE(item, nullptr) << name;
+        TreeView_SelectItem(Tree(dialog), item);
+    }
+
+    testsupport::CTempDir dir;
+    CLogCapture log;
+    std::string store, zeta, mike, alpha, kilo;
+};
+
+}  // namespace
+
+TEST_F(PickerTest, FirstFolderOnTopOthersSortedPresetSelectedAndOkGivesIt)
+{
+    CDlgPickFolder picker(kilo.c_str(), false, false);
+    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
+                               [&] {
+                                   HWND dialog = WaitDialog("Select Folder");
+                                   ASSERT_NE(dialog, nullptr) << "the picker did not open";
+                                   EXPECT_EQ(TreeItemText(Tree(dialog), Root(dialog)), "Address Book");
+                                   EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
+                                   EXPECT_EQ(Selected(dialog), "Kilo");
+                                   EXPECT_FALSE(IsShown(dialog, IDC_PICK_ALL_FOLDERS));
+                                   EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
+                                   Select(dialog, "Alpha");
+                                   testsupport::PostClick(dialog, IDOK);
+                               });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(picker.SelectedId(), alpha);
+    EXPECT_EQ(picker.SelectedName(), "Alpha");
+    EXPECT_FALSE(picker.AllFoldersChosen());
+}
+
+// A preset that names no folder selects no folder (the tree itself puts its selection on the root
+// when it gets the focus).
+TEST_F(PickerTest, UnknownOrEmptyPresetSelectsNoFolder)
+{
+    for (const std::string& preset : {std::string("00112233"), std::string(zeta, 0, zeta.size() - 2), std::string()}) {
+        CDlgPickFolder picker(preset.c_str(), false, false);
+        INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
+                                   [&] {
+                                       HWND dialog = WaitDialog("Select Folder");
+                                       ASSERT_NE(dialog, nullptr);
+                                       std::string selected = Selected(dialog);
+                                       EXPECT_TRUE(selected == "" || selected == "Address Book") << preset;
+                                       testsupport::PostClick(dialog, IDCANCEL);
+                                   });
+        EXPECT_EQ(result, IDCANCEL);
+    }
+}
+
+TEST_F(PickerTest, OkRefusesNoSelectionAndTheRootThenAcceptsAFolder)
+{
+    CDlgPickFolder picker(nullptr, false, false);
+    INT_PTR result = RunDriven(
+        [&] { return picker.DoModal(nullptr); },
+        [&] {
+            HWND dialog = WaitDialog("Select Folder");
+            ASSERT_NE(dialog, nullptr);
+            const struct {
+                const char* select;
+                const char* message;
+            } refusals[] = {{"", "Please select a folder"}, {"Address Book", "Please select a different folder"}};
+            for (const auto& r : refusals) {
+                Select(dialog, r.select);
+                testsupport::PostClick(dialog, IDOK);
+                HWND box = WaitDialog("Quillon", r.message);
+                ASSERT_NE(box, nullptr) << "no message box: " << r.message;
+                EXPECT_EQ(testsupport::DialogStaticText(box).find(r.message) != std::string::npos, true);
+                testsupport::PostClick(box, IDOK);
+                ASSERT_TRUE(WaitGone(box));
+                EXPECT_TRUE(::IsWindowVisible(dialog)) << "the picker closed after: " << r.message;
+            }
+            Select(dialog, "Zeta");
+            testsupport::PostClick(dialog, IDOK);
+        });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(picker.SelectedId(), zeta);
+    EXPECT_EQ(picker.SelectedName(), "Zeta");
+}
+
+TEST_F(PickerTest, AllFoldersCheckedDisablesTheTreeAndOkNeedsNoSelection)
+{
+    CDlgPickFolder picker(nullptr, true, true);
+    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
+                               [&] {
+                                   HWND dialog = WaitDialog("Select Folder");
+                                   ASSERT_NE(dialog, nullptr);
+                                   EXPECT_TRUE(IsShown(dialog, IDC_PICK_ALL_FOLDERS));
+                                   EXPECT_TRUE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
+                                   EXPECT_FALSE(IsEnabled(dialog, IDC_PICK_TREE));
+                                   // The box toggles the tree both ways.
+                                   ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+                                   EXPECT_FALSE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
+                                   EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
+                                   ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+                                   EXPECT_FALSE(IsEnabled(dialog, IDC_PICK_TREE));
+                                   testsupport::PostClick(dialog, IDOK);
+                               });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_TRUE(picker.AllFoldersChosen());
+    EXPECT_EQ(picker.SelectedId(), "");
+    EXPECT_EQ(picker.SelectedName(), "");
+}
+
+// With all folders allowed but the box left unchecked, the picked folder is the answer; with the
+// box checked and a folder selected, the folder comes back too.
+TEST_F(PickerTest, AllFoldersAllowedButUncheckedPicksAFolder)
+{
+    const struct {
+        bool check;
+    } cases[] = {{false}, {true}};
+    for (const auto& c : cases) {
+        CDlgPickFolder picker(mike.c_str(), true, false);
+        INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
+                                   [&] {
+                                       HWND dialog = WaitDialog("Select Folder");
+                                       ASSERT_NE(dialog, nullptr);
+                                       EXPECT_FALSE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
+                                       EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
+                                       if (c.check)
+                                           ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+                                       testsupport::PostClick(dialog, IDOK);
+                                   });
+        EXPECT_EQ(result, IDOK);
+        EXPECT_EQ(picker.AllFoldersChosen(), c.check);
+        EXPECT_EQ(picker.SelectedId(), mike);
+        EXPECT_EQ(picker.SelectedName(), "Mike");
+    }
+}
+
+TEST_F(PickerTest, RefreshShowsNewFoldersAndKeepsTheSelection)
+{
+    CDlgPickFolder picker(nullptr, false, false);
+    std::string bravo;
+    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
+                               [&] {
+                                   HWND dialog = WaitDialog("Select Folder");
+                                   ASSERT_NE(dialog, nullptr);
+                                   Select(dialog, "Mike");
+                                   bravo = AddFolder(L"Bravo");
+                                   EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
+                                   Click(dialog, IDC_PICK_REFRESH);
+                                   EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Bravo", "Kilo", "Mike"}));
+                                   EXPECT_EQ(Selected(dialog), "Mike");
+                                   // The root selected: nothing to keep.
+                                   Select(dialog, "Address Book");
+                                   Click(dialog, IDC_PICK_REFRESH);
+                                   EXPECT_EQ(Selected(dialog), "");
+                                   Select(dialog, "Bravo");
+                                   testsupport::PostClick(dialog, IDOK);
+                               });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(picker.SelectedId(), bravo);
+    EXPECT_TRUE(g_wabLib.IsOpen());
+}
+
+TEST_F(PickerTest, HintButtonDependsOnTheSystemVersion)
+{
+    const struct {
+        CDlgPickFolder::MajorVersionFn version;
+        bool shown;
+        const char* text;
+    } cases[] = {
+        {Version5, true, "To create a new Contacts folder go to Address Book and select 'New'>'New Folder'."},
+        {Version6, false, "To create a new Contacts folder right-click the 'Contacts' button and select 'New'>'New Folder'"},
+        {Version10, false, "To create a new Contacts folder right-click the 'Contacts' button and select 'New'>'New Folder'"},
+    };
+    for (const auto& c : cases) {
+        CDlgPickFolder picker(nullptr, false, false);
+        picker.SetMajorVersionSource(c.version);
+        RunDriven([&] { return picker.DoModal(nullptr); },
+                  [&] {
+                      HWND dialog = WaitDialog("Select Folder");
+                      ASSERT_NE(dialog, nullptr);
+                      EXPECT_EQ(IsShown(dialog, IDC_PICK_HINT), c.shown) << c.version();
+                      EXPECT_EQ(ItemText(dialog, IDC_PICK_HINT), "How to create a new folder...");
+                      testsupport::PostClick(dialog, IDC_PICK_HINT);
+                      HWND box = WaitDialog("Quillon");
+                      ASSERT_NE(box, nullptr);
+                      EXPECT_EQ(testsupport::DialogStaticText(box).find(c.text) != std::string::npos, true)
+                          << testsupport::DialogStaticText(box);
+                      testsupport::PostClick(box, IDOK);
+                      ASSERT_TRUE(WaitGone(box));
+                      testsupport::PostClick(dialog, IDCANCEL);
+                  });
+    }
+}
+
+TEST_F(PickerTest, UnreadableFolderListLeavesTheTreeEmpty)
+{
+    ASSERT_EQ(S_OK, WabStandinInjectFault("GetContentsTable", "ROOT", E_FAIL, 0));
+    CDlgPickFolder picker(zeta.c_str(), false, false);
+    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
+                               [&] {
+                                   HWND dialog = WaitDialog("Select Folder");
+                                   ASSERT_NE(dialog, nullptr);
+                                   EXPECT_EQ(Root(dialog), nullptr);
+                                   testsupport::PostClick(dialog, IDOK);
+                                   HWND box = WaitDialog("Quillon", "Please select a folder");
+                                   ASSERT_NE(box, nullptr);
+                                   testsupport::PostClick(box, IDOK);
+                                   ASSERT_TRUE(WaitGone(box));
+                                   testsupport::PostClick(dialog, IDCANCEL);
+                               });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_NE(log.Lines().find("Err[0x80004005] in CWABLib::_GetFolders: Open Root Container"), std::string::npos)
+        << log.Lines();
+}
