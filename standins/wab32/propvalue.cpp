@@ -453,6 +453,18 @@ void AppendEscaped(std::string& out, const std::wstring& s)
 bool ReadEscaped(const char*& p, const char* end, bool stopAtBar, std::wstring& out)
 {
     out.clear();
+    // Most values hold no escape: convert the run up to the first '\\' (or '|') in one call.
+    const char* run = p;
+    while (run < end && *run != '\\' && !(stopAtBar && *run == '|'))
+        ++run;
+    if (run > p) {
+        int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, p, static_cast<int>(run - p), nullptr, 0);
+        if (n <= 0)
+            return false;
+        out.resize(n);
+        MultiByteToWideChar(CP_UTF8, 0, p, static_cast<int>(run - p), &out[0], n);
+        p = run;
+    }
     while (p < end) {
         unsigned char c = static_cast<unsigned char>(*p);
         if (c == '|' && stopAtBar)
@@ -655,8 +667,11 @@ bool DecodeValue(ULONG tag, const char* text, size_t length, CValue& out)
     out.tag = tag;
     const char* p = text;
     const char* end = text + length;
-    std::string s(text, length);
-    switch (PROP_TYPE(tag)) {
+    ULONG type = PROP_TYPE(tag);
+    bool numeric = type == PT_I2 || type == PT_LONG || type == PT_BOOLEAN || type == PT_I8 || type == PT_DOUBLE ||
+                   type == PT_SYSTIME || type == PT_CLSID;
+    std::string s = numeric ? std::string(text, length) : std::string();
+    switch (type) {
     case PT_I2: case PT_LONG: case PT_BOOLEAN: case PT_I8:
         return ParseLongLong(s, out.num);
     case PT_DOUBLE: {

@@ -467,6 +467,7 @@ void CStore::_Apply(const std::string& head, const std::vector<std::pair<const c
     if (serial == 0)
         return;
     entry->serial = serial;
+    entry->props.reserve(lines.size());
     for (const auto& l : lines) {
         ULONG tag;
         if (l.second < 9 || l.first[8] != ' ' || !ParseUlong(l.first, l.first + 8, 16, tag))
