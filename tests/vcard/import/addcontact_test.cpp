@@ -82,16 +82,18 @@ protected:
 
 }  // namespace
 
+// A card that fills every field the import writes.
+const std::vector<std::string> kFullCard = {
+    "N:Lee;Ann;May;Dr.;Jr.", "FN:Ann Lee", "NICKNAME:Annie", "ORG:Acme;Sales", "TITLE:Boss", "NOTE:n",
+    "BDAY:19750314", "ADR;WORK:Box;Office;1 Main;Town;State;111;Land",
+    "ADR;HOME:Box;Ext;2 Home;City;Region;222;Country", "TEL;WORK:1", "TEL;WORK;FAX:2", "TEL;HOME:3",
+    "TEL;HOME;FAX:4", "TEL;CELL:5", "TEL;PAGER:6", "EMAIL;X400:x", "EMAIL;PREF;INTERNET:ann@acme.com",
+    "URL;WORK:http://w", "URL;HOME:http://h", "X-OUTL-SPOUSE:Bob", "X-OUTL-ANNIVERSARY:20000101",
+    "X-OUTL-NMSERVER:s1", "X-OUTL-NMSERVER:s2", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:Tom,Sue"};
+
 TEST_F(AddContactTest, EveryFieldLandsInItsProperty)
 {
-    ASSERT_EQ(Add(Card("2.1", {"N:Lee;Ann;May;Dr.;Jr.", "FN:Ann Lee", "NICKNAME:Annie", "ORG:Acme;Sales",
-                              "TITLE:Boss", "NOTE:n", "BDAY:19750314", "ADR;WORK:Box;Office;1 Main;Town;State;111;Land",
-                              "ADR;HOME:Box;Ext;2 Home;City;Region;222;Country", "TEL;WORK:1", "TEL;WORK;FAX:2",
-                              "TEL;HOME:3", "TEL;HOME;FAX:4", "TEL;CELL:5", "TEL;PAGER:6", "EMAIL;X400:x",
-                              "EMAIL;PREF;INTERNET:ann@acme.com", "URL;WORK:http://w", "URL;HOME:http://h",
-                              "X-OUTL-SPOUSE:Bob", "X-OUTL-ANNIVERSARY:20000101", "X-OUTL-NMSERVER:s1",
-                              "X-OUTL-NMSERVER:s2", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:Tom,Sue"})),
-              S_OK);
+    ASSERT_EQ(Add(Card("2.1", kFullCard)), S_OK);
     auto contacts = Contacts();
     ASSERT_EQ(contacts.size(), 1u);
     CContact c(contacts[0].Get());
@@ -172,4 +174,49 @@ TEST_F(AddContactTest, FailuresOfCreateWriteAndSave)
     EXPECT_EQ(Add(Card("2.1", {"FN:Third"})), E_FAIL);
     WabStandinClearFaults();
     EXPECT_EQ(Contacts().size(), 1u);
+}
+
+TEST_F(AddContactTest, PropertiesAreWrittenInTheirOrder)
+{
+    // The properties in the order they are written; 0 stands for ConferencingServers.
+    const ULONG order[] = {
+        t::kGivenName, t::kMiddleName, t::kSurname, t::kDisplayNamePrefix, t::kDisplayName, t::kNickname,
+        t::kCompanyName, t::kDepartmentName, t::kTitle, t::kComment, t::kBirthday, t::kOfficeLocation,
+        t::kBusinessAddressStreet, t::kBusinessAddressCity, t::kBusinessAddressStateOrProvince,
+        t::kBusinessAddressPostalCode, t::kBusinessAddressCountry, t::kHomeAddressStreet, t::kHomeAddressCity,
+        t::kHomeAddressStateOrProvince, t::kHomeAddressPostalCode, t::kHomeAddressCountry,
+        t::kBusinessTelephoneNumber, t::kBusinessFaxNumber, t::kHomeTelephoneNumber, t::kHomeFaxNumber,
+        t::kMobileTelephoneNumber, t::kPagerTelephoneNumber, t::kEmailAddress, t::kAddrType,
+        t::kContactEmailAddresses, t::kContactAddrTypes, t::kContactDefaultAddressIndex, t::kBusinessHomePage,
+        t::kPersonalHomePage, t::kSpouseName, t::kWeddingAnniversary, 0, t::kGender, t::kChildrensNames};
+    const size_t count = sizeof(order) / sizeof(order[0]);
+    // With the writes failing from the k-th on, exactly the first k properties exist.
+    for (size_t k = 0; k <= count; ++k) {
+        SCOPED_TRACE(k);
+        WabStandinClearFaults();
+        ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, static_cast<ULONG>(k)), S_OK);
+        ASSERT_EQ(Add(Card("2.1", kFullCard)), S_OK);
+        WabStandinClearFaults();
+        auto contacts = Contacts();
+        ASSERT_EQ(contacts.size(), 1u);
+        CContact c(contacts[0].Get());
+        for (size_t i = 0; i < count; ++i) {
+            ULONG tag = order[i];
+            if (tag == 0) {
+                ASSERT_EQ(c.GetNamedTag(false, &tag), S_OK);
+            }
+            SPropValue* value = nullptr;
+            HRESULT hr = g_wabLib.GetItemProps(contacts[0].Get(), tag, &value);
+            if (value)
+                g_wabLib.FreeBuffer(value);
+            EXPECT_EQ(hr == S_OK, i < k) << "property " << i << " 0x" << std::hex << tag;
+        }
+        WABItemList* list = nullptr;
+        ASSERT_EQ(g_wabLib.GetItems(m_pab.c_str(), false, &list), S_OK);
+        ASSERT_EQ(list->count, 1u);
+        std::string id = list->items[0].id;
+        CWABLib::FreeItems(list);
+        contacts.clear();
+        ASSERT_EQ(g_wabLib.DeleteItem(id.c_str()), S_OK);
+    }
 }
