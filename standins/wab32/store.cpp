@@ -322,6 +322,15 @@ HRESULT CStore::_ReadNew()
     if (!GetFileSizeEx(m_file.get(), &size))
         return common::HResultFromLastError();
     ULONGLONG fileSize = static_cast<ULONGLONG>(size.QuadPart);
+    if (fileSize < m_end) {
+        // The file was replaced by a shorter one (a store created anew): read it from the start.
+        OutputDebugStringA(("wab32 stand-in: store file shrank, reading it again: " + m_path + "\n").c_str());
+        m_entries.clear();
+        m_names.clear();
+        m_end = 0;
+        m_nextSerial = 1;
+        m_nextNamedId = kFirstNamedId;
+    }
     if (fileSize <= m_end)
         return S_OK;
     ULONGLONG count = fileSize - m_end;

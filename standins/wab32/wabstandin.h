@@ -101,7 +101,7 @@ HRESULT WINAPI WabStandinGetNamedTag(LPCSTR storePath, const GUID* propSet, LONG
                                      ULONG* propTag);
 
 // Adds the folders, contacts and groups of a description file (the format of wabstore.exe, see
-// standins/wabstore/README.md) to the store, creating the store when the file does not exist.
+// standins/wab32/description.h) to the store, creating the store when the file does not exist.
 // errorText (may be NULL) receives "line N: reason" for the first error.
 HRESULT WINAPI WabStandinLoadDescription(LPCSTR storePath, LPCSTR descriptionPath,
                                          LPSTR errorText, ULONG cchErrorText);

@@ -8,6 +8,8 @@
 // list and dump read the store through WABOpen and the address-book interfaces, as Quillon does.
 // Output is UTF-8. Exit code 0 on success, 1 for a wrong command line, 2 when the work failed.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstring>
@@ -317,6 +319,7 @@ int Dump(const char* path)
 
 int main(int argc, char** argv)
 {
+    _setmode(_fileno(stdout), _O_BINARY);  // UTF-8 lines end in "\n" alone, as in the files
     if (argc < 3)
         return Usage();
     std::string command = argv[1];

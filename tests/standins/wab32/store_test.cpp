@@ -150,6 +150,26 @@ TEST(Store, AnotherProcessSeesWhatWasSavedBeforeItOpened)
     EXPECT_TRUE(ids[0] != ids[1] && ids[1] != ids[2] && ids[0] != ids[2]);
 }
 
+TEST(Store, AStoreCreatedAnewByAnotherProcessIsReadAgain)
+{
+    CStoreFile store;
+    store.AddNamed(store.pab(), L"Old One");
+    store.AddNamed(store.pab(), L"Old Two");
+    CSession s;
+    ASSERT_EQ(S_OK, s.Open(store.path()));
+    ASSERT_EQ(2u, Names(s, store.pab()).size());
+    LONG code = -1;
+    ASSERT_TRUE(testsupport::RunProcess(Quote(BinDir() + "\\wabstore.exe") + " create " + Quote(store.path()) + " Fresh",
+                                        &code));
+    ASSERT_EQ(0, code);
+    EXPECT_EQ((std::vector<std::string>{}), Names(s, store.pab()));
+    store.AddNamed(store.pab(), L"New");
+    s.Close();
+    ASSERT_EQ(S_OK, s.Open(store.path()));
+    EXPECT_EQ((std::vector<std::string>{"New"}), Names(s, store.pab()));
+    EXPECT_EQ((std::vector<std::string>{"Fresh"}), s.Column(s.Table("", 0).Get(), PR_DISPLAY_NAME_W));
+}
+
 TEST(Store, ContactsSavedByAKilledProcessSurvive)
 {
     CStoreFile store;
