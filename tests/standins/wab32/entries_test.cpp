@@ -151,6 +151,25 @@ TEST_F(Entries, AccessTypesAndForeignIdentifiers)
     EXPECT_EQ(E_NOINTERFACE, e->QueryInterface(IID_IDistList, reinterpret_cast<void**>(asked.ReleaseAndGetAddressOf())));
 }
 
+TEST_F(Entries, AGroupListsItsMembers)
+{
+    std::string bob = store.AddNamed(folder, L"Bob");
+    char id[WABSTANDIN_ID_TEXT_SIZE];
+    LPCSTR members[] = {bob.c_str(), alice.c_str()};
+    ASSERT_EQ(S_OK, WabStandinAddGroup(store.path().c_str(), folder.c_str(), L"Pair", 2, members, 0, nullptr, id,
+                                       sizeof id));
+    ASSERT_EQ(S_OK, session.Open(store.path()));
+    ComPtr<IMAPIProp> e = session.Entry(id);
+    ComPtr<IDistList> group;
+    ASSERT_EQ(S_OK, e->QueryInterface(IID_IDistList, reinterpret_cast<void**>(group.GetAddressOf())));
+    ComPtr<IMAPITable> t;
+    ASSERT_EQ(S_OK, group->GetContentsTable(MAPI_UNICODE, t.GetAddressOf()));
+    EXPECT_EQ((std::vector<std::string>{"Bob", "Alice"}), session.Column(t.Get(), PR_DISPLAY_NAME_W));
+    HRESULT hr = S_OK;
+    EXPECT_EQ((std::vector<std::string>{"0FFE0003=8", "39000003=1", "3001001F=Pair"}),
+              Props(e.Get(), {PR_OBJECT_TYPE, PR_DISPLAY_TYPE, PR_DISPLAY_NAME_W}, &hr));
+}
+
 TEST_F(Entries, NamedPropertiesPersistAcrossSessions)
 {
     ComPtr<IMAPIProp> e = session.Entry(alice);
