@@ -10,12 +10,15 @@
 
 #include <functional>
 #include <regex>
+#include <cstring>
+#include <commctrl.h>
 #include <string>
 #include <vector>
 
 #include "mailaddin/Addin.h"
 #include "mailaddin/Pictures.h"
 #include "mailaddin/gimlet_ids.h"
+#include "mailclient_ids.h"
 #include "support/testsupport.h"
 #include "tanager.h"
 
@@ -469,6 +472,65 @@ TEST_F(AddinTest, PicturesFollowTheWindowsVersion)
         site->put_HostWindow(kHostWindow);
     }
     gimlet::SetVersionSource(nullptr);
+}
+
+// The whole road: the stand-in mail client loads the SDK and the add-in, shows the toolbar the
+// add-in built, and its buttons start the converter; closing it shuts the SDK down.
+TEST_F(AddinTest, MailClientShowsTheToolbarAndItsButtonsStartTheConverter)
+{
+    DWORD pid = 0;
+    common::CHandle process = StartProcess("\"" + BinDir() + "\\mailclient.exe\"", "", &pid);
+    ASSERT_TRUE(process);
+    // Whatever happens below, the mail client does not outlive the test.
+    struct CKill {
+        HANDLE process;
+        ~CKill() { ::TerminateProcess(process, 99); }
+    } kill{process.get()};
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        main = ::FindWindowA(mailclient::kWindowClass, mailclient::kWindowTitle);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(main, &owner);
+        return main && owner == pid && ::IsWindowVisible(main);
+    }, 20000)) << "the mail client's window did not show: " << main << " pid " << pid << " any "
+               << ::FindWindowA(mailclient::kWindowClass, nullptr) << " title " << ::FindWindowA(nullptr, mailclient::kWindowTitle);
+
+    HWND list = ::GetDlgItem(main, mailclient::kFolderListId);
+    ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+    ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(mailclient::kFolderListId, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    HWND toolbar = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        toolbar = ::GetDlgItem(main, mailclient::kToolbarIdBase);
+        return toolbar && ::SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0) == 3;
+    }, 20000)) << "the add-in's toolbar did not appear with three buttons";
+    EXPECT_TRUE(::IsWindowVisible(toolbar));
+
+    const std::string record = g_world->addinFolder + "\\cmdline.txt";
+    const struct {
+        int command;
+        const char* parameters;
+    } clicks[] = {{mailclient::ButtonCommand(0, 0), " -Import -Foreground"},
+                  {mailclient::ButtonCommand(0, 1), " -Export -Foreground"},
+                  {mailclient::ItemCommand(0, 2, 1), " -About -Foreground"}};
+    for (const auto& c : clicks) {
+        ::DeleteFileA(record.c_str());
+        ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(c.command, 0), 0);
+        ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 20000)) << c.parameters;
+        std::string line = SplitLines(ReadFileBytes(record))[0];
+        ASSERT_GE(line.size(), strlen(c.parameters));
+        EXPECT_EQ(c.parameters, line.substr(line.size() - strlen(c.parameters))) << line;
+    }
+    ::DeleteFileA(record.c_str());
+
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    LONG code = -1;
+    ASSERT_TRUE(WaitExit(process.get(), 20000, &code)) << "the mail client did not end";
+    EXPECT_EQ(0, code);
+    EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI",
+                                        "->OnShutdownTanager", "Addin.Done 1.0.97"}),
+              Log());
+    for (const char* key : gimlet::kPictureKeys)
+        EXPECT_FALSE(FileExists(Picture(key))) << key;
 }
 
 }  // namespace
