@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "app/Log.h"
 #include "common/raii.h"
@@ -78,18 +79,30 @@ void CvCardImport::LoadFileText(HANDLE file)
         g_log.LogErr(ctx, E_OUTOFMEMORY, "file of %lld bytes is too large",
                      static_cast<long long>(size.QuadPart));
     } else if (size.QuadPart > 0) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
+        try {
+            bytes.resize(static_cast<size_t>(size.QuadPart));
+        } catch (const std::bad_alloc&) {
+            g_log.LogErr(ctx, E_OUTOFMEMORY, "no memory for %lld bytes", static_cast<long long>(size.QuadPart));
+        }
         DWORD read = 0;
-        if (!::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        if (!bytes.empty() && !::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) {
             g_log.LogErr(ctx, common::HResultFromLastError(), "ReadFile");
             read = 0;
         }
         bytes.resize(read);
     }
-    m_text.Load(bytes.data(), bytes.size());
+    LoadText(bytes.data(), bytes.size());
 }
 
-void CvCardImport::LoadText(const char* bytes, size_t size) { m_text.Load(bytes, size); }
+void CvCardImport::LoadText(const char* bytes, size_t size)
+{
+    try {
+        m_text.Load(bytes, size);
+    } catch (const std::bad_alloc&) {
+        g_log.LogErr("CvCardImport::LoadText", E_OUTOFMEMORY, "no memory for the text of %zu bytes", size);
+        m_text.Free();
+    }
+}
 
 void CvCardImport::FreeFileText() { m_text.Free(); }
 
@@ -100,7 +113,13 @@ int CvCardImport::CountCards(const char* path)
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     LoadFileText(file);
-    size_t count = m_text.CountCards();
+    size_t count = 0;
+    try {
+        count = m_text.CountCards();
+    } catch (const std::bad_alloc&) {
+        g_log.LogErr("CvCardImport::CountCards", E_OUTOFMEMORY, "%s", path);
+        count = 0;
+    }
     FreeFileText();
     return count > INT_MAX ? INT_MAX : static_cast<int>(count);
 }
@@ -126,6 +145,17 @@ bool CvCardImport::ReadProperty()
 }
 
 int CvCardImport::ReadCards(const CardSink& sink)
+{
+    try {
+        return _ReadCards(sink);
+    } catch (const std::bad_alloc&) {
+        g_log.LogErr("CvCardImport::ReadCards", E_OUTOFMEMORY, "%s", m_currentFilePath.c_str());
+        ResetCard();
+        return -1;
+    }
+}
+
+int CvCardImport::_ReadCards(const CardSink& sink)
 {
     while (FindNextCard()) {
         bool complete = false;

@@ -84,7 +84,7 @@ public:
     int CountCards(const char* path);
 
     // The card loop over the loaded text: every card is read into Card() and handed to sink.
-    // 0 at the end of the text, -1 when the sink asked to stop.
+    // 0 at the end of the text, -1 when the sink asked to stop (or memory ran out).
     int ReadCards(const CardSink& sink);
 
     // Reader operations the card loop is made of.
@@ -110,6 +110,8 @@ public:
     bool ShowCannotOpenMessage(const char* path) const;
 
 private:
+    int _ReadCards(const CardSink& sink);
+
     // Where property values become characters.
     void _SetCodePageForLine();
     void _DecideValueCodePage(size_t point);
