@@ -49,3 +49,18 @@
 #define IDC_PICK_HINT            1005
 #define IDC_PICK_ALL_FOLDERS     1010
 #define IDC_PICK_REFRESH         1011
+
+// Export dialog (129).
+#define IDC_EXPORT_FORMAT        215
+#define IDC_EXPORT_ONE_FILE      216
+#define IDC_EXPORT_SELECTED_ONLY 217
+#define IDC_EXPORT_ENCODING      218
+#define IDC_EXPORT_ENCODING_LBL  219
+#define IDC_EXPORT_SOURCE_LBL    220
+#define IDC_EXPORT_TARGET_LBL    221
+#define IDC_EXPORT_FORMAT_LBL    222
+#define IDC_EXPORT_SOURCE        1006
+#define IDC_EXPORT_TARGET        1007
+#define IDC_EXPORT_BROWSE        1008
+#define IDC_EXPORT_PICK          1009
+#define IDC_HELP_BUTTON          9

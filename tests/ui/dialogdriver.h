@@ -64,6 +64,16 @@ inline bool WaitGone(HWND hwnd, DWORD timeoutMs = kWait)
     return testsupport::WaitUntil([&] { return !::IsWindow(hwnd) || !::IsWindowVisible(hwnd); }, timeoutMs);
 }
 
+// After a modal child of dialog (picker, browser, message box) was ended: waits until the child
+// is destroyed and the dialog's thread has finished the handler that showed it.
+inline bool Settle(HWND dialog, HWND child, DWORD timeoutMs = kWait)
+{
+    if (!testsupport::WaitUntil([&] { return !::IsWindow(child); }, timeoutMs))
+        return false;
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
+}
+
 // Runs modal() here and drive() on a second thread; returns what modal() returned.
 inline INT_PTR RunDriven(const std::function<INT_PTR()>& modal, const std::function<void()>& drive)
 {

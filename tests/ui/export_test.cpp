@@ -1,0 +1,521 @@
+// The export dialog as a real window over a scratch store: first start, restored and mistyped
+// settings, the selection cases with the picker, OK following the typed target folder, the shell's
+// folder browser, Help, and the export command handing the choices to the run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <shlobj.h>
+
+#include "app/Settings.h"
+#include "contact/CharConverter.h"
+#include "dialogdriver.h"
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "ui/DlgExport.h"
+#include "ui/resource.h"
+#include "vcard/export/vCardExport.h"
+#include "wab/WABLib.h"
+#include "wab/log_capture.h"
+
+using namespace uitest;
+using testsupport::PostClick;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+const char* const kValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
+                               "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
+const char kEncodings[] =
+    "Unicode (UTF-8)|UTF-8|65001\r\n"
+    "Western European (Windows)|windows-1252|1252\r\n"
+    "Cyrillic (Windows)|windows-1251|1251\r\n";
+
+SPropValue Name(const wchar_t* text)
+{
+    SPropValue v = {};
+    v.ulPropTag = PR_DISPLAY_NAME_W;
+    v.Value.lpszW = const_cast<wchar_t*>(text);
+    return v;
+}
+
+void DeleteValue(const char* name)
+{
+    common::CRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        ::RegDeleteValueA(key.get(), name);
+}
+
+bool SetRaw(const char* name, DWORD type, const void* data, DWORD size)
+{
+    common::CRegKey key;
+    return ::RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
+                             nullptr) == ERROR_SUCCESS &&
+           ::RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+// A value as "type:text" (REG_SZ as "sz:...", REG_DWORD as "dword:N"), or "" when absent.
+std::string Stored(const char* name)
+{
+    common::CRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return "";
+    BYTE data[1024] = {};
+    DWORD type = 0, size = sizeof data;
+    if (::RegQueryValueExA(key.get(), name, nullptr, &type, data, &size) != ERROR_SUCCESS)
+        return "";
+    if (type == REG_SZ)
+        return "sz:" + std::string(reinterpret_cast<char*>(data), size) ;
+    if (type == REG_DWORD && size == 4)
+        return "dword:" + std::to_string(*reinterpret_cast<DWORD*>(data));
+    return "type" + std::to_string(type);
+}
+
+Strings ComboItems(HWND dialog, int id)
+{
+    Strings out;
+    HWND combo = ::GetDlgItem(dialog, id);
+    int count = static_cast<int>(::SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = "";
+        ::SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        out.push_back(text);
+    }
+    return out;
+}
+
+std::string ComboSelection(HWND dialog, int id)
+{
+    HWND combo = ::GetDlgItem(dialog, id);
+    int sel = static_cast<int>(::SendMessageA(combo, CB_GETCURSEL, 0, 0));
+    if (sel < 0)
+        return "<none>";
+    char text[256] = "";
+    ::SendMessageA(combo, CB_GETLBTEXT, sel, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// What the dialog shows, in one comparable line per control.
+struct Shown {
+    std::string source, target, format, encoding;
+    bool oneFile, selectedOnly, selectedOnlyEnabled, okEnabled;
+};
+
+Shown Read(HWND dialog)
+{
+    return {ItemText(dialog, IDC_EXPORT_SOURCE), ItemText(dialog, IDC_EXPORT_TARGET),
+            ComboSelection(dialog, IDC_EXPORT_FORMAT), ComboSelection(dialog, IDC_EXPORT_ENCODING),
+            IsChecked(dialog, IDC_EXPORT_ONE_FILE), IsChecked(dialog, IDC_EXPORT_SELECTED_ONLY),
+            IsEnabled(dialog, IDC_EXPORT_SELECTED_ONLY), IsEnabled(dialog, IDOK)};
+}
+
+std::string Describe(const Shown& s)
+{
+    return "source=" + s.source + " target=" + s.target + " format=" + s.format + " encoding=" + s.encoding +
+           " oneFile=" + std::to_string(s.oneFile) + " selectedOnly=" + std::to_string(s.selectedOnly) +
+           (s.selectedOnlyEnabled ? "(enabled)" : "(disabled)") + " ok=" + std::to_string(s.okEnabled);
+}
+
+class ExportDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : kValues)
+            DeleteValue(name);
+        store = dir.file("export.wab");
+        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
+        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
+        contacts = id;
+        ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
+        friends = id;
+        AddContact(contacts, L"Ann Lee");
+        AddContact(contacts, L"Ben Roe");
+        cid = AddContact(friends, L"Cid Poe");
+        dee = AddContact(friends, L"Dee Fox");
+        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+
+        target = dir.file("out");
+        ASSERT_TRUE(::CreateDirectoryA(target.c_str(), nullptr));
+        other = dir.file("other");
+        ASSERT_TRUE(::CreateDirectoryA(other.c_str(), nullptr));
+        ASSERT_TRUE(testsupport::WriteFileBytes(dir.file("enc.txt"), kEncodings));
+        ASSERT_EQ(3u, g_charConverter.LoadFrom(dir.file("enc.txt").c_str(), nullptr));
+        log.Clear();
+    }
+    void TearDown() override
+    {
+        WabStandinClearFaults();
+        g_wabLib.Close();
+        for (const char* name : kValues)
+            DeleteValue(name);
+    }
+
+    std::string AddContact(const std::string& folder, const wchar_t* name)
+    {
+        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+        SPropValue v[] = {Name(name)};
+        EXPECT_EQ(S_OK, WabStandinAddContact(store.c_str(), folder.c_str(), 1, v, id, sizeof id));
+        return id;
+    }
+
+    // Opens the dialog, lets check() look at it and drive it, and returns the dialog's result.
+    INT_PTR Run(CDlgExport& dialog, const std::function<void(HWND)>& check)
+    {
+        return RunDriven([&] { return dialog.DoModal(nullptr); },
+                         [&] {
+                             HWND hwnd = WaitDialog("Export");
+                             ASSERT_NE(hwnd, nullptr) << "the export dialog did not open";
+                             check(hwnd);
+                         });
+    }
+
+    // Runs the picker from the source "..." button and picks a folder there (or all folders).
+    void PickSource(HWND dialog, const std::string& folder, bool allFolders = false)
+    {
+        PostClick(dialog, IDC_EXPORT_PICK);
+        HWND picker = WaitDialog("Select Folder");
+        ASSERT_NE(picker, nullptr) << "the picker did not open";
+        HWND tree = ::GetDlgItem(picker, IDC_PICK_TREE);
+        if (!folder.empty()) {
+            HTREEITEM item = FindTreeChild(tree, TreeView_GetRoot(tree), folder);
+            ASSERT_NE(item, nullptr) << folder;
+            TreeView_SelectItem(tree, item);
+        }
+        if (allFolders != IsChecked(picker, IDC_PICK_ALL_FOLDERS))
+            ::SendMessageA(::GetDlgItem(picker, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+        PostClick(picker, IDOK);
+        ASSERT_TRUE(Settle(dialog, picker)) << "the picker did not close";
+    }
+
+    testsupport::CTempDir dir;
+    CLogCapture log;
+    std::string store, contacts, friends, cid, dee, target, other;
+};
+
+}  // namespace
+
+TEST_F(ExportDialogTest, FirstStartShowsDefaultsAndCancelStoresNothing)
+{
+    CDlgExport dialog(nullptr, 0);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(ComboItems(hwnd, IDC_EXPORT_FORMAT), (Strings{"vCard 2.1", "vCard 3.0"}));
+        EXPECT_EQ(ComboItems(hwnd, IDC_EXPORT_ENCODING),
+                  (Strings{"Unicode (UTF-8)", "Western European (Windows)", "Cyrillic (Windows)"}));
+        EXPECT_EQ(Describe(Read(hwnd)),
+                  "source= target= format=vCard 2.1 encoding=Unicode (UTF-8) oneFile=0 selectedOnly=0(disabled) ok=0");
+        // A target alone is no source: OK stays off.
+        SetItemText(hwnd, IDC_EXPORT_TARGET, target);
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    for (const char* name : kValues)
+        EXPECT_EQ(Stored(name), "") << name;
+}
+
+TEST_F(ExportDialogTest, StoredSettingsAreShownAndOkWritesThemBackTyped)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.WABAllFolders", 0));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WinFolder", target));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.Format", 1));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.Encoding", "Cyrillic (Windows)"));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.SaveInOneFile", 5));
+
+    CDlgExport dialog(nullptr, 0);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(Read(hwnd)), "source=Friends target=" + target +
+                                            " format=vCard 3.0 encoding=Cyrillic (Windows) oneFile=1 "
+                                            "selectedOnly=0(disabled) ok=1");
+        // Change some choices, then confirm.
+        SetItemText(hwnd, IDC_EXPORT_TARGET, other);
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_FORMAT), CB_SETCURSEL, 0, 0);
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_ENCODING), CB_SETCURSEL, 1, 0);
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_ONE_FILE), BM_CLICK, 0, 0);
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.FolderId(), friends);
+    EXPECT_FALSE(dialog.AllFolders());
+    EXPECT_EQ(dialog.TargetFolder(), other);
+    EXPECT_EQ(dialog.FormatIndex(), 0);
+    EXPECT_EQ(dialog.EncodingName(), "Western European (Windows)");
+    EXPECT_FALSE(dialog.OneFile());
+    EXPECT_FALSE(dialog.SelectedOnly());
+    // Strings with their terminating zero, flags as 0 or 1.
+    EXPECT_EQ(Stored("Export.WABFolderID"), "sz:" + friends + std::string(1, '\0'));
+    EXPECT_EQ(Stored("Export.WABAllFolders"), "dword:0");
+    EXPECT_EQ(Stored("Export.WinFolder"), "sz:" + other + std::string(1, '\0'));
+    EXPECT_EQ(Stored("Export.Format"), "dword:0");
+    EXPECT_EQ(Stored("Export.Encoding"), "sz:Western European (Windows)" + std::string(1, '\0'));
+    EXPECT_EQ(Stored("Export.SaveInOneFile"), "dword:0");
+}
+
+// Every value stored with a type the dialog does not take counts as missing.
+TEST_F(ExportDialogTest, MistypedValuesGiveTheDefaults)
+{
+    DWORD one = 1;
+    ULONGLONG wide = 1;
+    ASSERT_TRUE(SetRaw("Export.WABFolderID", REG_DWORD, &one, 4));
+    ASSERT_TRUE(SetRaw("Export.WABAllFolders", REG_SZ, "1", 2));
+    ASSERT_TRUE(SetRaw("Export.WinFolder", REG_BINARY, target.c_str(), static_cast<DWORD>(target.size() + 1)));
+    ASSERT_TRUE(SetRaw("Export.Format", REG_BINARY, &one, 4));
+    ASSERT_TRUE(SetRaw("Export.Encoding", REG_MULTI_SZ, "Cyrillic (Windows)\0", 20));
+    ASSERT_TRUE(SetRaw("Export.SaveInOneFile", REG_QWORD, &wide, 8));
+
+    CDlgExport dialog(nullptr, 0);
+    Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(Read(hwnd)),
+                  "source= target= format=vCard 2.1 encoding=Unicode (UTF-8) oneFile=0 selectedOnly=0(disabled) ok=0");
+        PostClick(hwnd, IDCANCEL);
+    });
+}
+
+// An expandable string is taken as stored; all folders shows "<All Folders>"; a format or an
+// encoding the lists do not have shows their first entry.
+TEST_F(ExportDialogTest, ExpandableStringAllFoldersAndUnknownChoices)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WinFolder", "%TEMP%\\out",
+                                          REG_EXPAND_SZ));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.WABAllFolders", 1));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.Format", 7));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.Encoding", "cyrillic (windows)"));
+
+    CDlgExport dialog(nullptr, 0);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(Read(hwnd)), "source=<All Folders> target=%TEMP%\\out format=vCard 2.1 "
+                                        "encoding=Unicode (UTF-8) oneFile=0 selectedOnly=0(disabled) ok=0");
+        SetItemText(hwnd, IDC_EXPORT_TARGET, target);
+        EXPECT_TRUE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_TRUE(dialog.AllFolders());
+    EXPECT_EQ(dialog.FolderId(), friends);  // kept, though the run gets none
+    EXPECT_EQ(Stored("Export.Format"), "dword:0");
+    EXPECT_EQ(Stored("Export.WABAllFolders"), "dword:1");
+}
+
+TEST_F(ExportDialogTest, StoredFolderThatNoLongerExistsIsDropped)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID",
+                                          "00000000515753310400000099000000"));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WinFolder", target));
+    CDlgExport dialog(nullptr, 0);
+    Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(ItemText(hwnd, IDC_EXPORT_SOURCE), "");
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        PickSource(hwnd, "Contacts");
+        EXPECT_EQ(ItemText(hwnd, IDC_EXPORT_SOURCE), "Contacts");
+        EXPECT_TRUE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDOK);
+    });
+    EXPECT_EQ(dialog.FolderId(), contacts);
+}
+
+TEST_F(ExportDialogTest, SelectionOfSeveralContactsFollowsTheChosenFolder)
+{
+    CDlgExport dialog(friends.c_str(), 2);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        Shown s = Read(hwnd);
+        EXPECT_EQ(s.source, "Friends");
+        EXPECT_TRUE(s.selectedOnly);
+        EXPECT_TRUE(s.selectedOnlyEnabled);
+        PickSource(hwnd, "Contacts");
+        s = Read(hwnd);
+        EXPECT_EQ(s.source, "Contacts");
+        EXPECT_FALSE(s.selectedOnly);
+        EXPECT_FALSE(s.selectedOnlyEnabled);
+        PickSource(hwnd, "Friends");
+        s = Read(hwnd);
+        EXPECT_FALSE(s.selectedOnly);
+        EXPECT_TRUE(s.selectedOnlyEnabled);
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_SELECTED_ONLY), BM_CLICK, 0, 0);
+        // All folders is no selection's folder either.
+        PickSource(hwnd, "", true);
+        s = Read(hwnd);
+        EXPECT_EQ(s.source, "<All Folders>");
+        EXPECT_FALSE(s.selectedOnly);
+        EXPECT_FALSE(s.selectedOnlyEnabled);
+        PickSource(hwnd, "Friends", false);
+        EXPECT_TRUE(IsEnabled(hwnd, IDC_EXPORT_SELECTED_ONLY));
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_SELECTED_ONLY), BM_CLICK, 0, 0);
+        SetItemText(hwnd, IDC_EXPORT_TARGET, target);
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_TRUE(dialog.SelectedOnly());
+    EXPECT_FALSE(dialog.AllFolders());
+    EXPECT_EQ(dialog.FolderId(), friends);
+}
+
+TEST_F(ExportDialogTest, SingleSelectedContactOpensWithItsFolderUnchecked)
+{
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.WABAllFolders", 1));
+    CDlgExport dialog(friends.c_str(), 1);
+    Run(dialog, [&](HWND hwnd) {
+        Shown s = Read(hwnd);
+        EXPECT_EQ(s.source, "Friends");  // the selection overrides the stored all folders
+        EXPECT_FALSE(s.selectedOnly);
+        EXPECT_TRUE(s.selectedOnlyEnabled);
+        PostClick(hwnd, IDCANCEL);
+    });
+}
+
+// A selection whose folder is unknown exports the selected contacts themselves: OK only needs a
+// target folder, and follows the text as it is typed.
+TEST_F(ExportDialogTest, SelectionWithUnknownFolderAndTypedTarget)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
+    CDlgExport dialog(nullptr, 3);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        Shown s = Read(hwnd);
+        EXPECT_EQ(s.source, "");
+        EXPECT_TRUE(s.selectedOnly);
+        EXPECT_TRUE(s.selectedOnlyEnabled);
+        EXPECT_FALSE(s.okEnabled);
+        const struct {
+            std::string text;
+            bool ok;
+        } typed[] = {{target.substr(0, target.size() - 1), false}, {target, true}, {target + "\\nothing", false},
+                     {"", false}, {target + "\\", true}, {dir.file("enc.txt"), false}, {other, true}};
+        for (const auto& t : typed) {
+            SetItemText(hwnd, IDC_EXPORT_TARGET, t.text);
+            EXPECT_EQ(IsEnabled(hwnd, IDOK), t.ok) << "typed: " << t.text;
+        }
+        // Unchecking the box leaves no source.
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_SELECTED_ONLY), BM_CLICK, 0, 0);
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_EXPORT_SELECTED_ONLY), BM_CLICK, 0, 0);
+        EXPECT_TRUE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_TRUE(dialog.SelectedOnly());
+    EXPECT_EQ(dialog.FolderId(), "");
+    EXPECT_EQ(dialog.TargetFolder(), other);
+}
+
+TEST_F(ExportDialogTest, TargetBrowserOpensOnTheTypedFolderAndFillsThePickedOne)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
+    CDlgExport dialog(nullptr, 0);
+    Run(dialog, [&](HWND hwnd) {
+        SetItemText(hwnd, IDC_EXPORT_TARGET, target);
+        PostClick(hwnd, IDC_EXPORT_BROWSE);
+        HWND browser = nullptr;
+        testsupport::WaitUntil(
+            [&] {
+                for (HWND h : OwnDialogs())
+                    if (h != hwnd && testsupport::DialogStaticText(h).find("Choose a folder for Export") !=
+                                         std::string::npos)
+                        browser = h;
+                return browser != nullptr;
+            },
+            kWait);
+        ASSERT_NE(browser, nullptr) << "the folder browser did not open";
+        ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(other.c_str()));
+        PostClick(browser, IDOK);
+        ASSERT_TRUE(Settle(hwnd, browser)) << "the folder browser did not close";
+        EXPECT_EQ(ItemText(hwnd, IDC_EXPORT_TARGET), other);
+        EXPECT_TRUE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDCANCEL);
+    });
+}
+
+TEST_F(ExportDialogTest, HelpAsksTheSupportLibraryForTheExportTopic)
+{
+    CDlgExport dialog(nullptr, 0);
+    Run(dialog, [&](HWND hwnd) {
+        PostClick(hwnd, IDC_HELP_BUTTON);
+        // The stand-in library answers a help request without a help file with this box.
+        HWND box = WaitDialog("Brisco Support", "Help is not installed.");
+        ASSERT_NE(box, nullptr) << "the support library was not asked for help";
+        PostClick(box, IDOK);
+        ASSERT_TRUE(WaitGone(box));
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_STREQ(CDlgExport::kHelpTopic, "Working_with_Marrow/Export_Outlook_contacts.htm");
+}
+
+// The export command: the first selected contact's folder opens the dialog, and OK hands the
+// choices to the run, which writes the files and reports the outcome.
+TEST_F(ExportDialogTest, ExportCommandRunsTheSelectedContactsOnOk)
+{
+    CSelectionList selection = {dee, cid};
+    CvCardExport run;
+    int result = 0;
+    RunDriven(
+        [&] {
+            result = ShowExportDialog(nullptr, &selection, &run);
+            return 0;
+        },
+        [&] {
+            HWND hwnd = WaitDialog("Export");
+            ASSERT_NE(hwnd, nullptr);
+            EXPECT_EQ(ItemText(hwnd, IDC_EXPORT_SOURCE), "Friends");
+            EXPECT_TRUE(IsChecked(hwnd, IDC_EXPORT_SELECTED_ONLY));
+            SetItemText(hwnd, IDC_EXPORT_TARGET, target);
+            PostClick(hwnd, IDOK);
+            HWND box = WaitDialog("Quillon for Outlook Express", "Export completed successfully.");
+            ASSERT_NE(box, nullptr) << "no closing message";
+            PostClick(box, IDOK);
+        });
+    EXPECT_EQ(result, 0);
+    Strings files = testsupport::ListFiles(target, "*.vcf");
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (Strings{"Cid Poe.vcf", "Dee Fox.vcf"}));
+}
+
+// With all folders chosen, the run gets no folder even though the stored folder is kept.
+TEST_F(ExportDialogTest, ExportCommandWithAllFoldersExportsEveryContact)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.WABAllFolders", 1));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WinFolder", target));
+    CvCardExport run;
+    int result = 0;
+    RunDriven(
+        [&] {
+            result = ShowExportDialog(nullptr, nullptr, &run);
+            return 0;
+        },
+        [&] {
+            HWND hwnd = WaitDialog("Export");
+            ASSERT_NE(hwnd, nullptr);
+            EXPECT_EQ(ItemText(hwnd, IDC_EXPORT_SOURCE), "<All Folders>");
+            PostClick(hwnd, IDOK);
+            HWND box = WaitDialog("Quillon for Outlook Express", "Export completed successfully.");
+            ASSERT_NE(box, nullptr) << "no closing message";
+            PostClick(box, IDOK);
+        });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(testsupport::ListFiles(target, "*.vcf").size(), 4u);
+    EXPECT_EQ(Stored("Export.WABFolderID"), "sz:" + friends + std::string(1, '\0'));
+}
+
+TEST_F(ExportDialogTest, ExportCommandCancelledRunsNothing)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WinFolder", target));
+    CvCardExport run;
+    int result = 0;
+    RunDriven(
+        [&] {
+            result = ShowExportDialog(nullptr, nullptr, &run);
+            return 0;
+        },
+        [&] {
+            HWND hwnd = WaitDialog("Export");
+            ASSERT_NE(hwnd, nullptr);
+            PickSource(hwnd, "Contacts");
+            PostClick(hwnd, IDCANCEL);
+        });
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(testsupport::ListFiles(target, "*").empty());
+    EXPECT_EQ(Stored("Export.WABFolderID"), "");
+}

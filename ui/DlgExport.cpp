@@ -1,0 +1,271 @@
+#include "ui/DlgExport.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/App.h"
+#include "app/LibBrisco.h"
+#include "app/Log.h"
+#include "common/raii.h"
+#include "common/text.h"
+#include "contact/CharConverter.h"
+#include "ui/DlgPickFolder.h"
+#include "ui/resource.h"
+#include "vcard/export/vCardExport.h"
+#include "wab/WABLib.h"
+
+namespace {
+
+const char kFolderIdValue[] = "Export.WABFolderID";
+const char kAllFoldersValue[] = "Export.WABAllFolders";
+const char kWinFolderValue[] = "Export.WinFolder";
+const char kFormatValue[] = "Export.Format";
+const char kEncodingValue[] = "Export.Encoding";
+const char kOneFileValue[] = "Export.SaveInOneFile";
+
+const char* const kFormats[] = {"vCard 2.1", "vCard 3.0"};
+const int kFormatCount = 2;
+
+bool IsExistingFolder(const std::string& path)
+{
+    return !path.empty() && ::PathIsDirectoryA(path.c_str()) != FALSE;
+}
+
+// Puts the current target folder in place once the shell's folder browser is up.
+int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data)
+{
+    if (msg == BFFM_INITIALIZED && data)
+        ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+const char CDlgExport::kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
+
+int ShowExportDialog(HWND owner, const CSelectionList* selection, CvCardExport* run)
+{
+    run->SetOwner(owner);
+
+    int count = selection ? static_cast<int>(selection->size()) : 0;
+    std::string selectionFolder;
+    if (count > 0) {
+        char* folderId = nullptr;
+        if (g_wabLib.FindItemFolder((*selection)[0].c_str(), &folderId) == S_OK && folderId)
+            selectionFolder = folderId;
+        if (folderId)
+            g_wabLib.FreeBuffer(folderId);
+    }
+
+    CDlgExport dialog(selectionFolder.empty() ? nullptr : selectionFolder.c_str(), count);
+    if (dialog.DoModal(owner) != IDOK)
+        return -1;
+
+    const char* folderId = nullptr;
+    if (!dialog.AllFolders() && !dialog.FolderId().empty())
+        folderId = dialog.FolderId().c_str();
+    // The run reports its own outcome to the user; the command only says that it ran.
+    run->Execute(dialog.TargetFolder().c_str(), folderId, dialog.SelectedOnly(), selection,
+                 dialog.FormatIndex() == 1 ? "3.0" : "2.1", dialog.OneFile(), dialog.EncodingName().c_str());
+    return 0;
+}
+
+CDlgExport::CDlgExport(const char* selectionFolder, int selectionCount)
+    : ui::CDialog(IDD_EXPORT),
+      m_selectionCount(selectionCount),
+      m_selectionFolder(selectionFolder ? selectionFolder : "")
+{
+    _LoadSettings();
+    if (m_selectionCount == 0) {
+        m_selectedOnly = false;
+    } else {
+        m_allFolders = false;
+        if (!m_selectionFolder.empty()) {
+            m_folderId = m_selectionFolder;
+            m_selectedOnly = m_selectionCount > 1;
+        } else {
+            m_folderId.clear();
+            m_selectedOnly = true;
+        }
+    }
+}
+
+CDlgExport::~CDlgExport() = default;
+
+void CDlgExport::_LoadSettings()
+{
+    DWORD value = 0;
+    m_settings.ReadString(kFolderIdValue, &m_folderId);
+    if (m_settings.ReadDword(kAllFoldersValue, &value))
+        m_allFolders = value != 0;
+    m_settings.ReadString(kWinFolderValue, &m_targetFolder);
+    if (m_settings.ReadDword(kFormatValue, &value))
+        m_formatIndex = static_cast<int>(value);
+    m_settings.ReadString(kEncodingValue, &m_encodingName);
+    if (m_settings.ReadDword(kOneFileValue, &value))
+        m_oneFile = value != 0;
+}
+
+void CDlgExport::_SaveSettings()
+{
+    if (!m_settings.IsOpen())
+        return;
+    bool ok = m_settings.WriteString(kFolderIdValue, m_folderId.c_str()) &&
+              m_settings.WriteDword(kAllFoldersValue, m_allFolders ? 1 : 0) &&
+              m_settings.WriteString(kWinFolderValue, m_targetFolder.c_str()) &&
+              m_settings.WriteDword(kFormatValue, static_cast<DWORD>(m_formatIndex)) &&
+              m_settings.WriteString(kEncodingValue, m_encodingName.c_str()) &&
+              m_settings.WriteDword(kOneFileValue, m_oneFile ? 1 : 0);
+    if (!ok)
+        g_log.LogErr("CDlgExport::OnClickedOK", common::HResultFromLastError(), "RegSetValueEx");
+}
+
+bool CDlgExport::OnInitDialog()
+{
+    ui::CWindowRef source(Item(IDC_EXPORT_SOURCE));
+    if (m_allFolders) {
+        source.SetText(ui::LoadUiString(IDS_ALL_FOLDERS));
+    } else if (!m_folderId.empty()) {
+        WABFolder* folder = nullptr;
+        if (g_wabLib.GetFolder(m_folderId.c_str(), &folder) == S_OK && folder) {
+            source.SetText(folder->name ? folder->name : "");
+        } else {
+            m_folderId.clear();
+            source.SetText("");
+        }
+        CWABLib::FreeFolder(folder);
+    } else {
+        source.SetText("");
+    }
+
+    ui::CWindowRef(Item(IDC_EXPORT_TARGET)).SetText(m_targetFolder);
+
+    ui::CComboBox formats(Item(IDC_EXPORT_FORMAT));
+    for (const char* format : kFormats)
+        formats.AddString(format);
+    // A stored index the list does not have would leave it without a selection (and store -1
+    // on OK); show the first format instead.
+    formats.SetCurSel(m_formatIndex >= 0 && m_formatIndex < kFormatCount ? m_formatIndex : 0);
+
+    ui::CComboBox encodings(Item(IDC_EXPORT_ENCODING));
+    int chosen = -1;
+    for (const EncodingEntry& entry : g_charConverter.Encodings()) {
+        int index = encodings.AddString(entry.displayName.c_str());
+        if (index >= 0 && entry.displayName == m_encodingName)
+            chosen = index;
+    }
+    encodings.SetCurSel(chosen >= 0 ? chosen : 0);
+
+    ui::CButton(Item(IDC_EXPORT_ONE_FILE)).SetCheck(m_oneFile);
+    ui::CButton selectedOnly(Item(IDC_EXPORT_SELECTED_ONLY));
+    selectedOnly.SetCheck(m_selectedOnly);
+    selectedOnly.Enable(m_selectionCount != 0);
+
+    _Update();
+    return true;
+}
+
+void CDlgExport::_Update()
+{
+    ui::CButton selectedOnly(Item(IDC_EXPORT_SELECTED_ONLY));
+    bool selected = selectedOnly.IsChecked();
+    if (m_selectionCount > 0) {
+        bool enable = m_folderId == m_selectionFolder && !m_allFolders;
+        selectedOnly.Enable(enable);
+        if (!enable) {
+            selectedOnly.SetCheck(false);
+            selected = false;
+        }
+    }
+    m_targetFolder = ui::CWindowRef(Item(IDC_EXPORT_TARGET)).GetText();
+    bool hasSource = selected || !m_folderId.empty() || m_allFolders;
+    ui::CWindowRef(Item(IDOK)).Enable(hasSource && IsExistingFolder(m_targetFolder));
+}
+
+bool CDlgExport::OnCommand(int id, int code, HWND control)
+{
+    switch (id) {
+    case IDC_EXPORT_TARGET:
+        if (code != EN_CHANGE)
+            return false;
+        _Update();
+        return true;
+    case IDC_EXPORT_SELECTED_ONLY:
+        if (code != BN_CLICKED)
+            return false;
+        _Update();
+        return true;
+    case IDC_EXPORT_PICK:
+        if (code != BN_CLICKED)
+            return false;
+        _OnPickSource();
+        return true;
+    case IDC_EXPORT_BROWSE:
+        if (code != BN_CLICKED)
+            return false;
+        _OnBrowseTarget();
+        return true;
+    case IDC_HELP_BUTTON:
+        if (code != BN_CLICKED)
+            return false;
+        _OnHelp();
+        return true;
+    }
+    return ui::CDialog::OnCommand(id, code, control);
+}
+
+void CDlgExport::_OnPickSource()
+{
+    CDlgPickFolder picker(m_folderId.c_str(), true, m_allFolders);
+    HWND owner = ::GetActiveWindow();
+    if (picker.DoModal(owner ? owner : Handle()) != IDOK)
+        return;
+    m_allFolders = picker.AllFoldersChosen();
+    m_folderId = picker.SelectedId();
+    ui::CWindowRef(Item(IDC_EXPORT_SOURCE))
+        .SetText(m_allFolders ? ui::LoadUiString(IDS_ALL_FOLDERS) : picker.SelectedName());
+    _Update();
+}
+
+void CDlgExport::_OnBrowseTarget()
+{
+    m_targetFolder = ui::CWindowRef(Item(IDC_EXPORT_TARGET)).GetText();
+    // The newer browser style hosts COM controls: it needs an apartment on this thread.
+    common::CCoInit com;
+    std::string title = ui::LoadUiString(IDS_BROWSE_EXPORT);
+    BROWSEINFOA info = {};
+    info.hwndOwner = Handle();
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(m_targetFolder.c_str());
+    PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderA(&info);
+    if (!picked)
+        return;
+    char path[MAX_PATH] = "";
+    BOOL ok = ::SHGetPathFromIDListA(picked, path);
+    ::CoTaskMemFree(picked);
+    if (!ok)
+        return;
+    ui::CWindowRef(Item(IDC_EXPORT_TARGET)).SetText(path);
+    _Update();
+}
+
+void CDlgExport::_OnHelp()
+{
+    if (g_libBrisco.IsLoaded())
+        g_libBrisco.ShowContextHelp(GetAppInstance(), kHelpTopic);
+}
+
+void CDlgExport::OnClickedOK()
+{
+    m_targetFolder = ui::CWindowRef(Item(IDC_EXPORT_TARGET)).GetText();
+    m_formatIndex = ui::CComboBox(Item(IDC_EXPORT_FORMAT)).GetCurSel();
+    ui::CComboBox encodings(Item(IDC_EXPORT_ENCODING));
+    int encoding = encodings.GetCurSel();
+    m_encodingName = encoding >= 0 ? encodings.GetItemText(encoding) : std::string();
+    m_oneFile = ui::CButton(Item(IDC_EXPORT_ONE_FILE)).IsChecked();
+    m_selectedOnly = ui::CButton(Item(IDC_EXPORT_SELECTED_ONLY)).IsChecked();
+    _SaveSettings();
+    EndDialog(IDOK);
+}

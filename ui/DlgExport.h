@@ -1,0 +1,62 @@
+// The export dialog: which address-book folder (or all folders, or only the contacts selected when
+// the program started), which file-system folder receives the files, the vCard format, the encoding
+// and whether all contacts go into one file. The choices are remembered under the settings key
+// between runs; they are read when the dialog object is made and written only on OK.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/Settings.h"
+#include "ui/Dialog.h"
+
+class CvCardExport;
+
+// The export command: shows the export dialog owned by owner (selection: the contacts selected
+// at start, or null) and, on OK, runs the export with the choices. 0 when the export ran, -1 when
+// the dialog was cancelled (or could not be shown).
+int ShowExportDialog(HWND owner, const CSelectionList* selection, CvCardExport* run);
+
+class CDlgExport : public ui::CDialog {
+public:
+    // selectionFolder: identifier text of the folder holding the first selected contact (null or
+    // empty when unknown); selectionCount: entries of the selection list (0 without one).
+    CDlgExport(const char* selectionFolder, int selectionCount);
+    virtual ~CDlgExport();
+
+    // The choices, valid after OK.
+    const std::string& FolderId() const { return m_folderId; }
+    bool AllFolders() const { return m_allFolders; }
+    const std::string& TargetFolder() const { return m_targetFolder; }
+    int FormatIndex() const { return m_formatIndex; }  // 0 = "vCard 2.1", 1 = "vCard 3.0"
+    const std::string& EncodingName() const { return m_encodingName; }
+    bool OneFile() const { return m_oneFile; }
+    bool SelectedOnly() const { return m_selectedOnly; }
+
+    // Help topic handed to the support library.
+    static const char kHelpTopic[];
+
+private:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    void OnClickedOK() override;
+    void _LoadSettings();
+    void _SaveSettings();
+    void _Update();
+    void _OnPickSource();
+    void _OnBrowseTarget();
+    void _OnHelp();
+
+    // In this order the fields the export run is filled from, then the settings key.
+    int m_selectionCount;
+    std::string m_selectionFolder;
+    std::string m_folderId;
+    bool m_allFolders = false;
+    std::string m_targetFolder;
+    int m_formatIndex = 0;
+    std::string m_encodingName;
+    bool m_oneFile = false;
+    bool m_selectedOnly = false;
+    CSettingsKey m_settings;
+};
