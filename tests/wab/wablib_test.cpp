@@ -104,7 +104,34 @@ TEST(EntryIdText, EncodesUpperCaseHexFirstByteFirst)
     EXPECT_EQ(all, EntryIdFromText(text.c_str()));
 }
 
-// Texts come from settings and files a user may have edited: decoding is lenient.
+namespace {
+
+// Collects what this thread sends to the debugger output: OutputDebugString raises an exception
+// that a vectored handler sees before the function's own handler swallows it.
+class CDebugOutput {
+public:
+    CDebugOutput() : m_handler(::AddVectoredExceptionHandler(1, &CDebugOutput::_Handler)) { s_text.clear(); }
+    ~CDebugOutput() { ::RemoveVectoredExceptionHandler(m_handler); }
+    std::string Text() const { return s_text; }
+
+private:
+    static LONG CALLBACK _Handler(EXCEPTION_POINTERS* info)
+    {
+        const EXCEPTION_RECORD* r = info->ExceptionRecord;
+        if (r->ExceptionCode == DBG_PRINTEXCEPTION_C && r->NumberParameters >= 2 && r->ExceptionInformation[1])
+            s_text.append(reinterpret_cast<const char*>(r->ExceptionInformation[1]),
+                          static_cast<size_t>(r->ExceptionInformation[0]) - 1);
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    static std::string s_text;
+    void* m_handler;
+};
+std::string CDebugOutput::s_text;
+
+}  // namespace
+
+// Texts come from settings and files a user may have edited: decoding is lenient, and each bad
+// character is reported to the debugger.
 TEST(EntryIdText, DecodesLeniently)
 {
     struct Case {
@@ -127,6 +154,12 @@ TEST(EntryIdText, DecodesLeniently)
     for (const Case& c : cases)
         EXPECT_EQ(c.bytes, EntryIdFromText(c.text)) << c.text;
     EXPECT_TRUE(EntryIdFromText(nullptr).empty());
+
+    CDebugOutput output;
+    EntryIdFromText("0011");
+    EXPECT_EQ("", output.Text());
+    EntryIdFromText("G0zz12");
+    EXPECT_EQ("Hex2DecError\nHex2DecError\nHex2DecError\n", output.Text());
 }
 
 TEST_F(WABLibTest, FoldersInStoreOrderWithNamesAndCounts)
