@@ -127,17 +127,27 @@ bool ParseUlong(const char* p, const char* end, int base, ULONG& value)
     return true;
 }
 
-// Splits "word a b" into its space-separated words.
-std::vector<std::string> Words(const std::string& s)
+// The space-separated words of a record's first line; at most four (more make it unknown).
+struct CWords {
+    std::string w[4];
+    size_t count = 0;
+};
+
+CWords Words(const std::string& s)
 {
-    std::vector<std::string> out;
+    CWords out;
     size_t p = 0;
     while (p < s.size()) {
         size_t q = s.find(' ', p);
         if (q == std::string::npos)
             q = s.size();
-        if (q > p)
-            out.push_back(s.substr(p, q - p));
+        if (q > p) {
+            if (out.count == 4) {
+                out.count = 0;
+                return out;
+            }
+            out.w[out.count++].assign(s, p, q - p);
+        }
         p = q + 1;
     }
     return out;
@@ -357,6 +367,8 @@ HRESULT CStore::_ReadNew()
         pos = headerLen;
     }
     size_t consumed = pos;
+    std::vector<std::pair<const char*, size_t>> lines;  // of the record being read, reused
+    lines.reserve(64);
     const char* data = buf.data();
     const size_t n = buf.size();
     while (pos < n) {
@@ -373,7 +385,7 @@ HRESULT CStore::_ReadNew()
         // A record: its lines up to the "=" line.
         size_t start = pos;
         std::string head(data + pos, lineEnd - pos);
-        std::vector<std::pair<const char*, size_t>> lines;
+        lines.clear();
         size_t q = lineEnd + 1;
         bool complete = false, broken = false;
         size_t endLineStart = 0, next = 0;
@@ -420,21 +432,23 @@ HRESULT CStore::_ReadNew()
 
 void CStore::_Apply(const std::string& head, const std::vector<std::pair<const char*, size_t>>& lines)
 {
-    std::vector<std::string> w = Words(head);
-    if (w.empty())
+    CWords words = Words(head);
+    const std::string* w = words.w;
+    const size_t n = words.count;
+    if (!n)
         return;
     auto number = [](const std::string& s, int base, ULONG& v) {
         return ParseUlong(s.data(), s.data() + s.size(), base, v);
     };
     ULONG serial = 0;
-    if (w[0] == "-DELETE" && w.size() == 2 && number(w[1], 10, serial)) {
+    if (w[0] == "-DELETE" && n == 2 && number(w[1], 10, serial)) {
         auto it = m_entries.find(serial);
         if (it != m_entries.end() && it->second->type != MAPI_ABCONT)
             m_entries.erase(it);
         m_nextSerial = std::max(m_nextSerial, serial + 1);
         return;
     }
-    if (w[0] == "+NAME" && w.size() == 2) {
+    if (w[0] == "+NAME" && n == 2) {
         CNamedProp name;
         if (!number(w[1], 16, name.id))
             return;
@@ -465,9 +479,9 @@ void CStore::_Apply(const std::string& head, const std::vector<std::pair<const c
         return;
     }
     auto entry = std::make_shared<CEntryData>();
-    if (w[0] == "+FOLDER" && w.size() == 2 && number(w[1], 10, serial)) {
+    if (w[0] == "+FOLDER" && n == 2 && number(w[1], 10, serial)) {
         entry->type = MAPI_ABCONT;
-    } else if ((w[0] == "+CONTACT" || w[0] == "+GROUP") && w.size() == 3 && number(w[1], 10, serial) &&
+    } else if ((w[0] == "+CONTACT" || w[0] == "+GROUP") && n == 3 && number(w[1], 10, serial) &&
                number(w[2], 10, entry->folder)) {
         entry->type = w[0] == "+CONTACT" ? MAPI_MAILUSER : MAPI_DISTLIST;
     } else {
