@@ -371,8 +371,19 @@ private:
 HRESULT LoadDescription(CStore& store, const std::string& text, std::string& error)
 {
     error.clear();
+    HRESULT hr = store.BeginBatch();
+    if (FAILED(hr)) {
+        error = "the store cannot be written";
+        return hr;
+    }
     CLoader loader(store);
-    return loader.Run(text, error);
+    hr = loader.Run(text, error);
+    HRESULT written = store.EndBatch();
+    if (SUCCEEDED(hr) && FAILED(written)) {
+        error = "writing the store failed";
+        hr = written;
+    }
+    return hr;
 }
 
 }  // namespace wabstandin

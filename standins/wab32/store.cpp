@@ -524,10 +524,52 @@ std::string CStore::_RecordOf(const char* head, const CEntryData& entry)
     return body;
 }
 
+HRESULT CStore::BeginBatch()
+{
+    m_cs.Enter();
+    DWORD w = WaitForSingleObject(m_mutex.get(), kLockTimeoutMs);
+    if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED) {
+        m_cs.Leave();
+        return MAPI_E_TIMEOUT;
+    }
+    HRESULT hr = m_readOnly ? MAPI_E_NO_ACCESS : _ReadNew();
+    if (FAILED(hr)) {
+        ReleaseMutex(m_mutex.get());
+        m_cs.Leave();
+        return hr;
+    }
+    m_batch = true;
+    m_pending.clear();
+    return S_OK;
+}
+
+HRESULT CStore::EndBatch()
+{
+    m_batch = false;
+    std::string text;
+    text.swap(m_pending);
+    HRESULT hr = text.empty() ? S_OK : _AppendLocked(text);
+    if (FAILED(hr)) {
+        m_entries.clear();
+        m_names.clear();
+        m_end = 0;
+        m_nextSerial = 1;
+        m_nextNamedId = kFirstNamedId;
+        _ReadNew();
+    }
+    ReleaseMutex(m_mutex.get());
+    m_cs.Leave();
+    return hr;
+}
+
 HRESULT CStore::_AppendLocked(const std::string& text)
 {
     if (m_readOnly)
         return MAPI_E_NO_ACCESS;
+    if (m_batch) {
+        m_pending += text;
+        return S_OK;
+    }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(m_file.get(), &size))
         return common::HResultFromLastError();
@@ -595,10 +637,10 @@ HRESULT CStore::Save(CEntryData& entry, bool keepTime)
 {
     common::CLock lock(m_cs);
     CFileLock fileLock;
-    HRESULT hr = fileLock.Take(m_mutex.get());
+    HRESULT hr = m_batch ? S_OK : fileLock.Take(m_mutex.get());  // a batch holds the lock already
     if (FAILED(hr))
         return hr;
-    hr = _ReadNew();
+    hr = m_batch ? S_OK : _ReadNew();
     if (FAILED(hr))
         return hr;
     if (entry.type != MAPI_ABCONT && entry.type != MAPI_MAILUSER && entry.type != MAPI_DISTLIST)
@@ -638,10 +680,10 @@ HRESULT CStore::Delete(const std::vector<ULONG>& serials, ULONG* deleted)
         *deleted = 0;
     common::CLock lock(m_cs);
     CFileLock fileLock;
-    HRESULT hr = fileLock.Take(m_mutex.get());
+    HRESULT hr = m_batch ? S_OK : fileLock.Take(m_mutex.get());  // a batch holds the lock already
     if (FAILED(hr))
         return hr;
-    hr = _ReadNew();
+    hr = m_batch ? S_OK : _ReadNew();
     if (FAILED(hr))
         return hr;
     std::string text;
@@ -687,10 +729,10 @@ HRESULT CStore::NamedId(const GUID& guid, ULONG kind, LONG lid, const std::wstri
     if (!create)
         return MAPI_E_NOT_FOUND;
     CFileLock fileLock;
-    HRESULT hr = fileLock.Take(m_mutex.get());
+    HRESULT hr = m_batch ? S_OK : fileLock.Take(m_mutex.get());
     if (FAILED(hr))
         return hr;
-    hr = _ReadNew();
+    hr = m_batch ? S_OK : _ReadNew();
     if (FAILED(hr))
         return hr;
     for (const auto& p : m_names)

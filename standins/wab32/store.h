@@ -102,6 +102,12 @@ public:
                     ULONG* id);
     bool NameOf(ULONG id, CNamedProp& name);
 
+    // Bulk loading: between BeginBatch and EndBatch this thread holds the store (and its file lock)
+    // and records are collected in memory, then written in one append by EndBatch. If that write
+    // fails, the store is read again from the file, so memory never holds what the file lacks.
+    HRESULT BeginBatch();
+    HRESULT EndBatch();
+
     // Bytes this process has written to the file (for measurements).
     ULONGLONG BytesWritten() const { return m_bytesWritten; }
 
@@ -119,6 +125,8 @@ private:
     bool m_readOnly = false;
     ULONGLONG m_end = 0;  // end of the last record read or written
     ULONGLONG m_bytesWritten = 0;
+    bool m_batch = false;
+    std::string m_pending;  // records of the batch, not yet written
     ULONG m_nextSerial = 1;
     ULONG m_nextNamedId = kFirstNamedId;
     std::map<ULONG, CEntryPtr> m_entries;  // folders, contacts and groups by serial

@@ -115,6 +115,15 @@ TEST(WabStore, DescriptionErrorsNameTheLine)
         EXPECT_TRUE(FAILED(WabStandinLoadDescription(dir.file("bad.wab").c_str(), desc.c_str(), error, sizeof error)));
         EXPECT_STREQ(c.error, error) << c.text;
     }
+    // What came before the failing line is stored.
+    std::string desc = dir.file("half.txt");
+    ASSERT_TRUE(testsupport::WriteFileBytes(desc, "contact\nPR_DISPLAY_NAME = Kept\ncontact\nPR_FOO = 1\n"));
+    std::string half = dir.file("half.wab");
+    EXPECT_EQ(2, Tool("load " + Quote(half) + " " + Quote(desc)));
+    ASSERT_EQ(0, Tool("list " + Quote(half) + " " + Quote(dir.file("half-list.txt"))));
+    EXPECT_EQ("folder 00000000515753310400000001000000 Contacts (1)\n"
+              "  contact 00000000515753310600000002000000 Kept\n",
+              testsupport::ReadFileBytes(dir.file("half-list.txt")));
     EXPECT_EQ(1, Tool("list"));
     EXPECT_EQ(2, Tool("load " + Quote(dir.file("x.wab")) + " " + Quote(dir.file("missing.txt"))));
 }
