@@ -2,6 +2,7 @@
 
 #include <winerror.h>
 
+#include <climits>
 #include <cstring>
 
 #include "app/Log.h"
@@ -13,12 +14,45 @@
 
 namespace {
 
-// The writer converts values through the run's code page, held by the character converter.
+// The writer converts values through the run's code page, held by the character converter. Most
+// values are short ASCII texts, which every code page we offer keeps byte for byte; they are
+// copied directly, and other texts are converted in one call into a buffer sized for the worst
+// case. Anything unusual goes the converter's own way, which gives the same result.
 class CConverterEncoder : public vcard::ITextEncoder {
 public:
     int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const override
     {
-        return g_charConverter.ToBytes(text, n, bytes);
+        int codePage = g_charConverter.GetCurrentCodePage();
+        if (codePage == CCharConverter::kNoCodePage || n == 0 || n > INT_MAX / 4)
+            return g_charConverter.ToBytes(text, n, bytes);
+        UINT windowsCodePage = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
+        if (_KeepsAscii(windowsCodePage)) {
+            size_t i = 0;
+            while (i < n && text[i] < 0x80)
+                ++i;
+            if (i == n) {
+                bytes->resize(n);
+                for (size_t j = 0; j < n; ++j)
+                    (*bytes)[j] = static_cast<char>(text[j]);
+                return static_cast<int>(n);
+            }
+        }
+        bytes->resize(n * 4);
+        int written = ::WideCharToMultiByte(windowsCodePage, 0, text, static_cast<int>(n), &(*bytes)[0],
+                                            static_cast<int>(n * 4), nullptr, nullptr);
+        if (written <= 0)
+            return g_charConverter.ToBytes(text, n, bytes);
+        bytes->resize(static_cast<size_t>(written));
+        return written;
+    }
+
+private:
+    // Code pages whose first 128 characters are ASCII, byte for byte.
+    static bool _KeepsAscii(UINT cp)
+    {
+        return cp == CP_UTF8 || (cp >= 1250 && cp <= 1258) || (cp >= 28591 && cp <= 28606) || cp == 874 ||
+               cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 20866 || cp == 21866 || cp == 20932 ||
+               cp == 437 || cp == 850;
     }
 };
 
@@ -59,12 +93,16 @@ size_t CharBoundary(const std::string& text, size_t limit)
     return i;
 }
 
+// The progress window is updated at most this often (and always for the last contact): each
+// update is a round of messages to the window's thread, which costs more than a card.
+const DWORD kProgressIntervalMs = 50;
+
 // Upper bound of the numbering of equal names; beyond it the folder is taken as unusable.
 const int kMaxNumber = 1000000;
 
 }  // namespace
 
-CvCardExport::CvCardExport() : m_encoder(new CConverterEncoder) {}
+CvCardExport::CvCardExport() = default;
 
 CvCardExport::~CvCardExport() = default;
 
@@ -99,17 +137,24 @@ void CvCardExport::ProductVersion(int* major, int* minor)
     }
 }
 
+const vcard::ITextEncoder& CvCardExport::Encoder()
+{
+    static const CConverterEncoder encoder;
+    return encoder;
+}
+
 void CvCardExport::PrepareCards(int formatCode)
 {
+    m_serversTag = 0;
     m_format = formatCode;
     int codePage = g_charConverter.GetCurrentCodePage();
     int major = 1, minor = 0;
     ProductVersion(&major, &minor);
     m_writer.reset(new vcard::CCardWriter(formatCode, codePage > 0, g_charConverter.CharsetName(codePage), major,
-                                          minor, *m_encoder));
+                                          minor, Encoder()));
 }
 
-void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f)
+void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f, ULONG* serversTag)
 {
     using namespace contact_tags;
     f->Clear();
@@ -157,7 +202,17 @@ void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f)
     (void)contact._GetTextArrayPropW(kContactEmailAddresses, &f->emailAddresses);
     (void)contact._GetTextArrayPropW(kContactAddrTypes, &f->addrTypes);
     (void)contact._GetTextArrayPropW(kChildrensNames, &f->children);
-    (void)contact.GetConferencingServers(&f->conferencingServers);
+    // The named property has one tag in the whole address book: it is resolved once per run.
+    if (serversTag && *serversTag) {
+        (void)contact._GetTextArrayPropW(*serversTag, &f->conferencingServers);
+    } else {
+        ULONG tag = 0;
+        if (SUCCEEDED(contact.GetNamedTag(false, &tag)) && tag) {
+            (void)contact._GetTextArrayPropW(tag, &f->conferencingServers);
+            if (serversTag)
+                *serversTag = tag;
+        }
+    }
 
     LONG index = -1;
     if (FAILED(contact.GetDefaultAddressIndex(&index)))
@@ -189,7 +244,7 @@ void CvCardExport::WriteCard()
         return;
     }
     CContact contact(m_contact.Get());
-    ReadCardFields(contact, &m_fields);
+    ReadCardFields(contact, &m_fields, &m_serversTag);
     m_writer->Write(m_fields, &m_cardBuffer);
 }
 
@@ -227,32 +282,37 @@ std::string CvCardExport::SafeBaseName(const std::string& name)
     return base;
 }
 
-bool CvCardExport::_MakeFileName(std::string* path)
+std::string CvCardExport::_MakeBaseName()
 {
-    const char* ctx = "CvCardExport::MakeFileName";
+    if (m_oneFile)
+        return SafeBaseName(m_oneFileBaseName);
+    CContact contact(m_contact.Get());
+    std::wstring display;
+    if (FAILED(contact._GetTextPropW(contact_tags::kDisplayName, &display)))
+        return "Noname";
     std::string raw;
-    if (m_oneFile) {
-        raw = m_oneFileBaseName;
-    } else {
-        CContact contact(m_contact.Get());
-        std::wstring display;
-        if (FAILED(contact._GetTextPropW(contact_tags::kDisplayName, &display))) {
-            raw = "Noname";
-        } else if (!display.empty()) {
-            int n = ::WideCharToMultiByte(CP_ACP, 0, display.data(), static_cast<int>(display.size()), nullptr, 0,
-                                          nullptr, nullptr);
-            if (n > 0) {
-                raw.resize(static_cast<size_t>(n));
-                ::WideCharToMultiByte(CP_ACP, 0, display.data(), static_cast<int>(display.size()), &raw[0], n,
+    if (!display.empty()) {
+        int n = ::WideCharToMultiByte(CP_ACP, 0, display.data(), static_cast<int>(display.size()), nullptr, 0,
                                       nullptr, nullptr);
-            }
+        if (n > 0) {
+            raw.resize(static_cast<size_t>(n));
+            ::WideCharToMultiByte(CP_ACP, 0, display.data(), static_cast<int>(display.size()), &raw[0], n, nullptr,
+                                  nullptr);
         }
     }
-    std::string base = SafeBaseName(raw);
+    return SafeBaseName(raw);
+}
 
+// The first free name of base.vcf, base(1).vcf, base(2).vcf ... is created. Creating with
+// CREATE_NEW both finds the free name and takes it in one step: no file is ever replaced, not
+// even one that appears between a check and the creation.
+bool CvCardExport::_CreateNumberedFile(const std::string& base)
+{
+    const char* ctx = "CvCardExport::MakeFileName";
     std::string folder = m_targetFolder;
     if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
         folder += '\\';
+    std::string path;
     for (int n = 0; n < kMaxNumber; ++n) {
         char suffix[24] = "";
         if (n > 0)
@@ -265,9 +325,18 @@ bool CvCardExport::_MakeFileName(std::string* path)
             return false;
         }
         size_t keep = CharBoundary(base, MAX_PATH - 1 - fixed);
-        *path = folder + base.substr(0, keep) + suffix + ".vcf";
-        if (::GetFileAttributesA(path->c_str()) == INVALID_FILE_ATTRIBUTES)
+        path = folder + base.substr(0, keep) + suffix + ".vcf";
+        m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (m_file)
             return true;
+        DWORD error = ::GetLastError();
+        bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                     (error == ERROR_ACCESS_DENIED && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+        if (!taken) {
+            g_log.LogErr("CvCardExport::ExportContact", HRESULT_FROM_WIN32(error), "CreateFile(%s)", path.c_str());
+            return false;
+        }
     }
     g_log.LogErr(ctx, -1, "no free file name for %s in %s", base.c_str(), m_targetFolder.c_str());
     return false;
@@ -278,15 +347,8 @@ int CvCardExport::_ExportContact()
     const char* ctx = "CvCardExport::ExportContact";
     WriteCard();
     if (!m_oneFile || !m_fileOpen) {
-        std::string path;
-        if (!_MakeFileName(&path))
+        if (!_CreateNumberedFile(_MakeBaseName()))
             return -1;
-        m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!m_file) {
-            g_log.LogErr(ctx, common::HResultFromLastError(), "CreateFile(%s)", path.c_str());
-            return -1;
-        }
         if (m_oneFile)
             m_fileOpen = true;
     }
@@ -376,6 +438,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     g_charConverter.SetCurrentCodePage(codePage);
     PrepareCards(m_format);
 
+    DWORD lastUpdate = ::GetTickCount();
     for (int i = 0; i < m_total; ++i) {
         m_contact.Reset();
         const char* id = selectionMode ? (*selection)[static_cast<size_t>(i)].c_str() : items->items[i].id;
@@ -395,7 +458,11 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         ++m_exported;
         if (progress.IsCancelled())
             break;
-        progress.SetPos(i + 1);
+        DWORD now = ::GetTickCount();
+        if (i + 1 == m_total || now - lastUpdate >= kProgressIntervalMs) {
+            progress.SetPos(i + 1);
+            lastUpdate = now;
+        }
     }
 
     progress.Close();

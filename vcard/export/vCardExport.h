@@ -48,8 +48,12 @@ public:
     void WriteCard();
     const CardBuffer& CardText() const { return m_cardBuffer; }
 
-    // Reads the properties a card is made of; unreadable ones stay empty or absent.
-    static void ReadCardFields(CContact& contact, vcard::CardFields* fields);
+    // Reads the properties a card is made of; unreadable ones stay empty or absent. serversTag
+    // (may be null) keeps the tag of ConferencingServers from one contact to the next; 0 when
+    // it is still unknown.
+    static void ReadCardFields(CContact& contact, vcard::CardFields* fields, ULONG* serversTag = nullptr);
+    // Converts the writer's values in the character converter's current code page.
+    static const vcard::ITextEncoder& Encoder();
 
     // The base of a file name made safe for the file system: line breaks of a multi-line name
     // become " (" with ")" at the end, characters Windows forbids and control characters become
@@ -66,7 +70,10 @@ public:
 
 private:
     int _ExportContact();
-    bool _MakeFileName(std::string* path);
+    // The file name: the base (display name, folder name or "Noname", made safe), then the
+    // first free numbered name, created at once.
+    std::string _MakeBaseName();
+    bool _CreateNumberedFile(const std::string& base);
 
     // In this order the fields the design gives the run, then the writer's working state.
     HWND m_owner = nullptr;
@@ -83,7 +90,7 @@ private:
     int m_failed = 0;
     int m_rest = 0;
 
-    std::unique_ptr<vcard::ITextEncoder> m_encoder;
+    ULONG m_serversTag = 0;
     std::unique_ptr<vcard::CCardWriter> m_writer;
     vcard::CardFields m_fields;
 };
