@@ -207,6 +207,25 @@ void CvCardImport::_SetCodePageForLine()
         m_valueCodePagePending = true;
     }
     g_charConverter.SetCurrentCodePage(codePage);
+    _SetLeadBytes(codePage);
+}
+
+void CvCardImport::_SetLeadBytes(int codePage)
+{
+    UINT cp = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
+    CPINFO info = {};
+    if (codePage <= 0 && codePage != CCharConverter::kAnsiCodePage)
+        cp = 0;
+    if (cp == 0 || !::GetCPInfo(cp, &info) || info.MaxCharSize != 2) {
+        m_text.SetLeadBytes(nullptr);
+        return;
+    }
+    if (cp != m_leadBytesCodePage) {
+        for (int b = 0; b < 256; ++b)
+            m_leadBytes[b] = ::IsDBCSLeadByteEx(cp, static_cast<BYTE>(b)) != FALSE;
+        m_leadBytesCodePage = cp;
+    }
+    m_text.SetLeadBytes(m_leadBytes);
 }
 
 void CvCardImport::_DecideValueCodePage(size_t point)
@@ -215,8 +234,10 @@ void CvCardImport::_DecideValueCodePage(size_t point)
         return;
     m_valueCodePagePending = false;
     const std::string& line = m_text.Line();
-    if (point < line.size() && vcard::IsNonAsciiUtf8(line.data() + point, line.size() - point))
+    if (point < line.size() && vcard::IsNonAsciiUtf8(line.data() + point, line.size() - point)) {
         g_charConverter.SetCurrentCodePage(kUtf8CodePage);
+        m_text.SetLeadBytes(nullptr);
+    }
 }
 
 bool CvCardImport::_StoreText(const std::string& bytes, std::wstring* field)

@@ -114,6 +114,7 @@ private:
 
     // Where property values become characters.
     void _SetCodePageForLine();
+    void _SetLeadBytes(int codePage);
     void _DecideValueCodePage(size_t point);
     bool _StoreText(const std::string& bytes, std::wstring* field);
     size_t _TakeComponent(size_t point, std::wstring* field);
@@ -142,6 +143,9 @@ private:
     CImportCard m_card;
     bool m_skypeSeen = false;
     bool m_valueCodePagePending = false;
+    // Lead bytes of the last double-byte code page a line was in.
+    UINT m_leadBytesCodePage = 0;
+    bool m_leadBytes[256] = {};
 
     HWND m_owner = nullptr;
     std::string m_targetFolder;

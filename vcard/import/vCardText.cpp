@@ -301,11 +301,16 @@ std::string EscapeStrayEquals(const std::string& raw)
     return out;
 }
 
-std::string Unescape30(const char* p, size_t n)
+std::string Unescape30(const char* p, size_t n, const bool* leadBytes)
 {
     std::string out;
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
+        if (leadBytes && leadBytes[static_cast<unsigned char>(p[i])] && i + 1 < n) {
+            out.push_back(p[i]);
+            out.push_back(p[++i]);
+            continue;
+        }
         if (p[i] != '\\' || i + 1 >= n) {
             out.push_back(p[i]);
             continue;
@@ -665,6 +670,10 @@ size_t CvCardText::_ComponentEnd(size_t point) const
     size_t i = point;
     while (i < m_line.size()) {
         char c = m_line[i];
+        if (m_leadBytes && m_leadBytes[static_cast<unsigned char>(c)] && i + 1 < m_line.size()) {
+            i += 2;
+            continue;
+        }
         if (c == ';')
             return i;
         if (c == '\\' && m_format == kFormat30 && i + 1 < m_line.size()) {
@@ -680,7 +689,7 @@ void CvCardText::_Finish(const char* begin, const char* end, std::string* out) c
 {
     TrimRange(&begin, &end);
     if (m_format == kFormat30)
-        *out = Unescape30(begin, static_cast<size_t>(end - begin));
+        *out = Unescape30(begin, static_cast<size_t>(end - begin), m_leadBytes);
     else
         out->assign(begin, end);
 }

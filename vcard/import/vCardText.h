@@ -67,8 +67,9 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out);
 std::string EscapeStrayEquals(const std::string& raw);
 
 // vCard 3.0 unescaping in one left-to-right pass: \\ \, \; \: and \n \N (CR LF); any other
-// backslash stays as written.
-std::string Unescape30(const char* p, size_t n);
+// backslash stays as written. leadBytes (256 flags, may be null) marks the lead bytes of a
+// double-byte code page: the byte behind one belongs to the character, even when it is '\'.
+std::string Unescape30(const char* p, size_t n, const bool* leadBytes = nullptr);
 
 // White space (space, tab, CR, LF, VT, FF) removed from both ends.
 void TrimRange(const char** begin, const char** end);
@@ -148,6 +149,9 @@ public:
 
     int Format() const { return m_format; }
     void SetFormat(int format) { m_format = format; }
+    // Lead bytes of the double-byte code page the values are in (256 flags), or null. In Shift_JIS,
+    // Big5 and their kind the second byte of a character can be '\' or ';' and is no separator.
+    void SetLeadBytes(const bool* leadBytes) { m_leadBytes = leadBytes; }
 
 private:
     bool _ReadPhysicalLine(std::string* out);
@@ -168,6 +172,7 @@ private:
     bool m_hasCharset = false;
     bool m_pendingSoftBreak = false;    // a quoted-printable line ending in '=' not yet joined
     int m_format = 0;
+    const bool* m_leadBytes = nullptr;
 };
 
 }  // namespace vcard

@@ -150,6 +150,11 @@ TEST(Unescaping, OnePassOverTheText)
     };
     for (const Case& c : cases)
         EXPECT_EQ(Unescape30(c.in.data(), c.in.size()), c.out) << c.in;
+
+    // The second byte of a Shift_JIS character may be a backslash.
+    bool lead[256] = {};
+    lead[0x94] = true;
+    EXPECT_EQ(Unescape30("\x94\\n\\n", 5, lead), "\x94\\n\r\n");
 }
 
 TEST(Utf8Check, WellFormedAndNotAscii)

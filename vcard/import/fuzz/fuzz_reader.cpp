@@ -22,6 +22,12 @@ void ReadLikeTheImport(const uint8_t* data, size_t size)
 {
     CvCardText reader;
     reader.Load(reinterpret_cast<const char*>(data), size);
+    // Half of the inputs are read as Shift_JIS would be: lead bytes 0x81-0x9F and 0xE0-0xFC.
+    static bool shiftJisLead[256];
+    for (int b = 0; b < 256; ++b)
+        shiftJisLead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (size > 0 && (data[size - 1] & 1))
+        reader.SetLeadBytes(shiftJisLead);
     size_t cards = 0;
     while (reader.FindNextCard()) {
         reader.SetFormat(reader.PeekCardFormat());
