@@ -16,8 +16,8 @@ const char kInitContext[] = "CWAB::Init";
 const char kDllPathKey[] = "Software\\Microsoft\\WAB\\DLLPath";
 const char kDefaultDll[] = "WAB32.DLL";
 const size_t kPathSize = 260;
-// A folder or entry that is not where its identifier says; also the result of calls refused by
-// design (an object of the wrong type).
+// The result of a call refused here rather than by the address book: no folder with that
+// identifier, or an object of the wrong type.
 const HRESULT kFailed = -1;
 
 // A one-tag array laid out as the address book expects it.
