@@ -53,6 +53,7 @@ STDMETHODIMP CConnect::Initialize(LPWABEXTDISPLAY display)
             const ADRENTRY& entry = list->aEntries[i];
             const SPropValue* entryId = nullptr;
             const SPropValue* objectType = nullptr;
+            // A property may come more than once; its last value counts.
             for (ULONG p = 0; entry.rgPropVals && p < entry.cValues; ++p) {
                 const SPropValue& value = entry.rgPropVals[p];
                 if (value.ulPropTag == PR_ENTRYID)
