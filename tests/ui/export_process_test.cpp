@@ -1,0 +1,170 @@
+// End to end: Quillon.exe started the way the Address Book extension starts it, with two selected
+// contacts in a temporary selection file. The export dialog opens on their folder with "Selected
+// contacts only" checked; after OK the two cards are written, the closing message is shown, and
+// the program ends with 0 having deleted the selection file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "ui/resource.h"
+
+using namespace testsupport;
+
+namespace {
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kWabFileKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+const char* const kExportValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
+                                     "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
+const DWORD kWait = 20000;
+
+// A registry value put aside for the test and given back afterwards.
+class CSavedValue {
+public:
+    CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
+    {
+        common::CRegKey k;
+        char buf[1024] = {};
+        DWORD size = sizeof buf - 1;
+        m_present = ::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS &&
+                    ::RegQueryValueExA(k.get(), name, nullptr, &m_type, reinterpret_cast<BYTE*>(buf), &size) ==
+                        ERROR_SUCCESS;
+        m_value = buf;
+    }
+    ~CSavedValue()
+    {
+        if (m_present) {
+            SetRegString(HKEY_CURRENT_USER, m_key, m_name, m_value, m_type);
+            return;
+        }
+        common::CRegKey k;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
+            ::RegDeleteValueA(k.get(), m_name.empty() ? nullptr : m_name.c_str());
+    }
+
+private:
+    std::string m_key, m_name, m_value;
+    DWORD m_type = REG_SZ;
+    bool m_present = false;
+};
+
+std::string AddContact(const std::string& store, const std::string& folder, const wchar_t* name)
+{
+    SPropValue v = {};
+    v.ulPropTag = PR_DISPLAY_NAME_W;
+    v.Value.lpszW = const_cast<wchar_t*>(name);
+    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+    EXPECT_EQ(S_OK, WabStandinAddContact(store.c_str(), folder.c_str(), 1, &v, id, sizeof id));
+    return id;
+}
+
+void ClearExportValues()
+{
+    common::CRegKey k;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
+        for (const char* name : kExportValues)
+            ::RegDeleteValueA(k.get(), name);
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    return WindowText(::GetDlgItem(dialog, id));
+}
+
+}  // namespace
+
+TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
+{
+    CSavedValue appData(kShellFolders, "AppData");
+    CSavedValue wabFile(kWabFileKey, "");
+    CTempDir dir;
+    // A first start: no export values before, none left behind.
+    ClearExportValues();
+    struct CleanAfter {
+        ~CleanAfter() { ClearExportValues(); }
+    } cleanAfter;
+
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+    std::string store = dir.file("book.wab");
+    ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileKey, "", store));
+    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+    ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
+    std::string contacts = id;
+    ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
+    std::string friends = id;
+    AddContact(store, contacts, L"Ann Lee");
+    std::string cid = AddContact(store, friends, L"Cid Poe");
+    AddContact(store, friends, L"Eve Day");
+    std::string dee = AddContact(store, friends, L"Dee Fox");
+
+    std::string target = dir.file("cards");
+    ASSERT_TRUE(::CreateDirectoryA(target.c_str(), nullptr));
+    std::string selection = dir.file("sel 1.tmp");
+    ASSERT_TRUE(WriteFileBytes(selection, dee + "\r\n" + cid + "\r\n"));
+
+    DWORD pid = 0;
+    common::CHandle process = StartProcess("\"" + BinDir() + "\\Quillon.exe\" -export -selection tmp \"" + selection +
+                                               "\" -foreground",
+                                           std::string(), &pid);
+    ASSERT_TRUE(process);
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+        dialog = FindTopWindow(pid, "#32770", "Export");
+        return dialog || ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+    },
+              kWait);
+    if (!dialog) {
+        LONG code = 0;
+        WaitExit(process.get(), 1000, &code);
+        FAIL() << "the export dialog did not open; main.err:\n"
+               << ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.err");
+    }
+    EXPECT_FALSE(FileExists(selection)) << "the tmp selection file is deleted once read";
+    EXPECT_EQ(ControlText(dialog, IDC_EXPORT_SOURCE), "Friends");
+    EXPECT_EQ(::SendMessageA(::GetDlgItem(dialog, IDC_EXPORT_SELECTED_ONLY), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDOK)));
+
+    ::SendMessageA(::GetDlgItem(dialog, IDC_EXPORT_TARGET), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }, kWait))
+        << "OK did not follow the typed target folder";
+    ::SendMessageA(::GetDlgItem(dialog, IDC_EXPORT_FORMAT), CB_SETCURSEL, 1, 0);
+    PostClick(dialog, IDOK);
+
+    HWND box = WaitTopWindow(pid, "#32770", "Quillon for Outlook Express", kWait);
+    ASSERT_NE(box, nullptr) << "no closing message";
+    EXPECT_EQ(DialogStaticText(box), "Export completed successfully.");
+    PostClick(box, IDOK);
+    LONG code = 12345;
+    ASSERT_TRUE(WaitExit(process.get(), kWait, &code)) << "Quillon did not end";
+    EXPECT_EQ(code, 0);
+
+    std::vector<std::string> files = ListFiles(target, "*");
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files, (std::vector<std::string>{"Cid Poe.vcf", "Dee Fox.vcf"}));
+    for (const std::string& file : files) {
+        std::string card = ReadFileBytes(target + "\\" + file);
+        // Format 3.0 and the first encoding of the list, as chosen in the dialog.
+        EXPECT_EQ(card.rfind("BEGIN:VCARD\r\n", 0), 0u) << card;
+        EXPECT_NE(card.find("\r\nVERSION:3.0\r\n"), std::string::npos) << card;
+        EXPECT_NE(card.find("\r\nFN;CHARSET=UTF-8:" + file.substr(0, file.size() - 4) + "\r\n"), std::string::npos)
+            << card;
+    }
+    // The choices were remembered; "Selected contacts only" is not among them.
+    common::CRegKey k;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, k.put()));
+    DWORD format = 99, size = sizeof format;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(k.get(), "Export.Format", nullptr, nullptr,
+                                                reinterpret_cast<BYTE*>(&format), &size));
+    EXPECT_EQ(format, 1u);
+    char folder[256] = "";
+    size = sizeof folder;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(k.get(), "Export.WABFolderID", nullptr, nullptr,
+                                                reinterpret_cast<BYTE*>(folder), &size));
+    EXPECT_EQ(std::string(folder), friends);
+}
