@@ -291,6 +291,11 @@ TEST_F(AddinTest, BuildsItsToolbarOnceAndReleasesInOrder)
         EXPECT_EQ(32, *reinterpret_cast<const LONG*>(&bmp[22])) << key;  // height
     }
 
+    // The hidden form that holds the picture lists lives as long as the add-in.
+    HWND form = ::FindWindowA(nullptr, "Unvisible Form");
+    ASSERT_NE(nullptr, form);
+    EXPECT_FALSE(::IsWindowVisible(form));
+
     EXPECT_EQ(1, Select(8));
     EXPECT_EQ(1, Select(9));
     EXPECT_EQ(ExpectedLayout(false), Layout());  // no second toolbar, no second menu item
@@ -323,6 +328,7 @@ TEST_F(AddinTest, BuildsItsToolbarOnceAndReleasesInOrder)
     addin.Reset();
     for (const char* key : gimlet::kPictureKeys)
         EXPECT_FALSE(FileExists(Picture(key))) << key;
+    EXPECT_EQ(nullptr, ::FindWindowA(nullptr, "Unvisible Form"));
     EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI",
                                         "->OnFolderSelectionChanged", "->OnFolderSelectionChanged",
                                         "->OnShutdownTanager", "->OnInitTanager", "->OnFolderSelectionChanged",
