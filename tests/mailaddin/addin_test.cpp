@@ -273,6 +273,17 @@ TEST_F(AddinTest, RegistrationDescribesTheClassFromItsTypeLibrary)
     EXPECT_STREQ("1.00.0097", text);
 }
 
+TEST_F(AddinTest, UnregistrationRemovesTheClass)
+{
+    ASSERT_HRESULT_SUCCEEDED(CallExport(g_world->gimlet.get(), "DllUnregisterServer"));
+    EXPECT_EQ("<missing>", RegText(HKEY_CLASSES_ROOT, "Gimlet.Addin\\CLSID", nullptr));
+    EXPECT_EQ("<missing>", RegText(HKEY_CLASSES_ROOT, "CLSID\\{23AF1216-93FC-4048-8251-3464520A29D2}\\InprocServer32", nullptr));
+    ComPtr<IDispatch> none;
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, ::CoCreateInstance(gimlet::CLSID_Addin, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &none));
+    ASSERT_HRESULT_SUCCEEDED(CallExport(g_world->gimlet.get(), "DllRegisterServer"));
+    EXPECT_EQ("{23AF1216-93FC-4048-8251-3464520A29D2}", RegText(HKEY_CLASSES_ROOT, "Gimlet.Addin\\CLSID", nullptr));
+}
+
 TEST_F(AddinTest, BuildsItsToolbarOnceAndReleasesInOrder)
 {
     CreateAddin();
