@@ -212,20 +212,19 @@ void CvCardImport::_SetCodePageForLine()
 
 void CvCardImport::_SetLeadBytes(int codePage)
 {
-    UINT cp = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
-    CPINFO info = {};
-    if (codePage <= 0 && codePage != CCharConverter::kAnsiCodePage)
-        cp = 0;
-    if (cp == 0 || !::GetCPInfo(cp, &info) || info.MaxCharSize != 2) {
-        m_text.SetLeadBytes(nullptr);
-        return;
+    // Lines mostly keep the code page of the line before; look it up only when it changes.
+    if (codePage != m_leadBytesCodePage) {
+        m_leadBytesCodePage = codePage;
+        m_isDoubleByte = false;
+        UINT cp = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
+        CPINFO info = {};
+        if (codePage != CCharConverter::kNoCodePage && ::GetCPInfo(cp, &info) && info.MaxCharSize == 2) {
+            m_isDoubleByte = true;
+            for (int b = 0; b < 256; ++b)
+                m_leadBytes[b] = ::IsDBCSLeadByteEx(cp, static_cast<BYTE>(b)) != FALSE;
+        }
     }
-    if (cp != m_leadBytesCodePage) {
-        for (int b = 0; b < 256; ++b)
-            m_leadBytes[b] = ::IsDBCSLeadByteEx(cp, static_cast<BYTE>(b)) != FALSE;
-        m_leadBytesCodePage = cp;
-    }
-    m_text.SetLeadBytes(m_leadBytes);
+    m_text.SetLeadBytes(m_isDoubleByte ? m_leadBytes : nullptr);
 }
 
 void CvCardImport::_DecideValueCodePage(size_t point)

@@ -143,8 +143,9 @@ private:
     CImportCard m_card;
     bool m_skypeSeen = false;
     bool m_valueCodePagePending = false;
-    // Lead bytes of the last double-byte code page a line was in.
-    UINT m_leadBytesCodePage = 0;
+    // The code page of the last line and, when it is a double-byte one, its lead bytes.
+    int m_leadBytesCodePage = 0;
+    bool m_isDoubleByte = false;
     bool m_leadBytes[256] = {};
 
     HWND m_owner = nullptr;
