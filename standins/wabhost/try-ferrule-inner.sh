@@ -4,15 +4,18 @@ set -euo pipefail
 build=$1; shift
 wine=/usr/lib/wine/wine64
 cd "$build/bin"
-if [ ! -f ferrule-sample.wab ]; then
-  "$wine" wabstore.exe load ferrule-sample.wab sample-book.txt
-fi
+# The sample address book, loaded afresh and made the default store, so that the host and Quillon
+# read the same entries.
+rm -f sample.wab
+"$wine" wabstore.exe load sample.wab sample-book.txt
+store=$("$wine" winepath -w "$build/bin/sample.wab" 2>/dev/null | tr -d '\r')
+"$wine" reg add 'HKCU\Software\Microsoft\WAB\WAB4\Wab File Name' /ve /d "$store" /f >/dev/null
 "$wine" regsvr32 /s Ferrule.DLL
 if [ -n "${QUILLON_PRIVATE_DISPLAY:-}" ]; then
-  "$wine" WabHost.exe -store ferrule-sample.wab -wait 8 "$@" || exit $?
+  "$wine" WabHost.exe -wait 8 "$@" || exit $?
   shot="$build/ferrule-try.png"
   xwd -root -silent | /usr/bin/convert xwd:- "$shot"
   echo "Quillon was shown on a private display; screenshot: $shot"
 else
-  "$wine" WabHost.exe -store ferrule-sample.wab -wait 0 "$@"
+  "$wine" WabHost.exe -wait 0 "$@"
 fi

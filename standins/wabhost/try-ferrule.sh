@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Tries Ferrule.DLL the way the address book window would use it: loads the sample address book
-# into a store file in the build's bin folder (first time only), registers Ferrule.DLL with
-# regsvr32, and runs WabHost.exe with the given options and names; Quillon.exe then starts on the
-# selection. On the user's display the script waits until Quillon is closed; on a private Xvfb (no
+# afresh into sample.wab in the build's bin folder and makes it the default store, registers
+# Ferrule.DLL with regsvr32, and runs WabHost.exe with the given options and names; Quillon.exe
+# then starts on the selection. On the user's display the script waits until Quillon is closed; on a private Xvfb (no
 # DISPLAY) it takes a screenshot after a few seconds instead.
 #   standins/wabhost/try-ferrule.sh BUILD_DIR [WabHost options] [NAME...]
 # for example

@@ -19,7 +19,23 @@ namespace {
 
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kWabFileKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+const char* const kExportValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
+                                     "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
 const DWORD kWait = 30000;
+
+// Quillon remembers the dialog's choices: none before the test, none left behind.
+struct CExportValues {
+    CExportValues() { Clear(); }
+    ~CExportValues() { Clear(); }
+    static void Clear()
+    {
+        common::CRegKey k;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
+            for (const char* name : kExportValues)
+                RegDeleteValueA(k.get(), name);
+    }
+};
 
 // A value of HKEY_CURRENT_USER put aside for the test and given back afterwards.
 class CSavedValue {
@@ -97,6 +113,7 @@ TEST(FerruleEndToEnd, HostExportsThreeContactsThroughQuillon)
 {
     CSavedValue appData(kShellFolders, "AppData");
     CSavedValue wabFile(kWabFileKey, "");
+    CExportValues exportValues;
     CTempDir dir;
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
     std::string store = dir.file("book.wab");
