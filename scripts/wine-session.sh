@@ -20,6 +20,8 @@ WINESERVER=/usr/lib/wine/wineserver
 xvfb_pid=""
 cleanup() {
   "$WINESERVER" -k >/dev/null 2>&1 || true
+  # Wait until the server is gone, so that the next session never meets it half-dead.
+  timeout 30 "$WINESERVER" -w >/dev/null 2>&1 || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" >/dev/null 2>&1 || true; wait "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
