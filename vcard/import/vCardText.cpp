@@ -436,10 +436,25 @@ bool CvCardText::_ReadLogicalLine(std::string* out, bool quotedPrintable)
         ++m_read;
     if (!_ReadPhysicalLine(out))
         return false;
+    // Whether the head marks quoted-printable is found once, when its ':' has arrived, so that a
+    // line folded a thousand times is not searched a thousand times.
+    size_t scanned = 0;
+    bool quoted = false;
+    bool headFound = false;
     while (m_read < m_text.size() && IsBlank(m_text[m_read])) {
+        if (!quotedPrintable && !headFound) {
+            for (; scanned < out->size() && !headFound; ++scanned) {
+                char c = (*out)[scanned];
+                if (c == '"')
+                    quoted = !quoted;
+                else if (c == ':' && !quoted)
+                    headFound = true;
+            }
+            if (headFound)
+                quotedPrintable = HeadMarksQuotedPrintable(*out);
+        }
         // A soft line break of quoted-printable joins its next line by its own rule.
-        if (!out->empty() && out->back() == '=' &&
-            (quotedPrintable || HeadMarksQuotedPrintable(*out)))
+        if (quotedPrintable && !out->empty() && out->back() == '=')
             break;
         ++m_read;
         _ReadPhysicalLine(out);
