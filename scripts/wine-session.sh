@@ -12,8 +12,9 @@ if [ "${1:-}" = "--user-display" ]; then use_user_display=1; shift; fi
 
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
-# No Gecko or Mono installer dialogs in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Gecko or Mono installer dialogs in a fresh prefix, and no debugger holding a crashed test
+# until its time-out.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 WINESERVER=/usr/lib/wine/wineserver
 [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
 
