@@ -159,11 +159,12 @@ TEST_F(QuillonProcess, SingleInstanceAndTheDebugWindow)
     PostClick(about, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(about); }, kWait));
 
-    // File > Export reaches the export entry, which says in the log that it is not there yet.
+    // File > Export opens the export dialog; Cancel closes it without exporting anything.
     ::PostMessageA(window, WM_COMMAND, 32772, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(DataFile("main.err")).find("CvCardExport::RunExport") !=
-                                       std::string::npos; },
-                          kWait));
+    HWND exportDialog = WaitTopWindow(firstPid, "#32770", "Export", kWait);
+    ASSERT_NE(nullptr, exportDialog) << "File > Export showed no export dialog";
+    PostClick(exportDialog, IDCANCEL);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(exportDialog); }, kWait));
 
     // File > Exit ends the program normally.
     ::PostMessageA(window, WM_COMMAND, 105, 0);

@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
+#include "ui/DlgExport.h"
 #include "ui/DlgProgress.h"
 #include "ui/resource.h"
 
@@ -106,13 +107,9 @@ CvCardExport::CvCardExport() = default;
 
 CvCardExport::~CvCardExport() = default;
 
-// The export dialog is not part of this build yet: say so in the log and report failure rather
-// than end as if something had been exported.
 int CvCardExport::RunExport(HWND owner, const CSelectionList* selection)
 {
-    m_owner = owner;
-    g_log.LogErr("CvCardExport::RunExport", E_NOTIMPL, "export is not available in this build");
-    return E_NOTIMPL;
+    return ShowExportDialog(owner, selection, this);
 }
 
 void CvCardExport::ProductVersion(int* major, int* minor)

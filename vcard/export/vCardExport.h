@@ -26,7 +26,8 @@ public:
     CvCardExport& operator=(const CvCardExport&) = delete;
 
     // Shows the export dialog owned by owner and, on OK, runs the export. selection is null when
-    // the program was started without selected contacts.
+    // the program was started without selected contacts. 0 when the export ran, -1 when the
+    // dialog was cancelled.
     int RunExport(HWND owner, const CSelectionList* selection);
 
     // Owner of the progress window and of the closing message; set before Execute.

@@ -179,6 +179,17 @@ TEST_F(ExportRun, FilesAreNamedAfterTheContactAndNumbered)
     EXPECT_EQ(Sorted(both), Sorted(ListFiles(m_out.path())));
 }
 
+TEST_F(ExportRun, NamesTakenByFilesOrFoldersAreSkipped)
+{
+    std::string ann = Contact(L"Ann");
+    ASSERT_TRUE(::CreateDirectoryA(m_out.file("Ann.vcf").c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_out.file("Ann(1).vcf"), "keep"));
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    EXPECT_EQ("keep", ReadFileBytes(m_out.file("Ann(1).vcf")));
+    EXPECT_EQ(CardOf(ann, 21), ReadFileBytes(m_out.file("Ann(2).vcf")));
+}
+
 TEST_F(ExportRun, OneFileModeHoldsTheCardsBackToBack)
 {
     std::string friends = m_book.AddFolder(L"Friends");
