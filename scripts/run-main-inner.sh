@@ -10,6 +10,15 @@ screenshot() {
 }
 
 cd "$bin"
+# The sample address book, loaded afresh into a store file and made the default store (the stand-in
+# address book, like the real one, reads its file name from the registry).
+rm -f sample.wab
+"$wine" wabstore.exe load sample.wab sample-book.txt
+store=$("$wine" winepath -w "$bin/sample.wab" 2>/dev/null | tr -d '\r')
+"$wine" reg add 'HKCU\Software\Microsoft\WAB\WAB4\Wab File Name' /ve /d "$store" /f >/dev/null
+echo "Sample address book:"
+"$wine" wabstore.exe list sample.wab | sed 's/^/  /'
+
 "$wine" Quillon.exe -debug &
 quillon=$!
 if [ -n "${QUILLON_PRIVATE_DISPLAY:-}" ]; then
