@@ -56,7 +56,9 @@ BOOL CALLBACK StaticText(HWND hwnd, LPARAM lp)
 {
     char cls[64] = "", text[2048] = "";
     ::GetClassNameA(hwnd, cls, sizeof cls);
-    ::GetWindowTextA(hwnd, text, sizeof text);
+    // WM_GETTEXT, not GetWindowText: the controls belong to another process.
+    ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                          nullptr);
     if (lstrcmpiA(cls, "Static") == 0 && text[0])
         *reinterpret_cast<std::string*>(lp) += text;
     return TRUE;
@@ -100,7 +102,7 @@ int main(int argc, char** argv)
     ::SendMessageA(folderField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
     ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1007, EN_CHANGE), reinterpret_cast<LPARAM>(folderField));
     char source[512] = "";
-    ::GetWindowTextA(::GetDlgItem(dialog, 1006), source, sizeof source);
+    ::SendMessageA(::GetDlgItem(dialog, 1006), WM_GETTEXT, sizeof source, reinterpret_cast<LPARAM>(source));
     std::printf("%s dialog: address-book folder \"%s\", file folder \"%s\"; pressing OK\n", title, source, argv[2]);
     std::fflush(stdout);
     for (DWORD start = ::GetTickCount(); !::IsWindowEnabled(::GetDlgItem(dialog, IDOK));) {
