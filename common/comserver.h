@@ -259,3 +259,24 @@ std::wstring ReplaceExtension(const std::wstring& path, const wchar_t* ext);
 std::wstring HelpFolderOf(const std::wstring& path);
 
 }  // namespace common
+
+// The DLL entry and the four exports of an in-process server, all served by one CComServer.
+// A server's module file names its class table and server object, then writes this once.
+#define COMMON_COM_SERVER_EXPORTS(server)                                           \
+    extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)        \
+    {                                                                               \
+        if (reason == DLL_PROCESS_ATTACH) {                                         \
+            (server).Attach(instance);                                              \
+            ::DisableThreadLibraryCalls(instance);                                  \
+        } else if (reason == DLL_PROCESS_DETACH) {                                  \
+            (server).Detach();                                                      \
+        }                                                                           \
+        return TRUE;                                                                \
+    }                                                                               \
+    STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)                \
+    {                                                                               \
+        return (server).GetClassObject(clsid, iid, out);                            \
+    }                                                                               \
+    STDAPI DllCanUnloadNow() { return (server).CanUnloadNow(); }                    \
+    STDAPI DllRegisterServer() { return (server).RegisterServer(); }                \
+    STDAPI DllUnregisterServer() { return (server).UnregisterServer(); }

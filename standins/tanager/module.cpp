@@ -16,24 +16,4 @@ common::CClassEntry g_classes[] = {
 common::CComServer g_server(g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_Tanager);
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_server.Attach(instance);
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH) {
-        g_server.Detach();
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
-{
-    return g_server.GetClassObject(clsid, iid, out);
-}
-
-STDAPI DllCanUnloadNow() { return g_server.CanUnloadNow(); }
-
-STDAPI DllRegisterServer() { return g_server.RegisterServer(); }
-
-STDAPI DllUnregisterServer() { return g_server.UnregisterServer(); }
+COMMON_COM_SERVER_EXPORTS(g_server)
