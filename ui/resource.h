@@ -64,3 +64,15 @@
 #define IDC_EXPORT_BROWSE        1008
 #define IDC_EXPORT_PICK          1009
 #define IDC_HELP_BUTTON          9
+
+// Import dialog (131).
+#define IDC_IMPORT_TARGET_LBL      203
+#define IDC_IMPORT_SOURCE_LBL      204
+#define IDC_IMPORT_CONFLICT_GROUP  207
+#define IDC_IMPORT_DUPLICATE       208
+#define IDC_IMPORT_REPLACE         209
+#define IDC_IMPORT_LEAVE_OLD       210
+#define IDC_IMPORT_TARGET          1006
+#define IDC_IMPORT_SOURCE          1007
+#define IDC_IMPORT_BROWSE          1008
+#define IDC_IMPORT_PICK            1009

@@ -1,10 +1,12 @@
 #include "vcard/import/vCardImport.h"
 
+#include <shlwapi.h>
 #include <wrl/client.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "app/Log.h"
@@ -12,6 +14,8 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
+#include "ui/DlgImport.h"
+#include "ui/DlgProgress.h"
 #include "ui/resource.h"
 #include "wab/WABLib.h"
 
@@ -56,12 +60,391 @@ std::string Substitute(const std::string& text, const std::string& one, const st
 CvCardImport::CvCardImport() = default;
 CvCardImport::~CvCardImport() = default;
 
-// The import dialog and run are not part of this build yet: say so in the log and report failure
-// rather than end as if something had been imported.
 int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 {
-    g_log.LogErr("CvCardImport::Execute", E_NOTIMPL, "import is not available in this build");
-    return E_NOTIMPL;
+    m_owner = owner;
+    std::string preset;
+    if (selection && !selection->empty()) {
+        char* folder = nullptr;
+        HRESULT hr = g_wabLib.FindItemFolder((*selection)[0].c_str(), &folder);
+        if (hr == S_OK && folder)
+            preset = folder;
+        if (folder)
+            g_wabLib.FreeBuffer(folder);
+    }
+    CDlgImport dialog(preset);
+    if (dialog.DoModal(owner) == IDOK)
+        RunImport(dialog.SourceFolder().c_str(), dialog.TargetFolder().c_str(), dialog.ConflictMode());
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+namespace {
+
+// The source folder joined with a name; empty when the result would not fit MAX_PATH.
+std::string JoinPath(const char* folder, const char* name)
+{
+    char joined[MAX_PATH] = "";
+    if (!::PathCombineA(joined, folder, name)) {
+        g_log.LogErr("CvCardImport::RunImport", E_INVALIDARG, "PathCombine(%s, %s)", folder, name);
+        return std::string();
+    }
+    return joined;
+}
+
+class CFindHandle {
+public:
+    explicit CFindHandle(HANDLE h) : m_h(h) {}
+    ~CFindHandle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE)
+            ::FindClose(m_h);
+    }
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+    HANDLE get() const { return m_h; }
+    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
+}  // namespace
+
+void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode)
+{
+    m_conflictMode = conflictMode;
+    m_targetFolder = targetFolder ? targetFolder : "";
+    m_total = 0;
+    m_processed = 0;
+    const char* source = sourceFolder ? sourceFolder : "";
+    std::string pattern = JoinPath(source, "*.vcf");
+
+    WIN32_FIND_DATAA found = {};
+    {
+        CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileA(pattern.c_str(), &found));
+        if (!search.valid()) {
+            ShowNoFilesMessage();
+            return;
+        }
+        do {
+            std::string path = JoinPath(source, found.cFileName);
+            if (!path.empty()) {
+                int count = CountCards(path.c_str());
+                m_total = count > INT_MAX - m_total ? INT_MAX : m_total + count;
+            }
+        } while (::FindNextFileA(search.get(), &found));
+    }
+    if (m_total == 0)
+        return;
+
+    m_imported = 0;
+    m_failed = 0;
+    m_rest = 0;
+    CDlgProgress progress;
+    if (!progress.Start(m_owner))
+        return;
+    progress.SetText(IDS_IMPORTING);
+    progress.SetRange(m_total);
+    progress.SetPos(0);
+    m_progress = &progress;
+
+    {
+        CFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
+        if (search.valid()) {
+            do {
+                std::string path = JoinPath(source, found.cFileName);
+                if (path.empty()) {
+                    ++m_failed;
+                    continue;
+                }
+                if (ImportFile(path.c_str()) < 0)
+                    break;
+            } while (::FindNextFileA(search.get(), &found));
+        }
+    }
+
+    m_progress = nullptr;
+    progress.Close();
+
+    m_rest = m_total - m_imported - m_failed;
+    UINT message = IDS_IMPORT_OK;
+    if (m_imported == 0)
+        message = IDS_IMPORT_FAILED;
+    else if (m_failed > 0 || m_rest > 0)
+        message = IDS_IMPORT_PARTIAL;
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    ::MessageBoxA(m_owner, common::LoadStringText(instance, message).c_str(),
+                  common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+}
+
+int CvCardImport::ImportFile(const char* path)
+{
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        g_log.LogWar("CvCardImport::ImportFile", common::HResultFromLastError(), "CreateFile(%s)", path);
+        ++m_failed;
+        return ShowCannotOpenMessage(path) ? 0 : -1;
+    }
+    LoadFileText(file);
+    SetCurrentFilePath(path);
+    int result = ReadCards([this]() -> int {
+        HRESULT stored = putContactItem();
+        ++m_processed;
+        if (m_progress)
+            m_progress->SetPos(m_processed);
+        if (stored < 0) {
+            ++m_failed;
+            return -1;
+        }
+        ++m_imported;
+        if (m_progress && m_progress->IsCancelled())
+            return -1;
+        return 0;
+    });
+    FreeFileText();
+    return result;
+}
+
+// In "Replace existing contacts" the card is added and saved before the old contact is deleted:
+// a card that cannot be stored must never cost the user the contact it was to replace.
+HRESULT CvCardImport::putContactItem()
+{
+    const char* ctx = "CvCardImport::putContactItem";
+    std::string match;
+    bool differs = m_conflictMode == kLeaveOld;
+    HRESULT found = FindEqualContact(&match, &differs);
+    bool add = false;
+    bool replace = false;
+    if (found == 1) {
+        add = true;
+    } else if (found == 0) {
+        if (!differs || m_conflictMode == kLeaveOld)
+            return 0;
+        add = true;
+        replace = m_conflictMode == kReplace;
+    } else {
+        g_log.LogErr(ctx, found, "FindEqualContact");
+        return found < 0 ? found : -1;
+    }
+    if (add) {
+        HRESULT hr = AddContact();
+        if (FAILED(hr)) {
+            g_log.LogErr(ctx, hr, "AddContact");
+            return hr;
+        }
+    }
+    if (replace) {
+        HRESULT hr = g_wabLib.DeleteItem(match.c_str());
+        if (FAILED(hr))
+            g_log.LogWar(ctx, hr, "DeleteItem");
+    }
+    return 0;
+}
+
+namespace {
+
+// Owns one SRestriction tree's values for the search of equal contacts.
+struct CEqualRestriction {
+    SPropValue values[7];
+    SRestriction exists[6];
+    SRestriction notExists[6];
+    SRestriction emptyText[6];
+    SRestriction either[6][2];
+    SRestriction terms[7];
+    SRestriction all;
+    wchar_t empty[1] = {0};
+
+    void Build(const std::wstring* const texts[6], const ULONG tags[6])
+    {
+        values[0] = {};
+        values[0].ulPropTag = PR_OBJECT_TYPE;
+        values[0].Value.l = MAPI_MAILUSER;
+        terms[0] = {};
+        terms[0].rt = RES_PROPERTY;
+        terms[0].res.resProperty.relop = RELOP_EQ;
+        terms[0].res.resProperty.ulPropTag = PR_OBJECT_TYPE;
+        terms[0].res.resProperty.lpProp = &values[0];
+        for (int i = 0; i < 6; ++i) {
+            SPropValue& v = values[i + 1];
+            v = {};
+            v.ulPropTag = tags[i];
+            v.Value.lpszW = texts[i]->empty() ? empty : const_cast<wchar_t*>(texts[i]->c_str());
+            SRestriction equal = {};
+            equal.rt = RES_PROPERTY;
+            equal.res.resProperty.relop = RELOP_EQ;
+            equal.res.resProperty.ulPropTag = tags[i];
+            equal.res.resProperty.lpProp = &v;
+            if (!texts[i]->empty()) {
+                terms[i + 1] = equal;
+                continue;
+            }
+            exists[i] = {};
+            exists[i].rt = RES_EXIST;
+            exists[i].res.resExist.ulPropTag = tags[i];
+            notExists[i] = {};
+            notExists[i].rt = RES_NOT;
+            notExists[i].res.resNot.lpRes = &exists[i];
+            emptyText[i] = equal;
+            either[i][0] = notExists[i];
+            either[i][1] = emptyText[i];
+            terms[i + 1] = {};
+            terms[i + 1].rt = RES_OR;
+            terms[i + 1].res.resOr.cRes = 2;
+            terms[i + 1].res.resOr.lpRes = either[i];
+        }
+        all = {};
+        all.rt = RES_AND;
+        all.res.resAnd.cRes = 7;
+        all.res.resAnd.lpRes = terms;
+    }
+};
+
+struct CItemListDeleter {
+    void operator()(WABItemList* list) const { CWABLib::FreeItems(list); }
+};
+
+}  // namespace
+
+HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
+{
+    namespace t = contact_tags;
+    entryId->clear();
+    const std::wstring* texts[6] = {&m_card.displayName, &m_card.givenName, &m_card.middleName,
+                                    &m_card.familyName, &m_card.namePrefix, &m_card.company};
+    const ULONG tags[6] = {t::kDisplayName, t::kGivenName, t::kMiddleName, t::kSurname,
+                           t::kDisplayNamePrefix, t::kCompanyName};
+    CEqualRestriction restriction;
+    restriction.Build(texts, tags);
+
+    SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, t::kDisplayName}};
+    WABItemList* raw = nullptr;
+    HRESULT hr = g_wabLib.GetItemsEx(m_targetFolder.c_str(), MAPI_UNICODE,
+                                     reinterpret_cast<const SPropTagArray*>(&columns), &restriction.all,
+                                     nullptr, &raw);
+    std::unique_ptr<WABItemList, CItemListDeleter> rows(raw);
+    if (FAILED(hr))
+        return hr;
+    if (!rows || rows->count == 0)
+        return 1;
+    const char* first = rows->items[0].id ? rows->items[0].id : "";
+    if (*differs) {
+        entryId->assign(first);
+        return 0;
+    }
+    for (ULONG i = 0; i < rows->count; ++i) {
+        const char* id = rows->items[i].id ? rows->items[i].id : "";
+        ULONG type = 0;
+        Microsoft::WRL::ComPtr<IMAPIProp> item;
+        hr = g_wabLib.OpenItem(id, &type, item.GetAddressOf());
+        if (FAILED(hr))
+            return hr;
+        if (IsContactEqual(item.Get())) {
+            entryId->assign(id);
+            *differs = false;
+            return 0;
+        }
+    }
+    entryId->assign(first);
+    *differs = true;
+    return 0;
+}
+
+bool CvCardImport::IsContactEqual(IMAPIProp* item)
+{
+    namespace t = contact_tags;
+    CContact contact(item);
+    const CImportCard& c = m_card;
+    auto text = [&contact](ULONG tag, const std::wstring& value) {
+        if (value.empty())
+            return true;
+        std::wstring stored;
+        (void)contact._GetTextPropW(tag, &stored);
+        return stored == value;
+    };
+    auto date = [&contact](ULONG tag, const FILETIME& value) {
+        if (IsZero(value))
+            return true;
+        FILETIME stored = {0, 0};
+        (void)contact._GetDateProp(tag, &stored);
+        return stored.dwLowDateTime == value.dwLowDateTime && stored.dwHighDateTime == value.dwHighDateTime;
+    };
+
+    if (!text(t::kNickname, c.nickname) || !text(t::kDepartmentName, c.department) ||
+        !text(t::kTitle, c.jobTitle) || !text(t::kComment, c.note) || !date(t::kBirthday, c.birthday) ||
+        !text(t::kOfficeLocation, c.business[CImportCard::kExtended]) ||
+        !text(t::kBusinessAddressStreet, c.business[CImportCard::kStreet]) ||
+        !text(t::kBusinessAddressCity, c.business[CImportCard::kLocality]) ||
+        !text(t::kBusinessAddressStateOrProvince, c.business[CImportCard::kRegion]) ||
+        !text(t::kBusinessAddressPostalCode, c.business[CImportCard::kPostalCode]) ||
+        !text(t::kBusinessAddressCountry, c.business[CImportCard::kCountry]) ||
+        !text(t::kHomeAddressStreet, c.home[CImportCard::kStreet]) ||
+        !text(t::kHomeAddressCity, c.home[CImportCard::kLocality]) ||
+        !text(t::kHomeAddressStateOrProvince, c.home[CImportCard::kRegion]) ||
+        !text(t::kHomeAddressPostalCode, c.home[CImportCard::kPostalCode]) ||
+        !text(t::kHomeAddressCountry, c.home[CImportCard::kCountry]) ||
+        !text(t::kBusinessTelephoneNumber, c.businessPhone) || !text(t::kBusinessFaxNumber, c.businessFax) ||
+        !text(t::kHomeTelephoneNumber, c.homePhone) || !text(t::kHomeFaxNumber, c.homeFax) ||
+        !text(t::kMobileTelephoneNumber, c.mobilePhone) || !text(t::kPagerTelephoneNumber, c.pager))
+        return false;
+    if (!c.emails.empty() && !_EmailsEqual(contact))
+        return false;
+    if (!text(t::kBusinessHomePage, c.businessWebPage) || !text(t::kPersonalHomePage, c.personalWebPage) ||
+        !text(t::kSpouseName, c.spouse) || !date(t::kWeddingAnniversary, c.anniversary))
+        return false;
+    if (!c.conferencingServers.empty()) {
+        std::vector<std::wstring> servers;
+        (void)contact.GetConferencingServers(&servers);
+        if (servers != c.conferencingServers)
+            return false;
+    }
+    if (c.gender != 0) {
+        SHORT gender = 0;
+        (void)contact.GetGender(&gender);
+        if (static_cast<USHORT>(gender) != c.gender)
+            return false;
+    }
+    if (!c.children.empty()) {
+        std::vector<std::wstring> children;
+        (void)contact._GetTextArrayPropW(t::kChildrensNames, &children);
+        if (children.size() != c.children.size())
+            return false;
+        for (size_t i = 0; i < children.size(); ++i) {
+            if (TrimW(children[i]) != c.children[i])
+                return false;
+        }
+    }
+    return true;
+}
+
+// The card lists the default address first; the contact keeps it at its default index and the
+// others around it in order.
+bool CvCardImport::_EmailsEqual(CContact& contact)
+{
+    namespace t = contact_tags;
+    const CImportCard& c = m_card;
+    std::vector<std::wstring> addresses;
+    (void)contact._GetTextArrayPropW(t::kContactEmailAddresses, &addresses);
+    if (addresses.size() != c.emails.size())
+        return false;
+    size_t count = addresses.size();
+    std::vector<std::wstring> types;
+    (void)contact._GetTextArrayPropW(t::kContactAddrTypes, &types);
+    types.resize(count);
+    LONG index = 0;
+    (void)contact.GetDefaultAddressIndex(&index);
+    size_t def = index < 0 || static_cast<size_t>(index) >= count ? 0 : static_cast<size_t>(index);
+    for (size_t i = 0; i < count; ++i) {
+        size_t j = i == 0 ? def : (i <= def ? i - 1 : i);
+        if (addresses[j] != c.emails[i])
+            return false;
+        if (i < c.emailTypes.size() && !c.emailTypes[i].empty() && types[j] != c.emailTypes[i])
+            return false;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

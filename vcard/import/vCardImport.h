@@ -13,6 +13,7 @@
 
 #include "app/CommandLine.h"
 #include "vcard/import/vCardText.h"
+#include "wab/WABLib.h"
 
 // The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
 // length 0. Dates are FILETIMEs, 0 when the card gave none.
@@ -52,6 +53,9 @@ struct CImportCard {
     std::vector<std::wstring> children;
 };
 
+class CContact;
+class CDlgProgress;
+
 class CvCardImport {
 public:
     // Called by ReadCards at every END:VCARD, after the Skype fixes, with the card complete in
@@ -63,9 +67,34 @@ public:
     CvCardImport(const CvCardImport&) = delete;
     CvCardImport& operator=(const CvCardImport&) = delete;
 
+    // Conflict modes: what happens to a card whose names and company match a contact of the
+    // target folder that differs in other fields.
+    enum ConflictMode { kDuplicate = 0, kReplace = 1, kLeaveOld = 2 };
+
     // Shows the import dialog owned by owner and, on OK, imports the folder's vCard files.
-    // selection is null when the program was started without selected contacts.
+    // selection is null when the program was started without selected contacts. Always 0.
     int Execute(HWND owner, const CSelectionList* selection);
+
+    // Imports every *.vcf file of sourceFolder into targetFolder: a counting pass, a pass that
+    // stores the cards under a progress window, and one summary message.
+    void RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode);
+    // Reads one file and stores its cards: 0 to go on with the next file, negative to stop.
+    int ImportFile(const char* path);
+    // Stores the current card as the conflict mode says: 0 when stored or skipped, else the
+    // failure (negative).
+    HRESULT putContactItem();
+    // Looks in the target folder for a contact with the card's names and company. 1: none;
+    // 0: *entryId is the match and *differs tells whether its other fields differ (set on entry
+    // means "take the first match without comparing"); anything else: the failure.
+    HRESULT FindEqualContact(std::string* entryId, bool* differs);
+    // True when the contact agrees with every non-empty field of the card (names excepted).
+    bool IsContactEqual(IMAPIProp* item);
+
+    // Counters of the last run.
+    int Total() const { return m_total; }
+    int Imported() const { return m_imported; }
+    int Failed() const { return m_failed; }
+    int Rest() const { return m_rest; }
 
     // The import's context: owner of the reader's message box, the address-book folder that
     // receives the contacts, and the file being read (named in messages).
@@ -148,7 +177,17 @@ private:
     bool m_isDoubleByte = false;
     bool m_leadBytes[256] = {};
 
+    bool _EmailsEqual(CContact& contact);
+
     HWND m_owner = nullptr;
+    int m_total = 0;
+    int m_imported = 0;
+    int m_failed = 0;
+    int m_rest = 0;
+    int m_conflictMode = kDuplicate;
+    int m_processed = 0;
+    // The run's progress window while the second pass runs, else null.
+    CDlgProgress* m_progress = nullptr;
     std::string m_targetFolder;
     std::string m_currentFilePath;
 };

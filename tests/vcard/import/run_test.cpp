@@ -1,0 +1,348 @@
+// The import run against the stand-in address book: the two passes over a folder's .vcf files,
+// the three ways of meeting a contact that already stands for the same person, the counters and
+// the closing message, and the failures of the address book on the way (search, add, delete).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "contact/Contact.h"
+#include "importsupport.h"
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "wab/WABLib.h"
+
+using namespace importtest;
+namespace t = contact_tags;
+
+namespace {
+
+const char kApp[] = "Quillon for Outlook Express";
+const std::string kOk = std::string(kApp) + "|Import completed successfully.";
+const std::string kPartial = std::string(kApp) + "|Import was completed. Some items were not imported.";
+const std::string kFailed = std::string(kApp) + "|Import failed.";
+const std::string kNoFiles =
+    "Quillon|No vCard files were found. Please select other directory containing vCard files.";
+
+// Answers every message box of the run ("Quillon" and "Quillon for Outlook Express") while it
+// lives and keeps "caption|text" of each; boxes captioned "Quillon" get `button`, the summary OK.
+class CRunBoxes {
+public:
+    explicit CRunBoxes(int button = IDOK)
+        : m_thread([this, button] {
+              while (!m_stop) {
+                  HWND box = nullptr;
+                  std::string caption;
+                  for (const char* title : {"Quillon", kApp}) {
+                      box = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", title);
+                      if (box && testsupport::WindowText(box) == title) {
+                          caption = title;
+                          break;
+                      }
+                      box = nullptr;
+                  }
+                  if (box) {
+                      {
+                          std::lock_guard<std::mutex> hold(m_lock);
+                          m_texts.push_back(caption + "|" + testsupport::DialogStaticText(box));
+                      }
+                      testsupport::PostClick(box, caption == kApp ? IDOK : button);
+                      testsupport::WaitUntil([box] { return !::IsWindow(box); }, 5000);
+                  }
+                  ::Sleep(10);
+              }
+          })
+    {
+    }
+    ~CRunBoxes()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::vector<std::string> Texts()
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_texts;
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    std::vector<std::string> m_texts;
+    std::thread m_thread;
+};
+
+struct CStored {
+    std::string id;
+    std::wstring name;
+    std::wstring phone;
+};
+
+class ImportRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LoadEncodings();
+        m_source = m_dir.file("cards");
+        ASSERT_TRUE(::CreateDirectoryA(m_source.c_str(), nullptr));
+        ASSERT_TRUE(NewStore());
+    }
+
+    // A fresh store of its own as the session's store (cases of one test start anew).
+    bool NewStore()
+    {
+        g_wabLib.Close();
+        m_store = m_dir.file("import" + std::to_string(++m_stores) + ".wab");
+        char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
+        if (WabStandinCreateStore(m_store.c_str(), L"Contacts") != S_OK ||
+            WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)) != S_OK)
+            return false;
+        m_pab = pab;
+        return g_wabLib.Init(false, m_store.c_str(), false);
+    }
+    void TearDown() override
+    {
+        WabStandinClearFaults();
+        g_wabLib.Close();
+    }
+
+    void WriteCards(const std::string& name, const std::vector<std::string>& cards)
+    {
+        std::string text;
+        for (const std::string& card : cards)
+            text += card;
+        ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\" + name, text));
+    }
+
+    // One run in a mode; the messages it showed.
+    std::vector<std::string> Run(int mode, int button = IDOK)
+    {
+        CRunBoxes boxes(button);
+        CvCardImport run;
+        run.RunImport(m_source.c_str(), m_pab.c_str(), mode);
+        m_total = run.Total();
+        m_imported = run.Imported();
+        m_failed = run.Failed();
+        return boxes.Texts();
+    }
+
+    // A saved contact of the personal address book with a display name and business phone.
+    std::string Seed(const std::wstring& name, const std::wstring& phone)
+    {
+        SPropValue values[2] = {};
+        values[0].ulPropTag = t::kDisplayName;
+        values[0].Value.lpszW = const_cast<wchar_t*>(name.c_str());
+        values[1].ulPropTag = t::kBusinessTelephoneNumber;
+        values[1].Value.lpszW = const_cast<wchar_t*>(phone.c_str());
+        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+        EXPECT_EQ(WabStandinAddContact(m_store.c_str(), m_pab.c_str(), name.empty() ? 1 : 2,
+                                       name.empty() ? values + 1 : values, id, sizeof(id)),
+                  S_OK);
+        return id;
+    }
+
+    // The contacts of the personal address book, sorted by name, then phone.
+    std::vector<CStored> Stored()
+    {
+        std::vector<CStored> out;
+        WABItemList* list = nullptr;
+        EXPECT_EQ(g_wabLib.GetItems(m_pab.c_str(), false, &list), S_OK);
+        for (ULONG i = 0; list && i < list->count; ++i) {
+            ULONG type = 0;
+            Microsoft::WRL::ComPtr<IMAPIProp> entry;
+            EXPECT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
+            CContact contact(entry.Get());
+            CStored s;
+            s.id = list->items[i].id;
+            contact._GetTextPropW(t::kDisplayName, &s.name);
+            contact._GetTextPropW(t::kBusinessTelephoneNumber, &s.phone);
+            out.push_back(s);
+        }
+        CWABLib::FreeItems(list);
+        std::sort(out.begin(), out.end(), [](const CStored& a, const CStored& b) {
+            return a.name != b.name ? a.name < b.name : a.phone < b.phone;
+        });
+        return out;
+    }
+    // "name:phone" of each stored contact.
+    std::vector<std::wstring> Summary()
+    {
+        std::vector<std::wstring> out;
+        for (const CStored& s : Stored())
+            out.push_back(s.name + L":" + s.phone);
+        return out;
+    }
+
+    testsupport::CTempDir m_dir;
+    std::string m_store;
+    std::string m_pab;
+    std::string m_source;
+    int m_stores = 0;
+    int m_total = 0, m_imported = 0, m_failed = 0;
+};
+
+std::string Person(const std::string& name, const std::string& phone)
+{
+    return Card("2.1", {"N:" + name + ";;;;", "FN:" + name, "TEL;WORK:" + phone});
+}
+
+const int kModes[] = {CvCardImport::kDuplicate, CvCardImport::kReplace, CvCardImport::kLeaveOld};
+
+}  // namespace
+
+TEST_F(ImportRun, AFolderWithoutVcfFilesShowsOnlyTheNoFilesMessage)
+{
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\notes.txt", Person("Ann", "1")));
+    EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kNoFiles});
+    EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(ImportRun, FilesWithoutACompleteCardShowNothing)
+{
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\cut.vcf", "BEGIN:VCARD\r\nFN:Ann\r\nTEL:1\r\n"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\empty.vcf", ""));
+    EXPECT_TRUE(Run(CvCardImport::kDuplicate).empty());
+    EXPECT_EQ(m_total, 0);
+    EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(ImportRun, TheSameFileTwiceAddsNothingTheSecondTimeInEveryMode)
+{
+    for (int mode : kModes) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(NewStore());
+
+        WriteCards("people.vcf", {Person("Ann", "111"), Person("Bob", "222")});
+        EXPECT_EQ(Run(mode), std::vector<std::string>{kOk});
+        std::vector<CStored> first = Stored();
+        ASSERT_EQ(first.size(), 2u);
+        EXPECT_EQ(Run(mode), std::vector<std::string>{kOk});
+        EXPECT_EQ(m_total, 2);
+        EXPECT_EQ(m_imported, 2);
+        std::vector<CStored> second = Stored();
+        ASSERT_EQ(second.size(), 2u);
+        EXPECT_EQ(second[0].id, first[0].id);
+        EXPECT_EQ(second[1].id, first[1].id);
+    }
+}
+
+TEST_F(ImportRun, AChangedPhoneIsResolvedByTheMode)
+{
+    struct Case {
+        int mode;
+        std::vector<std::wstring> after;
+        bool annKeepsId;
+    } cases[] = {
+        {CvCardImport::kDuplicate, {L"Ann:111", L"Ann:999", L"Bob:222"}, true},
+        {CvCardImport::kReplace, {L"Ann:999", L"Bob:222"}, false},
+        {CvCardImport::kLeaveOld, {L"Ann:111", L"Bob:222"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_TRUE(NewStore());
+        std::string ann = Seed(L"Ann", L"111");
+        std::string bob = Seed(L"Bob", L"222");
+        WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Card("2.1", {"FN:Bob", "TEL;WORK:222"})});
+        EXPECT_EQ(Run(c.mode), std::vector<std::string>{kOk});
+        EXPECT_EQ(Summary(), c.after);
+        std::vector<CStored> now = Stored();
+        bool annThere = std::any_of(now.begin(), now.end(), [&](const CStored& s) { return s.id == ann; });
+        EXPECT_EQ(annThere, c.annKeepsId);
+        EXPECT_TRUE(std::any_of(now.begin(), now.end(), [&](const CStored& s) { return s.id == bob; }));
+    }
+}
+
+TEST_F(ImportRun, ReplaceTakesTheFirstNameMatchAndLeavesOtherFoldersAlone)
+{
+    char other[WABSTANDIN_ID_TEXT_SIZE] = "";
+    ASSERT_EQ(WabStandinAddFolder(m_store.c_str(), L"Other", other, sizeof(other)), S_OK);
+    SPropValue v[2] = {};
+    v[0].ulPropTag = t::kDisplayName;
+    v[0].Value.lpszW = const_cast<wchar_t*>(L"Ann");
+    v[1].ulPropTag = t::kBusinessTelephoneNumber;
+    v[1].Value.lpszW = const_cast<wchar_t*>(L"555");
+    char elsewhere[WABSTANDIN_ID_TEXT_SIZE] = "";
+    ASSERT_EQ(WabStandinAddContact(m_store.c_str(), other, 2, v, elsewhere, sizeof(elsewhere)), S_OK);
+    Seed(L"Ann", L"111");
+    Seed(L"Ann", L"222");
+    WriteCards("ann.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"})});
+    EXPECT_EQ(Run(CvCardImport::kReplace), std::vector<std::string>{kOk});
+    std::vector<std::wstring> after = Summary();
+    EXPECT_EQ(after.size(), 2u);
+    EXPECT_TRUE(std::find(after.begin(), after.end(), L"Ann:999") != after.end());
+    ULONG type = 0;
+    Microsoft::WRL::ComPtr<IMAPIProp> kept;
+    EXPECT_EQ(g_wabLib.OpenItem(elsewhere, &type, kept.GetAddressOf()), S_OK);
+}
+
+TEST_F(ImportRun, CardsWithoutNamesMatchContactsWithoutNames)
+{
+    Seed(L"", L"555");
+    Seed(L"Ann", L"777");
+    WriteCards("nameless.vcf", {Card("2.1", {"TEL;WORK:555"}), Card("2.1", {"TEL;WORK:777"})});
+    EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kOk});
+    // The first card is the nameless contact; the second matches no nameless contact and is new.
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L":555", L":777", L"Ann:777"}));
+}
+
+TEST_F(ImportRun, AFileThatCannotBeOpened)
+{
+    WriteCards("a.vcf", {Person("Ann", "1")});
+    ASSERT_TRUE(::CreateDirectoryA((m_source + "\\folder.vcf").c_str(), nullptr));
+    std::vector<std::string> boxes = Run(CvCardImport::kDuplicate);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], "Quillon|" + m_source + "\\folder.vcf file cannot be opened. \nTo skip file processing and "
+                        "continue, press OK.\nNote: the problem might be related with non-latin symbols in the "
+                        "file name.\nPlease, try renaming the file");
+    EXPECT_EQ(boxes[1], kPartial);
+    EXPECT_EQ(m_failed, 1);
+    EXPECT_EQ(Summary(), std::vector<std::wstring>{L"Ann:1"});
+}
+
+TEST_F(ImportRun, AnUnopenableFileAloneShowsNothing)
+{
+    ASSERT_TRUE(::CreateDirectoryA((m_source + "\\folder.vcf").c_str(), nullptr));
+    EXPECT_TRUE(Run(CvCardImport::kDuplicate).empty());
+}
+
+TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
+{
+    struct Case {
+        const char* name;
+        const char* call;
+        ULONG skip;
+        int mode;
+        std::string message;
+        int imported, failed;
+        std::vector<std::wstring> after;
+    } cases[] = {
+        // The search for Ann fails: nothing is stored.
+        {"find fails", "Restrict", 0, CvCardImport::kDuplicate, kFailed, 0, 1, {L"Ann:111"}},
+        // Bob's search fails after Ann was replaced: Ann stays stored, Cid is never read.
+        {"find fails later", "Restrict", 1, CvCardImport::kReplace, kPartial, 1, 1, {L"Ann:999"}},
+        // The new Ann cannot be saved: the old one must still be there.
+        {"add fails", "SaveChanges", 0, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
+        {"create fails", "CreateEntry", 0, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
+        // The old Ann cannot be deleted: the new one is stored all the same.
+        {"delete fails", "DeleteEntries", 0, CvCardImport::kReplace, kOk, 3, 0,
+         {L"Ann:111", L"Ann:999", L"Bob:2", L"Cid:3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(NewStore());
+        Seed(L"Ann", L"111");
+        WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Person("Bob", "2"), Person("Cid", "3")});
+        ASSERT_EQ(WabStandinInjectFault(c.call, "*", E_FAIL, c.skip), S_OK);
+        EXPECT_EQ(Run(c.mode), std::vector<std::string>{c.message});
+        WabStandinClearFaults();
+        EXPECT_EQ(m_imported, c.imported);
+        EXPECT_EQ(m_failed, c.failed);
+        EXPECT_EQ(Summary(), c.after);
+    }
+}

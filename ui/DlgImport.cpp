@@ -1,0 +1,172 @@
+#include "ui/DlgImport.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/App.h"
+#include "app/LibBrisco.h"
+#include "app/Log.h"
+#include "common/raii.h"
+#include "ui/DlgPickFolder.h"
+#include "ui/resource.h"
+#include "wab/WABLib.h"
+
+namespace {
+
+const char kFolderIdValue[] = "Import.WABFolderID";
+const char kWinFolderValue[] = "Import.WinFolder";
+const char kConflictValue[] = "Import.ConflictResolution";
+
+const int kModeButtons[] = {IDC_IMPORT_DUPLICATE, IDC_IMPORT_REPLACE, IDC_IMPORT_LEAVE_OLD};
+const int kModeCount = 3;
+
+// Puts the current source folder in place once the shell's folder browser is up.
+int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data)
+{
+    if (msg == BFFM_INITIALIZED && data)
+        ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+const char CDlgImport::kHelpTopic[] = "Import_vCard,_iCard_Files_to_Contacts_Folders.htm";
+
+CDlgImport::CDlgImport(const std::string& presetFolder) : ui::CDialog(IDD_IMPORT)
+{
+    m_settings.ReadString(kFolderIdValue, &m_targetFolder);
+    m_settings.ReadString(kWinFolderValue, &m_sourceFolder);
+    DWORD mode = 0;
+    if (m_settings.ReadDword(kConflictValue, &mode))
+        m_conflictMode = static_cast<int>(mode);
+    if (!presetFolder.empty())
+        m_targetFolder = presetFolder;
+}
+
+CDlgImport::~CDlgImport() = default;
+
+bool CDlgImport::OnInitDialog()
+{
+    ui::CWindowRef target(Item(IDC_IMPORT_TARGET));
+    target.SetText("");
+    if (!m_targetFolder.empty()) {
+        WABFolder* folder = nullptr;
+        if (g_wabLib.GetFolder(m_targetFolder.c_str(), &folder) == S_OK && folder)
+            target.SetText(folder->name ? folder->name : "");
+        else
+            m_targetFolder.clear();  // a folder deleted since the last import is forgotten
+        CWABLib::FreeFolder(folder);
+    }
+
+    ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).SetText(m_sourceFolder);
+
+    int button = IDC_IMPORT_DUPLICATE;
+    if (m_conflictMode >= 0 && m_conflictMode < kModeCount)
+        button = kModeButtons[m_conflictMode];
+    else
+        g_log.LogErr("CDlgImport::OnInitDialog", 0, "ASSERT failed in line %d", __LINE__);
+    ui::CButton(Item(button)).SetCheck(true);
+
+    _UpdateOk();
+    return true;
+}
+
+void CDlgImport::_UpdateOk()
+{
+    m_sourceFolder = ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).GetText();
+    bool ok = !m_targetFolder.empty() && !m_sourceFolder.empty() &&
+              ::PathIsDirectoryA(m_sourceFolder.c_str()) != FALSE;
+    ui::CWindowRef(Item(IDOK)).Enable(ok);
+}
+
+bool CDlgImport::OnCommand(int id, int code, HWND control)
+{
+    switch (id) {
+    case IDC_IMPORT_SOURCE:
+        if (code != EN_CHANGE)
+            return false;
+        _UpdateOk();
+        return true;
+    case IDC_IMPORT_PICK:
+        if (code != BN_CLICKED)
+            return false;
+        _OnPickTarget();
+        return true;
+    case IDC_IMPORT_BROWSE:
+        if (code != BN_CLICKED)
+            return false;
+        _OnBrowseSource();
+        return true;
+    case IDC_HELP_BUTTON:
+        if (code != BN_CLICKED)
+            return false;
+        _OnHelp();
+        return true;
+    }
+    return ui::CDialog::OnCommand(id, code, control);
+}
+
+void CDlgImport::_OnPickTarget()
+{
+    CDlgPickFolder picker(m_targetFolder.c_str(), false, false);
+    HWND owner = ::GetActiveWindow();
+    if (picker.DoModal(owner ? owner : Handle()) != IDOK)
+        return;
+    m_targetFolder = picker.SelectedId();
+    ui::CWindowRef(Item(IDC_IMPORT_TARGET)).SetText(picker.SelectedName());
+    _UpdateOk();
+}
+
+void CDlgImport::_OnBrowseSource()
+{
+    std::string current = ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).GetText();
+    if (current.size() > MAX_PATH)
+        current.resize(MAX_PATH);
+    // The newer browser style hosts COM controls: it needs an apartment on this thread.
+    common::CCoInit com;
+    std::string title = ui::LoadUiString(IDS_BROWSE_IMPORT);
+    BROWSEINFOA info = {};
+    info.hwndOwner = Handle();
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(current.c_str());
+    PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderA(&info);
+    if (!picked)
+        return;
+    char path[MAX_PATH] = "";
+    BOOL ok = ::SHGetPathFromIDListA(picked, path);
+    ::CoTaskMemFree(picked);
+    if (!ok)
+        return;
+    ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).SetText(path);
+    _UpdateOk();
+}
+
+void CDlgImport::_OnHelp()
+{
+    if (g_libBrisco.IsLoaded())
+        g_libBrisco.ShowContextHelp(GetAppInstance(), kHelpTopic);
+}
+
+void CDlgImport::OnClickedOK()
+{
+    m_sourceFolder = ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).GetText();
+    m_conflictMode = -1;
+    for (int i = 0; i < kModeCount; ++i) {
+        if (ui::CButton(Item(kModeButtons[i])).IsChecked())
+            m_conflictMode = i;
+    }
+    if (m_conflictMode < 0) {
+        g_log.LogErr("CDlgImport::OnClickedOK", 0, "ASSERT failed in line %d", __LINE__);
+        m_conflictMode = 0;
+    }
+    if (m_settings.IsOpen()) {
+        bool ok = m_settings.WriteString(kFolderIdValue, m_targetFolder.c_str()) &&
+                  m_settings.WriteString(kWinFolderValue, m_sourceFolder.c_str()) &&
+                  m_settings.WriteDword(kConflictValue, static_cast<DWORD>(m_conflictMode));
+        if (!ok)
+            g_log.LogErr("CDlgImport::OnClickedOK", common::HResultFromLastError(), "RegSetValueEx");
+    }
+    EndDialog(IDOK);
+}

@@ -1,0 +1,41 @@
+// The import dialog: which address-book folder receives the contacts, which file-system folder's
+// .vcf files are read, and what happens to a card that matches an existing contact. The choices
+// are remembered under the settings key; they are read when the dialog object is made and
+// written only on OK, so a cancelled dialog changes nothing.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+#include "app/Settings.h"
+#include "ui/Dialog.h"
+
+class CDlgImport : public ui::CDialog {
+public:
+    // presetFolder: identifier text of the folder holding the first selected contact (empty when
+    // there is none); it wins over the remembered target folder.
+    explicit CDlgImport(const std::string& presetFolder);
+    virtual ~CDlgImport();
+
+    // The choices, valid after OK.
+    const std::string& TargetFolder() const { return m_targetFolder; }
+    const std::string& SourceFolder() const { return m_sourceFolder; }
+    int ConflictMode() const { return m_conflictMode; }
+
+    // Help topic handed to the support library.
+    static const char kHelpTopic[];
+
+private:
+    bool OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    void OnClickedOK() override;
+    void _UpdateOk();
+    void _OnPickTarget();
+    void _OnBrowseSource();
+    void _OnHelp();
+
+    std::string m_targetFolder;
+    std::string m_sourceFolder;
+    int m_conflictMode = 0;
+    CSettingsKey m_settings;
+};
