@@ -15,34 +15,15 @@ const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 const char kSettingsKey[] = "Software\\Brisco\\Quillon";
 const DWORD kWait = 20000;
 
-std::string ReadRegString(HKEY root, const char* key, const char* name, bool* present)
-{
-    char buf[1024] = {};
-    DWORD size = sizeof buf - 1, type = 0;
-    common::CRegKey k;
-    *present = ::RegOpenKeyExA(root, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS &&
-               ::RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
-                   ERROR_SUCCESS;
-    return buf;
-}
-
 class QuillonProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_oldAppData = ReadRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", &m_hadAppData);
         ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
         exe = BinDir() + "\\Quillon.exe";
     }
     void TearDown() override
     {
-        if (m_hadAppData) {
-            SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", m_oldAppData);
-        } else {
-            common::CRegKey k;
-            if (::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-                ::RegDeleteValueA(k.get(), "AppData");
-        }
         common::CRegKey k;
         if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
             ::RegDeleteValueA(k.get(), "LogLevel");
@@ -60,12 +41,9 @@ protected:
         return code;
     }
 
+    CSavedValue appData{kShellFolders, "AppData"};
     CTempDir dir;
     std::string exe;
-
-private:
-    bool m_hadAppData = false;
-    std::string m_oldAppData;
 };
 
 }  // namespace

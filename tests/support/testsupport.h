@@ -71,4 +71,19 @@ bool SetRegString(HKEY root, const std::string& key, const std::string& name, co
 bool SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
 void DeleteRegTree(HKEY root, const std::string& key);
 
+// A string value of HKEY_CURRENT_USER put aside for a test and given back (or deleted again, when
+// there was none) when the object goes. name "" is the key's default value.
+class CSavedValue {
+public:
+    CSavedValue(const char* key, const char* name);
+    ~CSavedValue();
+    CSavedValue(const CSavedValue&) = delete;
+    CSavedValue& operator=(const CSavedValue&) = delete;
+
+private:
+    std::string m_key, m_name, m_value;
+    DWORD m_type = REG_SZ;
+    bool m_present = false;
+};
+
 }  // namespace testsupport

@@ -119,26 +119,12 @@ protected:
     void SetUp() override
     {
         ClearDllPath();
-        char old[1024] = {};
-        DWORD size = sizeof old - 1, type = 0;
-        common::CRegKey k;
-        m_hadAppData = ::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_READ, k.put()) == ERROR_SUCCESS &&
-                       ::RegQueryValueExA(k.get(), "AppData", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
-                           ERROR_SUCCESS;
-        m_oldAppData = old;
         ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
         exe = BinDir() + "\\Quillon.exe";
     }
     void TearDown() override
     {
         ClearDllPath();
-        if (m_hadAppData) {
-            SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", m_oldAppData);
-        } else {
-            common::CRegKey k;
-            if (::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-                ::RegDeleteValueA(k.get(), "AppData");
-        }
     }
 
     std::string ErrLog() const { return ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.err"); }
@@ -175,12 +161,9 @@ protected:
         return code;
     }
 
+    CSavedValue appData{kShellFolders, "AppData"};
     CTempDir dir;
     std::string exe;
-
-private:
-    bool m_hadAppData = false;
-    std::string m_oldAppData;
 };
 
 }  // namespace

@@ -37,35 +37,6 @@ struct CExportValues {
     }
 };
 
-// A value of HKEY_CURRENT_USER put aside for the test and given back afterwards.
-class CSavedValue {
-public:
-    CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
-    {
-        common::CRegKey k;
-        char buf[1024] = {};
-        DWORD size = sizeof buf - 1;
-        m_present = RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS &&
-                    RegQueryValueExA(k.get(), name, nullptr, &m_type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS;
-        m_value = buf;
-    }
-    ~CSavedValue()
-    {
-        if (m_present) {
-            SetRegString(HKEY_CURRENT_USER, m_key, m_name, m_value, m_type);
-            return;
-        }
-        common::CRegKey k;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-            RegDeleteValueA(k.get(), m_name.empty() ? nullptr : m_name.c_str());
-    }
-
-private:
-    std::string m_key, m_name, m_value;
-    DWORD m_type = REG_SZ;
-    bool m_present = false;
-};
-
 bool Regsvr32(const std::string& options)
 {
     LONG code = -1;
