@@ -1,0 +1,220 @@
+// The import dialog as a real window over a scratch store: first use, remembered and preset
+// target folders, a forgotten folder, OK following the typed source folder, the picker, an
+// unknown stored mode, Cancel storing nothing, and Execute handing the choices to the run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "dialogdriver.h"
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "ui/DlgImport.h"
+#include "ui/resource.h"
+#include "vcard/import/vCardImport.h"
+#include "wab/WABLib.h"
+#include "wab/log_capture.h"
+
+using namespace uitest;
+using testsupport::PostClick;
+
+namespace {
+
+const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+const char* const kValues[] = {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"};
+
+void DeleteValue(const char* name)
+{
+    common::CRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        ::RegDeleteValueA(key.get(), name);
+}
+
+// A value as "sz:text" (with its stored terminator), "dword:N", or "" when absent.
+std::string Stored(const char* name)
+{
+    common::CRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return "";
+    BYTE data[1024] = {};
+    DWORD type = 0, size = sizeof data;
+    if (::RegQueryValueExA(key.get(), name, nullptr, &type, data, &size) != ERROR_SUCCESS)
+        return "";
+    if (type == REG_SZ)
+        return "sz:" + std::string(reinterpret_cast<char*>(data), size);
+    if (type == REG_DWORD && size == 4)
+        return "dword:" + std::to_string(*reinterpret_cast<DWORD*>(data));
+    return "type" + std::to_string(type);
+}
+
+std::string Z(const std::string& s) { return "sz:" + s + std::string(1, '\0'); }
+
+// What the dialog shows, in one comparable line.
+std::string Describe(HWND dialog)
+{
+    const int buttons[] = {IDC_IMPORT_DUPLICATE, IDC_IMPORT_REPLACE, IDC_IMPORT_LEAVE_OLD};
+    std::string checked;
+    for (int i = 0; i < 3; ++i)
+        if (IsChecked(dialog, buttons[i]))
+            checked += std::to_string(i);
+    return "target=" + ItemText(dialog, IDC_IMPORT_TARGET) + " source=" + ItemText(dialog, IDC_IMPORT_SOURCE) +
+           " mode=" + checked + " ok=" + std::to_string(IsEnabled(dialog, IDOK));
+}
+
+class ImportDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : kValues)
+            DeleteValue(name);
+        store = dir.file("import.wab");
+        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
+        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
+        contacts = id;
+        ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
+        friends = id;
+        SPropValue v = {};
+        v.ulPropTag = PR_DISPLAY_NAME_W;
+        v.Value.lpszW = const_cast<wchar_t*>(L"Cid Poe");
+        ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), friends.c_str(), 1, &v, id, sizeof id));
+        cid = id;
+        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        source = dir.file("cards");
+        ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
+        log.Clear();
+    }
+    void TearDown() override
+    {
+        g_wabLib.Close();
+        for (const char* name : kValues)
+            DeleteValue(name);
+    }
+
+    INT_PTR Run(CDlgImport& dialog, const std::function<void(HWND)>& check)
+    {
+        return RunDriven([&] { return dialog.DoModal(nullptr); },
+                         [&] {
+                             HWND hwnd = WaitDialog("Import");
+                             ASSERT_NE(hwnd, nullptr) << "the import dialog did not open";
+                             check(hwnd);
+                         });
+    }
+
+    testsupport::CTempDir dir;
+    CLogCapture log;
+    std::string store, contacts, friends, cid, source;
+};
+
+}  // namespace
+
+TEST_F(ImportDialogTest, FirstUseShowsDefaultsAndOkFollowsTheTypedFolder)
+{
+    CDlgImport dialog("");
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(hwnd), "target= source= mode=0 ok=0");
+        // A source folder alone is not enough: a target must be picked.
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, source);
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDC_IMPORT_PICK);
+        HWND picker = WaitDialog("Select Folder");
+        ASSERT_NE(picker, nullptr) << "the picker did not open";
+        EXPECT_FALSE(IsShown(picker, IDC_PICK_ALL_FOLDERS));
+        HWND tree = ::GetDlgItem(picker, IDC_PICK_TREE);
+        HTREEITEM item = FindTreeChild(tree, TreeView_GetRoot(tree), "Friends");
+        ASSERT_NE(item, nullptr);
+        TreeView_SelectItem(tree, item);
+        PostClick(picker, IDOK);
+        ASSERT_TRUE(Settle(hwnd, picker));
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + source + " mode=0 ok=1");
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, source + "\\missing");
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, source);
+        EXPECT_TRUE(IsEnabled(hwnd, IDOK));
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_IMPORT_LEAVE_OLD), BM_CLICK, 0, 0);
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.TargetFolder(), friends);
+    EXPECT_EQ(dialog.SourceFolder(), source);
+    EXPECT_EQ(dialog.ConflictMode(), 2);
+    EXPECT_EQ(Stored("Import.WABFolderID"), Z(friends));
+    EXPECT_EQ(Stored("Import.WinFolder"), Z(source));
+    EXPECT_EQ(Stored("Import.ConflictResolution"), "dword:2");
+}
+
+TEST_F(ImportDialogTest, APresetFolderWinsOverTheStoredOneAndIsStoredOnOk)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WABFolderID", contacts));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Import.ConflictResolution", 1));
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + source + " mode=1 ok=1");
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(Stored("Import.WABFolderID"), Z(friends));
+    EXPECT_EQ(Stored("Import.ConflictResolution"), "dword:1");
+}
+
+TEST_F(ImportDialogTest, CancelAfterChangingEverythingStoresNothing)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WABFolderID", contacts));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, dir.path());
+        ::SendMessageA(::GetDlgItem(hwnd, IDC_IMPORT_REPLACE), BM_CLICK, 0, 0);
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Stored("Import.WABFolderID"), Z(contacts));
+    EXPECT_EQ(Stored("Import.WinFolder"), Z(source));
+    EXPECT_EQ(Stored("Import.ConflictResolution"), "");
+}
+
+TEST_F(ImportDialogTest, AForgottenFolderAndAnUnknownModeFallBack)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WABFolderID",
+                                          "00000000515753310300000063000000"));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Import.ConflictResolution", 7));
+    CDlgImport dialog("");
+    Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(hwnd), "target= source=" + source + " mode=0 ok=0");
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(dialog.TargetFolder(), "");
+    EXPECT_NE(std::string::npos, log.Lines().find("Err in CDlgImport::OnInitDialog: ASSERT failed in line "));
+}
+
+TEST_F(ImportDialogTest, ExecuteRunsTheImportWithTheFolderOfTheSelection)
+{
+    ASSERT_TRUE(testsupport::WriteFileBytes(source + "\\new.vcf", "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Dee Fox\r\nEND:VCARD\r\n"));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+    CSelectionList selection{cid};
+    CvCardImport run;
+    std::string summary;
+    RunDriven([&] { return static_cast<INT_PTR>(run.Execute(nullptr, &selection)); },
+              [&] {
+                  HWND hwnd = WaitDialog("Import");
+                  ASSERT_NE(hwnd, nullptr) << "the import dialog did not open";
+                  EXPECT_EQ(Describe(hwnd), "target=Friends source=" + source + " mode=0 ok=1");
+                  PostClick(hwnd, IDOK);
+                  HWND box = WaitDialog("Quillon for Outlook Express");
+                  ASSERT_NE(box, nullptr) << "no summary";
+                  summary = testsupport::DialogStaticText(box);
+                  PostClick(box, IDOK);
+              });
+    EXPECT_EQ(summary, "Import completed successfully.");
+    WABItemList* list = nullptr;
+    ASSERT_EQ(g_wabLib.GetItems(friends.c_str(), false, &list), S_OK);
+    std::vector<std::string> names;
+    for (ULONG i = 0; i < list->count; ++i)
+        names.push_back(list->items[i].name ? list->items[i].name : "");
+    CWABLib::FreeItems(list);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Cid Poe", "Dee Fox"}));
+}
