@@ -79,8 +79,10 @@ void CDlgProgress::SetText(UINT stringId)
     HWND dialog = m_dialog.load();
     if (!dialog)
         return;
+    // A string that cannot be loaded leaves the template's text in place.
     std::string text = ui::LoadUiString(stringId);
-    ::SetDlgItemTextA(dialog, IDC_PROGRESS_ACTION, text.c_str());
+    if (!text.empty())
+        ::SetDlgItemTextA(dialog, IDC_PROGRESS_ACTION, text.c_str());
 }
 
 void CDlgProgress::SetRange(int total)

@@ -419,6 +419,10 @@ TEST_F(ExportDialogTest, TargetBrowserOpensOnTheTypedFolderAndFillsThePickedOne)
             },
             kWait);
         ASSERT_NE(browser, nullptr) << "the folder browser did not open";
+        // Let the browser finish its own start (which selects the typed folder) before choosing.
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutA(browser, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
+        ::Sleep(200);
         ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(other.c_str()));
         PostClick(browser, IDOK);
         ASSERT_TRUE(Settle(hwnd, browser)) << "the folder browser did not close";

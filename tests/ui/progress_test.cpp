@@ -53,6 +53,8 @@ TEST(ProgressWindow, RunsOnItsOwnThreadAndShowsTheCountLine)
     progress.SetPos(3);
     EXPECT_EQ(ItemText(dialog, IDC_PROGRESS_COUNT), "3 of 3");
 
+    progress.SetText(9999);  // no such string: the line keeps its text
+    EXPECT_EQ(ItemText(dialog, IDC_PROGRESS_ACTION), "Exporting...");
     progress.SetText(IDS_IMPORTING);
     progress.SetRange(1000);
     progress.SetPos(999);
