@@ -346,3 +346,151 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
         EXPECT_EQ(Summary(), c.after);
     }
 }
+
+
+namespace {
+
+// Presses Cancel in the progress window from inside the run's own message handling, which the
+// progress window does before the first card: the press is then certain to land between the
+// first card and the check that follows it.
+LRESULT CALLBACK CancelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg != WM_APP)
+        return ::DefWindowProcA(hwnd, msg, wp, lp);
+    bool* pressed = reinterpret_cast<bool*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    HWND dialog = nullptr;
+    testsupport::WaitUntil(
+        [&] {
+            dialog = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "");
+            return dialog && ::GetDlgItem(dialog, 200);
+        },
+        5000);
+    if (!dialog)
+        return 0;
+    testsupport::PostClick(dialog, IDCANCEL);
+    *pressed = testsupport::WaitUntil(
+        [&] { return testsupport::WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(ImportRun, CancelAfterTheFirstOfThreeCardsEndsTheRun)
+{
+    WriteCards("people.vcf", {Person("Ann", "1"), Person("Bob", "2"), Person("Cid", "3")});
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CancelProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ImportCancelDriver";
+    ::RegisterClassA(&wc);
+    HWND driver = ::CreateWindowA("ImportCancelDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, driver);
+    bool pressed = false;
+    ::SetWindowLongPtrA(driver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pressed));
+    ::PostMessageA(driver, WM_APP, 0, 0);
+
+    EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kPartial});
+    ::DestroyWindow(driver);
+    EXPECT_TRUE(pressed) << "the progress window's Cancel button never read Wait...";
+    EXPECT_EQ(m_total, 3);
+    EXPECT_EQ(m_imported, 1);
+    EXPECT_EQ(m_failed, 0);
+    EXPECT_EQ(Summary(), std::vector<std::wstring>{L"Ann:1"});
+}
+
+// The comparison of a stored contact with a card, field by field: every card with the same
+// names differs from the stored contact in exactly one way, or agrees with it.
+TEST_F(ImportRun, AContactEqualsACardWhenEveryFieldTheCardCarriesAgrees)
+{
+    const std::vector<std::string> base = {"FN:Ann", "TEL;WORK:1", "EMAIL;INTERNET:b@x", "EMAIL;PREF;INTERNET:a@x",
+                                           "X-OUTL-CHILDREN:Tom,Sue", "BDAY:19750314", "X-OUTL-GENDER:1"};
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        bool equal;
+    } cases[] = {
+        {"the same card", base, true},
+        {"fewer fields", {"FN:Ann", "TEL;WORK:1"}, true},
+        {"phone case of a letter", {"FN:Ann", "TEL;WORK:1a"}, false},
+        {"other phone", {"FN:Ann", "TEL;WORK:2"}, false},
+        {"home phone the contact lacks", {"FN:Ann", "TEL;HOME:1"}, false},
+        {"the preferred address first", {"FN:Ann", "EMAIL;INTERNET:a@x", "EMAIL;INTERNET:b@x"}, true},
+        {"another preferred address", {"FN:Ann", "EMAIL;INTERNET:a@x", "EMAIL;PREF;INTERNET:b@x"}, false},
+        {"one address fewer", {"FN:Ann", "EMAIL;PREF;INTERNET:a@x"}, false},
+        {"address in other case", {"FN:Ann", "EMAIL;PREF;INTERNET:A@x", "EMAIL;INTERNET:b@x"}, false},
+        {"children in another order", {"FN:Ann", "X-OUTL-CHILDREN:Sue,Tom"}, false},
+        {"other birthday", {"FN:Ann", "BDAY:19750315"}, false},
+        {"other gender", {"FN:Ann", "X-OUTL-GENDER:2"}, false},
+    };
+    WriteCards("ann.vcf", {Card("2.1", base)});
+    Run(CvCardImport::kDuplicate);
+    ASSERT_EQ(Stored().size(), 1u);
+    std::string id = Stored()[0].id;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ULONG type = 0;
+        Microsoft::WRL::ComPtr<IMAPIProp> item;
+        ASSERT_EQ(g_wabLib.OpenItem(id.c_str(), &type, item.GetAddressOf()), S_OK);
+        CvCardImport reader;
+        std::string text = Card("2.1", c.lines);
+        reader.LoadText(text.data(), text.size());
+        int cards = 0;
+        reader.ReadCards([&] {
+            ++cards;
+            EXPECT_EQ(reader.IsContactEqual(item.Get()), c.equal);
+            return 0;
+        });
+        EXPECT_EQ(cards, 1);
+    }
+}
+
+// A contact whose default address is not its first: the card's first address is compared with
+// the default one, the others with the rest in their order.
+TEST_F(ImportRun, TheCardsFirstAddressIsComparedWithTheDefaultOne)
+{
+    std::vector<std::wstring> addresses = {L"b@x", L"a@x", L"c@x"};
+    std::vector<std::wstring> types = {L"SMTP", L"SMTP"};
+    std::vector<wchar_t*> a, t;
+    for (std::wstring& s : addresses)
+        a.push_back(&s[0]);
+    for (std::wstring& s : types)
+        t.push_back(&s[0]);
+    SPropValue v[4] = {};
+    v[0].ulPropTag = t::kDisplayName;
+    v[0].Value.lpszW = const_cast<wchar_t*>(L"Ann");
+    v[1].ulPropTag = t::kContactEmailAddresses;
+    v[1].Value.MVszW.cValues = static_cast<ULONG>(a.size());
+    v[1].Value.MVszW.lppszW = a.data();
+    v[2].ulPropTag = t::kContactAddrTypes;
+    v[2].Value.MVszW.cValues = static_cast<ULONG>(t.size());
+    v[2].Value.MVszW.lppszW = t.data();
+    v[3].ulPropTag = t::kContactDefaultAddressIndex;
+    v[3].Value.l = 1;
+    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+    ASSERT_EQ(WabStandinAddContact(m_store.c_str(), m_pab.c_str(), 4, v, id, sizeof(id)), S_OK);
+    struct Case {
+        std::vector<std::string> lines;
+        bool equal;
+    } cases[] = {
+        // An X400 address carries no type: only the two stored types are compared.
+        {{"FN:Ann", "EMAIL;PREF:a@x", "EMAIL:b@x", "EMAIL;X400:c@x"}, true},
+        {{"FN:Ann", "EMAIL;PREF;INTERNET:a@x", "EMAIL;X400:b@x", "EMAIL;X400:c@x"}, true},
+        // The stored types run out after two: a third type is compared with an empty one.
+        {{"FN:Ann", "EMAIL;PREF:a@x", "EMAIL:b@x", "EMAIL:c@x"}, false},
+        {{"FN:Ann", "EMAIL;PREF:b@x", "EMAIL:a@x", "EMAIL;X400:c@x"}, false},
+        {{"FN:Ann", "EMAIL;PREF:a@x", "EMAIL:b@x"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Crlf(c.lines));
+        ULONG type = 0;
+        Microsoft::WRL::ComPtr<IMAPIProp> item;
+        ASSERT_EQ(g_wabLib.OpenItem(id, &type, item.GetAddressOf()), S_OK);
+        CvCardImport reader;
+        std::string text = Card("2.1", c.lines);
+        reader.LoadText(text.data(), text.size());
+        reader.ReadCards([&] {
+            EXPECT_EQ(reader.IsContactEqual(item.Get()), c.equal);
+            return 0;
+        });
+    }
+}
