@@ -283,6 +283,70 @@ void DeleteRegTree(HKEY root, const std::string& key)
     ::SHDeleteKeyA(root, key.c_str());
 }
 
+namespace {
+
+struct BoxSearch {
+    const std::wstring* caption;
+    HWND found;
+};
+
+// The caption is read without a message, so that a box still being built on its thread does not
+// hold the search up.
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = "";
+    wchar_t caption[256] = L"";
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || !::GetClassNameA(hwnd, cls, sizeof cls) ||
+        std::string(cls) != "#32770")
+        return TRUE;
+    ::InternalGetWindowText(hwnd, caption, 256);
+    if (*search->caption != caption)
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+CBoxWatch::CBoxWatch(const wchar_t* caption, int button)
+    : m_caption(caption), m_thread([this, button] {
+          HWND answered = nullptr;
+          DWORD answeredAt = 0;
+          while (!m_stop) {
+              BoxSearch search{&m_caption, nullptr};
+              ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+              HWND box = search.found;
+              // A box that is still there a while after its answer gets the answer again.
+              if (box && (box != answered || ::GetTickCount() - answeredAt > 500)) {
+                  if (box != answered) {
+                      std::lock_guard<std::mutex> hold(m_lock);
+                      m_texts.push_back(DialogStaticText(box));
+                  }
+                  PostClick(box, button);
+                  answered = box;
+                  answeredAt = ::GetTickCount();
+              }
+              ::Sleep(10);
+          }
+      })
+{
+}
+
+CBoxWatch::~CBoxWatch()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<std::string> CBoxWatch::Texts()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_texts;
+}
+
 CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
 {
     common::CRegKey k;

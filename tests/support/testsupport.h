@@ -3,7 +3,10 @@
 #pragma once
 
 #include <windows.h>
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -84,6 +87,25 @@ private:
     std::string m_key, m_name, m_value;
     DWORD m_type = REG_SZ;
     bool m_present = false;
+};
+
+// Answers every message box of this process with exactly this caption with a button (IDOK,
+// IDCANCEL, ...) while it lives, and keeps each box's text. For runs that end in a box on the
+// test's own thread.
+class CBoxWatch {
+public:
+    explicit CBoxWatch(const wchar_t* caption, int button = IDOK);
+    ~CBoxWatch();
+    CBoxWatch(const CBoxWatch&) = delete;
+    CBoxWatch& operator=(const CBoxWatch&) = delete;
+    std::vector<std::string> Texts();
+
+private:
+    std::wstring m_caption;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    std::vector<std::string> m_texts;
+    std::thread m_thread;
 };
 
 }  // namespace testsupport

@@ -124,34 +124,4 @@ ULONG CScratchBook::ConferencingTag()
     return PROP_TAG(PT_MV_UNICODE, PROP_ID(tag));
 }
 
-CBoxWatch::CBoxWatch()
-    : m_thread([this] {
-          while (!m_stop) {
-              HWND box = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "Quillon for Outlook Express");
-              if (box) {
-                  {
-                      std::lock_guard<std::mutex> hold(m_lock);
-                      m_texts.push_back(testsupport::DialogStaticText(box));
-                  }
-                  testsupport::PostClick(box, IDOK);
-                  testsupport::WaitUntil([box] { return !::IsWindow(box); }, 5000);
-              }
-              ::Sleep(10);
-          }
-      })
-{
-}
-
-CBoxWatch::~CBoxWatch()
-{
-    m_stop = true;
-    m_thread.join();
-}
-
-std::vector<std::string> CBoxWatch::Texts()
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_texts;
-}
-
 }  // namespace exporttest

@@ -72,19 +72,9 @@ private:
 
 // Answers every message box captioned "Quillon for Outlook Express" of this process with OK
 // while it lives, and keeps their texts.
-class CBoxWatch {
+class CBoxWatch : public testsupport::CBoxWatch {
 public:
-    CBoxWatch();
-    ~CBoxWatch();
-    CBoxWatch(const CBoxWatch&) = delete;
-    CBoxWatch& operator=(const CBoxWatch&) = delete;
-    std::vector<std::string> Texts();
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::mutex m_lock;
-    std::vector<std::string> m_texts;
-    std::thread m_thread;
+    CBoxWatch() : testsupport::CBoxWatch(L"Quillon for Outlook Express") {}
 };
 
 }  // namespace exporttest

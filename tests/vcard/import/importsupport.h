@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/testsupport.h"
 #include "vcard/import/vCardImport.h"
 
 namespace importtest {
@@ -42,19 +43,9 @@ FILETIME Date(WORD year, WORD month, WORD day);
 
 // Answers every "Quillon" message box of this process with a button (IDOK, IDCANCEL) while it
 // lives, and keeps each box's text.
-class CBoxWatch {
+class CBoxWatch : public testsupport::CBoxWatch {
 public:
-    explicit CBoxWatch(int button = IDOK);
-    ~CBoxWatch();
-    CBoxWatch(const CBoxWatch&) = delete;
-    CBoxWatch& operator=(const CBoxWatch&) = delete;
-    std::vector<std::string> Texts();
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::mutex m_lock;
-    std::vector<std::string> m_texts;
-    std::thread m_thread;
+    explicit CBoxWatch(int button = IDOK) : testsupport::CBoxWatch(L"Quillon", button) {}
 };
 
 }  // namespace importtest
