@@ -228,7 +228,7 @@ HRESULT CvCardImport::putContactItem()
         replace = m_conflictMode == kReplace;
     } else {
         g_log.LogErr(ctx, found, "FindEqualContact");
-        return found < 0 ? found : -1;
+        return -1;
     }
     if (add) {
         HRESULT hr = AddContact();
