@@ -91,8 +91,15 @@ std::string LoadUiString(UINT id)
 INT_PTR CDialog::DoModal(HWND owner)
 {
     InitDialogControls();
+    // The owner may be a window of another program (the foreground window at start) that has gone
+    // meanwhile; the dialog is then shown without an owner rather than not at all.
+    if (owner && !::IsWindow(owner))
+        owner = nullptr;
     INT_PTR result = ::DialogBoxParamA(GetAppInstance(), MAKEINTRESOURCEA(m_templateId), owner, _DialogProc,
                                        reinterpret_cast<LPARAM>(this));
+    if (result == -1 && owner && ::GetLastError() == ERROR_INVALID_WINDOW_HANDLE)
+        result = ::DialogBoxParamA(GetAppInstance(), MAKEINTRESOURCEA(m_templateId), nullptr, _DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
     if (result == -1)
         g_log.LogErr("CDialog::DoModal", common::HResultFromLastError(), "DialogBoxParam(%u)", m_templateId);
     return result;

@@ -151,4 +151,18 @@ TEST(ProgressWindow, DestructorEndsTheDialogThread)
     EXPECT_FALSE(::IsWindow(dialog));
 }
 
+// The owner handed down may be a window of another program that has gone meanwhile: the window
+// is shown without an owner instead of not at all.
+TEST(ProgressWindow, OwnerThatIsGoneStillShowsTheWindow)
+{
+    HWND owner = ::CreateWindowExA(0, "STATIC", "gone", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    ::DestroyWindow(owner);
+    CDlgProgress progress;
+    ASSERT_TRUE(progress.Start(owner));
+    EXPECT_NE(progress.GetWindow(), nullptr);
+    progress.Close();
+}
+
 }  // namespace
