@@ -15,28 +15,51 @@ rm -f sample.wab
 echo "Sample address book:"
 "$wine" wabstore.exe list sample.wab | sed 's/^/  /'
 
-# The export dialog opens on all folders and a target folder in the build tree.
+key='HKCU\Software\Brisco\Quillon'
+drive() {  # drive MODE FOLDER: the user's part, by QuillonDriver or by the person at the display
+  if [ -n "${QUILLON_PRIVATE_DISPLAY:-}" ]; then
+    "$wine" QuillonDriver.exe "$1" "$(winpath "$2")" | tr -d '\r'
+  else
+    echo "Quillon's $1 dialog is open on $DISPLAY; press OK."
+    "$wine" Quillon.exe "-$1" || true
+  fi
+}
+[ -n "${QUILLON_PRIVATE_DISPLAY:-}" ] && echo && echo "No display: a private one is used, and QuillonDriver.exe plays the user."
+
+# 1. Export: all folders, into a folder of the build tree.
 out="$build/exported-cards"
 rm -rf "$out"; mkdir -p "$out"
-key='HKCU\Software\Brisco\Quillon'
 "$wine" reg add "$key" /v Export.WABAllFolders /t REG_DWORD /d 1 /f >/dev/null
 "$wine" reg add "$key" /v Export.WinFolder /d "$(winpath "$out")" /f >/dev/null
-
-if [ -n "${QUILLON_PRIVATE_DISPLAY:-}" ]; then
-  echo
-  echo "No display: a private one is used, and QuillonDriver.exe plays the user."
-  "$wine" QuillonDriver.exe export "$(winpath "$out")" | tr -d '\r'
-else
-  echo
-  echo "Quillon's export dialog is open on $DISPLAY (all folders, into $out); press OK."
-  "$wine" Quillon.exe -export || true
-fi
 echo
-echo "Files written to $out:"
+echo "== Export of all folders to $out"
+drive export "$out"
+echo "Files written:"
 ls "$out" | sed 's/^/  /'
 first=$(ls "$out" | head -n 1)
-if [ -n "$first" ]; then
-  echo
-  echo "--- $first ---"
-  cat "$out/$first"
+echo "--- $first ---"
+cat "$out/$first"
+
+# 2. Import: the files into a new, empty folder "Imported".
+printf 'folder Imported\n' > imported-folder.txt
+"$wine" wabstore.exe load sample.wab imported-folder.txt
+target=$("$wine" wabstore.exe list sample.wab | tr -d '\r' | awk '$1 == "folder" && $3 == "Imported" { print $2 }')
+"$wine" reg add "$key" /v Import.WABFolderID /d "$target" /f >/dev/null
+"$wine" reg add "$key" /v Import.WinFolder /d "$(winpath "$out")" /f >/dev/null
+"$wine" reg add "$key" /v Import.ConflictResolution /t REG_DWORD /d 0 /f >/dev/null
+echo
+echo "== Import of $out into the new folder \"Imported\""
+drive import "$out"
+
+# 3. The contacts of all the sample's folders beside those of "Imported" (name and e-mail address).
+"$wine" wabstore.exe list sample.wab | tr -d '\r' > "$build/sample-after.txt"
+contacts() { awk -v want="$1" '$1 == "folder" { inside = (want == "Imported") == ($3 == "Imported") } inside && $1 == "contact" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }' "$build/sample-after.txt" | sort; }
+contacts sample > "$build/contacts-exported.txt"
+contacts Imported > "$build/contacts-imported.txt"
+echo
+if diff -u "$build/contacts-exported.txt" "$build/contacts-imported.txt" > "$build/contacts.diff"; then
+  echo "The folder \"Imported\" holds the same $(wc -l < "$build/contacts-imported.txt") contacts as the sample's folders (name and e-mail address of each):"
+  sed 's/^/  /' "$build/contacts-imported.txt"
+else
+  echo "The folders differ:"; cat "$build/contacts.diff"; exit 1
 fi
