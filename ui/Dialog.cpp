@@ -1,5 +1,7 @@
 #include "ui/Dialog.h"
 
+#include <shlobj.h>
+
 #include <vector>
 
 #include "app/App.h"
@@ -169,6 +171,42 @@ INT_PTR CDialog::_Dispatch(UINT msg, WPARAM wp, LPARAM lp)
     }
     INT_PTR result = FALSE;
     return OnMessage(msg, wp, lp, &result) ? result : FALSE;
+}
+
+namespace {
+
+// Puts the current folder in place once the shell's folder browser is up.
+int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data)
+{
+    if (msg == BFFM_INITIALIZED && data)
+        ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+bool BrowseForFolder(HWND owner, UINT titleId, const std::string& current, std::string* picked)
+{
+    std::string start = current.size() > MAX_PATH ? current.substr(0, MAX_PATH) : current;
+    // The newer browser style hosts COM controls: it needs an apartment on this thread.
+    common::CCoInit com;
+    std::string title = LoadUiString(titleId);
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(start.c_str());
+    PIDLIST_ABSOLUTE list = ::SHBrowseForFolderA(&info);
+    if (!list)
+        return false;
+    char path[MAX_PATH] = "";
+    BOOL ok = ::SHGetPathFromIDListA(list, path);
+    ::CoTaskMemFree(list);
+    if (!ok)
+        return false;
+    *picked = path;
+    return true;
 }
 
 }  // namespace ui

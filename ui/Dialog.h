@@ -139,4 +139,9 @@ void InitDialogControls();
 // The string resource `id` of the program, empty when it does not exist.
 std::string LoadUiString(UINT id);
 
+// The shell's folder browser (file-system folders only, newer style) with the title of string
+// titleId and the current folder selected as it opens. True with *picked set when the user chose
+// a folder.
+bool BrowseForFolder(HWND owner, UINT titleId, const std::string& current, std::string* picked);
+
 }  // namespace ui

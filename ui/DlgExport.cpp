@@ -31,14 +31,6 @@ bool IsExistingFolder(const std::string& path)
     return !path.empty() && ::PathIsDirectoryA(path.c_str()) != FALSE;
 }
 
-// Puts the current target folder in place once the shell's folder browser is up.
-int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data)
-{
-    if (msg == BFFM_INITIALIZED && data)
-        ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
-    return 0;
-}
-
 }  // namespace
 
 const char CDlgExport::kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
@@ -230,22 +222,8 @@ void CDlgExport::_OnPickSource()
 void CDlgExport::_OnBrowseTarget()
 {
     m_targetFolder = ui::CWindowRef(Item(IDC_EXPORT_TARGET)).GetText();
-    // The newer browser style hosts COM controls: it needs an apartment on this thread.
-    common::CCoInit com;
-    std::string title = ui::LoadUiString(IDS_BROWSE_EXPORT);
-    BROWSEINFOA info = {};
-    info.hwndOwner = Handle();
-    info.lpszTitle = title.c_str();
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(m_targetFolder.c_str());
-    PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderA(&info);
-    if (!picked)
-        return;
-    char path[MAX_PATH] = "";
-    BOOL ok = ::SHGetPathFromIDListA(picked, path);
-    ::CoTaskMemFree(picked);
-    if (!ok)
+    std::string path;
+    if (!ui::BrowseForFolder(Handle(), IDS_BROWSE_EXPORT, m_targetFolder, &path))
         return;
     ui::CWindowRef(Item(IDC_EXPORT_TARGET)).SetText(path);
     _Update();

@@ -20,14 +20,6 @@ const char kConflictValue[] = "Import.ConflictResolution";
 const int kModeButtons[] = {IDC_IMPORT_DUPLICATE, IDC_IMPORT_REPLACE, IDC_IMPORT_LEAVE_OLD};
 const int kModeCount = 3;
 
-// Puts the current source folder in place once the shell's folder browser is up.
-int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data)
-{
-    if (msg == BFFM_INITIALIZED && data)
-        ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
-    return 0;
-}
-
 }  // namespace
 
 const char CDlgImport::kHelpTopic[] = "Import_vCard,_iCard_Files_to_Contacts_Folders.htm";
@@ -120,24 +112,8 @@ void CDlgImport::_OnPickTarget()
 void CDlgImport::_OnBrowseSource()
 {
     std::string current = ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).GetText();
-    if (current.size() > MAX_PATH)
-        current.resize(MAX_PATH);
-    // The newer browser style hosts COM controls: it needs an apartment on this thread.
-    common::CCoInit com;
-    std::string title = ui::LoadUiString(IDS_BROWSE_IMPORT);
-    BROWSEINFOA info = {};
-    info.hwndOwner = Handle();
-    info.lpszTitle = title.c_str();
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(current.c_str());
-    PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderA(&info);
-    if (!picked)
-        return;
-    char path[MAX_PATH] = "";
-    BOOL ok = ::SHGetPathFromIDListA(picked, path);
-    ::CoTaskMemFree(picked);
-    if (!ok)
+    std::string path;
+    if (!ui::BrowseForFolder(Handle(), IDS_BROWSE_IMPORT, current, &path))
         return;
     ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).SetText(path);
     _UpdateOk();
