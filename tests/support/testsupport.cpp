@@ -347,6 +347,46 @@ std::vector<std::string> CBoxWatch::Texts()
     return m_texts;
 }
 
+CProgressCanceller::CProgressCanceller()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = _WindowProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TestProgressCanceller";
+    ::RegisterClassA(&wc);  // a second registration fails harmlessly
+    m_window = ::CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (!m_window)
+        return;
+    ::SetWindowLongPtrA(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::PostMessageA(m_window, WM_APP, 0, 0);
+}
+
+CProgressCanceller::~CProgressCanceller()
+{
+    if (m_window)
+        ::DestroyWindow(m_window);
+}
+
+LRESULT CALLBACK CProgressCanceller::_WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg != WM_APP)
+        return ::DefWindowProcA(hwnd, msg, wp, lp);
+    auto* self = reinterpret_cast<CProgressCanceller*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    HWND dialog = nullptr;
+    // The progress window is the dialog with the progress bar (control 200).
+    WaitUntil(
+        [&] {
+            dialog = FindTopWindow(::GetCurrentProcessId(), "#32770", "");
+            return dialog && ::GetDlgItem(dialog, 200);
+        },
+        5000);
+    if (!dialog || !self)
+        return 0;
+    PostClick(dialog, IDCANCEL);
+    self->m_pressed = WaitUntil([&] { return WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
+    return 0;
+}
+
 CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
 {
     common::CRegKey k;

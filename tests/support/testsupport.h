@@ -108,4 +108,23 @@ private:
     std::thread m_thread;
 };
 
+// Presses Cancel in this process's progress window from inside the run's own message handling,
+// which the progress window does before the first item: the press then lands between the first
+// item and the check that follows it. Create it right before the run; Pressed() says afterwards
+// whether the Cancel button turned into "Wait...".
+class CProgressCanceller {
+public:
+    CProgressCanceller();
+    ~CProgressCanceller();
+    CProgressCanceller(const CProgressCanceller&) = delete;
+    CProgressCanceller& operator=(const CProgressCanceller&) = delete;
+    bool Created() const { return m_window != nullptr; }
+    bool Pressed() const { return m_pressed; }
+
+private:
+    static LRESULT CALLBACK _WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    HWND m_window = nullptr;
+    bool m_pressed = false;
+};
+
 }  // namespace testsupport

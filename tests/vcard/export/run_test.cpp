@@ -289,52 +289,16 @@ TEST_F(ExportRun, NothingToExportShowsNothing)
     EXPECT_TRUE(ListFiles(m_out.path()).empty());
 }
 
-namespace {
-
-// Presses Cancel in the progress window from inside the run's own message handling, which the
-// progress window does before the first contact: the press is then certain to land between the
-// first contact and the check that follows it.
-LRESULT CALLBACK CancelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg != WM_APP)
-        return ::DefWindowProcA(hwnd, msg, wp, lp);
-    bool* pressed = reinterpret_cast<bool*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    HWND dialog = nullptr;
-    testsupport::WaitUntil(
-        [&] {
-            dialog = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "");
-            return dialog && ::GetDlgItem(dialog, 200);
-        },
-        5000);
-    if (!dialog)
-        return 0;
-    testsupport::PostClick(dialog, IDCANCEL);
-    *pressed = testsupport::WaitUntil(
-        [&] { return testsupport::WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
-    return 0;
-}
-
-}  // namespace
-
 TEST_F(ExportRun, CancelAfterTheFirstContactEndsTheRun)
 {
     Contact(L"Ann");
     Contact(L"Bob");
     Contact(L"Cid");
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = CancelProc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ExportCancelDriver";
-    ::RegisterClassA(&wc);
-    HWND driver = ::CreateWindowA("ExportCancelDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(nullptr, driver);
-    bool pressed = false;
-    ::SetWindowLongPtrA(driver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pressed));
-    ::PostMessageA(driver, WM_APP, 0, 0);
+    testsupport::CProgressCanceller cancel;
+    ASSERT_TRUE(cancel.Created());
 
     EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
-    ::DestroyWindow(driver);
-    EXPECT_TRUE(pressed) << "the progress window's Cancel button never read Wait...";
+    EXPECT_TRUE(cancel.Pressed()) << "the progress window's Cancel button never read Wait...";
     EXPECT_EQ(std::vector<std::string>{kPartial}, m_messages);
     EXPECT_EQ(3, m_total);
     EXPECT_EQ(1, m_exported);

@@ -348,50 +348,14 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
 }
 
 
-namespace {
-
-// Presses Cancel in the progress window from inside the run's own message handling, which the
-// progress window does before the first card: the press is then certain to land between the
-// first card and the check that follows it.
-LRESULT CALLBACK CancelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg != WM_APP)
-        return ::DefWindowProcA(hwnd, msg, wp, lp);
-    bool* pressed = reinterpret_cast<bool*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    HWND dialog = nullptr;
-    testsupport::WaitUntil(
-        [&] {
-            dialog = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "");
-            return dialog && ::GetDlgItem(dialog, 200);
-        },
-        5000);
-    if (!dialog)
-        return 0;
-    testsupport::PostClick(dialog, IDCANCEL);
-    *pressed = testsupport::WaitUntil(
-        [&] { return testsupport::WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
-    return 0;
-}
-
-}  // namespace
-
 TEST_F(ImportRun, CancelAfterTheFirstOfThreeCardsEndsTheRun)
 {
     WriteCards("people.vcf", {Person("Ann", "1"), Person("Bob", "2"), Person("Cid", "3")});
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = CancelProc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ImportCancelDriver";
-    ::RegisterClassA(&wc);
-    HWND driver = ::CreateWindowA("ImportCancelDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(nullptr, driver);
-    bool pressed = false;
-    ::SetWindowLongPtrA(driver, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pressed));
-    ::PostMessageA(driver, WM_APP, 0, 0);
+    testsupport::CProgressCanceller cancel;
+    ASSERT_TRUE(cancel.Created());
 
     EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kPartial});
-    ::DestroyWindow(driver);
-    EXPECT_TRUE(pressed) << "the progress window's Cancel button never read Wait...";
+    EXPECT_TRUE(cancel.Pressed()) << "the progress window's Cancel button never read Wait...";
     EXPECT_EQ(m_total, 3);
     EXPECT_EQ(m_imported, 1);
     EXPECT_EQ(m_failed, 0);
