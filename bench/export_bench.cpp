@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/benchsupport.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
@@ -83,45 +84,6 @@ std::string ReadAll(const std::string& path)
     return bytes;
 }
 
-// Answers the run's closing message while the bench lives.
-class CBoxAnswer {
-public:
-    CBoxAnswer()
-        : m_thread([this] {
-              while (!m_stop) {
-                  // Only this process's box: other programs of the same Wine session are left alone.
-                  HWND box = nullptr;
-                  ::EnumWindows(
-                      [](HWND hwnd, LPARAM param) -> BOOL {
-                          DWORD pid = 0;
-                          char title[64] = "";
-                          ::GetWindowThreadProcessId(hwnd, &pid);
-                          ::GetWindowTextA(hwnd, title, sizeof(title));
-                          if (pid == ::GetCurrentProcessId() && std::string(title) == "Quillon for Outlook Express") {
-                              *reinterpret_cast<HWND*>(param) = hwnd;
-                              return FALSE;
-                          }
-                          return TRUE;
-                      },
-                      reinterpret_cast<LPARAM>(&box));
-                  if (box)
-                      ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                  ::Sleep(5);
-              }
-          })
-    {
-    }
-    ~CBoxAnswer()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 // A typical contact: names, company, two telephones, an e-mail address, a work address, a note.
 std::vector<std::wstring> g_texts;
 HRESULT AddTypical(const std::string& store, int i, char* id)
@@ -183,7 +145,7 @@ int main(int argc, char** argv)
         ids.push_back(id);
     }
     std::printf("store of %d contacts built in %.1f s\n", count, Seconds(t0));
-    CBoxAnswer answer;
+    bench::CBoxAnswer answer;
 
     // The writer alone: cards of already opened contacts, UTF-8, vCard 2.1.
     {

@@ -6,7 +6,7 @@ build=$(realpath "$1")
 root=$(cd "$(dirname "$0")/.." && pwd)
 wine=/usr/lib/wine/wine64
 cd "$build/bin"
-for bench in wabstore_bench wablib_bench export_bench; do
+for bench in wabstore_bench wablib_bench export_bench import_bench; do
   if [ -f "$bench.exe" ]; then
     echo "== $bench"
     "$wine" "$bench.exe" | tr -d '\r'

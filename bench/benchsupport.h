@@ -1,0 +1,52 @@
+// What the benchmarks share.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace bench {
+
+// Answers the runs' closing messages (caption "Quillon for Outlook Express") of this process
+// while the bench lives.
+class CBoxAnswer {
+public:
+    CBoxAnswer()
+        : m_thread([this] {
+              while (!m_stop) {
+                  // Only this process's box: other programs of the same Wine session are left alone.
+                  HWND box = nullptr;
+                  ::EnumWindows(
+                      [](HWND hwnd, LPARAM param) -> BOOL {
+                          DWORD pid = 0;
+                          char title[64] = "";
+                          ::GetWindowThreadProcessId(hwnd, &pid);
+                          ::GetWindowTextA(hwnd, title, sizeof(title));
+                          if (pid == ::GetCurrentProcessId() && std::string(title) == "Quillon for Outlook Express") {
+                              *reinterpret_cast<HWND*>(param) = hwnd;
+                              return FALSE;
+                          }
+                          return TRUE;
+                      },
+                      reinterpret_cast<LPARAM>(&box));
+                  if (box)
+                      ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                  ::Sleep(5);
+              }
+          })
+    {
+    }
+    ~CBoxAnswer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+}  // namespace bench
