@@ -76,7 +76,7 @@ private:
     std::string _MakeBaseName();
     bool _CreateNumberedFile(const std::string& base);
 
-    // In this order the fields the design gives the run, then the writer's working state.
+    // The run's own state first (owner, choices, counters), then the writer's working state.
     HWND m_owner = nullptr;
     int m_format = vcard::kVCard21;
     bool m_oneFile = false;

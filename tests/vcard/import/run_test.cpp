@@ -133,7 +133,7 @@ protected:
     }
 
     // A saved contact of the personal address book with a display name and business phone.
-    std::string Seed(const std::wstring& name, const std::wstring& phone)
+    std::string Existing(const std::wstring& name, const std::wstring& phone)
     {
         SPropValue values[2] = {};
         values[0].ulPropTag = t::kDisplayName;
@@ -246,8 +246,8 @@ TEST_F(ImportRun, AChangedPhoneIsResolvedByTheMode)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         ASSERT_TRUE(NewStore());
-        std::string ann = Seed(L"Ann", L"111");
-        std::string bob = Seed(L"Bob", L"222");
+        std::string ann = Existing(L"Ann", L"111");
+        std::string bob = Existing(L"Bob", L"222");
         WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Card("2.1", {"FN:Bob", "TEL;WORK:222"})});
         EXPECT_EQ(Run(c.mode), std::vector<std::string>{kOk});
         EXPECT_EQ(Summary(), c.after);
@@ -269,8 +269,8 @@ TEST_F(ImportRun, ReplaceTakesTheFirstNameMatchAndLeavesOtherFoldersAlone)
     v[1].Value.lpszW = const_cast<wchar_t*>(L"555");
     char elsewhere[WABSTANDIN_ID_TEXT_SIZE] = "";
     ASSERT_EQ(WabStandinAddContact(m_store.c_str(), other, 2, v, elsewhere, sizeof(elsewhere)), S_OK);
-    Seed(L"Ann", L"111");
-    Seed(L"Ann", L"222");
+    Existing(L"Ann", L"111");
+    Existing(L"Ann", L"222");
     WriteCards("ann.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"})});
     EXPECT_EQ(Run(CvCardImport::kReplace), std::vector<std::string>{kOk});
     std::vector<std::wstring> after = Summary();
@@ -283,8 +283,8 @@ TEST_F(ImportRun, ReplaceTakesTheFirstNameMatchAndLeavesOtherFoldersAlone)
 
 TEST_F(ImportRun, CardsWithoutNamesMatchContactsWithoutNames)
 {
-    Seed(L"", L"555");
-    Seed(L"Ann", L"777");
+    Existing(L"", L"555");
+    Existing(L"Ann", L"777");
     WriteCards("nameless.vcf", {Card("2.1", {"TEL;WORK:555"}), Card("2.1", {"TEL;WORK:777"})});
     EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kOk});
     // The first card is the nameless contact; the second matches no nameless contact and is new.
@@ -336,7 +336,7 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(NewStore());
-        Seed(L"Ann", L"111");
+        Existing(L"Ann", L"111");
         WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Person("Bob", "2"), Person("Cid", "3")});
         ASSERT_EQ(WabStandinInjectFault(c.call, "*", E_FAIL, c.skip), S_OK);
         EXPECT_EQ(Run(c.mode), std::vector<std::string>{c.message});
