@@ -51,10 +51,12 @@ public:
 const common::CInterfaceEntry<CHostSink> CHostSink::kInterfaces[] = {
     {&IID_ITanagerHostEvents, &common::CastTo<CHostSink, ITanagerHostEvents>}, {nullptr, nullptr}};
 
-class CButtonSink : public common::CComObject<CButtonSink, ITanagerButtonEvents> {
+// Buttons and menu items have the same one event; a sink of either calls the member it was given.
+template <class I, const IID* Iid>
+class CClickSink : public common::CComObject<CClickSink<I, Iid>, I> {
 public:
-    static const common::CInterfaceEntry<CButtonSink> kInterfaces[];
-    explicit CButtonSink(IUnknown* outer) : CComObject(outer) {}
+    static const common::CInterfaceEntry<CClickSink> kInterfaces[];
+    explicit CClickSink(IUnknown* outer) : common::CComObject<CClickSink<I, Iid>, I>(outer) {}
     CAddin* m_owner = nullptr;
     void (CAddin::*m_handler)() = nullptr;
     STDMETHODIMP OnClick() override
@@ -63,23 +65,12 @@ public:
         return S_OK;
     }
 };
-const common::CInterfaceEntry<CButtonSink> CButtonSink::kInterfaces[] = {
-    {&IID_ITanagerButtonEvents, &common::CastTo<CButtonSink, ITanagerButtonEvents>}, {nullptr, nullptr}};
+template <class I, const IID* Iid>
+const common::CInterfaceEntry<CClickSink<I, Iid>> CClickSink<I, Iid>::kInterfaces[] = {
+    {Iid, &common::CastTo<CClickSink<I, Iid>, I>}, {nullptr, nullptr}};
 
-class CMenuItemSink : public common::CComObject<CMenuItemSink, ITanagerMenuItemEvents> {
-public:
-    static const common::CInterfaceEntry<CMenuItemSink> kInterfaces[];
-    explicit CMenuItemSink(IUnknown* outer) : CComObject(outer) {}
-    CAddin* m_owner = nullptr;
-    void (CAddin::*m_handler)() = nullptr;
-    STDMETHODIMP OnClick() override
-    {
-        (m_owner->*m_handler)();
-        return S_OK;
-    }
-};
-const common::CInterfaceEntry<CMenuItemSink> CMenuItemSink::kInterfaces[] = {
-    {&IID_ITanagerMenuItemEvents, &common::CastTo<CMenuItemSink, ITanagerMenuItemEvents>}, {nullptr, nullptr}};
+using CButtonSink = CClickSink<ITanagerButtonEvents, &IID_ITanagerButtonEvents>;
+using CMenuItemSink = CClickSink<ITanagerMenuItemEvents, &IID_ITanagerMenuItemEvents>;
 
 // A new sink of class S for the owner; the caller connects it and keeps nothing else.
 template <class S, class I>
