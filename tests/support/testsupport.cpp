@@ -387,6 +387,22 @@ LRESULT CALLBACK CProgressCanceller::_WindowProc(HWND hwnd, UINT msg, WPARAM wp,
     return 0;
 }
 
+std::string DescribeRegValue(const char* key, const char* name)
+{
+    common::CRegKey k;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, k.put()) != ERROR_SUCCESS)
+        return "";
+    BYTE data[1024] = {};
+    DWORD type = 0, size = sizeof data;
+    if (::RegQueryValueExA(k.get(), name, nullptr, &type, data, &size) != ERROR_SUCCESS)
+        return "";
+    if (type == REG_SZ)
+        return "sz:" + std::string(reinterpret_cast<char*>(data), size);
+    if (type == REG_DWORD && size == 4)
+        return "dword:" + std::to_string(*reinterpret_cast<DWORD*>(data));
+    return "type" + std::to_string(type);
+}
+
 CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
 {
     common::CRegKey k;

@@ -73,6 +73,9 @@ bool SetRegString(HKEY root, const std::string& key, const std::string& name, co
                   DWORD type = REG_SZ);
 bool SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
 void DeleteRegTree(HKEY root, const std::string& key);
+// A value of HKEY_CURRENT_USER as "sz:text" (with its stored terminator), "dword:N", "type<N>" for
+// other types, or "" when absent: one text that shows both the type and the data.
+std::string DescribeRegValue(const char* key, const char* name);
 
 // A string value of HKEY_CURRENT_USER put aside for a test and given back (or deleted again, when
 // there was none) when the object goes. name "" is the key's default value.

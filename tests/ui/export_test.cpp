@@ -60,18 +60,7 @@ bool SetRaw(const char* name, DWORD type, const void* data, DWORD size)
 // A value as "type:text" (REG_SZ as "sz:...", REG_DWORD as "dword:N"), or "" when absent.
 std::string Stored(const char* name)
 {
-    common::CRegKey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return "";
-    BYTE data[1024] = {};
-    DWORD type = 0, size = sizeof data;
-    if (::RegQueryValueExA(key.get(), name, nullptr, &type, data, &size) != ERROR_SUCCESS)
-        return "";
-    if (type == REG_SZ)
-        return "sz:" + std::string(reinterpret_cast<char*>(data), size) ;
-    if (type == REG_DWORD && size == 4)
-        return "dword:" + std::to_string(*reinterpret_cast<DWORD*>(data));
-    return "type" + std::to_string(type);
+    return testsupport::DescribeRegValue(kSettingsKey, name);
 }
 
 Strings ComboItems(HWND dialog, int id)
