@@ -214,10 +214,13 @@ TEST_F(PickerTest, RefreshShowsNewFoldersAndKeepsTheSelection)
                                    Click(dialog, IDC_PICK_REFRESH);
                                    EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Bravo", "Kilo", "Mike"}));
                                    EXPECT_EQ(Selected(dialog), "Mike");
-                                   // The root selected: nothing to keep.
+                                   // The root selected: no folder to keep. The tree control itself
+                                   // selects its top item when it gains the focus without a
+                                   // selection, so the root may come back selected; no folder may.
                                    Select(dialog, "Address Book");
                                    Click(dialog, IDC_PICK_REFRESH);
-                                   EXPECT_EQ(Selected(dialog), "");
+                                   const std::string afterRoot = Selected(dialog);
+                                   EXPECT_TRUE(afterRoot.empty() || afterRoot == "Address Book") << afterRoot;
                                    Select(dialog, "Bravo");
                                    testsupport::PostClick(dialog, IDOK);
                                });
