@@ -1019,16 +1019,17 @@ void CvCardImport::ApplySkypeFixes()
 
 HRESULT CvCardImport::AddContact()
 {
-    IMAPIProp* created = nullptr;
-    HRESULT hr = g_wabLib.CreateItem(m_targetFolder.c_str(), &created);
+    // The new entry goes straight into the ComPtr: mingw-w64's ComPtr::Attach adds a reference of
+    // its own, so attaching a pointer we already own would keep the entry (and with it the whole
+    // address book) alive after the session closes.
+    Microsoft::WRL::ComPtr<IMAPIProp> entry;
+    HRESULT hr = g_wabLib.CreateItem(m_targetFolder.c_str(), entry.GetAddressOf());
     if (FAILED(hr))
         return hr;
-    if (!created) {
+    if (!entry) {
         g_log.LogErr("CvCardImport::AddContact", E_POINTER, "CreateItem gave no entry");
         return E_POINTER;
     }
-    Microsoft::WRL::ComPtr<IMAPIProp> entry;
-    entry.Attach(created);
     CContact contact(entry.Get());
     const CImportCard& c = m_card;
     namespace t = contact_tags;

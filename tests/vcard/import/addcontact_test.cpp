@@ -5,6 +5,10 @@
 
 #include <wrl/client.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "contact/Contact.h"
 #include "importsupport.h"
 #include "standins/wab32/wabstandin.h"
@@ -218,5 +222,76 @@ TEST_F(AddContactTest, PropertiesAreWrittenInTheirOrder)
         CWABLib::FreeItems(list);
         contacts.clear();
         ASSERT_EQ(g_wabLib.DeleteItem(id.c_str()), S_OK);
+    }
+}
+
+// After Close nothing of the session may keep the store file open: the stand-in refuses to create
+// a store anew over a file this process still holds. Each case writes through one path and then
+// closes; the file must be free again.
+TEST_F(AddContactTest, CloseLeavesNoObjectOfTheStoreAlive)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> write;
+    };
+    const std::vector<Case> cases = {
+        {"AddContact with every field", [&] { EXPECT_EQ(Add(Card("2.1", kFullCard)), S_OK); }},
+        {"AddContact whose save fails",
+         [&] {
+             ASSERT_EQ(WabStandinInjectFault("SaveChanges", "*", MAPI_E_NOT_ENOUGH_DISK, 0), S_OK);
+             EXPECT_EQ(Add(Card("2.1", {"FN:Second"})), MAPI_E_NOT_ENOUGH_DISK);
+         }},
+        {"AddContact whose writes fail",
+         [&] {
+             ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, 0), S_OK);
+             EXPECT_EQ(Add(Card("2.1", {"FN:Third", "X-OUTL-NMSERVER:s"})), S_OK);
+         }},
+        {"AddContact whose entry cannot be created",
+         [&] {
+             ASSERT_EQ(WabStandinInjectFault("CreateEntry", "*", E_FAIL, 0), S_OK);
+             EXPECT_EQ(Add(Card("2.1", {"FN:Fourth"})), E_FAIL);
+         }},
+        {"SetItemProp and SaveChanges on an opened contact",
+         [&] {
+             ASSERT_EQ(Add(Card("2.1", {"FN:Fifth"})), S_OK);
+             auto contacts = Contacts();
+             ASSERT_EQ(contacts.size(), 1u);
+             CContact c(contacts[0].Get());
+             EXPECT_EQ(c._PutTextPropW(t::kNickname, L"Five"), S_OK);
+             EXPECT_EQ(contacts[0]->SaveChanges(0), S_OK);
+         }},
+        {"DeleteItem",
+         [&] {
+             ASSERT_EQ(Add(Card("2.1", {"FN:Sixth"})), S_OK);
+             WABItemList* list = nullptr;
+             ASSERT_EQ(g_wabLib.GetItems(m_pab.c_str(), false, &list), S_OK);
+             ASSERT_EQ(list->count, 1u);
+             std::string id = list->items[0].id;
+             CWABLib::FreeItems(list);
+             EXPECT_EQ(g_wabLib.DeleteItem(id.c_str()), S_OK);
+         }},
+        {"FindEqualContact opening the candidates",
+         [&] {
+             ASSERT_EQ(Add(Card("2.1", {"FN:Seventh", "TEL;WORK:1"})), S_OK);
+             std::string id;
+             bool differs = false;
+             HRESULT found = E_UNEXPECTED;
+             std::string text = Card("2.1", {"FN:Seventh", "TEL;WORK:2"});
+             m_reader.LoadText(text.data(), text.size());
+             m_reader.ReadCards([&] { found = m_reader.FindEqualContact(&id, &differs); return 0; });
+             EXPECT_EQ(found, S_OK);
+             EXPECT_TRUE(differs);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.write();
+        WabStandinClearFaults();
+        g_wabLib.Close();
+        EXPECT_EQ(WabStandinCreateStore(m_store.c_str(), L"Contacts"), S_OK);
+        char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
+        ASSERT_EQ(WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)), S_OK);
+        m_pab = pab;
+        ASSERT_TRUE(g_wabLib.Init(false, m_store.c_str(), false));
     }
 }
