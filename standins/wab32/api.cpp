@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "standins/wab32/description.h"
 #include "standins/wab32/faults.h"
+#include "standins/wab32/livecount.h"
 #include "standins/wab32/objects.h"
 #include "standins/wab32/store.h"
 #include "standins/wab32/wabstandin.h"
@@ -385,6 +386,11 @@ void WINAPI WabStandinClearFaults(void)
 ULONG WINAPI WabStandinFaultHits(LPCSTR call)
 {
     return FaultHits(call);
+}
+
+ULONG WINAPI WabStandinLiveObjects(void)
+{
+    return LiveObjects();
 }
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "standins/wab32/livecount.h"
 #include "standins/wab32/propobject.h"
 
 namespace wabstandin {
@@ -42,6 +43,7 @@ public:
 private:
     ~CWabObject() = default;
     LONG m_refs = 1;
+    CLiveObject m_live;
 };
 
 class CAddrBook final : public CPropObject<IAddrBook> {

@@ -14,6 +14,7 @@
 
 #include "standins/wab32/entryprops.h"
 #include "standins/wab32/faults.h"
+#include "standins/wab32/livecount.h"
 #include "standins/wab32/mapialloc.h"
 #include "standins/wab32/store.h"
 
@@ -321,6 +322,7 @@ protected:
     }
 
     LONG m_refs = 1;
+    CLiveObject m_live;
     std::shared_ptr<CStore> m_store;
     CEntryData m_data;
     bool m_writable;

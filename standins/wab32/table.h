@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "standins/wab32/livecount.h"
 #include "standins/wab32/store.h"
 
 namespace wabstandin {
@@ -80,6 +81,7 @@ private:
     HRESULT _FillRow(const CEntryData& entry, SRow& row) const;
 
     LONG m_refs = 1;
+    CLiveObject m_live;
     std::string m_containerId;
     std::vector<CEntryPtr> m_rows;  // the snapshot, in store order
     std::vector<CEntryPtr> m_view;  // after restriction and sort

@@ -119,6 +119,11 @@ void WINAPI WabStandinClearFaults(void);
 // How many times a fault of this call has fired since the faults were last cleared.
 ULONG WINAPI WabStandinFaultHits(LPCSTR call);
 
+// How many objects of the address book are alive in this process: address books and
+// address-book objects from WABOpen, containers, contacts and groups, tables. Once every session
+// is closed and everything it handed out released, none.
+ULONG WINAPI WabStandinLiveObjects(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -675,4 +676,134 @@ TEST(WABLibSession, ReInitBeforeAnyInit)
     EXPECT_FALSE(wab.IsOpen());
     EXPECT_FALSE(wab.ReInit());
     EXPECT_EQ("Err in CWABLib::ReInit: cant relogon coz not logged now\n", log.Lines());
+}
+
+// Whatever an operation opens on the way (root, folders, tables, entries) is released by the time
+// it returns, on success and at every failure: after Close no object of the address book is
+// alive, and the store file is free again.
+TEST_F(WABLibTest, OperationsLeaveNothingOpenAfterClose)
+{
+    struct OneColumn {
+        ULONG cValues;
+        ULONG tags[1];
+    };
+    static const OneColumn kIdColumn = {1, {PR_ENTRYID}};
+    const SPropTagArray* idColumn = reinterpret_cast<const SPropTagArray*>(&kIdColumn);
+    struct Case {
+        const char* name;
+        const char* faultCall;  // null: no fault
+        std::string faultEntry;
+        std::function<void()> run;
+    };
+    auto folders = [this] {
+        WABFolderList* list = nullptr;
+        (void)wab._GetFolders(&list);
+        CWABLib::FreeFolders(list);
+    };
+    auto folder = [this] {
+        WABFolder* f = nullptr;
+        (void)wab.GetFolder(work.c_str(), &f);
+        CWABLib::FreeFolder(f);
+    };
+    auto items = [this](const std::string& id, bool all) {
+        return [this, id, all] {
+            WABItemList* list = nullptr;
+            (void)wab.GetItems(id.c_str(), all, &list);
+            CWABLib::FreeItems(list);
+        };
+    };
+    auto sortedItems = [this, idColumn] {
+        SSortOrderSet sort = {1, 0, 0, {{PR_DISPLAY_NAME_A, TABLE_SORT_ASCEND}}};
+        WABItemList* list = nullptr;
+        (void)wab.GetItemsEx(pab.c_str(), 0, idColumn, nullptr, &sort, &list);
+        CWABLib::FreeItems(list);
+    };
+    auto findFolder = [this](const std::string& id) {
+        return [this, id] {
+            char* f = nullptr;
+            if (wab.FindItemFolder(id.c_str(), &f) == S_OK)
+                wab.FreeBuffer(f);
+        };
+    };
+    auto open = [this](const std::string& id) {
+        return [this, id] {
+            ULONG type = 0;
+            ComPtr<IMAPIProp> item;
+            (void)wab.OpenItem(id.c_str(), &type, item.GetAddressOf());
+        };
+    };
+    auto create = [this] {
+        ComPtr<IMAPIProp> item;
+        if (FAILED(wab.CreateItem(work.c_str(), item.GetAddressOf())))
+            return;
+        SPropValue name = Text(PR_DISPLAY_NAME_W, L"Eve Evans");
+        (void)wab.SetItemProp(item.Get(), &name);
+        (void)item->SaveChanges(0);
+    };
+    auto readWrite = [this] {
+        ULONG type = 0;
+        ComPtr<IMAPIProp> item;
+        ASSERT_EQ(S_OK, wab.OpenItem(carolId.c_str(), &type, item.GetAddressOf()));
+        SPropValue* value = nullptr;
+        if (wab.GetItemProps(item.Get(), PR_DISPLAY_NAME_W, &value) == S_OK)
+            wab.FreeBuffer(value);
+        SPropValue phone = Text(PR_HOME_TELEPHONE_NUMBER_W, L"+1 555 0199");
+        (void)wab.SetItemProp(item.Get(), &phone);
+        (void)item->SaveChanges(0);
+    };
+    auto remove = [this](const std::string& id) { return [this, id] { (void)wab.DeleteItem(id.c_str()); }; };
+
+    const Case cases[] = {
+        {"folders", nullptr, "", folders},
+        {"folders, a folder not counted", "GetRowCount", work, folders},
+        {"folders, no root table", "GetContentsTable", "ROOT", folders},
+        {"folders, no rows", "QueryRows", "ROOT", folders},
+        {"one folder", nullptr, "", folder},
+        {"one folder, restriction refused", "Restrict", "ROOT", folder},
+        {"contacts of a folder", nullptr, "", items(pab, false)},
+        {"contacts of every folder", nullptr, "", items(pab, true)},
+        {"contacts of an empty folder", nullptr, "", items(empty, false)},
+        {"contacts of a contact", nullptr, "", items(aliceId, false)},
+        {"contacts, columns refused", "SetColumns", work, items(work, false)},
+        {"contacts, restriction refused", "Restrict", work, items(work, false)},
+        {"contacts, no count", "GetRowCount", work, items(work, false)},
+        {"contacts, no rows", "QueryRows", work, items(work, false)},
+        {"rows sorted", nullptr, "", sortedItems},
+        {"rows, sort refused", "SortTable", pab, sortedItems},
+        {"folder of a contact", nullptr, "", findFolder(bobId)},
+        {"folder of a contact, search fails", "QueryRows", work, findFolder(bobId)},
+        {"a contact opened", nullptr, "", open(aliceId)},
+        {"a group opened", nullptr, "", open(groupId)},
+        {"a folder refused as an item", nullptr, "", open(work)},
+        {"a contact created and saved", nullptr, "", create},
+        {"a contact created, save fails", "SaveChanges", work, create},
+        {"a contact created, write fails", "SetProps", "*", create},
+        {"no template", "GetProps", work, create},
+        {"no new entry", "CreateEntry", work, create},
+        {"properties read and written", nullptr, "", readWrite},
+        {"properties, read fails", "GetProps", carolId, readWrite},
+        {"a contact deleted", nullptr, "", remove(carolId)},
+        {"a contact not deleted", "DeleteEntries", aliceId, remove(aliceId)},
+        {"no personal address book opened", "OpenEntry", pab, remove(aliceId)},
+    };
+    wab.Close();
+    ASSERT_EQ(0u, WabStandinLiveObjects());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(wab.Init(false, store.c_str(), false));
+        if (c.faultCall) {
+            ASSERT_EQ(S_OK, WabStandinInjectFault(c.faultCall, c.faultEntry.c_str(), E_FAIL, 0));
+        }
+        c.run();
+        WabStandinClearFaults();
+        wab.Close();
+        EXPECT_EQ(0u, WabStandinLiveObjects());
+    }
+    // Opening again closes the session it replaces.
+    ASSERT_TRUE(wab.Init(false, store.c_str(), false));
+    ASSERT_TRUE(wab.ReInit());
+    EXPECT_EQ(2u, WabStandinLiveObjects());
+    wab.Close();
+    EXPECT_EQ(0u, WabStandinLiveObjects());
+    EXPECT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
 }

@@ -230,3 +230,61 @@ TEST_F(Entries, LinkedBuffersAreFreedThroughTheirRoot)
 }
 
 }  // namespace
+
+// Every object handed out is counted from its creation to its last release; one still held after
+// the session closed keeps the store file open, and the count sees it.
+TEST_F(Entries, ObjectsAreCountedUntilTheirLastRelease)
+{
+    session.Close();
+    ASSERT_EQ(0u, WabStandinLiveObjects());
+    ASSERT_EQ(S_OK, session.Open(store.path()));
+    EXPECT_EQ(2u, WabStandinLiveObjects()) << "the address book and the address-book object";
+
+    ComPtr<IABContainer> root = session.Container("");
+    ComPtr<IABContainer> work = session.Container(folder);
+    EXPECT_EQ(4u, WabStandinLiveObjects());
+    ComPtr<IMAPITable> folders;
+    ASSERT_EQ(S_OK, root->GetContentsTable(0, folders.GetAddressOf()));
+    ComPtr<IMAPITable> contents;
+    ASSERT_EQ(S_OK, work->GetContentsTable(0, contents.GetAddressOf()));
+    EXPECT_EQ(6u, WabStandinLiveObjects());
+    ComPtr<IUnknown> sameTable;
+    ASSERT_EQ(S_OK, contents->QueryInterface(IID_IMAPITable, reinterpret_cast<void**>(sameTable.GetAddressOf())));
+    EXPECT_EQ(6u, WabStandinLiveObjects()) << "another reference is not another object";
+
+    HRESULT hr = S_OK;
+    std::vector<std::string> tpl = Props(work.Get(), {PR_DEF_CREATE_MAILUSER}, &hr);
+    ASSERT_EQ(S_OK, hr);
+    std::string templateId = Bytes(tpl[0].substr(9));
+    ComPtr<IMAPIProp> created;
+    ASSERT_EQ(S_OK, work->CreateEntry(static_cast<ULONG>(templateId.size()),
+                                      reinterpret_cast<LPENTRYID>(&templateId[0]), 0, created.GetAddressOf()));
+    ComPtr<IMAPIProp> opened = session.Entry(alice);
+    EXPECT_EQ(8u, WabStandinLiveObjects());
+    // Asking OpenEntry for an interface hands out the one object, not a second one.
+    std::string id = Bytes(alice);
+    ULONG type = 0;
+    ComPtr<IUnknown> asMailUser;
+    ASSERT_EQ(S_OK, session.book->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(&id[0]),
+                                            &IID_IMailUser, MAPI_BEST_ACCESS, &type, asMailUser.GetAddressOf()));
+    EXPECT_EQ(9u, WabStandinLiveObjects());
+
+    root.Reset();
+    folders.Reset();
+    EXPECT_EQ(7u, WabStandinLiveObjects());
+    contents.Reset();
+    EXPECT_EQ(7u, WabStandinLiveObjects()) << "the table is still referenced";
+    sameTable.Reset();
+    work.Reset();
+    asMailUser.Reset();
+    opened.Reset();
+    EXPECT_EQ(3u, WabStandinLiveObjects());
+
+    // The new entry outlives its session and keeps the store open until released.
+    session.Close();
+    EXPECT_EQ(1u, WabStandinLiveObjects());
+    EXPECT_EQ(MAPI_E_BUSY, WabStandinCreateStore(store.path().c_str(), nullptr));
+    created.Reset();
+    EXPECT_EQ(0u, WabStandinLiveObjects());
+    EXPECT_EQ(S_OK, WabStandinCreateStore(store.path().c_str(), nullptr));
+}

@@ -36,6 +36,7 @@ protected:
     {
         WabStandinClearFaults();
         g_wabLib.Close();
+        EXPECT_EQ(WabStandinLiveObjects(), 0u) << "objects of the address book outlived the session";
     }
 
     // Reads a card text and adds its only card to the personal address book.
@@ -288,6 +289,7 @@ TEST_F(AddContactTest, CloseLeavesNoObjectOfTheStoreAlive)
         c.write();
         WabStandinClearFaults();
         g_wabLib.Close();
+        EXPECT_EQ(WabStandinLiveObjects(), 0u);
         EXPECT_EQ(WabStandinCreateStore(m_store.c_str(), L"Contacts"), S_OK);
         char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
         ASSERT_EQ(WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)), S_OK);

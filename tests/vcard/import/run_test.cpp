@@ -94,11 +94,13 @@ protected:
         ASSERT_TRUE(NewStore());
     }
 
-    // A fresh store of its own as the session's store (cases of one test start anew).
+    // An empty store as the session's store (cases of one test start anew). The same file is
+    // created anew, which the address book refuses while anything of the last session is alive.
     bool NewStore()
     {
         g_wabLib.Close();
-        m_store = m_dir.file("import" + std::to_string(++m_stores) + ".wab");
+        EXPECT_EQ(WabStandinLiveObjects(), 0u) << "the last session left objects of the address book alive";
+        m_store = m_dir.file("import.wab");
         char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
         if (WabStandinCreateStore(m_store.c_str(), L"Contacts") != S_OK ||
             WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)) != S_OK)
@@ -110,6 +112,7 @@ protected:
     {
         WabStandinClearFaults();
         g_wabLib.Close();
+        EXPECT_EQ(WabStandinLiveObjects(), 0u) << "objects of the address book outlived the session";
     }
 
     void WriteCards(const std::string& name, const std::vector<std::string>& cards)
@@ -183,7 +186,6 @@ protected:
     std::string m_store;
     std::string m_pab;
     std::string m_source;
-    int m_stores = 0;
     int m_total = 0, m_imported = 0, m_failed = 0;
 };
 
