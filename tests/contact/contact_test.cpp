@@ -34,6 +34,7 @@ protected:
     {
         WabStandinClearFaults();
         g_wabLib.Close();
+        EXPECT_EQ(0u, WabStandinLiveObjects()) << "objects of the address book outlived the session";
     }
 
     // A new contact in the personal address book.

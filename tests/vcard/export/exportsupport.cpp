@@ -54,6 +54,7 @@ CScratchBook::~CScratchBook()
 {
     WabStandinClearFaults();
     g_wabLib.Close();
+    EXPECT_EQ(0u, WabStandinLiveObjects()) << "objects of the address book outlived the session";
 }
 
 std::string CScratchBook::AddFolder(const std::wstring& name)
