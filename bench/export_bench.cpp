@@ -150,10 +150,12 @@ int main(int argc, char** argv)
     // The writer alone: cards of already opened contacts, UTF-8, vCard 2.1.
     {
         std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> entries(ids.size());
+        auto opened = Clock::now();
         for (size_t i = 0; i < ids.size(); ++i) {
             ULONG type = 0;
             g_wabLib.OpenItem(ids[i].c_str(), &type, entries[i].GetAddressOf());
         }
+        std::printf("OpenItem through the stand-in: %.2f us/contact\n", Seconds(opened) * 1e6 / count);
         g_charConverter.SetCurrentCodePage(65001);
         CvCardExport run;
         run.PrepareCards(21);

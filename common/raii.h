@@ -118,6 +118,14 @@ struct LocalMemTraits {
 };
 using CLocalMem = CUnique<LocalMemTraits>;
 
+// A view of a file mapping, as MapViewOfFile hands it out.
+struct MappedViewTraits {
+    using type = void*;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type view) noexcept { ::UnmapViewOfFile(view); }
+};
+using CMappedView = CUnique<MappedViewTraits>;
+
 // A critical section and its scoped lock.
 class CCriticalSection {
 public:

@@ -71,6 +71,18 @@ std::string MutexName(const std::string& key)
     return buf;
 }
 
+// The shared count of writes to a store file (see store.h); false when it cannot be had, which only
+// costs speed.
+bool OpenWriteCount(const std::string& key, common::CHandle& map, common::CMappedView& view)
+{
+    map.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG64),
+                                 (MutexName(key) + "-writes").c_str()));
+    if (!map)
+        return false;
+    view.reset(MapViewOfFile(map.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(LONG64)));
+    return view.valid();
+}
+
 struct CRegistry {
     common::CCriticalSection cs;
     std::map<std::string, std::weak_ptr<CStore>> stores;
@@ -229,6 +241,8 @@ HRESULT CStore::Open(const std::string& path, bool create, std::shared_ptr<CStor
     s->m_mutex.reset(CreateMutexA(nullptr, FALSE, MutexName(key).c_str()));
     if (!s->m_mutex)
         return common::HResultFromLastError();
+    if (!OpenWriteCount(key, s->m_writeCountMap, s->m_writeCountView))
+        OutputDebugStringA(("wab32 stand-in: no shared write count, every open reads the file: " + full + "\n").c_str());
     HRESULT hr = s->_Load(create);
     if (FAILED(hr))
         return hr;
@@ -278,10 +292,14 @@ HRESULT CStore::CreateNew(const std::string& path, const std::wstring& pabName)
     PutProp(pab.props, time);
     std::string text = std::string(kHeader) + kComment + Seal(_RecordOf("+FOLDER", pab));
     DWORD written = 0;
-    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size())
-        return common::HResultFromLastError();
-    return S_OK;
+    BOOL ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    hr = !ok ? common::HResultFromLastError() : written != text.size() ? MAPI_E_NOT_ENOUGH_DISK : S_OK;
+    // The file was replaced either way: other processes must read it again.
+    common::CHandle countMap;
+    common::CMappedView countView;
+    if (OpenWriteCount(KeyOf(full), countMap, countView))
+        InterlockedIncrement64(static_cast<LONG64*>(countView.get()));
+    return hr;
 }
 
 CStore::~CStore() = default;
@@ -323,10 +341,42 @@ HRESULT CStore::_Load(bool create)
 HRESULT CStore::Refresh()
 {
     common::CLock lock(m_cs);
+    if (m_writeCountRead >= 0 && _WriteCount() == m_writeCountRead)
+        return S_OK;
     return _ReadNew();
 }
 
+LONG64 CStore::_WriteCount() const
+{
+    if (!m_writeCountView)
+        return -1;
+    return InterlockedCompareExchange64(static_cast<LONG64*>(m_writeCountView.get()), 0, 0);
+}
+
+void CStore::_CountWrite()
+{
+    if (!m_writeCountView)
+        return;
+    LONG64 before = _WriteCount();
+    LONG64 after = InterlockedIncrement64(static_cast<LONG64*>(m_writeCountView.get()));
+    // Writers hold the file lock and read the file before they write: when this process had read
+    // everything counted before, it has now read everything counted so far.
+    if (before == m_writeCountRead)
+        m_writeCountRead = after;
+}
+
 HRESULT CStore::_ReadNew()
+{
+    // The count is taken before the file is read: a write that lands while reading moves it on,
+    // so the next Refresh reads again.
+    LONG64 count = _WriteCount();
+    HRESULT hr = _ReadFile();
+    if (SUCCEEDED(hr))
+        m_writeCountRead = count;
+    return hr;
+}
+
+HRESULT CStore::_ReadFile()
 {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(m_file.get(), &size))
@@ -589,11 +639,13 @@ HRESULT CStore::_AppendLocked(const std::string& text)
         HRESULT hr = ok ? MAPI_E_NOT_ENOUGH_DISK : common::HResultFromLastError();
         SetFilePointerEx(m_file.get(), at, nullptr, FILE_BEGIN);
         SetEndOfFile(m_file.get());
+        _CountWrite();
         OutputDebugStringA("wab32 stand-in: writing the store failed\n");
         return hr;
     }
     m_end += text.size();
     m_bytesWritten += text.size();
+    _CountWrite();
     return S_OK;
 }
 

@@ -17,7 +17,10 @@
 //
 // Saving an entry appends one record of that entry, in one write, under a named mutex shared by
 // every process using the same file. Before it writes, a process reads what others appended since
-// it last looked, so serial numbers stay unique and nothing is lost. A record without its end
+// it last looked, so serial numbers stay unique and nothing is lost. Every writer also counts its
+// writes in a small named shared section, so that a reader looks at the file only when the count
+// moved: asking the file for its size on every open of an entry cost more than the rest of the
+// open together. A record without its end
 // line or with a wrong checksum (a torn write of a crash) is ignored when read and cut off by the
 // next writer. Serial numbers are never reused, so entry identifiers stay valid across sessions.
 #pragma once
@@ -115,6 +118,12 @@ private:
     CStore() = default;
     HRESULT _Load(bool create);
     HRESULT _ReadNew();
+    HRESULT _ReadFile();
+    // The writes counted so far by every process using the file; -1 when the count is unavailable
+    // (then every Refresh looks at the file).
+    LONG64 _WriteCount() const;
+    // Called by a writer, under the file lock, after the file changed.
+    void _CountWrite();
     void _Apply(const std::string& head, const std::vector<std::pair<const char*, size_t>>& lines);
     HRESULT _AppendLocked(const std::string& record);
     static std::string _RecordOf(const char* head, const CEntryData& entry);
@@ -122,6 +131,9 @@ private:
     std::string m_path;
     common::CFileHandle m_file;
     common::CHandle m_mutex;
+    common::CHandle m_writeCountMap;
+    common::CMappedView m_writeCountView;  // a LONG64, shared by the processes using the file
+    LONG64 m_writeCountRead = -1;          // the count when this process last read the file
     bool m_readOnly = false;
     ULONGLONG m_end = 0;  // end of the last record read or written
     ULONGLONG m_bytesWritten = 0;

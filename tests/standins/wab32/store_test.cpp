@@ -143,6 +143,8 @@ TEST(Store, AnotherProcessSeesWhatWasSavedBeforeItOpened)
                                             Quote(desc),
                                         &code));
     EXPECT_EQ(0, code);
+    // Seen at once, before this process writes anything itself.
+    EXPECT_EQ((std::vector<std::string>{"Seen Elsewhere", "From Outside"}), Names(s, store.pab()));
     store.AddNamed(store.pab(), L"From Inside");
     EXPECT_EQ((std::vector<std::string>{"Seen Elsewhere", "From Outside", "From Inside"}), Names(s, store.pab()));
     ComPtr<IMAPITable> t = s.Table(store.pab(), 0);
