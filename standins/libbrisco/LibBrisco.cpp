@@ -1,8 +1,11 @@
 // Stand-in for the maker's support library: the ten exports Quillon binds, with a real About box,
 // a problem report a user can send, and context help that opens the program's help file.
 //
-// Test hook (read only here): LIBBRISCO_STANDIN_INITEX_RESULT=<number> makes LibBriscoInitEx
-// return that number, so that a start with a failing library can be checked.
+// Test hooks (read only here): LIBBRISCO_STANDIN_INITEX_RESULT=<number> makes LibBriscoInitEx
+// return that number, so that a start with a failing library can be checked;
+// LIBBRISCO_STANDIN_HELP_LOG=<file> makes LibBriscoShowContextHelp add the topic it was asked for
+// to that file, one line per call, before it shows help as usual, so that a test can tell which
+// topic a Help button asked for.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -74,6 +77,21 @@ std::string Tail(const std::string& path, long maxBytes)
     return text;
 }
 
+// Adds "<topic>\r\n" to the file named by LIBBRISCO_STANDIN_HELP_LOG, when it is set.
+void RecordHelpTopic(const char* topic)
+{
+    char path[MAX_PATH] = "";
+    DWORD length = ::GetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return;
+    FILE* f = std::fopen(path, "ab");
+    if (!f)
+        return;
+    std::string line = std::string(topic ? topic : "") + "\r\n";
+    std::fwrite(line.data(), 1, line.size(), f);
+    std::fclose(f);
+}
+
 }  // namespace
 
 extern "C" {
@@ -140,6 +158,7 @@ __declspec(dllexport) int WINAPI LibBriscoReportProblem(HINSTANCE instance)
 
 __declspec(dllexport) int WINAPI LibBriscoShowContextHelp(HINSTANCE instance, const char* topic)
 {
+    RecordHelpTopic(topic);
     std::string folder = common::FolderOf(ProgramFile(instance));
     std::string product = VersionString(ProgramFile(instance), "ProductName");
     std::string chm = folder + "\\" + (product.empty() ? std::string("Quillon") : product) + ".chm";
