@@ -12,14 +12,28 @@ std::string BinDir()
     return common::FolderOf(common::ModuleFileName(nullptr));
 }
 
-CTempDir::CTempDir()
+namespace {
+std::string TempPath()
 {
     char tmp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, tmp);
+    return tmp;
+}
+}  // namespace
+
+CTempDir::CTempDir() : CTempDir(TempPath())
+{
+}
+
+CTempDir::CTempDir(const std::string& parent)
+{
+    std::string base = parent;
+    if (!base.empty() && base.back() != '\\')
+        base += '\\';
     static LONG counter = 0;
     for (;;) {
         char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%squillon-test-%lu-%ld", tmp, ::GetCurrentProcessId(),
+        std::snprintf(name, sizeof name, "%squillon-test-%lu-%ld", base.c_str(), ::GetCurrentProcessId(),
                       ::InterlockedIncrement(&counter));
         if (::CreateDirectoryA(name, nullptr)) {
             m_path = name;

@@ -17,10 +17,12 @@ namespace testsupport {
 // Folder of the running test program: the build's bin folder, where every program and DLL lies.
 std::string BinDir();
 
-// A fresh folder under %TEMP%, deleted with everything in it when the object goes.
+// A fresh folder under %TEMP% (or under `parent`), deleted with everything in it when the object
+// goes.
 class CTempDir {
 public:
     CTempDir();
+    explicit CTempDir(const std::string& parent);
     ~CTempDir();
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;
