@@ -5,9 +5,11 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -126,6 +128,31 @@ inline void Click(HWND dialog, int id)
     ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
+// The tree control among a window's children (the first one), or null.
+inline HWND FindTree(HWND window)
+{
+    HWND found = nullptr;
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM lp) -> BOOL {
+            char cls[64] = "";
+            ::GetClassNameA(child, cls, sizeof cls);
+            if (std::string(cls) != WC_TREEVIEWA)
+                return TRUE;
+            *reinterpret_cast<HWND*>(lp) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The last part of a path: what a folder tree shows for it.
+inline std::string LastPathPart(const std::string& path)
+{
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // Texts of a tree's items: the root's children in display order.
 inline std::vector<std::string> TreeChildren(HWND tree, HTREEITEM parent)
 {
@@ -163,6 +190,165 @@ inline HTREEITEM FindTreeChild(HWND tree, HTREEITEM parent, const std::string& t
         if (TreeItemText(tree, item) == text)
             return item;
     return nullptr;
+}
+
+// Where tests make the folders they choose in the shell's folder browser: the root of the system
+// drive, a short way from the drive through the browser's tree, along folders no other test
+// changes. %TEMP% (and the profile folder holding it) has folders of other tests made and removed
+// all the time, and the browser's listings meeting one going away come back incomplete.
+inline std::string BrowsableParent()
+{
+    char drive[MAX_PATH] = "";
+    DWORD length = ::GetEnvironmentVariableA("SystemDrive", drive, sizeof drive);
+    if (length == 0 || length >= sizeof drive)
+        return "C:\\";
+    return std::string(drive) + "\\";
+}
+
+// The shell's folder browser that `dialog` opened: a dialog of this process other than `dialog`
+// with a static text exactly `title`. The browser has done its own start (the owner's callback
+// included) before it is shown. Null when no such browser appears in time.
+inline HWND WaitFolderBrowser(HWND dialog, const std::string& title, DWORD timeoutMs = kWait)
+{
+    HWND found = nullptr;
+    testsupport::WaitUntil(
+        [&] {
+            for (HWND hwnd : OwnDialogs()) {
+                const std::string statics = "\n" + testsupport::DialogStaticText(hwnd) + "\n";
+                if (hwnd != dialog && FindTree(hwnd) && statics.find("\n" + title + "\n") != std::string::npos) {
+                    found = hwnd;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+// An item among the expanded part of a tree whose text ends with `suffix`, or null.
+inline HTREEITEM FindExpandedTreeItem(HWND tree, HTREEITEM first, const std::string& suffix)
+{
+    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree, item)) {
+        const std::string text = TreeItemText(tree, item);
+        if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return item;
+        if (TreeView_GetItemState(tree, item, TVIS_EXPANDED) & TVIS_EXPANDED)
+            if (HTREEITEM found = FindExpandedTreeItem(tree, TreeView_GetChild(tree, item), suffix))
+                return found;
+    }
+    return nullptr;
+}
+
+// Chooses a folder (a full path) in the shell's folder browser the way a user clicks through its
+// tree: from the path's drive, which the browser has opened already, down folder by folder by
+// name, then selects it; waits until the browser shows it selected. The browser's own
+// BFFM_SETSELECTION is no help here: it compares the folders' stored file data, and under load it
+// misses folders that have not changed for a few seconds. False when the folder cannot be reached.
+inline bool ChooseInFolderBrowser(HWND browser, const std::string& path, DWORD timeoutMs = kWait)
+{
+    HWND tree = FindTree(browser);
+    if (!tree || path.size() < 3 || path[1] != ':')
+        return false;
+    HTREEITEM item = FindExpandedTreeItem(tree, TreeView_GetRoot(tree), "(" + path.substr(0, 2) + ")");
+    for (size_t start = 3; item && start < path.size();) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        TreeView_Expand(tree, item, TVE_EXPAND);
+        item = FindTreeChild(tree, item, path.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!item)
+        return false;
+    TreeView_SelectItem(tree, item);
+    return testsupport::WaitUntil([&] { return TreeView_GetSelection(tree) == item; }, timeoutMs);
+}
+
+// Records the folders that code on one thread asks shell folder browsers to select
+// (BFFM_SETSELECTION, the text form), from construction to destruction: what a dialog wants its
+// browser to open on, whether or not the browser manages to show it.
+class CBrowserSelections {
+public:
+    explicit CBrowserSelections(DWORD threadId)
+    {
+        std::lock_guard<std::mutex> hold(_Lock());
+        _Paths().clear();
+        m_hook = ::SetWindowsHookExA(WH_CALLWNDPROC, _Hook, nullptr, threadId);
+    }
+    ~CBrowserSelections()
+    {
+        if (m_hook)
+            ::UnhookWindowsHookEx(m_hook);
+    }
+    CBrowserSelections(const CBrowserSelections&) = delete;
+    CBrowserSelections& operator=(const CBrowserSelections&) = delete;
+
+    bool Hooked() const { return m_hook != nullptr; }
+    std::vector<std::string> Paths() const
+    {
+        std::lock_guard<std::mutex> hold(_Lock());
+        return _Paths();
+    }
+
+private:
+    static std::mutex& _Lock()
+    {
+        static std::mutex lock;
+        return lock;
+    }
+    static std::vector<std::string>& _Paths()
+    {
+        static std::vector<std::string> paths;
+        return paths;
+    }
+    static LRESULT CALLBACK _Hook(int code, WPARAM wp, LPARAM lp)
+    {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (code == HC_ACTION && sent && sent->wParam && sent->lParam &&
+            (sent->message == BFFM_SETSELECTIONA || sent->message == BFFM_SETSELECTIONW)) {
+            std::string path;
+            if (sent->message == BFFM_SETSELECTIONA) {
+                path = reinterpret_cast<const char*>(sent->lParam);
+            } else {
+                char text[MAX_PATH * 2] = "";
+                ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(sent->lParam), -1, text,
+                                      sizeof text, nullptr, nullptr);
+                path = text;
+            }
+            std::lock_guard<std::mutex> hold(_Lock());
+            _Paths().push_back(path);
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+
+    HHOOK m_hook = nullptr;
+};
+
+// What pressing a Help button led to: whether the support library's stand-in answered with its
+// box (it has no help file to show), and the topics it was asked for, one "topic\r\n" each.
+struct HelpRequest {
+    bool answered = false;
+    std::string topics;
+};
+
+// Presses the Help button of `dialog` with the stand-in support library recording the topics it
+// is asked for into `recordFile`, and closes the box with which it answers.
+inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordFile)
+{
+    HelpRequest request;
+    ::DeleteFileA(recordFile.c_str());
+    ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", recordFile.c_str());
+    testsupport::PostClick(dialog, helpId);
+    HWND box = WaitDialog("Brisco Support", "Help is not installed.");
+    if (box) {
+        request.answered = true;
+        testsupport::PostClick(box, IDOK);
+        WaitGone(box);
+    }
+    ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", nullptr);
+    request.topics = testsupport::ReadFileBytes(recordFile);
+    return request;
 }
 
 }  // namespace uitest

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <shlobj.h>
 
 #include "app/Settings.h"
 #include "contact/CharConverter.h"
@@ -127,9 +126,9 @@ protected:
         dee = AddContact(friends, L"Dee Fox");
         ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
 
-        target = dir.file("out");
+        target = browsable.file("out");
         ASSERT_TRUE(::CreateDirectoryA(target.c_str(), nullptr));
-        other = dir.file("other");
+        other = browsable.file("other");
         ASSERT_TRUE(::CreateDirectoryA(other.c_str(), nullptr));
         ASSERT_TRUE(testsupport::WriteFileBytes(dir.file("enc.txt"), kEncodings));
         ASSERT_EQ(3u, g_charConverter.LoadFrom(dir.file("enc.txt").c_str(), nullptr));
@@ -181,6 +180,7 @@ protected:
     }
 
     testsupport::CTempDir dir;
+    testsupport::CTempDir browsable{BrowsableParent()};  // the folders the browser shows
     CLogCapture log;
     std::string store, contacts, friends, cid, dee, target, other;
 };
@@ -390,29 +390,20 @@ TEST_F(ExportDialogTest, SelectionWithUnknownFolderAndTypedTarget)
     EXPECT_EQ(dialog.TargetFolder(), other);
 }
 
-TEST_F(ExportDialogTest, TargetBrowserOpensOnTheTypedFolderAndFillsThePickedOne)
+TEST_F(ExportDialogTest, TargetBrowserStartsOnTheTypedFolderAndFillsThePickedOne)
 {
     ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
     CDlgExport dialog(nullptr, 0);
     Run(dialog, [&](HWND hwnd) {
         SetItemText(hwnd, IDC_EXPORT_TARGET, target);
+        CBrowserSelections asked(::GetWindowThreadProcessId(hwnd, nullptr));
+        ASSERT_TRUE(asked.Hooked());
         PostClick(hwnd, IDC_EXPORT_BROWSE);
-        HWND browser = nullptr;
-        testsupport::WaitUntil(
-            [&] {
-                for (HWND h : OwnDialogs())
-                    if (h != hwnd && testsupport::DialogStaticText(h).find("Choose a folder for Export") !=
-                                         std::string::npos)
-                        browser = h;
-                return browser != nullptr;
-            },
-            kWait);
-        ASSERT_NE(browser, nullptr) << "the folder browser did not open";
-        // Let the browser finish its own start (which selects the typed folder) before choosing.
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutA(browser, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
-        ::Sleep(200);
-        ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(other.c_str()));
+        HWND browser = WaitFolderBrowser(hwnd, "Choose a folder for Export");
+        ASSERT_NE(browser, nullptr) << "no folder browser titled \"Choose a folder for Export\" opened";
+        EXPECT_EQ(asked.Paths(), Strings{target}) << "the browser was not asked to open on the typed folder";
+        EXPECT_EQ(::GetWindow(browser, GW_OWNER), hwnd);
+        ASSERT_TRUE(ChooseInFolderBrowser(browser, other)) << "the browser did not select " << other;
         PostClick(browser, IDOK);
         ASSERT_TRUE(Settle(hwnd, browser)) << "the folder browser did not close";
         EXPECT_EQ(ItemText(hwnd, IDC_EXPORT_TARGET), other);
@@ -424,16 +415,14 @@ TEST_F(ExportDialogTest, TargetBrowserOpensOnTheTypedFolderAndFillsThePickedOne)
 TEST_F(ExportDialogTest, HelpAsksTheSupportLibraryForTheExportTopic)
 {
     CDlgExport dialog(nullptr, 0);
-    Run(dialog, [&](HWND hwnd) {
-        PostClick(hwnd, IDC_HELP_BUTTON);
-        // The stand-in library answers a help request without a help file with this box.
-        HWND box = WaitDialog("Brisco Support", "Help is not installed.");
-        ASSERT_NE(box, nullptr) << "the support library was not asked for help";
-        PostClick(box, IDOK);
-        ASSERT_TRUE(WaitGone(box));
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        HelpRequest help = PressHelp(hwnd, IDC_HELP_BUTTON, dir.file("help.txt"));
+        EXPECT_TRUE(help.answered) << "the support library did not answer the help request";
+        EXPECT_EQ(help.topics, "Working_with_Marrow/Export_Outlook_contacts.htm\r\n");
+        EXPECT_TRUE(::IsWindowVisible(hwnd)) << "Help closed the dialog";
         PostClick(hwnd, IDCANCEL);
     });
-    EXPECT_STREQ(CDlgExport::kHelpTopic, "Working_with_Marrow/Export_Outlook_contacts.htm");
+    EXPECT_EQ(result, IDCANCEL);
 }
 
 // The export command: the first selected contact's folder opens the dialog, and OK hands the

@@ -1,6 +1,7 @@
 // The import dialog as a real window over a scratch store: first use, remembered and preset
-// target folders, a forgotten folder, OK following the typed source folder, the picker, an
-// unknown stored mode, Cancel storing nothing, and Execute handing the choices to the run.
+// target folders, a forgotten folder, OK following the typed source folder, the picker, the shell's
+// folder browser, Help, an unknown stored mode, Cancel storing nothing, and Execute handing the
+// choices to the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,8 +71,10 @@ protected:
         ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), friends.c_str(), 1, &v, id, sizeof id));
         cid = id;
         ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
-        source = dir.file("cards");
+        source = browsable.file("cards");
         ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
+        other = browsable.file("other");
+        ASSERT_TRUE(::CreateDirectoryA(other.c_str(), nullptr));
         log.Clear();
     }
     void TearDown() override
@@ -91,9 +94,32 @@ protected:
                          });
     }
 
+    // Presses the source "..." button and waits for the browser; the browser must have been asked
+    // to open on the folder the source field names.
+    HWND OpenBrowser(HWND dialog)
+    {
+        const std::string typed = ItemText(dialog, IDC_IMPORT_SOURCE);
+        CBrowserSelections asked(::GetWindowThreadProcessId(dialog, nullptr));
+        EXPECT_TRUE(asked.Hooked());
+        PostClick(dialog, IDC_IMPORT_BROWSE);
+        HWND browser = WaitFolderBrowser(dialog, "Choose a folder for Import");
+        EXPECT_NE(browser, nullptr) << "no folder browser titled \"Choose a folder for Import\" opened";
+        EXPECT_EQ(asked.Paths(), std::vector<std::string>{typed}) << "the browser was not asked to open on the typed folder";
+        return browser;
+    }
+
+    // Chooses a folder in the open browser and ends the browser with a button.
+    void BrowseTo(HWND dialog, HWND browser, const std::string& folder, int button)
+    {
+        ASSERT_TRUE(ChooseInFolderBrowser(browser, folder)) << "the browser did not select " << folder;
+        PostClick(browser, button);
+        ASSERT_TRUE(Settle(dialog, browser)) << "the folder browser did not close";
+    }
+
     testsupport::CTempDir dir;
+    testsupport::CTempDir browsable{BrowsableParent()};  // the folders the browser shows
     CLogCapture log;
-    std::string store, contacts, friends, cid, source;
+    std::string store, contacts, friends, cid, source, other;
 };
 
 }  // namespace
@@ -177,6 +203,89 @@ TEST_F(ImportDialogTest, AForgottenFolderAndAnUnknownModeFallBack)
     });
     EXPECT_EQ(dialog.TargetFolder(), "");
     EXPECT_NE(std::string::npos, log.Lines().find("Err in CDlgImport::OnInitDialog: ASSERT failed in line "));
+}
+
+// The source "..." button: the browser is the dialog's own, is asked to open on the folder typed
+// in the source field, and the folder chosen there lands in the field.
+TEST_F(ImportDialogTest, SourceBrowserStartsOnTheTypedFolderAndFillsThePickedOne)
+{
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, source);
+        HWND browser = OpenBrowser(hwnd);
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(::GetWindow(browser, GW_OWNER), hwnd);
+        EXPECT_FALSE(::IsWindowEnabled(hwnd)) << "the dialog stays usable while the browser is up";
+        BrowseTo(hwnd, browser, other, IDOK);
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + other + " mode=0 ok=1");
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.SourceFolder(), other);
+    EXPECT_EQ(Stored("Import.WinFolder"), Z(other));
+}
+
+TEST_F(ImportDialogTest, SourceBrowserCancelledLeavesTheFieldAsItWas)
+{
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + source + " mode=0 ok=1");
+        HWND browser = OpenBrowser(hwnd);
+        ASSERT_NE(browser, nullptr);
+        // Another folder chosen in the browser, then Cancel: nothing of it stays.
+        BrowseTo(hwnd, browser, other, IDCANCEL);
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + source + " mode=0 ok=1");
+        PostClick(hwnd, IDOK);
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.SourceFolder(), source);
+}
+
+// OK follows the folder the browser gives as it follows a typed one: a folder that is gone by the
+// time the browser closes disables it, an existing one enables it again.
+TEST_F(ImportDialogTest, OkFollowsTheBrowsedFolder)
+{
+    const std::string gone = browsable.file("gone");
+    ASSERT_TRUE(::CreateDirectoryA(gone.c_str(), nullptr));
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, source);
+        EXPECT_TRUE(IsEnabled(hwnd, IDOK));
+        HWND browser = OpenBrowser(hwnd);
+        ASSERT_NE(browser, nullptr);
+        ASSERT_TRUE(ChooseInFolderBrowser(browser, gone));
+        ASSERT_TRUE(::RemoveDirectoryA(gone.c_str()));
+        PostClick(browser, IDOK);
+        ASSERT_TRUE(Settle(hwnd, browser)) << "the folder browser did not close";
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + gone + " mode=0 ok=0");
+
+        // The folder is back, but OK waits for the next choice.
+        ASSERT_TRUE(::CreateDirectoryA(gone.c_str(), nullptr));
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        browser = OpenBrowser(hwnd);
+        ASSERT_NE(browser, nullptr);
+        BrowseTo(hwnd, browser, other, IDOK);
+        EXPECT_EQ(Describe(hwnd), "target=Friends source=" + other + " mode=0 ok=1");
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Stored("Import.WinFolder"), "");
+}
+
+TEST_F(ImportDialogTest, HelpAsksTheSupportLibraryForTheImportTopic)
+{
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        HelpRequest help = PressHelp(hwnd, IDC_HELP_BUTTON, dir.file("help.txt"));
+        EXPECT_TRUE(help.answered) << "the support library did not answer the help request";
+        EXPECT_EQ(help.topics, "Import_vCard,_iCard_Files_to_Contacts_Folders.htm\r\n");
+        EXPECT_TRUE(::IsWindowVisible(hwnd)) << "Help closed the dialog";
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    for (const char* name : kValues)
+        EXPECT_EQ(Stored(name), "") << name;
 }
 
 TEST_F(ImportDialogTest, ExecuteRunsTheImportWithTheFolderOfTheSelection)
