@@ -81,7 +81,9 @@ TEST(ProgressWindow, CancelRaisesTheFlagAndTheDialogStaysUntilClose)
     // A second press, and Escape, change nothing: the run decides when the window goes.
     PostClick(dialog, IDCANCEL);
     ::PostMessageA(dialog, WM_CLOSE, 0, 0);
-    ::Sleep(100);
+    // A mark posted behind them to the same thread: once the bar shows it, both were handled.
+    ::PostMessageA(::GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_SETPOS, 1, 0);
+    ASSERT_TRUE(WaitUntil([&] { return BarPos(dialog) == 1; }, kWait)) << "the dialog thread handled nothing";
     progress.SetPos(0);
     EXPECT_TRUE(progress.IsCancelled());
     EXPECT_EQ(ItemText(dialog, IDCANCEL), "Wait...");
