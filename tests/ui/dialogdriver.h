@@ -146,13 +146,6 @@ inline HWND FindTree(HWND window)
     return found;
 }
 
-// The last part of a path: what a folder tree shows for it.
-inline std::string LastPathPart(const std::string& path)
-{
-    size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Texts of a tree's items: the root's children in display order.
 inline std::vector<std::string> TreeChildren(HWND tree, HTREEITEM parent)
 {
@@ -241,10 +234,11 @@ inline HTREEITEM FindExpandedTreeItem(HWND tree, HTREEITEM first, const std::str
 }
 
 // Chooses a folder (a full path) in the shell's folder browser the way a user clicks through its
-// tree: from the path's drive, which the browser has opened already, down folder by folder by
-// name, then selects it; waits until the browser shows it selected. The browser's own
-// BFFM_SETSELECTION is no help here: it compares the folders' stored file data, and under load it
-// misses folders that have not changed for a few seconds. False when the folder cannot be reached.
+// tree: from the path's drive, which the browser opened to show the folder it started on, down
+// folder by folder by name, then selects it; waits until the browser shows it selected. Selecting
+// by path (BFFM_SETSELECTION) will not do under Wine: it often stops at a folder above the one
+// asked for, and always does once the folders have been left unchanged for a few seconds.
+// False when the folder cannot be reached.
 inline bool ChooseInFolderBrowser(HWND browser, const std::string& path, DWORD timeoutMs = kWait)
 {
     HWND tree = FindTree(browser);

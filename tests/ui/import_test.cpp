@@ -273,6 +273,30 @@ TEST_F(ImportDialogTest, OkFollowsTheBrowsedFolder)
     EXPECT_EQ(Stored("Import.WinFolder"), "");
 }
 
+// A longer text than a path can be is handed to the browser cut to 260 characters; Cancel
+// leaves the field with all of it.
+TEST_F(ImportDialogTest, SourceBrowserIsAskedForAtMost260CharactersOfTheField)
+{
+    const std::string typed = source + "\\" + std::string(300 - source.size() - 1, 'x');
+    CDlgImport dialog(friends);
+    INT_PTR result = Run(dialog, [&](HWND hwnd) {
+        SetItemText(hwnd, IDC_IMPORT_SOURCE, typed);
+        ASSERT_EQ(ItemText(hwnd, IDC_IMPORT_SOURCE).size(), 300u);
+        CBrowserSelections asked(::GetWindowThreadProcessId(hwnd, nullptr));
+        ASSERT_TRUE(asked.Hooked());
+        PostClick(hwnd, IDC_IMPORT_BROWSE);
+        HWND browser = WaitFolderBrowser(hwnd, "Choose a folder for Import");
+        ASSERT_NE(browser, nullptr) << "the folder browser did not open";
+        EXPECT_EQ(asked.Paths(), std::vector<std::string>{typed.substr(0, 260)});
+        PostClick(browser, IDCANCEL);
+        ASSERT_TRUE(Settle(hwnd, browser)) << "the folder browser did not close";
+        EXPECT_EQ(ItemText(hwnd, IDC_IMPORT_SOURCE), typed);
+        EXPECT_FALSE(IsEnabled(hwnd, IDOK));
+        PostClick(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
 TEST_F(ImportDialogTest, HelpAsksTheSupportLibraryForTheImportTopic)
 {
     CDlgImport dialog(friends);
