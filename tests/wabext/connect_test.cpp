@@ -185,8 +185,15 @@ protected:
         std::string line;
         if (!testsupport::WaitUntil([&] { return !(line = testsupport::ReadFileBytes(file)).empty(); }, 15000))
             return std::string();
-        // Gone before the next command records, or that one could be read as this one.
-        testsupport::WaitUntil([&] { return DeleteFileA(file.c_str()) || !testsupport::FileExists(file); }, 5000);
+        // Gone before the next command records, or that one could be read as this one. A deleted
+        // file that a handle still holds stays visible (and in the next recorder's way) until that
+        // handle closes: wait until it is really gone.
+        testsupport::WaitUntil(
+            [&] {
+                DeleteFileA(file.c_str());
+                return !testsupport::FileExists(file);
+            },
+            5000);
         return line;
     }
 

@@ -20,7 +20,14 @@ int main()
     DWORD written = 0;
     BOOL ok = WriteFile(file, line, static_cast<DWORD>(lstrlenA(line)), &written, nullptr);
     CloseHandle(file);
-    if (!ok || !MoveFileExA(partial.c_str(), done.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (!ok)
         return 1;
-    return 0;
+    // The reader deletes the previous record before it starts the next command, but a handle it
+    // still holds may keep that file in the way for a moment.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (MoveFileExA(partial.c_str(), done.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return 0;
+        Sleep(50);
+    }
+    return 1;
 }
