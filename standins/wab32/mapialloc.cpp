@@ -1,5 +1,6 @@
 #include "standins/wab32/mapialloc.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -7,20 +8,40 @@ namespace wabstandin {
 
 namespace {
 
-// Every block starts with this header; the caller's memory follows it, 16-byte aligned.
-struct alignas(16) CBlockHeader {
+struct CBlock;
+
+// Sits right before every piece of memory handed out, 16 bytes, so that the piece stays 16-byte
+// aligned and any piece can be told apart and led to its root.
+struct alignas(16) CTag {
     DWORD magic;
-    CBlockHeader* root;  // nullptr for a root
-    CBlockHeader* next;  // a root: first linked block; a linked block: the next one
+    CBlock* root;  // a linked piece: the root of its chain; a root: itself
 };
 
-const DWORD kRootMagic = 0x544F4F52;  // "ROOT"
-const DWORD kMoreMagic = 0x45524F4D;  // "MORE"
-const DWORD kFreedMagic = 0x44454546; // "FEED"
+// A heap block: a root, a linked block of its own, or a linked block that small pieces are carved
+// from. The tag of the block's first piece ends it.
+struct alignas(16) CBlock {
+    CBlock* next;  // a root: the first linked block; a linked block: the next one
+    // A root only: the linked block small AllocMore requests are carved from and how much of it is
+    // taken. A property array with its forty strings is then a handful of heap blocks, not forty.
+    CBlock* carve;
+    ULONG carveUsed;
+    ULONG carveSize;
+    CTag tag;
+};
 
-CBlockHeader* HeaderOf(void* buffer) noexcept
+// The first block to carve from is small (a table row's few strings fit in it), each next one
+// twice the last, up to a page. Larger requests get a block of their own.
+const ULONG kFirstCarveSize = 256;
+const ULONG kLastCarveSize = 4096;
+const ULONG kCarveMax = 512;
+
+const DWORD kRootMagic = 0x544F4F52;   // "ROOT"
+const DWORD kMoreMagic = 0x45524F4D;   // "MORE"
+const DWORD kFreedMagic = 0x44454546;  // "FEED"
+
+CTag* TagOf(void* buffer) noexcept
 {
-    return reinterpret_cast<CBlockHeader*>(static_cast<char*>(buffer) - sizeof(CBlockHeader));
+    return reinterpret_cast<CTag*>(static_cast<char*>(buffer) - sizeof(CTag));
 }
 
 CRITICAL_SECTION* ChainLock() noexcept
@@ -34,15 +55,36 @@ CRITICAL_SECTION* ChainLock() noexcept
     return cs;
 }
 
-CBlockHeader* NewBlock(ULONG size) noexcept
+// A zeroed block with room for `size` bytes after its header.
+CBlock* NewBlock(ULONG size) noexcept
 {
-    if (size > 0x7FFFFFF0UL - sizeof(CBlockHeader))
+    if (size > 0x7FFFFFF0UL - sizeof(CBlock))
         return nullptr;
-    void* raw = std::malloc(sizeof(CBlockHeader) + size);
+    void* raw = std::malloc(sizeof(CBlock) + size);
     if (!raw)
         return nullptr;
-    std::memset(raw, 0, sizeof(CBlockHeader) + size);
-    return static_cast<CBlockHeader*>(raw);
+    std::memset(raw, 0, sizeof(CBlock) + size);
+    return static_cast<CBlock*>(raw);
+}
+
+void* Payload(CBlock* block) noexcept
+{
+    return block + 1;
+}
+
+// Carves a tagged piece of `rounded` bytes (a multiple of 16) from the root's carve block, or
+// nullptr when it has no room. Called under the chain lock.
+void* CarveLocked(CBlock* root, ULONG rounded) noexcept
+{
+    CBlock* block = root->carve;
+    if (!block || root->carveSize - root->carveUsed < sizeof(CTag) + rounded)
+        return nullptr;
+    char* at = static_cast<char*>(Payload(block)) + root->carveUsed;
+    root->carveUsed += static_cast<ULONG>(sizeof(CTag)) + rounded;
+    auto* tag = reinterpret_cast<CTag*>(at);
+    tag->magic = kMoreMagic;
+    tag->root = root;
+    return tag + 1;  // zeroed when its block was made
 }
 
 }  // namespace
@@ -52,11 +94,12 @@ HRESULT AllocBuffer(ULONG size, void** buffer) noexcept
     if (!buffer)
         return E_INVALIDARG;
     *buffer = nullptr;
-    CBlockHeader* block = NewBlock(size);
+    CBlock* block = NewBlock(size);
     if (!block)
         return E_OUTOFMEMORY;
-    block->magic = kRootMagic;
-    *buffer = block + 1;
+    block->tag.magic = kRootMagic;
+    block->tag.root = block;
+    *buffer = Payload(block);
     return S_OK;
 }
 
@@ -67,25 +110,56 @@ HRESULT AllocMore(ULONG size, void* parent, void** buffer) noexcept
     *buffer = nullptr;
     if (!parent)
         return E_INVALIDARG;
-    CBlockHeader* parentHeader = HeaderOf(parent);
-    CBlockHeader* root = nullptr;
-    if (parentHeader->magic == kRootMagic)
-        root = parentHeader;
-    else if (parentHeader->magic == kMoreMagic)
-        root = parentHeader->root;
-    if (!root || root->magic != kRootMagic)
+    const CTag* parentTag = TagOf(parent);
+    if (parentTag->magic != kRootMagic && parentTag->magic != kMoreMagic)
         return E_INVALIDARG;
-    CBlockHeader* block = NewBlock(size);
+    CBlock* root = parentTag->root;
+    if (!root || root->tag.magic != kRootMagic)
+        return E_INVALIDARG;
+
+    CRITICAL_SECTION* cs = ChainLock();
+    if (size <= kCarveMax) {
+        const ULONG rounded = ((size ? size : 1) + 15) & ~15UL;
+        EnterCriticalSection(cs);
+        void* piece = CarveLocked(root, rounded);
+        if (piece) {
+            LeaveCriticalSection(cs);
+            *buffer = piece;
+            return S_OK;
+        }
+        ULONG carveSize = root->carve ? (root->carveSize < kLastCarveSize ? root->carveSize * 2 : kLastCarveSize)
+                                      : kFirstCarveSize;
+        LeaveCriticalSection(cs);
+        while (carveSize < sizeof(CTag) + rounded)
+            carveSize *= 2;
+        CBlock* block = NewBlock(carveSize);
+        if (!block)
+            return E_OUTOFMEMORY;
+        // The carve block's own tag is never handed out: its pieces carry tags of their own.
+        block->tag.magic = kMoreMagic;
+        block->tag.root = root;
+        EnterCriticalSection(cs);
+        block->next = root->next;
+        root->next = block;
+        root->carve = block;
+        root->carveSize = carveSize;
+        root->carveUsed = 0;
+        piece = CarveLocked(root, rounded);
+        LeaveCriticalSection(cs);
+        *buffer = piece;
+        return piece ? S_OK : E_OUTOFMEMORY;
+    }
+
+    CBlock* block = NewBlock(size);
     if (!block)
         return E_OUTOFMEMORY;
-    block->magic = kMoreMagic;
-    block->root = root;
-    CRITICAL_SECTION* cs = ChainLock();
+    block->tag.magic = kMoreMagic;
+    block->tag.root = root;
     EnterCriticalSection(cs);
     block->next = root->next;
     root->next = block;
     LeaveCriticalSection(cs);
-    *buffer = block + 1;
+    *buffer = Payload(block);
     return S_OK;
 }
 
@@ -93,20 +167,22 @@ HRESULT FreeBuffer(void* buffer) noexcept
 {
     if (!buffer)
         return S_OK;
-    CBlockHeader* root = HeaderOf(buffer);
-    if (root->magic != kRootMagic) {
+    CTag* tag = TagOf(buffer);
+    if (tag->magic != kRootMagic || !tag->root || &tag->root->tag != tag) {
         OutputDebugStringA("wab32 stand-in: FreeBuffer of a block that is not a root\n");
         return E_INVALIDARG;
     }
+    CBlock* root = tag->root;
     CRITICAL_SECTION* cs = ChainLock();
     EnterCriticalSection(cs);
-    CBlockHeader* linked = root->next;
+    CBlock* linked = root->next;
     root->next = nullptr;
-    root->magic = kFreedMagic;
+    root->carve = nullptr;
+    root->tag.magic = kFreedMagic;
     LeaveCriticalSection(cs);
     while (linked) {
-        CBlockHeader* next = linked->next;
-        linked->magic = kFreedMagic;
+        CBlock* next = linked->next;
+        linked->tag.magic = kFreedMagic;
         std::free(linked);
         linked = next;
     }

@@ -1,6 +1,10 @@
 // Entries of the stand-in address book: reading and writing properties, creating, saving and
 // deleting contacts, named properties, access and MAPI's linked buffers.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "wabtest.h"
 
@@ -227,6 +231,41 @@ TEST_F(Entries, LinkedBuffersAreFreedThroughTheirRoot)
     EXPECT_EQ(S_OK, session.wab->FreeBuffer(root));
     EXPECT_EQ(S_OK, session.wab->FreeBuffer(nullptr));
     EXPECT_EQ(E_INVALIDARG, session.wab->AllocateMore(8, nullptr, &more));
+}
+
+// Many linked pieces of every size, each parented by the piece before it (as a row's strings hang
+// off its array): every one zeroed, aligned, whole and apart from the others, and none of them a
+// root.
+TEST_F(Entries, LinkedPiecesNeverOverlap)
+{
+    void* root = nullptr;
+    ASSERT_EQ(S_OK, session.wab->AllocateBuffer(24, &root));
+    std::memset(root, 0xEE, 24);
+    struct Piece {
+        unsigned char* bytes;
+        ULONG size;
+    };
+    std::vector<Piece> pieces;
+    void* parent = root;
+    for (ULONG i = 0; i < 400; ++i) {
+        const ULONG size = i % 7 == 0 ? 0 : i % 11 == 0 ? 600 + i : (i * 37) % 300;
+        void* more = nullptr;
+        ASSERT_EQ(S_OK, session.wab->AllocateMore(size, parent, &more)) << i;
+        ASSERT_NE(nullptr, more);
+        EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(more) % 8) << i;
+        auto* bytes = static_cast<unsigned char*>(more);
+        EXPECT_EQ(std::string(size, '\0'), std::string(reinterpret_cast<char*>(bytes), size)) << i;
+        std::memset(bytes, static_cast<int>(i % 251), size);
+        pieces.push_back({bytes, size});
+        parent = more;
+    }
+    for (size_t i = 0; i < pieces.size(); ++i)
+        EXPECT_EQ(std::string(pieces[i].size, static_cast<char>(i % 251)),
+                  std::string(reinterpret_cast<char*>(pieces[i].bytes), pieces[i].size))
+            << "piece " << i << " was overwritten";
+    EXPECT_EQ(std::string(24, '\xEE'), std::string(static_cast<char*>(root), 24));
+    EXPECT_EQ(E_INVALIDARG, session.wab->FreeBuffer(pieces[150].bytes));
+    EXPECT_EQ(S_OK, session.wab->FreeBuffer(root));
 }
 
 }  // namespace
