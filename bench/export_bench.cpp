@@ -149,13 +149,19 @@ int main(int argc, char** argv)
 
     // The writer alone: cards of already opened contacts, UTF-8, vCard 2.1.
     {
-        std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> entries(ids.size());
+        // Opening each contact and letting it go, as a run does.
         auto opened = Clock::now();
+        for (const std::string& id : ids) {
+            Microsoft::WRL::ComPtr<IMAPIProp> entry;
+            ULONG type = 0;
+            g_wabLib.OpenItem(id.c_str(), &type, entry.GetAddressOf());
+        }
+        std::printf("OpenItem through the stand-in: %.2f us/contact\n", Seconds(opened) * 1e6 / count);
+        std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> entries(ids.size());
         for (size_t i = 0; i < ids.size(); ++i) {
             ULONG type = 0;
             g_wabLib.OpenItem(ids[i].c_str(), &type, entries[i].GetAddressOf());
         }
-        std::printf("OpenItem through the stand-in: %.2f us/contact\n", Seconds(opened) * 1e6 / count);
         g_charConverter.SetCurrentCodePage(65001);
         CvCardExport run;
         run.PrepareCards(21);

@@ -21,27 +21,78 @@ ULONG CheckedTag(ULONG tag, ULONG type, const char* context, int line)
 
 }  // namespace
 
-HRESULT CContact::_Read(ULONG tag, SPropValue** value)
+CContact::~CContact()
 {
-    HRESULT hr = m_wab.GetItemProps(m_entry, tag, value);
+    _DropPreloaded();
+}
+
+CContact::CReadValue::~CReadValue()
+{
+    if (owned)
+        m_wab.FreeBuffer(owned);
+}
+
+void CContact::_DropPreloaded()
+{
+    if (m_preloaded)
+        m_wab.FreeBuffer(m_preloaded);
+    m_preloaded = nullptr;
+    m_preloadedTags.clear();
+}
+
+HRESULT CContact::Preload(const ULONG* tags, ULONG count)
+{
+    _DropPreloaded();
+    if (!m_entry || !tags || count == 0)
+        return MAPI_E_INVALID_PARAMETER;
+    HRESULT hr = m_wab.GetItemPropsList(m_entry, tags, count, &m_preloaded);
+    if (FAILED(hr)) {
+        m_preloaded = nullptr;
+        return hr;
+    }
+    m_preloadedTags.assign(tags, tags + count);
+    return S_OK;
+}
+
+HRESULT CContact::_Read(ULONG tag, CReadValue* value)
+{
+    for (size_t i = 0; m_preloaded && i < m_preloadedTags.size(); ++i) {
+        if (m_preloadedTags[i] != tag)
+            continue;
+        // What a read of its own would have answered: the value, or the reason it could not be
+        // given.
+        const SPropValue& v = m_preloaded[i];
+        if (PROP_TYPE(v.ulPropTag) == PT_ERROR)
+            return v.Value.err;
+        if (v.ulPropTag != tag)
+            return MAPI_E_INVALID_TYPE;
+        value->value = &v;
+        return S_OK;
+    }
+
+    SPropValue* read = nullptr;
+    HRESULT hr = m_wab.GetItemProps(m_entry, tag, &read);
     // The address book reports a property it could not give as a warning with the reason in the
     // value; GetItemProps already turns that into the reason, this catches any that slip by.
-    if (hr == MAPI_W_ERRORS_RETURNED || (SUCCEEDED(hr) && (!*value || (*value)->ulPropTag != tag))) {
+    if (hr == MAPI_W_ERRORS_RETURNED || (SUCCEEDED(hr) && (!read || read->ulPropTag != tag))) {
         HRESULT reason = MAPI_E_NOT_FOUND;
-        if (*value && PROP_TYPE((*value)->ulPropTag) == PT_ERROR)
-            reason = (*value)->Value.err;
-        else if (*value)
+        if (read && PROP_TYPE(read->ulPropTag) == PT_ERROR)
+            reason = read->Value.err;
+        else if (read)
             reason = MAPI_E_INVALID_TYPE;
-        if (*value)
-            m_wab.FreeBuffer(*value);
-        *value = nullptr;
+        if (read)
+            m_wab.FreeBuffer(read);
         return reason;
     }
+    value->owned = read;
+    value->value = read;
     return hr;
 }
 
 HRESULT CContact::_Write(const SPropValue& value)
 {
+    // What was preloaded may no longer be what the contact holds.
+    _DropPreloaded();
     return m_wab.SetItemProp(m_entry, &value);
 }
 
@@ -49,13 +100,12 @@ HRESULT CContact::_GetTextPropW(ULONG tag, std::wstring* value)
 {
     value->clear();
     tag = CheckedTag(tag, PT_UNICODE, "CContact::_GetTextPropW", __LINE__);
-    SPropValue* v = nullptr;
+    CReadValue v(m_wab);
     HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v)
+    if (FAILED(hr) || !v.value)
         return hr;
-    if (v->Value.lpszW)
-        value->assign(v->Value.lpszW);
-    m_wab.FreeBuffer(v);
+    if (v.value->Value.lpszW)
+        value->assign(v.value->Value.lpszW);
     return hr;
 }
 
@@ -72,15 +122,15 @@ HRESULT CContact::_GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* value
 {
     values->clear();
     tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_GetTextArrayPropW", __LINE__);
-    SPropValue* v = nullptr;
+    CReadValue v(m_wab);
     HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v)
+    if (FAILED(hr) || !v.value)
         return hr;
-    for (ULONG i = 0; i < v->Value.MVszW.cValues && v->Value.MVszW.lppszW; ++i) {
-        const wchar_t* s = v->Value.MVszW.lppszW[i];
+    const SWStringArray& list = v.value->Value.MVszW;
+    for (ULONG i = 0; i < list.cValues && list.lppszW; ++i) {
+        const wchar_t* s = list.lppszW[i];
         values->push_back(s ? std::wstring(s) : std::wstring());
     }
-    m_wab.FreeBuffer(v);
     return hr;
 }
 
@@ -102,12 +152,11 @@ HRESULT CContact::_GetDateProp(ULONG tag, FILETIME* value)
 {
     *value = FILETIME();
     tag = CheckedTag(tag, PT_SYSTIME, "CContact::_GetDateProp", __LINE__);
-    SPropValue* v = nullptr;
+    CReadValue v(m_wab);
     HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v)
+    if (FAILED(hr) || !v.value)
         return hr;
-    *value = v->Value.ft;
-    m_wab.FreeBuffer(v);
+    *value = v.value->Value.ft;
     return hr;
 }
 
@@ -123,12 +172,11 @@ HRESULT CContact::_PutDateProp(ULONG tag, const FILETIME& value)
 HRESULT CContact::GetGender(SHORT* gender)
 {
     *gender = 0;
-    SPropValue* v = nullptr;
+    CReadValue v(m_wab);
     HRESULT hr = _Read(contact_tags::kGender, &v);
-    if (FAILED(hr) || !v)
+    if (FAILED(hr) || !v.value)
         return hr;
-    *gender = v->Value.i;
-    m_wab.FreeBuffer(v);
+    *gender = v.value->Value.i;
     return hr;
 }
 
@@ -143,12 +191,11 @@ HRESULT CContact::PutGender(SHORT gender)
 HRESULT CContact::GetDefaultAddressIndex(LONG* index)
 {
     *index = 0;
-    SPropValue* v = nullptr;
+    CReadValue v(m_wab);
     HRESULT hr = _Read(contact_tags::kContactDefaultAddressIndex, &v);
-    if (FAILED(hr) || !v)
+    if (FAILED(hr) || !v.value)
         return hr;
-    *index = v->Value.l;
-    m_wab.FreeBuffer(v);
+    *index = v.value->Value.l;
     return hr;
 }
 

@@ -1,5 +1,6 @@
 #include "wab/WABLib.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -850,6 +851,41 @@ HRESULT CWABLib::GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value)
     }
     *value = values;
     return hr;
+}
+
+HRESULT CWABLib::GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG count, SPropValue** values)
+{
+    const char* ctx = "CWABLib::GetItemPropsList";
+    if (!values) {
+        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+        return -1;
+    }
+    *values = nullptr;
+    if (!item || !tags || count == 0) {
+        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+        return -1;
+    }
+    // SPropTagArray: the count, then the tags.
+    std::vector<ULONG> array(count + 1);
+    array[0] = count;
+    std::copy(tags, tags + count, array.begin() + 1);
+    ULONG got = 0;
+    SPropValue* read = nullptr;
+    HRESULT hr = item->GetProps(reinterpret_cast<SPropTagArray*>(array.data()), 0, &got, &read);
+    if (FAILED(hr)) {
+        if (read)
+            FreeBuffer(read);
+        g_log.LogErr(ctx, hr, "Item->GetProps");
+        return hr;
+    }
+    if (!read || got != count) {
+        if (read)
+            FreeBuffer(read);
+        g_log.LogErr(ctx, MAPI_E_CALL_FAILED, "Item->GetProps gave %lu values for %lu tags", got, count);
+        return MAPI_E_CALL_FAILED;
+    }
+    *values = read;
+    return S_OK;
 }
 
 HRESULT CWABLib::SetItemProps(IMAPIProp* item, const SPropValue* value, SPropProblemArray** problems)

@@ -115,6 +115,10 @@ public:
     // with FreeBuffer); a property the entry cannot give returns its own error code (typically
     // MAPI_E_NOT_FOUND) and no buffer.
     HRESULT GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value);
+    // Several properties of an open entry in one request: *values receives `count` values in the
+    // order of `tags`, each the property or a PT_ERROR value with the reason it could not be
+    // given (free the array with FreeBuffer). A request the entry refuses as a whole is logged.
+    HRESULT GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG count, SPropValue** values);
     // Writes one value; the problems the address book lists are logged and handed out (free
     // them with FreeBuffer). Returns the result of SetProps.
     HRESULT SetItemProps(IMAPIProp* item, const SPropValue* value, SPropProblemArray** problems);

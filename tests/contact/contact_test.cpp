@@ -241,3 +241,86 @@ TEST_F(ContactTest, FailuresComeBackAsResultCodes)
         << "a refused value is a failed write, even though SetProps itself succeeded";
     EXPECT_EQ("Inf in CWABLib::SetItemProps: Problems dumb:\ntag=0xfff0102 err=0x8004011a\n", log.Lines());
 }
+
+// Reads answered from one preloaded request give what reads of their own give - values, missing
+// properties, a property asked for in the wrong type - without asking the address book again; a
+// write forgets them; a refused request leaves every read to the address book.
+TEST_F(ContactTest, PreloadedReadsAnswerAsTheirOwnWould)
+{
+    ComPtr<IMAPIProp> entry = Create();
+    {
+        CContact c(entry.Get());
+        EXPECT_EQ(S_OK, c._PutTextPropW(t::kDisplayName, L"Zo\u00eb Lane"));
+        EXPECT_EQ(S_OK, c._PutTextArrayPropW(t::kContactEmailAddresses, {L"a@example.com", L"b@example.com"}));
+        EXPECT_EQ(S_OK, c._PutDateProp(t::kBirthday, Time(0x01C0000000000000ULL)));
+        EXPECT_EQ(S_OK, c.PutGender(1));
+    }
+    ComPtr<IMAPIProp> opened = SaveAndReopen(entry);
+
+    struct Reads {
+        HRESULT name, nick, mails, wrongType, birthday, gender, index;
+        std::wstring nameValue;
+        std::vector<std::wstring> mailValues;
+        ULONGLONG birthdayValue;
+        SHORT genderValue;
+    };
+    auto readAll = [](CContact& c) {
+        Reads r = {};
+        std::wstring nick;
+        std::vector<std::wstring> wrong;
+        FILETIME date = {};
+        LONG index = 0;
+        r.name = c._GetTextPropW(t::kDisplayName, &r.nameValue);
+        r.nick = c._GetTextPropW(t::kNickname, &nick);
+        r.mails = c._GetTextArrayPropW(t::kContactEmailAddresses, &r.mailValues);
+        r.wrongType = c._GetTextArrayPropW(PROP_TAG(PT_MV_UNICODE, PROP_ID(t::kDisplayName)), &wrong);
+        r.birthday = c._GetDateProp(t::kBirthday, &date);
+        r.birthdayValue = Value(date);
+        r.gender = c.GetGender(&r.genderValue);
+        r.index = c.GetDefaultAddressIndex(&index);
+        return r;
+    };
+    CContact single(opened.Get());
+    const Reads own = readAll(single);
+    ASSERT_EQ(S_OK, own.name);
+
+    const ULONG tags[] = {t::kDisplayName, t::kNickname, t::kContactEmailAddresses,
+                          PROP_TAG(PT_MV_UNICODE, PROP_ID(t::kDisplayName)), t::kBirthday, t::kGender,
+                          t::kContactDefaultAddressIndex};
+    CContact preloaded(opened.Get());
+    ASSERT_EQ(S_OK, preloaded.Preload(tags, 7));
+    // From here on the address book refuses every read: only the preloaded answers can come.
+    ASSERT_EQ(S_OK, WabStandinInjectFault("GetProps", "*", E_ACCESSDENIED, 0));
+    const Reads fromPreload = readAll(preloaded);
+    EXPECT_EQ(own.name, fromPreload.name);
+    EXPECT_EQ(own.nameValue, fromPreload.nameValue);
+    EXPECT_EQ(MAPI_E_NOT_FOUND, fromPreload.nick);
+    EXPECT_EQ(own.nick, fromPreload.nick);
+    EXPECT_EQ(own.mails, fromPreload.mails);
+    EXPECT_EQ(own.mailValues, fromPreload.mailValues);
+    EXPECT_EQ(own.wrongType, fromPreload.wrongType);
+    EXPECT_EQ(own.birthday, fromPreload.birthday);
+    EXPECT_EQ(own.birthdayValue, fromPreload.birthdayValue);
+    EXPECT_EQ(own.gender, fromPreload.gender);
+    EXPECT_EQ(own.genderValue, fromPreload.genderValue);
+    EXPECT_EQ(own.index, fromPreload.index);
+    std::wstring company = L"stale";
+    EXPECT_EQ(E_ACCESSDENIED, preloaded._GetTextPropW(t::kCompanyName, &company)) << "not preloaded: asked for";
+    WabStandinClearFaults();
+
+    // A write forgets what was preloaded.
+    EXPECT_EQ(S_OK, preloaded._PutTextPropW(t::kDisplayName, L"Zoe Lane-Smith"));
+    std::wstring name;
+    EXPECT_EQ(S_OK, preloaded._GetTextPropW(t::kDisplayName, &name));
+    EXPECT_EQ(L"Zoe Lane-Smith", name);
+
+    // A refused request: logged once, and the reads still get their answers one by one.
+    log.Clear();
+    ASSERT_EQ(S_OK, WabStandinInjectFault("GetProps", "*", E_ACCESSDENIED, 0));
+    CContact refused(opened.Get());
+    EXPECT_EQ(E_ACCESSDENIED, refused.Preload(tags, 7));
+    EXPECT_EQ("Err[0x80070005] in CWABLib::GetItemPropsList: Item->GetProps\n", log.Lines());
+    WabStandinClearFaults();
+    EXPECT_EQ(S_OK, refused._GetTextPropW(t::kDisplayName, &name));
+    EXPECT_EQ(L"Zoe Lane-Smith", name);
+}

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <iterator>
 
 #include "app/Log.h"
 #include "common/text.h"
@@ -193,23 +194,43 @@ void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f, ULONG
         {kAddrType, &f->addrType},
         {kSpouseName, &f->spouse},
     };
+    struct Date {
+        ULONG tag;
+        vcard::CardDate* value;
+    };
+    const Date dates[] = {{kBirthday, &f->birthday},
+                          {kWeddingAnniversary, &f->anniversary},
+                          {kLastModificationTime, &f->modified}};
+    const ULONG arrays[] = {kContactEmailAddresses, kContactAddrTypes, kChildrensNames};
+
+    // The named property has one tag in the whole address book: it is resolved once per run.
+    ULONG servers = serversTag ? *serversTag : 0;
+    if (!servers && SUCCEEDED(contact.GetNamedTag(false, &servers)) && servers && serversTag)
+        *serversTag = servers;
+
+    // Everything the card needs, asked for in one request; the reads below are answered from it.
+    ULONG tags[std::size(texts) + std::size(arrays) + std::size(dates) + 3];
+    ULONG count = 0;
+    for (const Text& t : texts)
+        tags[count++] = t.tag;
+    for (ULONG tag : arrays)
+        tags[count++] = tag;
+    for (const Date& d : dates)
+        tags[count++] = d.tag;
+    tags[count++] = kContactDefaultAddressIndex;
+    tags[count++] = kGender;
+    if (servers)
+        tags[count++] = servers;
+    (void)contact.Preload(tags, count);
+
     // A property that cannot be read leaves its output empty: it is written as an empty one.
     for (const Text& t : texts)
         (void)contact._GetTextPropW(t.tag, t.value);
     (void)contact._GetTextArrayPropW(kContactEmailAddresses, &f->emailAddresses);
     (void)contact._GetTextArrayPropW(kContactAddrTypes, &f->addrTypes);
     (void)contact._GetTextArrayPropW(kChildrensNames, &f->children);
-    // The named property has one tag in the whole address book: it is resolved once per run.
-    if (serversTag && *serversTag) {
-        (void)contact._GetTextArrayPropW(*serversTag, &f->conferencingServers);
-    } else {
-        ULONG tag = 0;
-        if (SUCCEEDED(contact.GetNamedTag(false, &tag)) && tag) {
-            (void)contact._GetTextArrayPropW(tag, &f->conferencingServers);
-            if (serversTag)
-                *serversTag = tag;
-        }
-    }
+    if (servers)
+        (void)contact._GetTextArrayPropW(servers, &f->conferencingServers);
 
     LONG index = -1;
     if (FAILED(contact.GetDefaultAddressIndex(&index)))
@@ -219,13 +240,6 @@ void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f, ULONG
     f->hasGender = SUCCEEDED(contact.GetGender(&gender));
     f->gender = f->hasGender ? gender : 0;
 
-    struct Date {
-        ULONG tag;
-        vcard::CardDate* value;
-    };
-    const Date dates[] = {{kBirthday, &f->birthday},
-                          {kWeddingAnniversary, &f->anniversary},
-                          {kLastModificationTime, &f->modified}};
     for (const Date& d : dates) {
         FILETIME ft = {};
         d.value->present = SUCCEEDED(contact._GetDateProp(d.tag, &ft));
