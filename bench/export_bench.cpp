@@ -217,45 +217,57 @@ int main(int argc, char** argv)
     std::printf("fixed cost of a run: %.2f s one file per contact, %.2f s one file\n", fixed[0], fixed[1]);
 
     for (bool oneFile : {false, true}) {
-        std::string target = TempFolder(oneFile ? "qexo" : "qexp");
-        double whole = runExport(oneFile, nullptr, target);
-        double s = whole - fixed[oneFile ? 1 : 0];
-        std::vector<std::string> names = ListNames(target);
+        // The one-file run lasts a fraction of a second, so a busy moment of the machine weighs on
+        // it: it is taken as the best of three.
+        const int rounds = oneFile ? 3 : 1;
+        double whole = 1e9;
+        std::vector<std::string> names;
         std::vector<std::string> contents;
-        for (const std::string& name : names)
-            contents.push_back(ReadAll(target + "\\" + name));
-        RemoveFolder(target);
+        for (int round = 0; round < rounds; ++round) {
+            std::string target = TempFolder(oneFile ? "qexo" : "qexp");
+            whole = std::min(whole, runExport(oneFile, nullptr, target));
+            names = ListNames(target);
+            contents.clear();
+            for (const std::string& name : names)
+                contents.push_back(ReadAll(target + "\\" + name));
+            RemoveFolder(target);
+        }
+        double s = whole - fixed[oneFile ? 1 : 0];
         if (names.empty()) {
             std::printf("%s: nothing was written\n", oneFile ? "one file" : "one file per contact");
             continue;
         }
 
-        // The floor: the same bytes under the same names, written with nothing else around them.
-        std::string floorFolder = TempFolder("qexz");
-        auto t = Clock::now();
-        if (oneFile) {
-            // The cards of the one file, written card by card as the run does.
-            std::string all = contents.empty() ? std::string() : contents[0];
-            HANDLE h = ::CreateFileA((floorFolder + "\\" + names[0]).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-            size_t cardSize = count ? all.size() / static_cast<size_t>(count) : all.size();
-            for (size_t at = 0; at < all.size(); at += cardSize) {
-                DWORD written = 0;
-                DWORD n = static_cast<DWORD>(std::min(cardSize, all.size() - at));
-                ::WriteFile(h, all.data() + at, n, &written, nullptr);
-            }
-            ::CloseHandle(h);
-        } else {
-            for (size_t i = 0; i < names.size(); ++i) {
-                HANDLE h = ::CreateFileA((floorFolder + "\\" + names[i]).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
+        // The floor: the same bytes under the same names, written with nothing else around them
+        // (best of as many rounds as the run had).
+        double floor = 1e9;
+        for (int round = 0; round < rounds; ++round) {
+            std::string floorFolder = TempFolder("qexz");
+            auto t = Clock::now();
+            if (oneFile) {
+                // The cards of the one file, written card by card as the run does.
+                std::string all = contents.empty() ? std::string() : contents[0];
+                HANDLE h = ::CreateFileA((floorFolder + "\\" + names[0]).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-                DWORD written = 0;
-                ::WriteFile(h, contents[i].data(), static_cast<DWORD>(contents[i].size()), &written, nullptr);
+                size_t cardSize = count ? all.size() / static_cast<size_t>(count) : all.size();
+                for (size_t at = 0; at < all.size(); at += cardSize) {
+                    DWORD written = 0;
+                    DWORD n = static_cast<DWORD>(std::min(cardSize, all.size() - at));
+                    ::WriteFile(h, all.data() + at, n, &written, nullptr);
+                }
                 ::CloseHandle(h);
+            } else {
+                for (size_t i = 0; i < names.size(); ++i) {
+                    HANDLE h = ::CreateFileA((floorFolder + "\\" + names[i]).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
+                                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                    DWORD written = 0;
+                    ::WriteFile(h, contents[i].data(), static_cast<DWORD>(contents[i].size()), &written, nullptr);
+                    ::CloseHandle(h);
+                }
             }
+            floor = std::min(floor, Seconds(t));
+            RemoveFolder(floorFolder);
         }
-        double floor = Seconds(t);
-        RemoveFolder(floorFolder);
         std::printf("%s: whole run %.2f s; %.1f us/contact without the fixed cost, floor %.1f us/contact, "
                     "ratio %.2f\n",
                     oneFile ? "one file" : "one file per contact", whole, s * 1e6 / count, floor * 1e6 / count,
