@@ -72,6 +72,22 @@ void* Payload(CBlock* block) noexcept
     return block + 1;
 }
 
+// A zeroed block of `size` bytes linked into the root's chain.
+CBlock* NewLinkedBlock(CBlock* root, ULONG size) noexcept
+{
+    CBlock* block = NewBlock(size);
+    if (!block)
+        return nullptr;
+    block->tag.magic = kMoreMagic;
+    block->tag.root = root;
+    CRITICAL_SECTION* cs = ChainLock();
+    EnterCriticalSection(cs);
+    block->next = root->next;
+    root->next = block;
+    LeaveCriticalSection(cs);
+    return block;
+}
+
 // Carves a tagged piece of `rounded` bytes (a multiple of 16) from the root's carve block, or
 // nullptr when it has no room. Called under the chain lock.
 void* CarveLocked(CBlock* root, ULONG rounded) noexcept
@@ -132,15 +148,11 @@ HRESULT AllocMore(ULONG size, void* parent, void** buffer) noexcept
         LeaveCriticalSection(cs);
         while (carveSize < sizeof(CTag) + rounded)
             carveSize *= 2;
-        CBlock* block = NewBlock(carveSize);
+        // The carve block's own tag is never handed out: its pieces carry tags of their own.
+        CBlock* block = NewLinkedBlock(root, carveSize);
         if (!block)
             return E_OUTOFMEMORY;
-        // The carve block's own tag is never handed out: its pieces carry tags of their own.
-        block->tag.magic = kMoreMagic;
-        block->tag.root = root;
         EnterCriticalSection(cs);
-        block->next = root->next;
-        root->next = block;
         root->carve = block;
         root->carveSize = carveSize;
         root->carveUsed = 0;
@@ -150,15 +162,9 @@ HRESULT AllocMore(ULONG size, void* parent, void** buffer) noexcept
         return piece ? S_OK : E_OUTOFMEMORY;
     }
 
-    CBlock* block = NewBlock(size);
+    CBlock* block = NewLinkedBlock(root, size);
     if (!block)
         return E_OUTOFMEMORY;
-    block->tag.magic = kMoreMagic;
-    block->tag.root = root;
-    EnterCriticalSection(cs);
-    block->next = root->next;
-    root->next = block;
-    LeaveCriticalSection(cs);
     *buffer = Payload(block);
     return S_OK;
 }

@@ -7,6 +7,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -343,6 +345,16 @@ inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordF
     ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", nullptr);
     request.topics = testsupport::ReadFileBytes(recordFile);
     return request;
+}
+
+// Presses the Help button of `dialog` and checks that the support library was asked for exactly
+// `topic` and answered, with the dialog still open.
+inline void ExpectHelpTopic(HWND dialog, int helpId, const std::string& topic, const std::string& recordFile)
+{
+    HelpRequest help = PressHelp(dialog, helpId, recordFile);
+    EXPECT_TRUE(help.answered) << "the support library did not answer the help request";
+    EXPECT_EQ(help.topics, topic + "\r\n");
+    EXPECT_TRUE(::IsWindowVisible(dialog)) << "Help closed the dialog";
 }
 
 }  // namespace uitest

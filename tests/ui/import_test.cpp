@@ -301,10 +301,7 @@ TEST_F(ImportDialogTest, HelpAsksTheSupportLibraryForTheImportTopic)
 {
     CDlgImport dialog(friends);
     INT_PTR result = Run(dialog, [&](HWND hwnd) {
-        HelpRequest help = PressHelp(hwnd, IDC_HELP_BUTTON, dir.file("help.txt"));
-        EXPECT_TRUE(help.answered) << "the support library did not answer the help request";
-        EXPECT_EQ(help.topics, "Import_vCard,_iCard_Files_to_Contacts_Folders.htm\r\n");
-        EXPECT_TRUE(::IsWindowVisible(hwnd)) << "Help closed the dialog";
+        ExpectHelpTopic(hwnd, IDC_HELP_BUTTON, "Import_vCard,_iCard_Files_to_Contacts_Folders.htm", dir.file("help.txt"));
         PostClick(hwnd, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
