@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 #include <cstdio>
 
 #include "common/text.h"
@@ -248,6 +249,21 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
     WaitUntil([&] { return (found = FindTopWindow(processId, className, titlePart)) != nullptr; },
               timeoutMs);
     return found;
+}
+
+DWORD FindChildProcess(DWORD parentId, const std::string& exeName)
+{
+    common::CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
+        snapshot.release();
+        return 0;
+    }
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parentId && lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0)
+            return entry.th32ProcessID;
+    return 0;
 }
 
 std::string WindowText(HWND hwnd)

@@ -63,6 +63,11 @@ HWND FindTopWindow(DWORD processId, const std::string& className, const std::str
 HWND WaitTopWindow(DWORD processId, const std::string& className, const std::string& titlePart,
                    DWORD timeoutMs);
 
+// The id of a running process started by `parentId` whose program file is named `exeName`
+// (compared without regard to case); 0 when there is none. Windows of other tests' processes
+// share the display, so a test that did not start a program itself finds its windows through it.
+DWORD FindChildProcess(DWORD parentId, const std::string& exeName);
+
 std::string WindowText(HWND hwnd);
 // The static texts of a dialog (message boxes keep their message in a static control).
 std::string DialogStaticText(HWND dialog);

@@ -119,9 +119,14 @@ TEST(FerruleEndToEnd, HostExportsThreeContactsThroughQuillon)
                                         std::string(), &hostPid);
     ASSERT_TRUE(host);
     CProcessGuard guard(host.get(), hostPid);
+    // Other tests' windows share the display: only the windows of the Quillon.exe the host started
+    // are this test's.
+    DWORD quillonPid = 0;
     HWND dialog = nullptr;
     WaitUntil([&] {
-        dialog = FindTopWindow(0, "#32770", "Export");
+        if (!quillonPid)
+            quillonPid = FindChildProcess(hostPid, "Quillon.exe");
+        dialog = quillonPid ? FindTopWindow(quillonPid, "#32770", "Export") : nullptr;
         return dialog || WaitForSingleObject(host.get(), 0) == WAIT_OBJECT_0;
     },
               kWait);
@@ -133,7 +138,7 @@ TEST(FerruleEndToEnd, HostExportsThreeContactsThroughQuillon)
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE; }, kWait));
     PostClick(dialog, IDOK);
 
-    HWND box = WaitTopWindow(0, "#32770", "Quillon for Outlook Express", kWait);
+    HWND box = WaitTopWindow(quillonPid, "#32770", "Quillon for Outlook Express", kWait);
     ASSERT_NE(nullptr, box) << "no closing message";
     EXPECT_EQ("Export completed successfully.", DialogStaticText(box));
     PostClick(box, IDOK);
