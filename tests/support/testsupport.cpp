@@ -251,6 +251,29 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
     return found;
 }
 
+std::string DescribeTopWindows(DWORD processId)
+{
+    struct Args {
+        DWORD pid;
+        std::string lines;
+    } args{processId, std::string()};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* a = reinterpret_cast<Args*>(lp);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (pid != a->pid)
+                return TRUE;
+            char cls[256] = {};
+            ::GetClassNameA(hwnd, cls, sizeof cls);
+            a->lines += std::string(::IsWindowVisible(hwnd) ? "visible " : "hidden ") + cls + " \"" +
+                        WindowText(hwnd) + "\"\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&args));
+    return args.lines;
+}
+
 DWORD FindChildProcess(DWORD parentId, const std::string& exeName)
 {
     common::CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

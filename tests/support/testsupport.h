@@ -68,6 +68,10 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
 // share the display, so a test that did not start a program itself finds its windows through it.
 DWORD FindChildProcess(DWORD parentId, const std::string& exeName);
 
+// One line per top-level window of a process: visible or hidden, class and title; for the
+// message of a test that waited in vain for one of them.
+std::string DescribeTopWindows(DWORD processId);
+
 std::string WindowText(HWND hwnd);
 // The static texts of a dialog (message boxes keep their message in a static control).
 std::string DialogStaticText(HWND dialog);

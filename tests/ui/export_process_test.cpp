@@ -39,6 +39,8 @@ void ClearExportValues()
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
         for (const char* name : kExportValues)
             ::RegDeleteValueA(k.get(), name);
+    if (k)
+        ::RegDeleteValueA(k.get(), "LogLevel");
 }
 
 std::string ControlText(HWND dialog, int id)
@@ -53,8 +55,10 @@ TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
     CSavedValue appData(kShellFolders, "AppData");
     CSavedValue wabFile(kWabFileKey, "");
     CTempDir dir;
-    // A first start: no export values before, none left behind.
+    // A first start: no export values before, none left behind. The log tells each step, for the
+    // message of a failure.
     ClearExportValues();
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "LogLevel", 2));
     struct CleanAfter {
         ~CleanAfter() { ClearExportValues(); }
     } cleanAfter;
@@ -107,7 +111,15 @@ TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
     PostClick(dialog, IDOK);
 
     HWND box = WaitTopWindow(pid, "#32770", "Quillon for Outlook Express", kWait);
-    ASSERT_NE(box, nullptr) << "no closing message";
+    if (!box) {
+        LONG code = 0;
+        bool ended = WaitExit(process.get(), 0, &code);
+        FAIL() << "no closing message; Quillon " << (ended ? "ended with " + std::to_string(code) : "still runs")
+               << "; its windows:\n"
+               << DescribeTopWindows(pid) << "main.log:\n"
+               << ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.log") << "main.err:\n"
+               << ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.err");
+    }
     EXPECT_EQ(DialogStaticText(box), "Export completed successfully.");
     PostClick(box, IDOK);
     LONG code = 12345;
