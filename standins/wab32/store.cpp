@@ -242,7 +242,7 @@ HRESULT CStore::Open(const std::string& path, bool create, std::shared_ptr<CStor
     if (!s->m_mutex)
         return common::HResultFromLastError();
     if (!OpenWriteCount(key, s->m_writeCountMap, s->m_writeCountView))
-        OutputDebugStringA(("wab32 stand-in: no shared write count, every open reads the file: " + full + "\n").c_str());
+        OutputDebugStringA(("wab32 stand-in: no shared write count, each open reads the file: " + full + "\n").c_str());
     HRESULT hr = s->_Load(create);
     if (FAILED(hr))
         return hr;
