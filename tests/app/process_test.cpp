@@ -11,22 +11,18 @@ using namespace testsupport;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
 const DWORD kWait = 20000;
 
 class QuillonProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
         exe = BinDir() + "\\Quillon.exe";
     }
     void TearDown() override
     {
-        common::CRegKey k;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-            ::RegDeleteValueA(k.get(), "LogLevel");
+        DeleteRegValues(kQuillonKey, {"LogLevel"});
     }
 
     std::string DataFile(const char* name) const { return dir.file("appdata") + "\\Brisco\\Quillon\\" + name; }
@@ -41,7 +37,7 @@ protected:
         return code;
     }
 
-    CSavedValue appData{kShellFolders, "AppData"};
+    CSavedValue appData{kShellFoldersKey, "AppData"};
     CTempDir dir;
     std::string exe;
 };
@@ -50,7 +46,7 @@ protected:
 
 TEST_F(QuillonProcess, WithoutAModeEndsWithMinusTenAfterTheLogStartedAndConsumesTheTmpSelection)
 {
-    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "LogLevel", 2));
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "LogLevel", 2));
     std::string selection = dir.file("sel 1.tmp");
     ASSERT_TRUE(WriteFileBytes(selection, "0011AA\r\n"));
 
@@ -95,7 +91,7 @@ TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
 TEST_F(QuillonProcess, WithoutAppDataTheLogsLieBesideTheProgram)
 {
     common::CRegKey k;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, k.put()));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_SET_VALUE, k.put()));
     ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteValueA(k.get(), "AppData"));
     std::string prog = dir.file("prog");
     ASSERT_TRUE(::CreateDirectoryA(prog.c_str(), nullptr));

@@ -27,7 +27,6 @@ using namespace testsupport;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kAddinKey[] = "Software\\Brisco\\Quillon\\Addin";
 const long kHostWindow = 0x1234;
 
@@ -93,10 +92,10 @@ struct CWorld {
             return false;
         char saved[MAX_PATH] = {};
         DWORD size = sizeof saved;
-        hadAppData = ::RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "AppData", RRF_RT_REG_SZ, nullptr, saved,
+        hadAppData = ::RegGetValueA(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", RRF_RT_REG_SZ, nullptr, saved,
                                     &size) == ERROR_SUCCESS;
         savedAppData = saved;
-        if (!SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", appData))
+        if (!SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", appData))
             return false;
         tanager.reset(::LoadLibraryA((BinDir() + "\\Tanager.dll").c_str()));
         gimlet.reset(::LoadLibraryA((addinFolder + "\\Gimlet.dll").c_str()));
@@ -112,9 +111,9 @@ struct CWorld {
             CallExport(tanager.get(), "DllUnregisterServer");
         ::CoFreeUnusedLibraries();
         if (hadAppData)
-            SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", savedAppData);
+            SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", savedAppData);
         else
-            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFolders, "AppData");
+            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFoldersKey, "AppData");
         DeleteRegTree(HKEY_CURRENT_USER, kAddinKey);
     }
 };

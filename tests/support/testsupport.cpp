@@ -456,6 +456,30 @@ std::string DescribeRegValue(const char* key, const char* name)
     return "type" + std::to_string(type);
 }
 
+const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kWabFileNameKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+const char kQuillonKey[] = "Software\\Brisco\\Quillon";
+
+void DeleteRegValues(const char* key, const std::vector<std::string>& names)
+{
+    common::CRegKey k;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, k.put()) != ERROR_SUCCESS)
+        return;
+    for (const std::string& name : names)
+        ::RegDeleteValueA(k.get(), name.c_str());
+}
+
+CClearedValues::CClearedValues(const char* key, std::vector<std::string> names)
+    : m_key(key), m_names(std::move(names))
+{
+    DeleteRegValues(m_key.c_str(), m_names);
+}
+
+CClearedValues::~CClearedValues()
+{
+    DeleteRegValues(m_key.c_str(), m_names);
+}
+
 CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
 {
     common::CRegKey k;

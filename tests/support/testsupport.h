@@ -90,6 +90,30 @@ std::string DescribeRegValue(const char* key, const char* name);
 
 // A string value of HKEY_CURRENT_USER put aside for a test and given back (or deleted again, when
 // there was none) when the object goes. name "" is the key's default value.
+// Where the tests set up Quillon's world, under HKEY_CURRENT_USER: the shell folder "AppData"
+// names its data folder, the address book's "Wab File Name" (default value) names its store, and
+// its own settings.
+extern const char kShellFoldersKey[];
+extern const char kWabFileNameKey[];
+extern const char kQuillonKey[];
+
+// Deletes these values of a key under HKEY_CURRENT_USER; absent ones are fine.
+void DeleteRegValues(const char* key, const std::vector<std::string>& names);
+
+// Deletes the values when made and again when it goes: a test that starts like a first start
+// and leaves nothing of its own behind.
+class CClearedValues {
+public:
+    CClearedValues(const char* key, std::vector<std::string> names);
+    ~CClearedValues();
+    CClearedValues(const CClearedValues&) = delete;
+    CClearedValues& operator=(const CClearedValues&) = delete;
+
+private:
+    std::string m_key;
+    std::vector<std::string> m_names;
+};
+
 class CSavedValue {
 public:
     CSavedValue(const char* key, const char* name);

@@ -16,9 +16,6 @@ using namespace testsupport;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kWabFileKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
 const char* const kExportValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
                                      "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
 const DWORD kWait = 20000;
@@ -33,16 +30,6 @@ std::string AddContact(const std::string& store, const std::string& folder, cons
     return id;
 }
 
-void ClearExportValues()
-{
-    common::CRegKey k;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-        for (const char* name : kExportValues)
-            ::RegDeleteValueA(k.get(), name);
-    if (k)
-        ::RegDeleteValueA(k.get(), "LogLevel");
-}
-
 std::string ControlText(HWND dialog, int id)
 {
     return WindowText(::GetDlgItem(dialog, id));
@@ -52,21 +39,20 @@ std::string ControlText(HWND dialog, int id)
 
 TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
 {
-    CSavedValue appData(kShellFolders, "AppData");
-    CSavedValue wabFile(kWabFileKey, "");
+    CSavedValue appData(kShellFoldersKey, "AppData");
+    CSavedValue wabFile(kWabFileNameKey, "");
     CTempDir dir;
     // A first start: no export values before, none left behind. The log tells each step, for the
     // message of a failure.
-    ClearExportValues();
-    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "LogLevel", 2));
-    struct CleanAfter {
-        ~CleanAfter() { ClearExportValues(); }
-    } cleanAfter;
+    std::vector<std::string> cleared(std::begin(kExportValues), std::end(kExportValues));
+    cleared.push_back("LogLevel");
+    CClearedValues settings(kQuillonKey, cleared);
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "LogLevel", 2));
 
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
     std::string store = dir.file("book.wab");
     ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileKey, "", store));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store));
     char id[WABSTANDIN_ID_TEXT_SIZE] = "";
     ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
     std::string contacts = id;
@@ -139,7 +125,7 @@ TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
     }
     // The choices were remembered; "Selected contacts only" is not among them.
     common::CRegKey k;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, k.put()));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kQuillonKey, 0, KEY_READ, k.put()));
     DWORD format = 99, size = sizeof format;
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(k.get(), "Export.Format", nullptr, nullptr,
                                                 reinterpret_cast<BYTE*>(&format), &size));

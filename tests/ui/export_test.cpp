@@ -43,9 +43,7 @@ SPropValue Name(const wchar_t* text)
 
 void DeleteValue(const char* name)
 {
-    common::CRegKey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
-        ::RegDeleteValueA(key.get(), name);
+    testsupport::DeleteRegValues(kSettingsKey, {name});
 }
 
 bool SetRaw(const char* name, DWORD type, const void* data, DWORD size)

@@ -14,35 +14,21 @@ using namespace testsupport;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kWabFileKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
 const DWORD kWait = 20000;
-
-void ClearImportValues()
-{
-    common::CRegKey k;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-        for (const char* name : {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"})
-            ::RegDeleteValueA(k.get(), name);
-}
 
 }  // namespace
 
 TEST(QuillonImport, CardsOfAFolderArriveInTheSelectedContactsFolder)
 {
-    CSavedValue appData(kShellFolders, "AppData");
-    CSavedValue wabFile(kWabFileKey, "");
-    ClearImportValues();
-    struct CleanAfter {
-        ~CleanAfter() { ClearImportValues(); }
-    } cleanAfter;
+    CSavedValue appData(kShellFoldersKey, "AppData");
+    CSavedValue wabFile(kWabFileNameKey, "");
+    CClearedValues settings(kQuillonKey, {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"});
     CTempDir dir;
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
 
     std::string store = dir.file("book.wab");
     ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileKey, "", store));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store));
     char id[WABSTANDIN_ID_TEXT_SIZE] = "";
     ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
     std::string friends = id;

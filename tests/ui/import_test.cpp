@@ -27,9 +27,7 @@ const char* const kValues[] = {"Import.WABFolderID", "Import.WinFolder", "Import
 
 void DeleteValue(const char* name)
 {
-    common::CRegKey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
-        ::RegDeleteValueA(key.get(), name);
+    testsupport::DeleteRegValues(kSettingsKey, {name});
 }
 
 // A value as "sz:text" (with its stored terminator), "dword:N", or "" when absent.

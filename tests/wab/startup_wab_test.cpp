@@ -18,7 +18,6 @@ using namespace testsupport;
 namespace {
 
 const char kDllPathKey[] = "Software\\Microsoft\\WAB\\DLLPath";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const DWORD kWait = 20000;
 
 void ClearDllPath()
@@ -119,7 +118,7 @@ protected:
     void SetUp() override
     {
         ClearDllPath();
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
         exe = BinDir() + "\\Quillon.exe";
     }
     void TearDown() override
@@ -161,7 +160,7 @@ protected:
         return code;
     }
 
-    CSavedValue appData{kShellFolders, "AppData"};
+    CSavedValue appData{kShellFoldersKey, "AppData"};
     CTempDir dir;
     std::string exe;
 };

@@ -17,25 +17,9 @@ using namespace testsupport;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kWabFileKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
 const char* const kExportValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
                                      "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
 const DWORD kWait = 30000;
-
-// Quillon remembers the dialog's choices: none before the test, none left behind.
-struct CExportValues {
-    CExportValues() { Clear(); }
-    ~CExportValues() { Clear(); }
-    static void Clear()
-    {
-        common::CRegKey k;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-            for (const char* name : kExportValues)
-                RegDeleteValueA(k.get(), name);
-    }
-};
 
 bool Regsvr32(const std::string& options)
 {
@@ -82,14 +66,15 @@ private:
 
 TEST(FerruleEndToEnd, HostExportsThreeContactsThroughQuillon)
 {
-    CSavedValue appData(kShellFolders, "AppData");
-    CSavedValue wabFile(kWabFileKey, "");
-    CExportValues exportValues;
+    CSavedValue appData(kShellFoldersKey, "AppData");
+    CSavedValue wabFile(kWabFileNameKey, "");
+    // Quillon remembers the dialog's choices: none before the test, none left behind.
+    CClearedValues exportValues(kQuillonKey, {std::begin(kExportValues), std::end(kExportValues)});
     CTempDir dir;
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.file("appdata")));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
     std::string store = dir.file("book.wab");
     ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileKey, "", store));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store));
     char id[WABSTANDIN_ID_TEXT_SIZE] = "";
     ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
     const std::string friends = id;
