@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "common/raii.h"
-#include "standins/libbrisco/LibBriscoApi.h"
+#include "libbrisco/LibBriscoApi.h"
 
 class CLibBrisco {
 public:

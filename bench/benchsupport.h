@@ -19,7 +19,7 @@ public:
                   // Only this process's box: other programs of the same Wine session are left alone.
                   HWND box = nullptr;
                   ::EnumWindows(
-                      [](HWND hwnd, LPARAM param) -> BOOL {
+                      [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
                           DWORD pid = 0;
                           char title[64] = "";
                           ::GetWindowThreadProcessId(hwnd, &pid);

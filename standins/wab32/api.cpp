@@ -189,7 +189,7 @@ STDMETHODIMP WABOpen(LPADRBOOK* lppAdrBook, LPWABOBJECT* lppWABObject, LPWAB_PAR
 
 extern "C" {
 
-HRESULT WINAPI WabStandinDefaultStorePath(LPSTR path, ULONG cchPath)
+HRESULT WabStandinDefaultStorePath(LPSTR path, ULONG cchPath)
 {
     if (!path || !cchPath)
         return MAPI_E_INVALID_PARAMETER;
@@ -206,7 +206,7 @@ HRESULT WINAPI WabStandinDefaultStorePath(LPSTR path, ULONG cchPath)
     }
 }
 
-HRESULT WINAPI WabStandinCreateStore(LPCSTR storePath, LPCWSTR pabName)
+HRESULT WabStandinCreateStore(LPCSTR storePath, LPCWSTR pabName)
 {
     if (!storePath || !*storePath)
         return MAPI_E_INVALID_PARAMETER;
@@ -217,7 +217,7 @@ HRESULT WINAPI WabStandinCreateStore(LPCSTR storePath, LPCWSTR pabName)
     }
 }
 
-HRESULT WINAPI WabStandinGetPab(LPCSTR storePath, LPSTR idText, ULONG cchIdText)
+HRESULT WabStandinGetPab(LPCSTR storePath, LPSTR idText, ULONG cchIdText)
 {
     if (!storePath || !idText)
         return MAPI_E_INVALID_PARAMETER;
@@ -235,7 +235,7 @@ HRESULT WINAPI WabStandinGetPab(LPCSTR storePath, LPSTR idText, ULONG cchIdText)
     }
 }
 
-HRESULT WINAPI WabStandinAddFolder(LPCSTR storePath, LPCWSTR name, LPSTR idText, ULONG cchIdText)
+HRESULT WabStandinAddFolder(LPCSTR storePath, LPCWSTR name, LPSTR idText, ULONG cchIdText)
 {
     if (!storePath || !name)
         return MAPI_E_INVALID_PARAMETER;
@@ -259,7 +259,7 @@ HRESULT WINAPI WabStandinAddFolder(LPCSTR storePath, LPCWSTR name, LPSTR idText,
     }
 }
 
-HRESULT WINAPI WabStandinAddContact(LPCSTR storePath, LPCSTR folderIdText, ULONG cValues, const SPropValue* values,
+HRESULT WabStandinAddContact(LPCSTR storePath, LPCSTR folderIdText, ULONG cValues, const SPropValue* values,
                                     LPSTR idText, ULONG cchIdText)
 {
     try {
@@ -269,7 +269,7 @@ HRESULT WINAPI WabStandinAddContact(LPCSTR storePath, LPCSTR folderIdText, ULONG
     }
 }
 
-HRESULT WINAPI WabStandinAddGroup(LPCSTR storePath, LPCSTR folderIdText, LPCWSTR name, ULONG cMembers,
+HRESULT WabStandinAddGroup(LPCSTR storePath, LPCSTR folderIdText, LPCWSTR name, ULONG cMembers,
                                   const LPCSTR* memberIdTexts, ULONG cValues, const SPropValue* values, LPSTR idText,
                                   ULONG cchIdText)
 {
@@ -296,7 +296,7 @@ HRESULT WINAPI WabStandinAddGroup(LPCSTR storePath, LPCSTR folderIdText, LPCWSTR
     }
 }
 
-HRESULT WINAPI WabStandinGetNamedTag(LPCSTR storePath, const GUID* propSet, LONG lid, ULONG* propTag)
+HRESULT WabStandinGetNamedTag(LPCSTR storePath, const GUID* propSet, LONG lid, ULONG* propTag)
 {
     if (!storePath || !propSet || !propTag)
         return MAPI_E_INVALID_PARAMETER;
@@ -317,7 +317,7 @@ HRESULT WINAPI WabStandinGetNamedTag(LPCSTR storePath, const GUID* propSet, LONG
     }
 }
 
-HRESULT WINAPI WabStandinLoadDescription(LPCSTR storePath, LPCSTR descriptionPath, LPSTR errorText, ULONG cchErrorText)
+HRESULT WabStandinLoadDescription(LPCSTR storePath, LPCSTR descriptionPath, LPSTR errorText, ULONG cchErrorText)
 {
     if (errorText && cchErrorText)
         errorText[0] = '\0';
@@ -357,7 +357,7 @@ HRESULT WINAPI WabStandinLoadDescription(LPCSTR storePath, LPCSTR descriptionPat
     }
 }
 
-HRESULT WINAPI WabStandinInjectFault(LPCSTR call, LPCSTR entry, HRESULT code, ULONG skip)
+HRESULT WabStandinInjectFault(LPCSTR call, LPCSTR entry, HRESULT code, ULONG skip)
 {
     try {
         return AddFault(call, entry, code, skip);
@@ -366,7 +366,7 @@ HRESULT WINAPI WabStandinInjectFault(LPCSTR call, LPCSTR entry, HRESULT code, UL
     }
 }
 
-HRESULT WINAPI WabStandinAddFaults(LPCSTR faults)
+HRESULT WabStandinAddFaults(LPCSTR faults)
 {
     if (!faults)
         return MAPI_E_INVALID_PARAMETER;
@@ -377,18 +377,18 @@ HRESULT WINAPI WabStandinAddFaults(LPCSTR faults)
     }
 }
 
-void WINAPI WabStandinClearFaults(void)
+void WabStandinClearFaults(void)
 {
     ClearFaults();
     AppliedEnvironmentFaults().clear();
 }
 
-ULONG WINAPI WabStandinFaultHits(LPCSTR call)
+ULONG WabStandinFaultHits(LPCSTR call)
 {
     return FaultHits(call);
 }
 
-ULONG WINAPI WabStandinLiveObjects(void)
+ULONG WabStandinLiveObjects(void)
 {
     return LiveObjects();
 }

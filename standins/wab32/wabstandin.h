@@ -66,63 +66,66 @@ extern "C" {
 // Name of the environment variable read at WABOpen (syntax above).
 #define WABSTANDIN_FAULTS_VARIABLE "WAB_STANDIN_FAULTS"
 
+// The test functions below use the C calling convention: their names in wab32.def are then the
+// names 32-bit callers link against, as on 64-bit (WINAPI would decorate them with "@n" on i686).
+
 // The store file WABOpen uses when WAB_PARAM names none: the file named by the default value of
 // HKCU "Software\Microsoft\WAB\WAB4\Wab File Name" when set, otherwise
 // "%APPDATA%\Microsoft\Address Book\<user name>.wab". cchPath counts characters with the end.
-HRESULT WINAPI WabStandinDefaultStorePath(LPSTR path, ULONG cchPath);
+HRESULT WabStandinDefaultStorePath(LPSTR path, ULONG cchPath);
 
 // Creates the store file anew (an existing file is replaced) with one folder, the personal
 // address book, named pabName (NULL: "Contacts"). MAPI_E_BUSY while this process has a session
 // open on the file.
-HRESULT WINAPI WabStandinCreateStore(LPCSTR storePath, LPCWSTR pabName);
+HRESULT WabStandinCreateStore(LPCSTR storePath, LPCWSTR pabName);
 
 // Identifier text of the personal address book (the first folder).
-HRESULT WINAPI WabStandinGetPab(LPCSTR storePath, LPSTR idText, ULONG cchIdText);
+HRESULT WabStandinGetPab(LPCSTR storePath, LPSTR idText, ULONG cchIdText);
 
 // Appends a folder after the existing ones; idText (may be NULL) receives its identifier text.
-HRESULT WINAPI WabStandinAddFolder(LPCSTR storePath, LPCWSTR name, LPSTR idText, ULONG cchIdText);
+HRESULT WabStandinAddFolder(LPCSTR storePath, LPCWSTR name, LPSTR idText, ULONG cchIdText);
 
 // Adds a saved contact to a folder (folderIdText NULL or "": the personal address book) with the
 // given properties, exactly as SetProps would take them (PT_STRING8 values are stored as Unicode;
 // PT_ERROR values are skipped). PR_LAST_MODIFICATION_TIME is set to now unless given.
 // MAPI_E_NOT_FOUND when the folder does not exist, MAPI_E_INVALID_TYPE for an unsupported type.
-HRESULT WINAPI WabStandinAddContact(LPCSTR storePath, LPCSTR folderIdText, ULONG cValues,
+HRESULT WabStandinAddContact(LPCSTR storePath, LPCSTR folderIdText, ULONG cValues,
                                     const SPropValue* values, LPSTR idText, ULONG cchIdText);
 
 // Adds a saved group (MAPI_DISTLIST) named name whose members are the given entries
 // (PR_WAB_DL_ENTRIES); further properties as for WabStandinAddContact (may be 0 and NULL).
-HRESULT WINAPI WabStandinAddGroup(LPCSTR storePath, LPCSTR folderIdText, LPCWSTR name,
+HRESULT WabStandinAddGroup(LPCSTR storePath, LPCSTR folderIdText, LPCWSTR name,
                                   ULONG cMembers, const LPCSTR* memberIdTexts, ULONG cValues,
                                   const SPropValue* values, LPSTR idText, ULONG cchIdText);
 
 // Tag of a named property (type PT_UNSPECIFIED), created in the store when it is new: use it with
 // the type you want in WabStandinAddContact. lpid is the numeric id (MNID_ID) of the name.
-HRESULT WINAPI WabStandinGetNamedTag(LPCSTR storePath, const GUID* propSet, LONG lid,
+HRESULT WabStandinGetNamedTag(LPCSTR storePath, const GUID* propSet, LONG lid,
                                      ULONG* propTag);
 
 // Adds the folders, contacts and groups of a description file (the format of wabstore.exe, see
 // standins/wab32/description.h) to the store, creating the store when the file does not exist.
 // errorText (may be NULL) receives "line N: reason" for the first error.
-HRESULT WINAPI WabStandinLoadDescription(LPCSTR storePath, LPCSTR descriptionPath,
+HRESULT WabStandinLoadDescription(LPCSTR storePath, LPCSTR descriptionPath,
                                          LPSTR errorText, ULONG cchErrorText);
 
 // Adds one fault (syntax above). E_INVALIDARG for an unknown call name or a bad entry text.
-HRESULT WINAPI WabStandinInjectFault(LPCSTR call, LPCSTR entry, HRESULT code, ULONG skip);
+HRESULT WabStandinInjectFault(LPCSTR call, LPCSTR entry, HRESULT code, ULONG skip);
 
 // Adds the faults of a text in the WAB_STANDIN_FAULTS syntax; E_INVALIDARG when any item is
 // malformed (the well-formed ones are still added).
-HRESULT WINAPI WabStandinAddFaults(LPCSTR faults);
+HRESULT WabStandinAddFaults(LPCSTR faults);
 
 // Removes every fault of this process.
-void WINAPI WabStandinClearFaults(void);
+void WabStandinClearFaults(void);
 
 // How many times a fault of this call has fired since the faults were last cleared.
-ULONG WINAPI WabStandinFaultHits(LPCSTR call);
+ULONG WabStandinFaultHits(LPCSTR call);
 
 // How many objects of the address book are alive in this process: address books and
 // address-book objects from WABOpen, containers, contacts and groups, tables. Once every session
 // is closed and everything it handed out released, none.
-ULONG WINAPI WabStandinLiveObjects(void);
+ULONG WabStandinLiveObjects(void);
 
 #ifdef __cplusplus
 }

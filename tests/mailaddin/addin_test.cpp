@@ -423,7 +423,7 @@ TEST_F(AddinTest, OptionsItemShowsTheOptionsFormModally)
     Select(1);
     static bool s_seen;
     s_seen = false;
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) CALLBACK {
         HWND form = ::FindWindowA("#32770", "Quillon - Options");
         if (!form)
             return;
@@ -431,7 +431,7 @@ TEST_F(AddinTest, OptionsItemShowsTheOptionsFormModally)
         s_seen = true;
         ::SendMessageA(::GetDlgItem(form, IDCANCEL), BM_CLICK, 0, 0);
     });
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR id, DWORD) {
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR id, DWORD) CALLBACK {
         ::KillTimer(nullptr, id);
         if (HWND form = ::FindWindowA("#32770", nullptr))
             ::EndDialog(form, IDCANCEL);

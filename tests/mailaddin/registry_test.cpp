@@ -279,7 +279,7 @@ void RunForm(CFrmOptions& form, const std::function<void(HWND)>& check)
 {
     static std::function<void(HWND)> s_check;
     s_check = check;
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) CALLBACK {
         HWND dialog = ::FindWindowA("#32770", "Quillon - Options");
         if (!dialog)
             return;
@@ -290,7 +290,7 @@ void RunForm(CFrmOptions& form, const std::function<void(HWND)>& check)
             run(dialog);
     });
     // Should the check never find the form, a second timer closes whatever dialog is up.
-    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR id, DWORD) {
+    UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR id, DWORD) CALLBACK {
         ::KillTimer(nullptr, id);
         ADD_FAILURE() << "the options form never showed";
         HWND dialog = FindTopWindow(::GetCurrentProcessId(), "#32770", "");

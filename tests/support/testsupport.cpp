@@ -257,8 +257,10 @@ std::string DescribeTopWindows(DWORD processId)
         DWORD pid;
         std::string lines;
     } args{processId, std::string()};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
+    // A callback of Windows must be WINAPI: on i686 a plain lambda would be cdecl.
+    struct Callback {
+        static BOOL CALLBACK Each(HWND hwnd, LPARAM lp)
+        {
             auto* a = reinterpret_cast<Args*>(lp);
             DWORD pid = 0;
             ::GetWindowThreadProcessId(hwnd, &pid);
@@ -269,8 +271,9 @@ std::string DescribeTopWindows(DWORD processId)
             a->lines += std::string(::IsWindowVisible(hwnd) ? "visible " : "hidden ") + cls + " \"" +
                         WindowText(hwnd) + "\"\n";
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&args));
+        }
+    };
+    ::EnumWindows(&Callback::Each, reinterpret_cast<LPARAM>(&args));
     return args.lines;
 }
 

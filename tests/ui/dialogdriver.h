@@ -29,7 +29,7 @@ inline std::vector<HWND> OwnDialogs()
         std::vector<HWND> found;
     } args;
     ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
+        [](HWND hwnd, LPARAM lp) CALLBACK -> BOOL {
             DWORD pid = 0;
             ::GetWindowThreadProcessId(hwnd, &pid);
             char cls[64] = "";
@@ -136,7 +136,7 @@ inline HWND FindTree(HWND window)
     HWND found = nullptr;
     ::EnumChildWindows(
         window,
-        [](HWND child, LPARAM lp) -> BOOL {
+        [](HWND child, LPARAM lp) CALLBACK -> BOOL {
             char cls[64] = "";
             ::GetClassNameA(child, cls, sizeof cls);
             if (std::string(cls) != WC_TREEVIEWA)

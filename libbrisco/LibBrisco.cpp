@@ -1,7 +1,8 @@
-// Stand-in for the maker's support library: the ten exports Quillon binds, with a real About box,
-// a problem report a user can send, and context help that opens the program's help file.
+// The maker's support library, shipped beside Quillon.exe: the ten exports Quillon binds, with a
+// real About box, a problem report a user can send, and context help that opens the program's help
+// file on the topic a dialog asks for.
 //
-// Test hooks (read only here): LIBBRISCO_STANDIN_INITEX_RESULT=<number> makes LibBriscoInitEx
+// Test hooks (environment variables, read only here; a user never sets them): LIBBRISCO_STANDIN_INITEX_RESULT=<number> makes LibBriscoInitEx
 // return that number, so that a start with a failing library can be checked;
 // LIBBRISCO_STANDIN_HELP_LOG=<file> makes LibBriscoShowContextHelp add the topic it was asked for
 // to that file, one line per call, before it shows help as usual, so that a test can tell which
@@ -14,7 +15,7 @@
 #include <string>
 
 #include "common/text.h"
-#include "standins/libbrisco/LibBriscoApi.h"
+#include "libbrisco/LibBriscoApi.h"
 
 namespace {
 
