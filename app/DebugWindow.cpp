@@ -12,6 +12,7 @@
 #include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
 #include "vcard/import/vCardImport.h"
+#include "common/guard.h"
 
 namespace {
 
@@ -58,27 +59,29 @@ void OnCommand(HWND hwnd, int id)
 
 LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    switch (msg) {
-    case WM_COMMAND:
-        switch (LOWORD(wp)) {
-        case IDM_IMPORT:
-        case IDM_EXPORT:
-        case IDM_EXIT:
-        case IDM_ABOUT:
-        case IDM_OPENLOGS:
-        case IDM_PICKFOLDER:
-            OnCommand(hwnd, LOWORD(wp));
+    return common::Guard<LRESULT>("DebugWndProc", 0, [&]() -> LRESULT {
+        switch (msg) {
+        case WM_COMMAND:
+            switch (LOWORD(wp)) {
+            case IDM_IMPORT:
+            case IDM_EXPORT:
+            case IDM_EXIT:
+            case IDM_ABOUT:
+            case IDM_OPENLOGS:
+            case IDM_PICKFOLDER:
+                OnCommand(hwnd, LOWORD(wp));
+                return 0;
+            }
+            break;
+        case WM_PAINT:
+            ::ValidateRect(hwnd, nullptr);
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
             return 0;
         }
-        break;
-    case WM_PAINT:
-        ::ValidateRect(hwnd, nullptr);
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcA(hwnd, msg, wp, lp);
+        return ::DefWindowProcA(hwnd, msg, wp, lp);
+    });
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 #include <cstring>
 
 #include "app/Log.h"
+#include "common/guard.h"
 
 namespace {
 
 int WINAPI GetLogPathCallback(char* buffer)
 {
-    g_log.GetFullLogPath(buffer, LIBBRISCO_LOG_PATH_SIZE);
-    return 0;
+    return common::Guard<int>("GetLogPathCallback", -1, [&]() -> int {
+        g_log.GetFullLogPath(buffer, LIBBRISCO_LOG_PATH_SIZE);
+        return 0;
+    });
 }
 
 template <class Fn>

@@ -154,18 +154,25 @@ bool CSettingsKey::ReadDword(const char* name, DWORD* value) const
     return true;
 }
 
+bool CSettingsKey::_Written(LONG result)
+{
+    if (result != ERROR_SUCCESS)
+        m_lastWriteError = HRESULT_FROM_WIN32(static_cast<DWORD>(result));
+    return result == ERROR_SUCCESS;
+}
+
 bool CSettingsKey::WriteString(const char* name, const char* value)
 {
     if (!m_key || !value)
-        return false;
-    return ::RegSetValueExA(m_key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                            static_cast<DWORD>(std::strlen(value) + 1)) == ERROR_SUCCESS;
+        return _Written(m_key ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return _Written(::RegSetValueExA(m_key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                     static_cast<DWORD>(std::strlen(value) + 1)));
 }
 
 bool CSettingsKey::WriteDword(const char* name, DWORD value)
 {
     if (!m_key)
-        return false;
-    return ::RegSetValueExA(m_key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                            sizeof value) == ERROR_SUCCESS;
+        return _Written(ERROR_INVALID_HANDLE);
+    return _Written(::RegSetValueExA(m_key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                     sizeof value));
 }

@@ -28,7 +28,13 @@ public:
     bool ReadDword(const char* name, DWORD* value) const;
     bool WriteString(const char* name, const char* value);
     bool WriteDword(const char* name, DWORD value);
+    // The code of the last write that failed (the registry functions do not set the thread's last
+    // error), as an HRESULT; S_OK when none failed.
+    HRESULT LastWriteError() const { return m_lastWriteError; }
 
 private:
+    bool _Written(LONG result);
+
     common::CRegKey m_key;
+    HRESULT m_lastWriteError = S_OK;
 };

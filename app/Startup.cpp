@@ -8,6 +8,7 @@
 #include "app/DebugWindow.h"
 #include "app/LibBrisco.h"
 #include "app/Log.h"
+#include "common/guard.h"
 #include "app/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
@@ -118,15 +119,21 @@ int RunQuillon(HINSTANCE instance, const char* commandLine, int showCommand)
     std::string errLog = common::Format("%s\\%s.err", GetDataFolder(), "main");
     std::string fullLog = common::Format("%s\\%s.log", GetDataFolder(), "main");
     g_log.InitLog(errLog.c_str(), fullLog.c_str(), GetLogLevel());
+    // From here on an escaped exception is an error line in the log, and the run ends with -1.
+    common::SetGuardReport([](const char* context, HRESULT code, const char* what) {
+        g_log.LogErr(context, code, "exception: %s", what);
+    });
 
-    CCommandLine cmd;
-    if (commandLine && *commandLine)
-        ParseCommandLine(commandLine, &cmd);
-    CSelectionList selection;
-    if (!cmd.selectionFile.empty())
-        ReadSelectionFile(cmd.selectionFile, cmd.temporary, &selection);
+    return common::Guard<int>("RunQuillon", kExitFailed, [&] {
+        CCommandLine cmd;
+        if (commandLine && *commandLine)
+            ParseCommandLine(commandLine, &cmd);
+        CSelectionList selection;
+        if (!cmd.selectionFile.empty())
+            ReadSelectionFile(cmd.selectionFile, cmd.temporary, &selection);
 
-    if (cmd.mode == RunMode::None)
-        return kExitNoMode;
-    return RunMode_(cmd, selection, showCommand);
+        if (cmd.mode == RunMode::None)
+            return kExitNoMode;
+        return RunMode_(cmd, selection, showCommand);
+    });
 }

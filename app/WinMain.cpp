@@ -1,8 +1,10 @@
 #include <windows.h>
 
 #include "app/Startup.h"
+#include "common/guard.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
-    return RunQuillon(instance, commandLine, showCommand);
+    // The last wall: what escapes before the log is up goes to the debugger.
+    return common::Guard<int>("WinMain", -1, [&] { return RunQuillon(instance, commandLine, showCommand); });
 }

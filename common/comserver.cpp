@@ -69,7 +69,8 @@ public:
     }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
-        return m_create(outer, iid, out);
+        // A constructor that throws (out of memory) must not reach the host.
+        return GuardHr("IClassFactory::CreateInstance", [&] { return m_create(outer, iid, out); });
     }
     STDMETHODIMP LockServer(BOOL lock) override
     {
@@ -228,9 +229,20 @@ HRESULT RunRegistryScript(HMODULE module, UINT id, bool doRegister,
             ComTrace(context, "CoCreateInstance(Registrar)", hr);
             return hr;
         }
-        hr = registrar->AddReplacement(L"MODULE", modulePath.c_str());
+        // Replacements land inside the scripts' quoted strings, where a quote is written twice: an
+        // install path such as "C:\Bob's Tools" must not end the string early.
+        auto quoted = [](const std::wstring& text) {
+            std::wstring out;
+            for (wchar_t c : text) {
+                out += c;
+                if (c == L'\'')
+                    out += c;
+            }
+            return out;
+        };
+        hr = registrar->AddReplacement(L"MODULE", quoted(modulePath).c_str());
         for (size_t i = 0; i < extra.size() && SUCCEEDED(hr); ++i)
-            hr = registrar->AddReplacement(extra[i].key.c_str(), extra[i].value.c_str());
+            hr = registrar->AddReplacement(extra[i].key.c_str(), quoted(extra[i].value).c_str());
         if (FAILED(hr)) {
             ComTrace(context, "IRegistrar::AddReplacement", hr);
             return hr;

@@ -43,6 +43,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/guard.h"
 #include "common/raii.h"
 
 namespace common {
@@ -275,8 +276,19 @@ std::wstring HelpFolderOf(const std::wstring& path);
     }                                                                               \
     STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)                \
     {                                                                               \
-        return (server).GetClassObject(clsid, iid, out);                            \
+        return common::GuardHr("DllGetClassObject",                                 \
+                               [&] { return (server).GetClassObject(clsid, iid, out); }); \
     }                                                                               \
-    STDAPI DllCanUnloadNow() { return (server).CanUnloadNow(); }                    \
-    STDAPI DllRegisterServer() { return (server).RegisterServer(); }                \
-    STDAPI DllUnregisterServer() { return (server).UnregisterServer(); }
+    STDAPI DllCanUnloadNow()                                                        \
+    {                                                                               \
+        return common::GuardHr("DllCanUnloadNow", [&] { return (server).CanUnloadNow(); }); \
+    }                                                                               \
+    STDAPI DllRegisterServer()                                                      \
+    {                                                                               \
+        return common::GuardHr("DllRegisterServer", [&] { return (server).RegisterServer(); }); \
+    }                                                                               \
+    STDAPI DllUnregisterServer()                                                    \
+    {                                                                               \
+        return common::GuardHr("DllUnregisterServer",                               \
+                               [&] { return (server).UnregisterServer(); });        \
+    }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/guard.h"
 #include "common/text.h"
 #include "libbrisco/LibBriscoApi.h"
 
@@ -99,77 +100,85 @@ extern "C" {
 
 __declspec(dllexport) int WINAPI LibBriscoInitEx(HINSTANCE instance, LIBBRISCO_INIT* block)
 {
-    char forced[32];
-    if (::GetEnvironmentVariableA("LIBBRISCO_STANDIN_INITEX_RESULT", forced, sizeof forced) > 0)
-        return std::atoi(forced);
-    if (!block || block->cbSize != sizeof(LIBBRISCO_INIT) || block->dwMagic != LIBBRISCO_INIT_MAGIC)
-        return -1;
-    g_logPath = block->bHasLogPath ? block->pfnLogPath : nullptr;
-    return 0;
+    return common::Guard<int>("LibBriscoInitEx", -1, [&]() -> int {
+        char forced[32];
+        if (::GetEnvironmentVariableA("LIBBRISCO_STANDIN_INITEX_RESULT", forced, sizeof forced) > 0)
+            return std::atoi(forced);
+        if (!block || block->cbSize != sizeof(LIBBRISCO_INIT) || block->dwMagic != LIBBRISCO_INIT_MAGIC)
+            return -1;
+        g_logPath = block->bHasLogPath ? block->pfnLogPath : nullptr;
+        return 0;
+    });
 }
 
 __declspec(dllexport) int WINAPI LibBriscoShowAbout(HINSTANCE instance)
 {
-    std::string file = ProgramFile(instance);
-    std::string product = VersionString(file, "ProductName");
-    std::string version = VersionString(file, "ProductVersion");
-    std::string company = VersionString(file, "CompanyName");
-    std::string text = common::Format("%s\nVersion %s\n\nCopyright (c) %s", product.c_str(), version.c_str(),
-                                      company.c_str());
-    std::string caption = "About " + product;
-    ::MessageBoxA(::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
-    return 0;
+    return common::Guard<int>("LibBriscoShowAbout", -1, [&]() -> int {
+        std::string file = ProgramFile(instance);
+        std::string product = VersionString(file, "ProductName");
+        std::string version = VersionString(file, "ProductVersion");
+        std::string company = VersionString(file, "CompanyName");
+        std::string text = common::Format("%s\nVersion %s\n\nCopyright (c) %s", product.c_str(), version.c_str(),
+                                          company.c_str());
+        std::string caption = "About " + product;
+        ::MessageBoxA(::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+        return 0;
+    });
 }
 
 __declspec(dllexport) int WINAPI LibBriscoReportProblem(HINSTANCE instance)
 {
-    char logPath[LIBBRISCO_LOG_PATH_SIZE] = "";
-    if (g_logPath)
-        g_logPath(logPath);
-    logPath[LIBBRISCO_LOG_PATH_SIZE - 1] = '\0';
+    return common::Guard<int>("LibBriscoReportProblem", -1, [&]() -> int {
+        char logPath[LIBBRISCO_LOG_PATH_SIZE] = "";
+        if (g_logPath)
+            g_logPath(logPath);
+        logPath[LIBBRISCO_LOG_PATH_SIZE - 1] = '\0';
 
-    std::string file = ProgramFile(instance);
-    std::string folder = logPath[0] ? common::FolderOf(std::string(logPath)) : common::FolderOf(file);
-    std::string report = folder + "\\ProblemReport.txt";
-    std::string errPath = logPath[0] ? std::string(logPath) : std::string();
-    if (errPath.size() > 4 && errPath.compare(errPath.size() - 4, 4, ".log") == 0)
-        errPath.replace(errPath.size() - 4, 4, ".err");
+        std::string file = ProgramFile(instance);
+        std::string folder = logPath[0] ? common::FolderOf(std::string(logPath)) : common::FolderOf(file);
+        std::string report = folder + "\\ProblemReport.txt";
+        std::string errPath = logPath[0] ? std::string(logPath) : std::string();
+        if (errPath.size() > 4 && errPath.compare(errPath.size() - 4, 4, ".log") == 0)
+            errPath.replace(errPath.size() - 4, 4, ".err");
 
-    std::string body;
-    body += "Problem report for " + VersionString(file, "ProductName") + " " +
-            VersionString(file, "ProductVersion") + "\r\n";
-    body += "Program: " + file + "\r\n";
-    body += "System: " + WindowsVersion() + "\r\n\r\n";
-    body += "Describe what you did and what happened:\r\n\r\n\r\n";
-    if (!errPath.empty())
-        body += "--- " + errPath + " ---\r\n" + Tail(errPath, 16384) + "\r\n";
-    if (logPath[0])
-        body += "--- " + std::string(logPath) + " ---\r\n" + Tail(logPath, 32768) + "\r\n";
+        std::string body;
+        body += "Problem report for " + VersionString(file, "ProductName") + " " +
+                VersionString(file, "ProductVersion") + "\r\n";
+        body += "Program: " + file + "\r\n";
+        body += "System: " + WindowsVersion() + "\r\n\r\n";
+        body += "Describe what you did and what happened:\r\n\r\n\r\n";
+        if (!errPath.empty())
+            body += "--- " + errPath + " ---\r\n" + Tail(errPath, 16384) + "\r\n";
+        if (logPath[0])
+            body += "--- " + std::string(logPath) + " ---\r\n" + Tail(logPath, 32768) + "\r\n";
 
-    FILE* out = std::fopen(report.c_str(), "wb");
-    bool written = out && std::fwrite(body.data(), 1, body.size(), out) == body.size();
-    if (out && std::fclose(out) != 0)
-        written = false;
-    std::string text = written ? "A problem report was written to\n" + report +
-                                     "\n\nPlease add what happened and send it to Brisco support."
-                               : "The problem report could not be written to\n" + report;
-    ::MessageBoxA(::GetActiveWindow(), text.c_str(), kCaption, MB_OK | (written ? MB_ICONINFORMATION : MB_ICONERROR));
-    return written ? 0 : -1;
+        FILE* out = std::fopen(report.c_str(), "wb");
+        bool written = out && std::fwrite(body.data(), 1, body.size(), out) == body.size();
+        if (out && std::fclose(out) != 0)
+            written = false;
+        std::string text = written ? "A problem report was written to\n" + report +
+                                         "\n\nPlease add what happened and send it to Brisco support."
+                                   : "The problem report could not be written to\n" + report;
+        ::MessageBoxA(::GetActiveWindow(), text.c_str(), kCaption, MB_OK | (written ? MB_ICONINFORMATION : MB_ICONERROR));
+        return written ? 0 : -1;
+    });
 }
 
 __declspec(dllexport) int WINAPI LibBriscoShowContextHelp(HINSTANCE instance, const char* topic)
 {
-    RecordHelpTopic(topic);
-    std::string folder = common::FolderOf(ProgramFile(instance));
-    std::string product = VersionString(ProgramFile(instance), "ProductName");
-    std::string chm = folder + "\\" + (product.empty() ? std::string("Quillon") : product) + ".chm";
-    if (::GetFileAttributesA(chm.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        ::MessageBoxA(::GetActiveWindow(), "Help is not installed.", kCaption, MB_OK | MB_ICONINFORMATION);
-        return -1;
-    }
-    std::string target = chm + "::/" + (topic ? topic : "");
-    ::ShellExecuteA(::GetActiveWindow(), "open", "hh.exe", target.c_str(), nullptr, SW_SHOWNORMAL);
-    return 0;
+    return common::Guard<int>("LibBriscoShowContextHelp", -1, [&]() -> int {
+        RecordHelpTopic(topic);
+        std::string folder = common::FolderOf(ProgramFile(instance));
+        std::string product = VersionString(ProgramFile(instance), "ProductName");
+        std::string chm = folder + "\\" + (product.empty() ? std::string("Quillon") : product) + ".chm";
+        if (::GetFileAttributesA(chm.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            ::MessageBoxA(::GetActiveWindow(), "Help is not installed.", kCaption, MB_OK | MB_ICONINFORMATION);
+            return -1;
+        }
+        std::string target = chm + "::/" + (topic ? topic : "");
+        ::ShellExecuteA(::GetActiveWindow(), "open", "hh.exe", target.c_str(), nullptr, SW_SHOWNORMAL);
+        return 0;
+    });
 }
 
 // The rest are part of the library's interface; Quillon binds but never calls them.

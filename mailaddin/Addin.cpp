@@ -4,6 +4,7 @@
 
 #include <type_traits>
 
+#include "common/guard.h"
 #include "mailaddin/Debug.h"
 #include "mailaddin/FrmOptions.h"
 #include "mailaddin/Options.h"
@@ -25,13 +26,17 @@ public:
     CAddin* m_owner = nullptr;
     STDMETHODIMP OnInitTanager() override
     {
-        m_owner->OnInitTanager();
-        return S_OK;
+        return common::GuardHr("CAddin::OnInitTanager", [&] {
+            m_owner->OnInitTanager();
+            return S_OK;
+        });
     }
     STDMETHODIMP OnShutdownTanager() override
     {
-        m_owner->OnShutdownTanager();
-        return S_OK;
+        return common::GuardHr("CAddin::OnShutdownTanager", [&] {
+            m_owner->OnShutdownTanager();
+            return S_OK;
+        });
     }
 };
 const common::CInterfaceEntry<CInitSink> CInitSink::kInterfaces[] = {
@@ -44,8 +49,10 @@ public:
     CAddin* m_owner = nullptr;
     STDMETHODIMP OnFolderSelectionChanged(long folderId) override
     {
-        m_owner->OnFolderSelectionChanged(folderId);
-        return S_OK;
+        return common::GuardHr("CAddin::OnFolderSelectionChanged", [&] {
+            m_owner->OnFolderSelectionChanged(folderId);
+            return S_OK;
+        });
     }
 };
 const common::CInterfaceEntry<CHostSink> CHostSink::kInterfaces[] = {
@@ -61,8 +68,10 @@ public:
     void (CAddin::*m_handler)() = nullptr;
     STDMETHODIMP OnClick() override
     {
-        (m_owner->*m_handler)();
-        return S_OK;
+        return common::GuardHr("CAddin::OnClick", [&] {
+            (m_owner->*m_handler)();
+            return S_OK;
+        });
     }
 };
 template <class I, const IID* Iid>
@@ -322,39 +331,47 @@ HRESULT CAddin::_TypeInfo(ITypeInfo** info)
 
 STDMETHODIMP CAddin::GetTypeInfoCount(UINT* count)
 {
-    if (!count)
-        return E_POINTER;
-    *count = 1;
-    return S_OK;
+    return common::GuardHr("CAddin::GetTypeInfoCount", [&]() -> HRESULT {
+        if (!count)
+            return E_POINTER;
+        *count = 1;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CAddin::GetTypeInfo(UINT index, LCID, ITypeInfo** info)
 {
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    if (index != 0)
-        return DISP_E_BADINDEX;
-    return _TypeInfo(info);
+    return common::GuardHr("CAddin::GetTypeInfo", [&]() -> HRESULT {
+        if (!info)
+            return E_POINTER;
+        *info = nullptr;
+        if (index != 0)
+            return DISP_E_BADINDEX;
+        return _TypeInfo(info);
+    });
 }
 
 STDMETHODIMP CAddin::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = _TypeInfo(&info);
-    if (FAILED(hr))
-        return hr;
-    return ::DispGetIDsOfNames(info.Get(), names, count, ids);
+    return common::GuardHr("CAddin::GetIDsOfNames", [&]() -> HRESULT {
+        ComPtr<ITypeInfo> info;
+        HRESULT hr = _TypeInfo(&info);
+        if (FAILED(hr))
+            return hr;
+        return ::DispGetIDsOfNames(info.Get(), names, count, ids);
+    });
 }
 
 STDMETHODIMP CAddin::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                             EXCEPINFO* exception, UINT* argError)
 {
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = _TypeInfo(&info);
-    if (FAILED(hr))
-        return hr;
-    return ::DispInvoke(static_cast<IDispatch*>(this), info.Get(), id, flags, params, result, exception, argError);
+    return common::GuardHr("CAddin::Invoke", [&]() -> HRESULT {
+        ComPtr<ITypeInfo> info;
+        HRESULT hr = _TypeInfo(&info);
+        if (FAILED(hr))
+            return hr;
+        return ::DispInvoke(static_cast<IDispatch*>(this), info.Get(), id, flags, params, result, exception, argError);
+    });
 }
 
 }  // namespace gimlet

@@ -2,6 +2,7 @@
 
 #include "mailaddin/Options.h"
 #include "mailaddin/resource.h"
+#include "common/guard.h"
 
 namespace gimlet {
 
@@ -21,21 +22,23 @@ INT_PTR CFrmOptions::Show(HWND owner)
 
 INT_PTR CALLBACK CFrmOptions::_DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CFrmOptions*>(lParam);
-        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        self->m_dialog = dialog;
-        self->_OnInitDialog();
-        return TRUE;
-    }
-    auto* self = reinterpret_cast<CFrmOptions*>(::GetWindowLongPtrA(dialog, DWLP_USER));
-    if (!self)
+    return common::Guard<INT_PTR>("CFrmOptions::DialogProc", FALSE, [&]() -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            auto* self = reinterpret_cast<CFrmOptions*>(lParam);
+            ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+            self->m_dialog = dialog;
+            self->_OnInitDialog();
+            return TRUE;
+        }
+        auto* self = reinterpret_cast<CFrmOptions*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+        if (!self)
+            return FALSE;
+        if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+            self->_OnCommand(LOWORD(wParam));
+            return TRUE;
+        }
         return FALSE;
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-        self->_OnCommand(LOWORD(wParam));
-        return TRUE;
-    }
-    return FALSE;
+    });
 }
 
 void CFrmOptions::_OnInitDialog()

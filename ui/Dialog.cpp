@@ -8,6 +8,7 @@
 #include "app/Log.h"
 #include "common/raii.h"
 #include "common/text.h"
+#include "common/guard.h"
 
 // Image lists are used only by the dialogs, so their owner's close lives with them.
 void common::ImageListTraits::close(HIMAGELIST h) noexcept
@@ -139,13 +140,8 @@ INT_PTR CALLBACK CDialog::_DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     if (!self)
         return FALSE;
-    try {
-        return self->_Dispatch(msg, wp, lp);
-    } catch (...) {
-        // Out of memory inside a handler: the message counts as unhandled, the dialog lives on.
-        g_log.LogErr("CDialog::DialogProc", E_OUTOFMEMORY, "exception in the handler of message 0x%x", msg);
-        return FALSE;
-    }
+    // An exception inside a handler: the message counts as unhandled, the dialog lives on.
+    return common::Guard<INT_PTR>("CDialog::DialogProc", FALSE, [&] { return self->_Dispatch(msg, wp, lp); });
 }
 
 INT_PTR CDialog::_Dispatch(UINT msg, WPARAM wp, LPARAM lp)
@@ -178,9 +174,11 @@ namespace {
 // Puts the current folder in place once the shell's folder browser is up.
 int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM lp, LPARAM data)
 {
-    if (msg == BFFM_INITIALIZED && data)
-        ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
-    return 0;
+    return common::Guard<int>("BrowseCallback", 0, [&]() -> int {
+        if (msg == BFFM_INITIALIZED && data)
+            ::SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, data);
+        return 0;
+    });
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ void CDlgExport::_SaveSettings()
               m_settings.WriteString(kEncodingValue, m_encodingName.c_str()) &&
               m_settings.WriteDword(kOneFileValue, m_oneFile ? 1 : 0);
     if (!ok)
-        g_log.LogErr("CDlgExport::OnClickedOK", common::HResultFromLastError(), "RegSetValueEx");
+        g_log.LogErr("CDlgExport::OnClickedOK", m_settings.LastWriteError(), "RegSetValueEx");
 }
 
 bool CDlgExport::OnInitDialog()

@@ -142,7 +142,7 @@ void CDlgImport::OnClickedOK()
                   m_settings.WriteString(kWinFolderValue, m_sourceFolder.c_str()) &&
                   m_settings.WriteDword(kConflictValue, static_cast<DWORD>(m_conflictMode));
         if (!ok)
-            g_log.LogErr("CDlgImport::OnClickedOK", common::HResultFromLastError(), "RegSetValueEx");
+            g_log.LogErr("CDlgImport::OnClickedOK", m_settings.LastWriteError(), "RegSetValueEx");
     }
     EndDialog(IDOK);
 }

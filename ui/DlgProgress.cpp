@@ -3,6 +3,7 @@
 #include "app/Log.h"
 #include "common/text.h"
 #include "ui/resource.h"
+#include "common/guard.h"
 
 namespace {
 
@@ -125,10 +126,12 @@ void CDlgProgress::_WaitForThread()
 
 DWORD WINAPI CDlgProgress::_ThreadProc(void* param)
 {
-    auto* self = static_cast<CDlgProgress*>(param);
-    INT_PTR result = self->DoModal(self->m_owner);
-    self->m_dialog.store(nullptr);
-    return static_cast<DWORD>(result);
+    return common::Guard<DWORD>("CDlgProgress::ThreadProc", static_cast<DWORD>(IDCANCEL), [&]() -> DWORD {
+        auto* self = static_cast<CDlgProgress*>(param);
+        INT_PTR result = self->DoModal(self->m_owner);
+        self->m_dialog.store(nullptr);
+        return static_cast<DWORD>(result);
+    });
 }
 
 bool CDlgProgress::OnInitDialog()

@@ -173,6 +173,11 @@ TEST(Settings, DialogValuesRejectTheWrongType)
     EXPECT_TRUE(settings.WriteDword("Test.Flag", 1));
     EXPECT_TRUE(settings.ReadDword("Test.Flag", &d));
     EXPECT_EQ(1u, d);
+    EXPECT_EQ(S_OK, settings.LastWriteError());
+    // A failed write keeps the registry's own code for the log (the thread's last error is not set).
+    ::SetLastError(0);
+    EXPECT_FALSE(settings.WriteString("Test.Null", nullptr));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), settings.LastWriteError());
     common::CRegKey k;
     ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, k.put()));
     for (const char* name : {"Test.Expand", "Test.DwordAsString", "Test.StringAsDword", "Test.Flag"})

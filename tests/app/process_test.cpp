@@ -88,6 +88,23 @@ TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
     EXPECT_NE(std::string::npos, err.find(" Err[0x7] in WinMain: libbrisco.InitEx\r\n")) << err;
 }
 
+// An exception that escapes the run (here out of memory, and a failing callee) ends Quillon with -1
+// and one error line, never with a crash box; the support library's exports hold the same wall.
+TEST_F(QuillonProcess, AnEscapedExceptionEndsTheRunWithMinusOneAndALogLine)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"RunQuillon", " Err[0x8007000e] in RunQuillon: exception: out of memory\r\n"},
+        {"RunQuillon:error", " Err[0x80004005] in RunQuillon: exception: test hook\r\n"},
+        {"LibBriscoInitEx", " Err[0xffffffff] in WinMain: libbrisco.InitEx\r\n"},
+    };
+    for (const auto& c : cases) {
+        DeleteFileA(DataFile("main.err").c_str());
+        EXPECT_EQ(-1, Run("-about", {{"QUILLON_TEST_THROW", c.first}})) << c.first;
+        std::string err = ReadFileBytes(DataFile("main.err"));
+        EXPECT_NE(std::string::npos, err.find(c.second)) << c.first << ": " << err;
+    }
+}
+
 TEST_F(QuillonProcess, WithoutAppDataTheLogsLieBesideTheProgram)
 {
     common::CRegKey k;

@@ -44,16 +44,22 @@ protected:
     std::string log = dir.file("grapnel.log");
 };
 
-TEST_F(LauncherTest, EndsWithOneWhenGrapnelIsMissing)
+TEST_F(LauncherTest, EndsWithOneWhenGrapnelIsMissingOrDamaged)
 {
     // A folder of its own, so that the standard search cannot find the library beside it.
     ASSERT_TRUE(CopyFileTo(BinDir() + "\\launcher.exe", dir.file("launcher.exe")));
-    CStarted s = Start(dir.file("launcher.exe"), log);
-    ASSERT_TRUE(s.process);
-    LONG code = -1;
-    ASSERT_TRUE(WaitExit(s.process.get(), 20000, &code)) << "launcher did not end without Grapnel.dll";
-    EXPECT_EQ(1, code);
-    EXPECT_FALSE(FileExists(log));
+    // Missing, then damaged: either way it ends at once, with no box holding it.
+    for (const char* damage : {static_cast<const char*>(nullptr), "MZ this is not a library"}) {
+        if (damage)
+            ASSERT_TRUE(WriteFileBytes(dir.file("Grapnel.dll"), damage));
+        CStarted s = Start(dir.file("launcher.exe"), log);
+        ASSERT_TRUE(s.process);
+        LONG code = -1;
+        ASSERT_TRUE(WaitExit(s.process.get(), 20000, &code))
+            << "launcher did not end " << (damage ? "with a damaged" : "without") << " Grapnel.dll";
+        EXPECT_EQ(1, code);
+        EXPECT_FALSE(FileExists(log));
+    }
 }
 
 TEST_F(LauncherTest, KeepsGrapnelLoadedUntilQuitThenEndsWithZero)

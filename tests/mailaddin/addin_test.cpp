@@ -4,6 +4,8 @@
 // same host interface the stand-in mail client uses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -414,6 +416,42 @@ TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
     ::DeleteFileA(record.c_str());
     EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI"}),
               Log());
+}
+
+// Whatever throws inside the add-in (an allocation, a callee) is a line in its log and a failure
+// code for the SDK, never an exception in the mail client's process.
+TEST_F(AddinTest, NoExceptionReachesTheMailClient)
+{
+    CreateAddin();
+    Fire(&ITanagerSite::Ready);
+    Select(1);
+    const std::string record = g_world->addinFolder + "\\cmdline.txt";
+    ::DeleteFileA(record.c_str());
+    {
+        CScopedEnv hook("QUILLON_TEST_THROW", "CAddin::OnClick");
+        long delivered = -1;
+        EXPECT_HRESULT_SUCCEEDED(site->ClickButton(0, 0, -1, &delivered));
+    }
+    UINT count = 0;
+    DISPPARAMS none = {};
+    {
+        CScopedEnv hook("QUILLON_TEST_THROW", "CAddin::GetTypeInfoCount:error");
+        EXPECT_EQ(E_FAIL, addin->GetTypeInfoCount(&count));
+    }
+    {
+        CScopedEnv hook("QUILLON_TEST_THROW", "CAddin::Invoke");
+        EXPECT_EQ(E_OUTOFMEMORY, addin->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+    }
+    std::vector<std::string> log = Log();
+    for (const char* line : {"Error(custom) : CAddin::OnClick\texception: out of memory",
+                             "Error(custom) : CAddin::GetTypeInfoCount\texception: test hook",
+                             "Error(custom) : CAddin::Invoke\texception: out of memory"})
+        EXPECT_NE(log.end(), std::find(log.begin(), log.end(), line)) << line;
+    // The same button works afterwards.
+    long delivered = -1;
+    ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 0, -1, &delivered));
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }, 20000));
+    ::DeleteFileA(record.c_str());
 }
 
 TEST_F(AddinTest, OptionsItemShowsTheOptionsFormModally)

@@ -14,6 +14,28 @@
 
 namespace testsupport {
 
+// An environment variable set for the object's span (null removes it), then put back as it was.
+class CScopedEnv {
+public:
+    CScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        char old[4096];
+        DWORD n = ::GetEnvironmentVariableA(name, old, sizeof old);
+        m_had = n > 0 && n < sizeof old;
+        if (m_had)
+            m_old = old;
+        ::SetEnvironmentVariableA(name, value);
+    }
+    ~CScopedEnv() { ::SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+    CScopedEnv(const CScopedEnv&) = delete;
+    CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
 // Folder of the running test program: the build's bin folder, where every program and DLL lies.
 std::string BinDir();
 

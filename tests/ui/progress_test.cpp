@@ -100,6 +100,16 @@ TEST(ProgressWindow, CancelRaisesTheFlagAndTheDialogStaysUntilClose)
     EXPECT_TRUE(progress.IsCancelled());
 }
 
+// An exception on the dialog's thread (here out of memory as the thread starts) ends that thread
+// with a log line; Start reports the failure instead of waiting for a window that never comes.
+TEST(ProgressWindow, AnExceptionOnItsThreadIsAFailedStart)
+{
+    testsupport::CScopedEnv hook("QUILLON_TEST_THROW", "CDlgProgress::ThreadProc");
+    CDlgProgress progress;
+    EXPECT_FALSE(progress.Start(nullptr));
+    EXPECT_FALSE(progress.IsCancelled());
+}
+
 TEST(ProgressWindow, CloseBeforeStartAndTwiceDoesNothing)
 {
     CDlgProgress progress;

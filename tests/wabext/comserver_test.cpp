@@ -109,22 +109,24 @@ bool HkcuKeyExists(const char* key)
 
 TEST(ComServerRegistrar, ScriptRunsWithReplacementsBothWays)
 {
+    const wchar_t* kExtra = L"Bob's 'more'";
     common::CCoInit com;
     ASSERT_TRUE(SUCCEEDED(com.result()));
     const char* key = "Software\\QuillonComServerTest";
     testsupport::DeleteRegTree(HKEY_CURRENT_USER, key);
 
     HMODULE self = GetModuleHandleW(nullptr);
-    ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, true, {{L"EXTRA", L"more"}}));
+    ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, true, {{L"EXTRA", kExtra}}));
     EXPECT_EQ("Test Class", ReadHkcu(key, nullptr));
     EXPECT_EQ(testsupport::BinDir() + "\\wabext_comserver_tests.exe", ReadHkcu(key, "Module"));
-    EXPECT_EQ("more", ReadHkcu(key, "Extra"));
+    // A quote inside a replacement (an install path may hold one) stays part of the value.
+    EXPECT_EQ("Bob's 'more'", ReadHkcu(key, "Extra"));
     EXPECT_EQ("inner", ReadHkcu((std::string(key) + "\\Sub").c_str(), nullptr));
     // Again: harmless, the same values.
-    ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, true, {{L"EXTRA", L"more"}}));
+    ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, true, {{L"EXTRA", kExtra}}));
     EXPECT_EQ("inner", ReadHkcu((std::string(key) + "\\Sub").c_str(), nullptr));
 
-    ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, false, {{L"EXTRA", L"more"}}));
+    ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, false, {{L"EXTRA", kExtra}}));
     EXPECT_FALSE(HkcuKeyExists(key));
     EXPECT_TRUE(HkcuKeyExists("Software"));
     testsupport::DeleteRegTree(HKEY_CURRENT_USER, key);

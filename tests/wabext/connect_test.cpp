@@ -12,8 +12,11 @@
 #include <wrl/client.h>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <utility>
 
+#include "common/raii.h"
 #include "common/text.h"
 #include "support/testsupport.h"
 #include "wabext/ferrule_ids.h"
@@ -597,16 +600,66 @@ TEST_F(FerruleTest, InitializeWithoutTheListBitKeepsTheSelection)
     DeleteFileA(tmp2.c_str());
 }
 
-TEST_F(FerruleTest, MissingConverterIsStillSuccess)
+TEST_F(FerruleTest, MissingConverterIsStillSuccessAndLeavesNoSelectionFile)
 {
     ComPtr<IContextMenu> connect = Create<IContextMenu>(IID_IContextMenu);
     ASSERT_TRUE(connect);
+    CAdrList list({{kContactA, 6}});
+    ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, list.get()));
+    CTempDir temp;
+    testsupport::CScopedEnv tmp("TMP", temp.path().c_str());
+    testsupport::CScopedEnv tempVar("TEMP", temp.path().c_str());
     std::string converter = g_copy->dir.file("Quillon.exe");
     std::string aside = g_copy->dir.file("Quillon.aside");
     ASSERT_TRUE(MoveFileA(converter.c_str(), aside.c_str()));
     HRESULT hr = Invoke(connect.Get(), MAKEINTRESOURCEA(kExport));
     ASSERT_TRUE(MoveFileA(aside.c_str(), converter.c_str()));
     EXPECT_EQ(S_OK, hr);
+    // Nobody would ever read and delete it.
+    EXPECT_EQ(std::vector<std::string>{}, testsupport::ListFiles(temp.path()));
+}
+
+// Whatever throws inside Ferrule (an allocation, a callee) ends as a failure code at the host's
+// call, never as an exception in the Address Book's process.
+TEST_F(FerruleTest, NoExceptionReachesTheHost)
+{
+    ComPtr<IContextMenu> connect = Create<IContextMenu>(IID_IContextMenu);
+    ASSERT_TRUE(connect);
+    CAdrList list({{kContactA, 6}});
+    common::CMenu menu(CreatePopupMenu());
+    char text[64] = "";
+    const std::pair<const char*, std::function<HRESULT()>> entries[] = {
+        {"DllGetClassObject",
+         [] {
+             ComPtr<IClassFactory> f;
+             return g_copy->getClassObject(ferrule::CLSID_Connect, IID_IClassFactory,
+                                           reinterpret_cast<void**>(f.GetAddressOf()));
+         }},
+        {"IClassFactory::CreateInstance",
+         [&] {
+             ComPtr<IContextMenu> object;
+             return Factory()->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(object.GetAddressOf()));
+         }},
+        {"CConnect::Initialize", [&] { return Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, list.get()); }},
+        {"CConnect::QueryContextMenu", [&] { return connect->QueryContextMenu(menu.get(), 0, 1000, 1999, CMF_NORMAL); }},
+        {"CConnect::GetCommandString",
+         [&] { return connect->GetCommandString(kExport, GCS_HELPTEXTA, nullptr, text, sizeof text); }},
+        {"CConnect::InvokeCommand", [&] { return Invoke(connect.Get(), MAKEINTRESOURCEA(kExport)); }},
+        {"DllCanUnloadNow", [] { return g_copy->canUnloadNow(); }},
+    };
+    for (const auto& entry : entries) {
+        {
+            testsupport::CScopedEnv hook("QUILLON_TEST_THROW", entry.first);
+            EXPECT_EQ(E_OUTOFMEMORY, entry.second()) << entry.first;
+        }
+        {
+            testsupport::CScopedEnv hook("QUILLON_TEST_THROW", (std::string(entry.first) + ":error").c_str());
+            EXPECT_EQ(E_FAIL, entry.second()) << entry.first;
+        }
+    }
+    EXPECT_EQ(0, GetMenuItemCount(menu.get()));
+    // Afterwards every entry works as before.
+    EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2), connect->QueryContextMenu(menu.get(), 0, 1000, 1999, CMF_NORMAL));
 }
 
 }  // namespace
