@@ -122,6 +122,18 @@ struct CWorld {
 
 CWorld* g_world = nullptr;
 
+// The add-in's hidden form of this process (a host left over from an earlier run may have one too).
+HWND OwnHiddenForm()
+{
+    for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, nullptr, "Unvisible Form")) != nullptr;) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid == ::GetCurrentProcessId())
+            return w;
+    }
+    return nullptr;
+}
+
 class AddinTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -155,6 +167,15 @@ protected:
     }
 
     std::string LogFile() const { return g_world->logFolder + "\\Gimlet.log"; }
+
+    // The recorder's lines, once its file is there and readable: right after the rename the file
+    // may still be held, and a read then gives nothing. Empty on time-out.
+    static std::vector<std::string> WaitRecord(const std::string& record)
+    {
+        std::string text;
+        WaitUntil([&] { return !(text = ReadFileBytes(record)).empty(); }, 20000);
+        return SplitLines(text);
+    }
     std::string Picture(const char* key) const { return g_world->logFolder + "\\" + key + ".bmp"; }
 
     // The log's lines without their time stamps.
@@ -304,7 +325,7 @@ TEST_F(AddinTest, BuildsItsToolbarOnceAndReleasesInOrder)
     }
 
     // The hidden form that holds the picture lists lives as long as the add-in.
-    HWND form = ::FindWindowA(nullptr, "Unvisible Form");
+    HWND form = OwnHiddenForm();
     ASSERT_NE(nullptr, form);
     EXPECT_FALSE(::IsWindowVisible(form));
 
@@ -340,7 +361,7 @@ TEST_F(AddinTest, BuildsItsToolbarOnceAndReleasesInOrder)
     addin.Reset();
     for (const char* key : gimlet::kPictureKeys)
         EXPECT_FALSE(FileExists(Picture(key))) << key;
-    EXPECT_EQ(nullptr, ::FindWindowA(nullptr, "Unvisible Form"));
+    EXPECT_EQ(nullptr, OwnHiddenForm());
     EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI",
                                         "->OnFolderSelectionChanged", "->OnFolderSelectionChanged",
                                         "->OnShutdownTanager", "->OnInitTanager", "->OnFolderSelectionChanged",
@@ -401,10 +422,8 @@ TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
         long delivered = -1;
         ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, c.button, c.sub, &delivered));
         EXPECT_EQ(1, delivered);
-        ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 20000))
-            << "the converter was not started for " << c.parameters;
-        std::vector<std::string> lines = SplitLines(ReadFileBytes(record));
-        ASSERT_EQ(2u, lines.size());
+        std::vector<std::string> lines = WaitRecord(record);
+        ASSERT_EQ(2u, lines.size()) << "the converter was not started for " << c.parameters;
         // The program as the shell names it, then exactly our parameters.
         const std::string& line = lines[0];
         size_t end = line[0] == '"' ? line.find('"', 1) + 1 : line.find(' ');
@@ -450,7 +469,7 @@ TEST_F(AddinTest, NoExceptionReachesTheMailClient)
     // The same button works afterwards.
     long delivered = -1;
     ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 0, -1, &delivered));
-    EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }, 20000));
+    EXPECT_FALSE(WaitRecord(record).empty());
     ::DeleteFileA(record.c_str());
 }
 
@@ -569,8 +588,9 @@ TEST_F(AddinTest, MailClientShowsTheToolbarAndItsButtonsStartTheConverter)
     for (const auto& c : clicks) {
         ::DeleteFileA(record.c_str());
         ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(c.command, 0), 0);
-        ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 20000)) << c.parameters;
-        std::string line = SplitLines(ReadFileBytes(record))[0];
+        std::vector<std::string> lines = WaitRecord(record);
+        ASSERT_FALSE(lines.empty()) << c.parameters;
+        const std::string& line = lines[0];
         ASSERT_GE(line.size(), strlen(c.parameters));
         EXPECT_EQ(c.parameters, line.substr(line.size() - strlen(c.parameters))) << line;
     }
