@@ -153,6 +153,17 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${MAKER}"
   Delete "${DIR}\launcher.exe"
 !macroend
 
+; Only empty folders go: anything the user put there stays. The maker's folder goes with ours
+; when nothing else is in it.
+!macro QUILLON_REMOVE_FOLDER DIR
+  RMDir "${DIR}"
+  ${GetParent} "${DIR}" $R1
+  ${GetFileName} "$R1" $R2
+  ${If} $R2 == "${MAKER}"
+    RMDir "$R1"
+  ${EndIf}
+!macroend
+
 !macro QUILLON_DELETE_SHORTCUTS
   Delete "${SHORTCUTS}\Export contacts to vCard.lnk"
   Delete "${SHORTCUTS}\Import contacts from vCard.lnk"
@@ -164,8 +175,44 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${MAKER}"
 ; ---------------------------------------------------------------------------------------------
 ; Setup
 
+; NSIS quietly takes the default folder when the /D= folder is no usable path (a file on the way,
+; a drive that does not exist): the setup would then report success for a place nobody asked for.
+; The process's own command line still holds what was asked (NSIS cuts only its copy).
+Function CheckRequestedFolder
+  System::Call 'kernel32::GetCommandLineW() w .r1'
+  StrLen $2 $1
+  IntOp $2 $2 - 4
+  ${DoWhile} $2 >= 0
+    StrCpy $3 $1 4 $2
+    ${If} $3 S== " /D="
+      IntOp $2 $2 + 4
+      StrCpy $3 $1 "" $2
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 - 1
+  ${Loop}
+  ${If} $2 < 0
+    Return
+  ${EndIf}
+  ; The folder runs to the end of the line; trailing separators do not make another folder.
+  ${DoWhile} $3 != ""
+    StrCpy $4 $3 1 -1
+    ${If} $4 != "\"
+    ${AndIf} $4 != " "
+      ${Break}
+    ${EndIf}
+    StrCpy $3 $3 -1
+  ${Loop}
+  ${If} $3 != $INSTDIR
+    MessageBox MB_OK|MB_ICONSTOP "Setup cannot install into $\"$3$\". Choose another folder." /SD IDOK
+    SetErrorLevel ${EXIT_FOLDER}
+    Quit
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetShellVarContext all
+  Call CheckRequestedFolder
   !insertmacro QUILLON_REQUIRE_ADMIN
   !insertmacro QUILLON_CHECK_RUNNING "run the setup"
   ${If} $0 = 1
@@ -206,7 +253,7 @@ Section "Quillon" SecQuillon
     DetailPrint "Removing the earlier version from $2"
     ExecWait '"$2\Uninstall.exe" /S _?=$2' $3
     Delete "$2\Uninstall.exe"
-    RMDir "$2"
+    !insertmacro QUILLON_REMOVE_FOLDER "$2"
   ${EndIf}
 
   ; The earlier version's registration goes before its files are replaced.
@@ -284,13 +331,7 @@ Section "un.Quillon" SecUnQuillon
   !insertmacro QUILLON_DELETE_SHORTCUTS
   !insertmacro QUILLON_DELETE_FILES "$INSTDIR"
   Delete "$INSTDIR\Uninstall.exe"
-  ; Only empty folders go: anything the user put there stays.
-  RMDir "$INSTDIR"
-  ${GetParent} "$INSTDIR" $1
-  ${GetFileName} "$1" $2
-  ${If} $2 == "${MAKER}"
-    RMDir "$1"
-  ${EndIf}
+  !insertmacro QUILLON_REMOVE_FOLDER "$INSTDIR"
   DeleteRegKey HKLM "${UNINST_KEY}"
 SectionEnd
 
