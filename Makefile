@@ -4,7 +4,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build build-x86_64 build-i686 test run bench clean
+.PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean
 
 all: build
 
@@ -26,6 +26,15 @@ build: build-x86_64 build-i686
 # real windows of several processes on one display, and under load Wine can lose a race of theirs.
 test: build
 	scripts/wine-session.sh $(BUILD)/x86_64 -- ctest --test-dir $(BUILD)/x86_64 --output-on-failure --timeout 120 -j 2 --repeat until-pass:2
+	$(MAKE) test-installer
+
+# QuillonSetup-<version>.exe in $(BUILD)/i686/installer, from stripped copies of the i686 build.
+installer: build-i686
+	scripts/build-installer.sh $(BUILD)/i686 $(BUILD)/i686/installer
+
+# The setup made from the i686 build, run in a fresh Wine prefix of its own (about a minute).
+test-installer: build-i686
+	ctest --test-dir $(BUILD)/i686 -R '^installer_tests$$' --output-on-failure --timeout 480
 
 run: build-x86_64
 	scripts/run-main.sh $(BUILD)/x86_64
