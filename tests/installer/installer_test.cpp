@@ -271,6 +271,42 @@ private:
     HWND m_box = nullptr;
 };
 
+BOOL CALLBACK AddText(HWND child, LPARAM texts)
+{
+    *reinterpret_cast<std::string*>(texts) += WindowText(child) + "\n";
+    return TRUE;
+}
+
+// The texts of a window and of all its descendants, one line each.
+std::string AllTexts(HWND top)
+{
+    std::string texts = WindowText(top) + "\n";
+    EnumChildWindows(top, AddText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+struct CControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND child, LPARAM data)
+{
+    auto* search = reinterpret_cast<CControlSearch*>(data);
+    if (GetDlgCtrlID(child) != search->id)
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// A descendant control by its id (the setup's pages are dialogs inside its window).
+HWND FindControl(HWND top, int id)
+{
+    CControlSearch search = {id, nullptr};
+    EnumChildWindows(top, MatchControl, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // Where the current install is; each step leaves it for the next.
 std::string g_folder;
 
@@ -442,6 +478,45 @@ TEST_F(Setup, UpgradeInPlaceReplacesFilesAndRegistration)
     DeleteRegTree(HKEY_CLASSES_ROOT, std::string(kFerruleClass) + "\\InprocServer32");
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid));
     ASSERT_EQ(0, RunSetup("/S"));
+    ExpectInstalled(g_folder);
+}
+
+// The pages a user sees, over the install there: welcome, the folder (the earlier install's),
+// progress, finish.
+TEST_F(Setup, InteractiveSetupWalksItsPages)
+{
+    DWORD pid = 0;
+    common::CHandle setup = StartProcess("\"" + SetupPath() + "\"", "", &pid);
+    ASSERT_TRUE(setup);
+    HWND window = WaitTopWindow(pid, "#32770", "Quillon", kWait);
+    ASSERT_NE(nullptr, window) << "the setup showed no window";
+    const int kNext = 1;  // Next, Install and Finish are one button of the setup's window
+    ASSERT_TRUE(WaitUntil([&] { return AllTexts(window).find("Welcome to Quillon Setup") != std::string::npos; }, kWait))
+        << AllTexts(window);
+    PostClick(window, kNext);
+    HWND folder = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (folder = FindControl(window, 1019)) != nullptr; }, kWait)) << "no folder page";
+    std::string shown = WindowText(folder);
+    if (!shown.empty() && shown.back() == '\\')  // the page may show it with a separator at the end
+        shown.pop_back();
+    EXPECT_EQ(g_folder, shown);
+    PostClick(window, kNext);
+    // The progress page stays when done; its Next leads to the finish page.
+    DWORD posted = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (AllTexts(window).find("Completing Quillon Setup") != std::string::npos)
+            return true;
+        HWND next = GetDlgItem(window, kNext);
+        if (IsWindowEnabled(next) && WindowText(next) == "&Next >" && GetTickCount() - posted > 1000) {
+            PostClick(window, kNext);
+            posted = GetTickCount();
+        }
+        return false;
+    }, kWait)) << AllTexts(window);
+    PostClick(window, kNext);
+    LONG code = -1;
+    ASSERT_TRUE(WaitExit(setup.get(), kWait, &code));
+    EXPECT_EQ(0, code);
     ExpectInstalled(g_folder);
 }
 
