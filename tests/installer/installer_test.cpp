@@ -156,30 +156,49 @@ LONG RunSetup(const std::string& arguments)
     return code;
 }
 
-// The uninstaller copies itself away and runs the copy, so that it can delete itself; its outcome
-// is the copy's exit code.
-LONG RunUninstaller(const std::string& folder, const std::string& arguments)
+// The uninstaller copies itself away and runs the copy, so that it can delete itself: the copy
+// is the one that works. Gives the copy (0 when there is none) or the first one's exit code.
+DWORD StartUninstaller(const std::string& folder, const std::string& arguments, LONG* firstCode)
 {
     DWORD pid = 0;
     common::CHandle first = StartProcess("\"" + folder + "\\Uninstall.exe\" " + arguments, "", &pid);
-    LONG code = -1;
-    if (!first || !WaitExit(first.get(), kWait, &code) || code != 0)
-        return code;
+    *firstCode = -1;
+    if (!first || !WaitExit(first.get(), kWait, firstCode) || *firstCode != 0)
+        return 0;
     common::CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID != pid)
-            continue;
-        common::CHandle copy(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                         entry.th32ProcessID));
-        if (copy && WaitExit(copy.get(), kWait, &code))
-            return code;
-        ADD_FAILURE() << "the uninstaller's copy " << entry.szExeFile << " did not end";
-        return -1;
+        if (entry.th32ParentProcessID == pid)
+            return entry.th32ProcessID;
     }
-    ADD_FAILURE() << "the uninstaller started no copy of itself";
-    return -1;
+    return 0;
+}
+
+LONG WaitProcess(DWORD pid)
+{
+    LONG code = -1;
+    common::CHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
+    EXPECT_TRUE(process && WaitExit(process.get(), kWait, &code)) << "process " << pid << " did not end";
+    return code;
+}
+
+LONG RunUninstaller(const std::string& folder, const std::string& arguments)
+{
+    LONG code = -1;
+    DWORD copy = StartUninstaller(folder, arguments, &code);
+    if (code != 0)
+        return code;
+    EXPECT_NE(0u, copy) << "the uninstaller started no copy of itself";
+    return copy ? WaitProcess(copy) : -1;
+}
+
+// The user's settings and logs, as Quillon leaves them.
+void MakeUserData()
+{
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "LogLevel", 2));
+    SHCreateDirectoryExA(nullptr, DataFolder().c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(DataFolder() + "\\main.log", "log"));
 }
 
 // Everything the setup puts in place, for the install in `folder`.
@@ -537,8 +556,8 @@ TEST_F(Setup, UpgradeIntoANewFolderMovesTheInstall)
 // keeps the user's settings and logs.
 TEST_F(Setup, UninstallOfAHalfRemovedInstallKeepsUserData)
 {
-    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "LogLevel", 2));
     ASSERT_TRUE(FileExists(DataFolder() + "\\main.log")) << "Quillon ran; where is its log?";
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "LogLevel", 2));
     for (const char* gone : {"Quillon.exe", "Ferrule.DLL", "Gimlet.dll"})
         ASSERT_TRUE(DeleteFileA((g_folder + "\\" + gone).c_str())) << gone;
     EXPECT_EQ(0, RunUninstaller(g_folder, "/S"));
@@ -547,11 +566,54 @@ TEST_F(Setup, UninstallOfAHalfRemovedInstallKeepsUserData)
     EXPECT_TRUE(FileExists(DataFolder() + "\\main.log"));
 }
 
+// The uninstaller's pages: confirm, the components with the user's data unchosen (chosen here),
+// progress, finish.
+TEST_F(Setup, InteractiveUninstallRemovesUserDataWhenChosen)
+{
+    ASSERT_EQ(0, RunSetup("/S"));
+    g_folder = DefaultFolder();
+    MakeUserData();
+    LONG code = -1;
+    DWORD copy = StartUninstaller(g_folder, "", &code);
+    ASSERT_NE(0u, copy) << "the uninstaller started no copy of itself: " << code;
+    HWND window = WaitTopWindow(copy, "#32770", "Quillon", kWait);
+    ASSERT_NE(nullptr, window) << "the uninstaller showed no window";
+    const int kNext = 1;
+    PostClick(window, kNext);
+    HWND tree = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (tree = FindControl(window, 1032)) != nullptr; }, kWait)) << "no components page";
+    // The second item is the user's data; space toggles the selected item's box.
+    HTREEITEM data = TreeView_GetNextSibling(tree, TreeView_GetRoot(tree));
+    ASSERT_NE(nullptr, data);
+    const UINT unchosen = TreeView_GetItemState(tree, data, TVIS_STATEIMAGEMASK);
+    TreeView_SelectItem(tree, data);
+    PostMessageA(tree, WM_KEYDOWN, VK_SPACE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return TreeView_GetItemState(tree, data, TVIS_STATEIMAGEMASK) != unchosen; }, kWait));
+    PostClick(window, kNext);
+    DWORD posted = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (AllTexts(window).find("Completing Quillon Uninstall") != std::string::npos)
+            return true;
+        HWND next = GetDlgItem(window, kNext);
+        if (IsWindowEnabled(next) && WindowText(next) == "&Next >" && GetTickCount() - posted > 1000) {
+            PostClick(window, kNext);
+            posted = GetTickCount();
+        }
+        return false;
+    }, kWait)) << AllTexts(window);
+    PostClick(window, kNext);
+    EXPECT_EQ(0, WaitProcess(copy));
+    ExpectNothingInstalled(g_folder);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kQuillonKey));
+    EXPECT_FALSE(FileExists(DataFolder()));
+}
+
 TEST_F(Setup, UninstallRemovesUserDataWhenAsked)
 {
     ASSERT_EQ(0, RunSetup("/S"));
     g_folder = DefaultFolder();
     ExpectInstalled(g_folder);
+    MakeUserData();
     EXPECT_EQ(0, RunUninstaller(g_folder, "/S /REMOVEUSERDATA"));
     ExpectNothingInstalled(g_folder);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kQuillonKey));
