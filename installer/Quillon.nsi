@@ -8,6 +8,7 @@
 ; Command line of Uninstall.exe: /S (silent)  /REMOVEUSERDATA (also remove the user's settings and logs)
 ; Exit codes: 0 done; 1 cancelled by the user; 2 aborted (damaged setup, failed copy);
 ;   3 Quillon is running; 4 the folder cannot be created or written; 5 a server did not register;
+;   6 a file of ours is in use (the Address Book or the mail client has a server loaded);
 ;   740 no administrator rights.
 
 Unicode true
@@ -53,6 +54,7 @@ ManifestDPIAware true
 !define EXIT_RUNNING 3
 !define EXIT_FOLDER 4
 !define EXIT_REGISTER 5
+!define EXIT_IN_USE 6
 !define EXIT_NOT_ADMIN 740
 
 Name "${PRODUCT}"
@@ -115,6 +117,37 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${MAKER}"
     System::Call 'kernel32::CloseHandle(p r1)'
     MessageBox MB_OK|MB_ICONSTOP "Quillon is running. Close Quillon, then ${WHAT} again." /SD IDOK
     StrCpy $0 1
+  ${EndIf}
+!macroend
+
+!macro QUILLON_CHECK_FILE_FREE FILE
+  ${If} $0 = 0
+  ${AndIf} ${FileExists} "${FILE}"
+    ClearErrors
+    FileOpen $R3 "${FILE}" a
+    ${If} ${Errors}
+      StrCpy $0 1
+      StrCpy $R4 "${FILE}"
+    ${Else}
+      FileClose $R3
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; A host that has one of our servers loaded (the Address Book, the mail client) keeps its file from
+; being written; replacing or removing only the others would leave a mix of versions or a broken
+; install. Sets $0 to 1 when a file is in use (and the user was told), else 0.
+!macro QUILLON_CHECK_IN_USE DIR WHAT
+  StrCpy $0 0
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\Quillon.exe"
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\LibBrisco.dll"
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\supportedEncodings.txt"
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\Quillon.chm"
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\Ferrule.DLL"
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\Gimlet.dll"
+  !insertmacro QUILLON_CHECK_FILE_FREE "${DIR}\launcher.exe"
+  ${If} $0 = 1
+    MessageBox MB_OK|MB_ICONSTOP "Quillon's files cannot be ${WHAT}: $\"$R4$\" is in use. Close the Address Book and the mail client, then try again." /SD IDOK
   ${EndIf}
 !macroend
 
@@ -243,6 +276,11 @@ Section "Quillon" SecQuillon
   ${EndIf}
   FileClose $1
   Delete "$INSTDIR\~quillon-setup.tmp"
+  !insertmacro QUILLON_CHECK_IN_USE "$INSTDIR" "replaced"
+  ${If} $0 = 1
+    SetErrorLevel ${EXIT_IN_USE}
+    Abort
+  ${EndIf}
 
   ; An earlier version elsewhere is removed by its own uninstaller (the user's data stays), so
   ; that one Add/Remove entry and one registration remain.
@@ -252,6 +290,11 @@ Section "Quillon" SecQuillon
   ${AndIf} ${FileExists} "$2\Uninstall.exe"
     DetailPrint "Removing the earlier version from $2"
     ExecWait '"$2\Uninstall.exe" /S _?=$2' $3
+    ${If} $3 != 0
+      MessageBox MB_OK|MB_ICONSTOP "The earlier version in $\"$2$\" could not be removed. Close Quillon, the Address Book and the mail client, then run the setup again." /SD IDOK
+      SetErrorLevel $3
+      Abort
+    ${EndIf}
     Delete "$2\Uninstall.exe"
     !insertmacro QUILLON_REMOVE_FOLDER "$2"
   ${EndIf}
@@ -317,6 +360,11 @@ Section "un.Quillon" SecUnQuillon
   !insertmacro QUILLON_CHECK_RUNNING "uninstall it"
   ${If} $0 = 1
     SetErrorLevel ${EXIT_RUNNING}
+    Abort
+  ${EndIf}
+  !insertmacro QUILLON_CHECK_IN_USE "$INSTDIR" "removed"
+  ${If} $0 = 1
+    SetErrorLevel ${EXIT_IN_USE}
     Abort
   ${EndIf}
   !insertmacro QUILLON_UNREGISTER "$INSTDIR\Ferrule.DLL"

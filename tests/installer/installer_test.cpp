@@ -11,6 +11,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -473,20 +474,38 @@ TEST_F(Setup, MailClientLoadsTheInstalledGimlet)
     EXPECT_TRUE(WaitExit(client.get(), kWait, &code)) << "the mail client did not end";
 }
 
-TEST_F(Setup, RunningQuillonRefusesSetupAndUninstall)
+// While Quillon runs (its mutex), or while a host holds one of our files (a loaded server; here a
+// handle that shares nothing), setup and uninstall refuse and change nothing.
+TEST_F(Setup, RefusedWhileQuillonRunsOrAFileIsInUse)
 {
     // A file we can tell apart: the refused runs must not replace it.
     const std::string encodings = g_folder + "\\supportedEncodings.txt";
     ASSERT_TRUE(WriteFileBytes(encodings, "marker"));
-    CRunningQuillon quillon(g_folder);
-    ASSERT_NE(nullptr, quillon.box());
-    EXPECT_EQ(3, RunSetup("/S"));
-    EXPECT_EQ(3, RunUninstaller(g_folder, "/S"));
-    EXPECT_EQ(0, quillon.Close());
-    EXPECT_EQ("marker", ReadFileBytes(encodings));
-    EXPECT_TRUE(FileExists(g_folder + "\\Uninstall.exe"));
-    EXPECT_EQ(1, QuillonEntries());
-    EXPECT_TRUE(FerruleListed());
+    for (LONG expected : {3, 6}) {
+        std::unique_ptr<CRunningQuillon> quillon;
+        common::CFileHandle held;
+        if (expected == 3) {
+            quillon.reset(new CRunningQuillon(g_folder));
+            ASSERT_NE(nullptr, quillon->box());
+        } else {
+            held.reset(CreateFileA((g_folder + "\\Gimlet.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                   nullptr));
+            ASSERT_TRUE(held);
+        }
+        EXPECT_EQ(expected, RunSetup("/S"));
+        EXPECT_EQ(expected, RunUninstaller(g_folder, "/S"));
+        if (quillon) {
+            EXPECT_EQ(0, quillon->Close());
+        }
+        held.reset();
+        EXPECT_EQ("marker", ReadFileBytes(encodings)) << expected;
+        EXPECT_TRUE(FileExists(g_folder + "\\Uninstall.exe")) << expected;
+        EXPECT_EQ(1, QuillonEntries()) << expected;
+        EXPECT_TRUE(FerruleListed()) << expected;
+        EXPECT_EQ(g_folder + "\\Gimlet.dll",
+                  RegText(HKEY_CLASSES_ROOT, std::string(kGimletClass) + "\\InprocServer32", nullptr))
+            << expected;
+    }
 }
 
 // Over an earlier version in place: its files replaced, its registration redone, one entry.
