@@ -293,6 +293,7 @@ Section "Quillon" SecQuillon
     ${If} $3 != 0
       MessageBox MB_OK|MB_ICONSTOP "The earlier version in $\"$2$\" could not be removed. Close Quillon, the Address Book and the mail client, then run the setup again." /SD IDOK
       SetErrorLevel $3
+      RMDir "$INSTDIR"
       Abort
     ${EndIf}
     Delete "$2\Uninstall.exe"
