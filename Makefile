@@ -32,7 +32,7 @@ test: build
 installer: build-i686
 	scripts/build-installer.sh $(BUILD)/i686 $(BUILD)/i686/installer
 
-# The setup made from the i686 build, run in a fresh Wine prefix of its own (about a minute).
+# The setup made from the i686 build, run in a fresh Wine prefix of its own (one to three minutes).
 test-installer: build-i686
 	ctest --test-dir $(BUILD)/i686 -R '^installer_tests$$' --output-on-failure --timeout 480
 
