@@ -4,7 +4,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build build-x86_64 build-i686 test run bench clean
+.PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean
 
 all: build
 
@@ -34,6 +34,15 @@ test: build
 	  scripts/wine-session.sh $(BUILD)/$$arch -- ctest --test-dir $(BUILD)/$$arch $(CTEST_ARGS) || rc=1; \
 	  echo "=== $$arch suite: $$(( $$(date +%s) - start )) s ==="; \
 	done; exit $$rc
+
+# QuillonSetup-<version>.exe in $(BUILD)/i686/installer, from stripped copies of the i686 build.
+installer: build-i686
+	scripts/build-installer.sh $(BUILD)/i686 $(BUILD)/i686/installer
+
+# The setup made from the i686 build, run in a fresh Wine prefix of its own (one to three minutes);
+# the i686 suite of `make test` runs it too.
+test-installer: build-i686
+	ctest --test-dir $(BUILD)/i686 -R '^installer_tests$$' --output-on-failure --timeout 480
 
 run: build-x86_64
 	scripts/run-main.sh $(BUILD)/x86_64

@@ -1,4 +1,5 @@
-// WabHost.exe: plays the Windows Address Book window for Ferrule.DLL, which Wine cannot host.
+// WabHost.exe: plays the Windows Address Book window for its context-menu extensions (Ferrule.DLL
+// among them), which Wine cannot host.
 //
 //   WabHost.exe [-store FILE] [-folder FOLDER] [-command export|import|none] [-show] [-wait SECONDS]
 //               [NAME...]
@@ -7,17 +8,21 @@
 // default one), lists the contacts and groups of one folder (FOLDER, by name; the personal address
 // book when not given), and selects those whose display names are given (all of them when no name
 // is given). Names are printed in UTF-8 and matched in the ANSI code page. Then it does what the
-// address book window does with a registered context-menu extension: it creates Ferrule's class
-// "Connect" through COM (so Ferrule.DLL must have been registered with regsvr32), hands it the
-// selection as an address list through IWABExtInit, builds a real popup menu with
-// IContextMenu::QueryContextMenu and prints it with the help texts, and invokes the command named
-// by -command ("export" by default) by finding its item in the submenu. With -show the menu is
-// shown at the mouse instead and the command the user picks is invoked. With -wait the host then
-// waits, up to SECONDS (0: without limit), for the converter it caused to start (a Quillon.exe
-// whose parent is this process) to end, as the address book window would stay open meanwhile.
+// address book window does with its context-menu extensions: it reads their list, the value names
+// of HKLM\Software\Microsoft\WAB\WAB4\ExtContext (each a class identifier; the data is not
+// read), creates each listed class through COM (an extension that cannot be created is left out,
+// as the address book leaves it out), hands each the selection as an address list through
+// IWABExtInit, lets each add its items to one real popup menu with IContextMenu::QueryContextMenu
+// (each from the next free command id on), prints the menu with the help texts, and invokes the
+// command named by -command ("export" by default) through the extension whose item it is. With
+// -show the menu is shown at the mouse instead and the command the user picks is invoked. With
+// -wait the host then waits, up to SECONDS (0: without limit), for the converter it caused to
+// start (a Quillon.exe whose parent is this process) to end, as the address book window would stay
+// open meanwhile.
 //
-// Exit codes: 0 done; 1 bad command line; 2 address book or folder; 3 Ferrule not registered or not
-// creatable; 4 menu; 5 a name matched no entry; 6 the command failed or was not found.
+// Exit codes: 0 done; 1 bad command line; 2 address book or folder; 3 no listed extension could be
+// created (none listed, or none registered); 4 menu; 5 a name matched no entry; 6 the command
+// failed or was not found.
 #include <windows.h>
 #include <shlobj.h>
 #include <wabdefs.h>
@@ -41,7 +46,8 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const CLSID kClsidConnect = {0xC0CEE871, 0x6EDE, 0x4B3F, {0x9D, 0x49, 0x48, 0x71, 0x32, 0xA1, 0x19, 0x3C}};
+// The address book's list of context-menu extensions.
+const char kExtContextKey[] = "Software\\Microsoft\\WAB\\WAB4\\ExtContext";
 const IID kIidWabExtInit = {0xEA22EBF0, 0x87A4, 0x11D1, {0x9A, 0xCF, 0x00, 0xA0, 0xC9, 0x1F, 0x9C, 0x8B}};
 const UINT kFirstId = 1000;
 const UINT kLastId = 1999;
@@ -259,7 +265,71 @@ std::string MenuText(HMENU menu, UINT position)
     return text;
 }
 
-void PrintMenu(IContextMenu* extension, HMENU menu)
+// A created extension and the command ids it took.
+struct CExtension {
+    std::string name;
+    ComPtr<IContextMenu> menu;
+    UINT firstId = 0;
+    UINT count = 0;
+};
+
+// The extension that owns a command id; null when none does.
+const CExtension* OwnerOf(const std::vector<CExtension>& extensions, UINT id)
+{
+    for (const CExtension& e : extensions) {
+        if (id >= e.firstId && id - e.firstId < e.count)
+            return &e;
+    }
+    return nullptr;
+}
+
+// The value names under the extension list, in the registry's order; none when there is no list.
+std::vector<std::string> ListedExtensions()
+{
+    std::vector<std::string> names;
+    common::CRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kExtContextKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        // A class identifier in braces is 38 characters; a longer name names no class.
+        char name[64] = {};
+        DWORD size = sizeof(name);
+        LONG rc = RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) {
+            std::printf("extension list: a value name too long for a class identifier is skipped\n");
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    return names;
+}
+
+// Creates one listed extension and hands it the selection; false (and a line saying why) when
+// the name is no class identifier or the class cannot be created or initialised.
+bool CreateExtension(const std::string& name, WABEXTDISPLAY* display, CExtension* extension)
+{
+    CLSID clsid = {};
+    HRESULT hr = CLSIDFromString(Widen(name, CP_ACP).c_str(), &clsid);
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+                              reinterpret_cast<void**>(extension->menu.GetAddressOf()));
+    ComPtr<IWABExtInit> init;
+    if (SUCCEEDED(hr))
+        hr = extension->menu->QueryInterface(kIidWabExtInit, reinterpret_cast<void**>(init.GetAddressOf()));
+    if (SUCCEEDED(hr))
+        hr = init->Initialize(display);
+    if (FAILED(hr)) {
+        std::printf("extension %s: cannot be created (0x%08lX)\n", name.c_str(), static_cast<unsigned long>(hr));
+        extension->menu.Reset();
+        return false;
+    }
+    extension->name = name;
+    return true;
+}
+
+void PrintMenu(const std::vector<CExtension>& extensions, HMENU menu)
 {
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
@@ -269,14 +339,17 @@ void PrintMenu(IContextMenu* extension, HMENU menu)
             continue;
         for (int j = 0; j < GetMenuItemCount(sub); ++j) {
             UINT id = GetMenuItemID(sub, j);
+            const CExtension* owner = OwnerOf(extensions, id);
+            UINT offset = owner ? id - owner->firstId : 0;
             char help[256] = {};
-            HRESULT hr = extension->GetCommandString(id - kFirstId, GCS_HELPTEXTA, nullptr, help, sizeof(help));
+            HRESULT hr = owner ? owner->menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, help, sizeof(help))
+                               : E_INVALIDARG;
             MENUITEMINFOA info = {};
             info.cbSize = sizeof(info);
             info.fMask = MIIM_CHECKMARKS;
             GetMenuItemInfoA(sub, static_cast<UINT>(j), TRUE, &info);
             std::printf("    %-28s id %u (offset %u), bitmap %s, help \"%s\"\n", MenuText(sub, static_cast<UINT>(j)).c_str(),
-                        id, id - kFirstId, info.hbmpUnchecked ? "yes" : "no", SUCCEEDED(hr) ? help : "");
+                        id, offset, info.hbmpUnchecked ? "yes" : "no", SUCCEEDED(hr) ? help : "");
         }
     }
 }
@@ -378,24 +451,20 @@ int Run(const COptions& options)
         }
     }
 
-    ComPtr<IContextMenu> extension;
-    hr = CoCreateInstance(kClsidConnect, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
-                          reinterpret_cast<void**>(extension.GetAddressOf()));
-    ComPtr<IWABExtInit> init;
-    if (SUCCEEDED(hr))
-        hr = extension->QueryInterface(kIidWabExtInit, reinterpret_cast<void**>(init.GetAddressOf()));
-    if (FAILED(hr)) {
-        std::printf("Ferrule.Connect: cannot be created (0x%08lX); register Ferrule.DLL with regsvr32 first\n",
-                    static_cast<unsigned long>(hr));
-        return kNoExtension;
-    }
     WABEXTDISPLAY display = {};
     display.cbSize = sizeof(display);
     display.ulFlags = WAB_CONTEXT_ADRLIST;
     display.lpv = selection.Build();
-    hr = init->Initialize(&display);
-    if (FAILED(hr)) {
-        std::printf("IWABExtInit::Initialize failed (0x%08lX)\n", static_cast<unsigned long>(hr));
+    std::vector<CExtension> extensions;
+    for (const std::string& name : ListedExtensions()) {
+        CExtension extension;
+        if (CreateExtension(name, &display, &extension))
+            extensions.push_back(extension);
+    }
+    if (extensions.empty()) {
+        std::printf("no context-menu extension could be created: none is listed under HKLM\\%s, or none listed is "
+                    "registered\n",
+                    kExtContextKey);
         return kNoExtension;
     }
 
@@ -405,13 +474,21 @@ int Run(const COptions& options)
         std::printf("menu: cannot be made\n");
         return kMenu;
     }
-    hr = extension->QueryContextMenu(menu.get(), 0, kFirstId, kLastId, CMF_NORMAL);
-    if (FAILED(hr)) {
-        std::printf("IContextMenu::QueryContextMenu failed (0x%08lX)\n", static_cast<unsigned long>(hr));
-        return kMenu;
+    UINT nextId = kFirstId;
+    for (CExtension& extension : extensions) {
+        hr = extension.menu->QueryContextMenu(menu.get(), 0, nextId, kLastId, CMF_NORMAL);
+        if (FAILED(hr)) {
+            std::printf("%s: IContextMenu::QueryContextMenu failed (0x%08lX)\n", extension.name.c_str(),
+                        static_cast<unsigned long>(hr));
+            return kMenu;
+        }
+        extension.firstId = nextId;
+        extension.count = HRESULT_CODE(hr);
+        nextId += extension.count;
+        std::printf("%s added %u command%s\n", extension.name.c_str(), extension.count, extension.count == 1 ? "" : "s");
     }
-    std::printf("Context menu (%u ids used):\n", static_cast<unsigned>(HRESULT_CODE(hr)));
-    PrintMenu(extension.Get(), menu.get());
+    std::printf("Context menu:\n");
+    PrintMenu(extensions, menu.get());
 
     UINT id = 0;
     if (options.show) {
@@ -421,16 +498,17 @@ int Run(const COptions& options)
     } else {
         return kDone;
     }
-    if (id < kFirstId || id > kLastId) {
+    const CExtension* owner = OwnerOf(extensions, id);
+    if (!owner) {
         std::printf("no command of the extension was chosen\n");
         return options.show ? kDone : kCommand;
     }
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
-    info.lpVerb = MAKEINTRESOURCEA(id - kFirstId);
+    info.lpVerb = MAKEINTRESOURCEA(id - owner->firstId);
     info.nShow = SW_SHOWNORMAL;
-    hr = extension->InvokeCommand(&info);
-    std::printf("InvokeCommand(%u) with %u selected entr%s: 0x%08lX\n", id - kFirstId,
+    hr = owner->menu->InvokeCommand(&info);
+    std::printf("%s: InvokeCommand(%u) with %u selected entr%s: 0x%08lX\n", owner->name.c_str(), id - owner->firstId,
                 static_cast<unsigned>(selection.size()), selection.size() == 1 ? "y" : "ies",
                 static_cast<unsigned long>(hr));
     if (FAILED(hr))

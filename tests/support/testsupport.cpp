@@ -462,6 +462,15 @@ std::string DescribeRegValue(const char* key, const char* name)
 const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kWabFileNameKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
 const char kQuillonKey[] = "Software\\Brisco\\Quillon";
+const char kWabExtContextKey[] = "Software\\Microsoft\\WAB\\WAB4\\ExtContext";
+const char kFerruleClsid[] = "{C0CEE871-6EDE-4B3F-9D49-487132A1193C}";
+
+CFerruleListed::CFerruleListed() : m_ok(SetRegString(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid, "")) {}
+
+CFerruleListed::~CFerruleListed()
+{
+    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid);
+}
 
 void DeleteRegValues(const char* key, const std::vector<std::string>& names)
 {

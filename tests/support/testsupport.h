@@ -119,6 +119,24 @@ extern const char kShellFoldersKey[];
 extern const char kWabFileNameKey[];
 extern const char kQuillonKey[];
 
+// The address book's list of context-menu extensions (HKEY_LOCAL_MACHINE): one value per
+// extension, named by its class identifier. The stand-in host creates what it lists.
+extern const char kWabExtContextKey[];
+extern const char kFerruleClsid[];
+
+// Lists Ferrule there while it lives; removes the value again when it goes.
+class CFerruleListed {
+public:
+    CFerruleListed();
+    ~CFerruleListed();
+    CFerruleListed(const CFerruleListed&) = delete;
+    CFerruleListed& operator=(const CFerruleListed&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok = false;
+};
+
 // Deletes these values of a key under HKEY_CURRENT_USER; absent ones are fine.
 void DeleteRegValues(const char* key, const std::vector<std::string>& names);
 

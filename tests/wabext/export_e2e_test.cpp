@@ -97,6 +97,9 @@ TEST(FerruleEndToEnd, HostExportsThreeContactsThroughQuillon)
                 DeleteRegTree(HKEY_CLASSES_ROOT, key);
         }
     } unregister;
+    // The host finds Ferrule through the address book's list of extensions.
+    CFerruleListed listed;
+    ASSERT_TRUE(listed.ok());
 
     DWORD hostPid = 0;
     common::CHandle host = StartProcess("\"" + BinDir() + "\\WabHost.exe\" -store \"" + store +

@@ -1,6 +1,7 @@
 // WabHost.exe with Ferrule.DLL registered from a scratch folder whose Quillon.exe is the recording
-// stand-in: the whole road from address-book entries through COM activation, the menu and the
-// command to the converter's command line and selection file.
+// stand-in and listed among the address book's context-menu extensions: the whole road from
+// address-book entries through the extension list, COM activation, the menu and the command to the
+// converter's command line and selection file.
 #include <gtest/gtest.h>
 
 #include "common/comserver.h"
@@ -29,6 +30,7 @@ protected:
         ASSERT_EQ(S_OK, WabStandinAddGroup(m_store.c_str(), nullptr, L"Club", 1, members, 0, nullptr, m_club,
                                            sizeof(m_club)));
         ASSERT_TRUE(_Regsvr32("/s"));
+        ASSERT_TRUE(m_listed.ok());
     }
     void TearDown() override
     {
@@ -93,6 +95,7 @@ protected:
     }
 
     CTempDir m_dir;
+    testsupport::CFerruleListed m_listed;
     std::string m_store;
     char m_ann[WABSTANDIN_ID_TEXT_SIZE] = {};
     char m_ben[WABSTANDIN_ID_TEXT_SIZE] = {};
@@ -124,6 +127,19 @@ TEST_F(FerruleHost, ReportsWhatItCannotDo)
     EXPECT_FALSE(testsupport::FileExists(m_dir.file("cmdline.txt")));
     ASSERT_TRUE(_Regsvr32("/s /u"));
     EXPECT_EQ(3, RunHost("-command export"));
+}
+
+// Registered but not listed, or listed under a name that is no class: the host creates no
+// extension, so there is no Quillon menu and nothing starts.
+TEST_F(FerruleHost, ShowsNoQuillonMenuUnlessListed)
+{
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testsupport::kWabExtContextKey,
+                                                testsupport::kFerruleClsid));
+    EXPECT_EQ(3, RunHost("-command none"));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_LOCAL_MACHINE, testsupport::kWabExtContextKey, "Ferrule", ""));
+    EXPECT_EQ(3, RunHost("-command export"));
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testsupport::kWabExtContextKey, "Ferrule");
+    EXPECT_FALSE(testsupport::FileExists(m_dir.file("cmdline.txt")));
 }
 
 }  // namespace
