@@ -61,14 +61,26 @@ bool HasLineBreak(const std::wstring& text)
     return text.find_first_of(L"\r\n") != std::wstring::npos;
 }
 
-// Appends text with every line break (CRLF, or a lone CR or LF) written as \n.
-void AppendBreaksAsEscapes(const wchar_t* text, size_t n, std::wstring* out)
+bool IsBlank(wchar_t c)
 {
-    for (size_t i = 0; i < n; ++i) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
+// One component of a structured value (N, ORG, ADR) or one entry of a list: the separators it
+// could be taken for are escaped, in both formats (vCard 2.1 takes backslash escapes in
+// structured values too), and the backslash itself, so that an escape at a component's end
+// cannot swallow the separator behind it. listSeparator: ',' for list entries, ';' otherwise;
+// in vCard 3.0 both are escaped along with line breaks, which 2.1 writes quoted-printable.
+void AppendComponent(const std::wstring& text, bool format30, wchar_t separator, std::wstring* out)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
-        if (c == L'\r' || c == L'\n') {
+        if (c == L'\\' || c == separator || (format30 && (c == L';' || c == L','))) {
+            out->push_back(L'\\');
+            out->push_back(c);
+        } else if (format30 && (c == L'\r' || c == L'\n')) {
             out->append(L"\\n");
-            if (c == L'\r' && i + 1 < n && text[i + 1] == L'\n')
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
                 ++i;
         } else {
             out->push_back(c);
@@ -76,9 +88,22 @@ void AppendBreaksAsEscapes(const wchar_t* text, size_t n, std::wstring* out)
     }
 }
 
-bool IsBlank(wchar_t c)
+// A raw value of vCard 3.0 (TEL, EMAIL, URL): commas stay as they are, but a backslash is
+// doubled and line breaks are written as \n, since the reader unescapes every value.
+void AppendRaw30(const std::wstring& text, std::wstring* out)
 {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c == L'\\') {
+            out->append(L"\\\\");
+        } else if (c == L'\r' || c == L'\n') {
+            out->append(L"\\n");
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
+        } else {
+            out->push_back(c);
+        }
+    }
 }
 
 const char* const kWork[] = {"WORK"};
@@ -237,9 +262,9 @@ void CCardWriter::_Line(const char* name, const char* const* types, size_t typeC
         m_part.clear();
         AppendEscaped30(value.data(), value.size(), &m_part);
         text = &m_part;
-    } else if (HasLineBreak(value)) {
+    } else if (mode == Mode::Raw) {
         m_part.clear();
-        AppendBreaksAsEscapes(value.data(), value.size(), &m_part);
+        AppendRaw30(value, &m_part);
         text = &m_part;
     }
     _Convert(*text);
@@ -276,10 +301,14 @@ void CCardWriter::_Adr(const char* type, const std::wstring* const* parts, size_
     m_wide.clear();
     for (size_t i = 0; i < count; ++i) {
         m_wide.push_back(L';');
-        m_wide.append(*parts[i]);
+        AppendComponent(*parts[i], m_format == kVCard30, L';', &m_wide);
     }
+    // Readers decode every address of vCard 2.1 as quoted-printable, marked or not: a plain "="
+    // would be taken for the start of an escape (or, at the end, a soft break).
+    Mode mode = m_format == kVCard21 && m_wide.find(L'=') != std::wstring::npos ? Mode::QuotedPrintable
+                                                                               : Mode::Structured;
     const char* const types[] = {type};
-    _Line("ADR", types, 1, m_wide, Mode::Escaped);
+    _Line("ADR", types, 1, m_wide, mode);
 }
 
 void CCardWriter::_Emails(const CardFields& card)
@@ -315,10 +344,10 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
 
     m_wide.clear();
     for (const std::wstring* part : {&card.surname, &card.givenName, &card.middleName, &card.namePrefix}) {
-        m_wide.append(*part);
+        AppendComponent(*part, m_format == kVCard30, L';', &m_wide);
         m_wide.push_back(L';');
     }
-    _Line("N", m_wide, Mode::Escaped);
+    _Line("N", m_wide, Mode::Structured);
 
     if (!card.displayName.empty()) {
         _Line("FN", card.displayName, Mode::Escaped);
@@ -337,12 +366,13 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
     if (!card.nickname.empty())
         _Line("NICKNAME", card.nickname, Mode::Escaped);
     if (!card.company.empty() || !card.department.empty()) {
-        m_wide = card.company;
+        m_wide.clear();
+        AppendComponent(card.company, m_format == kVCard30, L';', &m_wide);
         if (!card.department.empty()) {
             m_wide.push_back(L';');
-            m_wide.append(card.department);
+            AppendComponent(card.department, m_format == kVCard30, L';', &m_wide);
         }
-        _Line("ORG", m_wide, Mode::Escaped);
+        _Line("ORG", m_wide, Mode::Structured);
     }
     if (!card.title.empty())
         _Line("TITLE", card.title, Mode::Escaped);
@@ -401,7 +431,8 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
                 --end;
             if (i > 0)
                 m_wide.push_back(L',');
-            m_wide.append(child, begin, end - begin);
+            // A comma inside a name is escaped, so that only the joining commas separate.
+            AppendComponent(child.substr(begin, end - begin), false, L',', &m_wide);
         }
         _Line("X-OUTL-CHILDREN", m_wide, Mode::Escaped);
     }

@@ -105,7 +105,9 @@ public:
     void Write(const CardFields& card, CardBuffer* out);
 
 private:
-    enum class Mode { Escaped, Raw, QuotedPrintable };
+    // Structured: the components are escaped already (N, ORG, ADR), the value is written as it
+    // stands (2.1 turns to quoted-printable for a line break).
+    enum class Mode { Escaped, Raw, QuotedPrintable, Structured };
 
     // One property line: name, charset, type words, encoding, ':' and the value in its mode.
     // In vCard 2.1 a value holding a line break is written quoted-printable whatever its mode,
