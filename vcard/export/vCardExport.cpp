@@ -331,9 +331,19 @@ void CvCardExport::WriteCard()
         std::string list;
         for (wchar_t c : lost)
             list += common::Format("%sU+%04X", list.empty() ? "" : " ", static_cast<unsigned>(c));
+        // Named as the card names it: the display name, else the name parts, else the company.
+        std::wstring name = m_fields.displayName;
+        if (name.empty()) {
+            for (const std::wstring* part : {&m_fields.givenName, &m_fields.middleName, &m_fields.surname}) {
+                if (!part->empty())
+                    name += (name.empty() ? L"" : L" ") + *part;
+            }
+        }
+        if (name.empty())
+            name = m_fields.company;
         g_log.LogWar("CvCardExport::WriteCard", 0, "contact \"%s\" lost characters missing from code page %d: %s (%s)",
-                     common::ToUtf8(m_fields.displayName).c_str(), g_charConverter.GetCurrentCodePage(),
-                     list.c_str(), common::ToUtf8(lost).c_str());
+                     common::ToUtf8(name).c_str(), g_charConverter.GetCurrentCodePage(), list.c_str(),
+                     common::ToUtf8(lost).c_str());
     }
 }
 

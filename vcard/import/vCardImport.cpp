@@ -580,6 +580,7 @@ void CvCardImport::ResetCard()
 {
     m_card = CImportCard();
     m_text.SetFormat(0);
+    m_text.SetExactValues(false);
     m_skypeSeen = false;
 }
 
@@ -674,9 +675,10 @@ bool CvCardImport::_ReadValue(CParams* params, bool alwaysDecode)
         return false;
     if (params->quotedPrintable || alwaysDecode) {
         std::string value;
-        if (!m_text.ReadEncodedValue(&value))
+        std::vector<bool> encoded;
+        if (!m_text.ReadEncodedValue(&value, &encoded))
             _ReportInvalidElement();
-        m_text.SetLine(value, true);
+        m_text.SetLine(value, true, encoded);
     }
     return true;
 }
@@ -723,6 +725,9 @@ void CvCardImport::DispatchProperty()
         "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
         "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
     const std::string& name = m_text.Name();
+    if (name == "PRODID" && m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") &&
+        m_text.Format() == CvCardText::kFormat30)
+        m_text.SetExactValues(true);
     for (const char* ignored : kNotStored) {
         if (name == ignored)
             return;

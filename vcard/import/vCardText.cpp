@@ -275,10 +275,12 @@ TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text)
     return origin;
 }
 
-bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
+bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vector<bool>* encoded)
 {
     out->clear();
     out->reserve(n);
+    if (encoded)
+        encoded->clear();
     size_t i = 0;
     while (i < n) {
         char c = in[i];
@@ -296,6 +298,8 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
                     value = value * 16 + digit;
                 }
                 out->push_back(static_cast<char>(value));
+                if (encoded)
+                    encoded->resize(out->size(), true);
                 i += 3;
             } else if (next == '\r' && in[i + 2] == '\n') {
                 i += 3;
@@ -303,14 +307,20 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
                 return false;
             }
         } else {
-            if (c != '\r' && c != '\n')
+            if (c != '\r' && c != '\n') {
                 out->push_back(c);
+                if (encoded)
+                    encoded->resize(out->size(), false);
+            }
             ++i;
         }
     }
     size_t zero = out->find('\0');
-    if (zero != std::string::npos)
+    if (zero != std::string::npos) {
         out->resize(zero);
+        if (encoded)
+            encoded->resize(zero);
+    }
     return true;
 }
 
@@ -511,6 +521,7 @@ bool CvCardText::ReadLine()
 {
     m_pos = 0;
     m_lineDecoded = false;
+    m_lineEncoded.clear();
     return _ReadLogicalLine(&m_line, false);
 }
 
@@ -713,7 +724,7 @@ bool CvCardText::ReadParameters(CParams* params)
     return true;
 }
 
-bool CvCardText::ReadEncodedValue(std::string* value)
+bool CvCardText::ReadEncodedValue(std::string* value, std::vector<bool>* encoded)
 {
     std::string raw = m_line.substr(m_pos < m_line.size() ? m_pos : m_line.size());
     std::string next;
@@ -729,20 +740,23 @@ bool CvCardText::ReadEncodedValue(std::string* value)
         raw += next;
     }
     m_pendingSoftBreak = false;
-    if (DecodeQuotedPrintable(raw.data(), raw.size(), value))
+    if (DecodeQuotedPrintable(raw.data(), raw.size(), value, encoded))
         return true;
     std::string escaped = EscapeStrayEquals(raw);
-    if (DecodeQuotedPrintable(escaped.data(), escaped.size(), value))
+    if (DecodeQuotedPrintable(escaped.data(), escaped.size(), value, encoded))
         return true;
     *value = raw;
+    if (encoded)
+        encoded->clear();
     return false;
 }
 
-void CvCardText::SetLine(const std::string& value, bool decoded)
+void CvCardText::SetLine(const std::string& value, bool decoded, const std::vector<bool>& encoded)
 {
     m_line = value;
     m_pos = 0;
     m_lineDecoded = decoded;
+    m_lineEncoded = encoded;
 }
 
 size_t CvCardText::_ComponentEnd(size_t point) const
@@ -767,10 +781,17 @@ size_t CvCardText::_ComponentEnd(size_t point) const
 
 void CvCardText::_Finish(const char* begin, const char* end, std::string* out, bool structured) const
 {
-    if (m_lineDecoded) {
-        while (begin < end && IsBlank(*begin))
+    if (m_exactValues) {
+        // Our own card: the value is what the contact held.
+    } else if (m_lineDecoded) {
+        // Line breaks and blanks that were escapes are meant; blanks written plain are not.
+        auto plainBlank = [this](const char* p) {
+            size_t i = static_cast<size_t>(p - m_line.data());
+            return IsBlank(*p) && !(i < m_lineEncoded.size() && m_lineEncoded[i]);
+        };
+        while (begin < end && plainBlank(begin))
             ++begin;
-        while (end > begin && IsBlank(*(end - 1)))
+        while (end > begin && plainBlank(end - 1))
             --end;
     } else {
         TrimRange(&begin, &end);

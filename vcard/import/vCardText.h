@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vcard {
 
@@ -62,8 +63,9 @@ struct CParams {
 TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text);
 
 // Quoted-printable decoding of n bytes. False on a malformed '=' (then *out is unspecified).
-// A decoded zero byte ends the value.
-bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out);
+// A decoded zero byte ends the value. encoded (may be null) receives one flag per output byte:
+// set when the byte was written as an escape, which a blank at a value's end has to be to count.
+bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vector<bool>* encoded = nullptr);
 
 // Makes every '=' that cannot start an escape decode as itself ("=3D" inserted behind it).
 std::string EscapeStrayEquals(const std::string& raw);
@@ -134,11 +136,18 @@ public:
 
     // The quoted-printable value from the line position on, soft line breaks joined. False when
     // both decoding attempts failed; *value then holds the raw text.
-    bool ReadEncodedValue(std::string* value);
+    // encoded (may be null): which bytes of the value were escapes (see DecodeQuotedPrintable).
+    bool ReadEncodedValue(std::string* value, std::vector<bool>* encoded = nullptr);
     // Makes a value the current line, the line position at its start. decoded: the value was
     // quoted-printable, so every line break in it was written as =0D=0A on purpose; components
     // then lose only the blanks at their ends, not the line breaks.
-    void SetLine(const std::string& value, bool decoded = false);
+    // encoded: the escape flags of the decoded bytes; a blank written as an escape is kept even
+    // at a component's end.
+    void SetLine(const std::string& value, bool decoded = false,
+                 const std::vector<bool>& encoded = std::vector<bool>());
+    // Values of a card Quillon wrote itself (vCard 3.0, with its PRODID) are read exactly: not
+    // trimmed, since the writer keeps them as the contact holds them. Set per card.
+    void SetExactValues(bool exact) { m_exactValues = exact; }
 
     // The component that starts at point (up to the next ';' that is not escaped), trimmed and
     // unescaped (3.0: every escape; 2.1: those of structured values). Returns the point behind
@@ -190,6 +199,8 @@ private:
     bool m_pendingSoftBreak = false;    // a quoted-printable line ending in '=' not yet joined
     int m_format = 0;
     bool m_lineDecoded = false;         // m_line is a decoded quoted-printable value
+    std::vector<bool> m_lineEncoded;    // ... and these of its bytes were escapes
+    bool m_exactValues = false;
     const bool* m_leadBytes = nullptr;
 };
 

@@ -240,8 +240,9 @@ TEST(CardText, QuotedPrintableBreaksLinesAt65)
         {std::wstring(65, L'x') + L" a", std::string(65, 'x') + "=\r\n=20a"},
         {std::wstring(65, L'x') + L"\t a", std::string(65, 'x') + "=\r\n=09 a"},
         {std::wstring(65, L'x') + L"a b", std::string(65, 'x') + "=\r\na b"},
-        {L" lead", " lead"},
-        {L"trail ", "trail "},
+        // Blanks at the value's ends are encoded: readers trim the plain ones.
+        {L" lead", "=20lead"},
+        {L"trail \t", "trail=20=09"},
         {L"\u00e9\u20ac", "=E9=80"},
     };
     for (const Case& c : cases)
@@ -320,6 +321,12 @@ TEST(CardText, SeparatorsInsideValuesAreEscaped)
                     "TEL;WORK:1\\2,3", "ADR;WORK:;;Hof 3\\;4;;;;",
                     "ADR;HOME;ENCODING=QUOTED-PRINTABLE:;;a=3D3Db=3D;;;;", "END:VCARD"}),
               Card(21, f));
+    // A blank at a component's end is encoded, and so the whole value.
+    CardFields blank;
+    blank.surname = L"Lee ";
+    blank.displayName = L"X";
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N;ENCODING=QUOTED-PRINTABLE:Lee=20;;;;", "FN:X", "END:VCARD"}),
+              Card(21, blank));
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 2.1//EN", "VERSION:3.0",
                     "N:Lee\\; Jr.;A\\\\;;;", "FN:X", "ORG:R\\;D\\, Inc.;x\\;y", "TEL;TYPE=WORK:1\\\\2,3",
                     "ADR;TYPE=WORK:;;Hof 3\\;4;;;;", "ADR;TYPE=HOME:;;a=3Db=;;;;", "END:VCARD"}),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Log.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
@@ -264,10 +265,19 @@ TEST_F(ExportRun, TheEncodingChosenNamesTheCharset)
                     "FN;CHARSET=windows-1251:\xC8\xE2\xE0\xED", "REV;CHARSET=windows-1251:20240506T070809Z",
                     "END:VCARD"}),
               ReadFileBytes(m_out.file("AddressBook.vcf")));
-    // A name the list does not hold: the system's code page, no charset parameter.
+    // A name the list does not hold: the system's code page, no charset parameter. The letters
+    // that code page lacks are lost, and the log says whose and which.
+    CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
     EXPECT_EQ(0, Run(nullptr, true, "2.1", "Klingon"));
+    g_log.DoneLog();
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:????", "REV:20240506T070809Z", "END:VCARD"}),
               ReadFileBytes(m_out.file("AddressBook(1).vcf")));
+    std::string log = ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos,
+              log.find("contact \"\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\" lost characters missing from code page -1: "
+                       "U+0418 U+0432 U+0430 U+043D"))
+        << log;
 }
 
 TEST_F(ExportRun, AContactThatCannotBeOpenedStopsTheRun)

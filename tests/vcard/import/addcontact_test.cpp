@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Log.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
 #include "standins/wab32/wabstandin.h"
@@ -161,8 +162,14 @@ TEST_F(AddContactTest, FailuresOfCreateWriteAndSave)
 {
     // A refused property is logged and the others are still written; the contact is saved and
     // the result says it is incomplete.
+    testsupport::CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
     ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, 1), S_OK);
     EXPECT_EQ(Add(Card("2.1", {"N:Lee;Ann", "FN:Ann Lee"})), MAPI_W_ERRORS_RETURNED);
+    g_log.DoneLog();
+    std::string log = testsupport::ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos, log.find("PR_SURNAME not saved for contact \"Ann Lee\"")) << log;
+    EXPECT_NE(std::string::npos, log.find("PR_DISPLAY_NAME not saved for contact \"Ann Lee\"")) << log;
     auto contacts = Contacts();
     ASSERT_EQ(contacts.size(), 1u);
     CContact c(contacts[0].Get());
