@@ -725,6 +725,8 @@ void CvCardImport::DispatchProperty()
         "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
         "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
     const std::string& name = m_text.Name();
+    // Our own 3.0 cards hold every value exactly as the contact did (blanks at the ends too);
+    // other writers' blanks are trimmed as ever.
     if (name == "PRODID" && m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") &&
         m_text.Format() == CvCardText::kFormat30)
         m_text.SetExactValues(true);
