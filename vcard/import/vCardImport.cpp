@@ -1071,7 +1071,7 @@ HRESULT CvCardImport::AddContact()
         if (SUCCEEDED(put))
             return;
         ++refused;
-        g_log.LogErr("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
+        g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
                      common::ToUtf8(_CardName()).c_str());
     };
     auto text = [&](ULONG tag, const std::wstring& value, const char* property) {
