@@ -1,5 +1,6 @@
 #include "common/text.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -101,6 +102,17 @@ std::wstring FolderOf(const std::wstring& path)
 {
     size_t pos = path.find_last_of(L"\\/");
     return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
+}
+
+std::string ToUtf8(const std::wstring& text)
+{
+    if (text.empty() || text.size() > INT_MAX / 4)
+        return std::string();
+    std::string out(text.size() * 4, '\0');
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                  static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return out;
 }
 
 std::string LoadStringText(HINSTANCE module, UINT id)

@@ -32,4 +32,7 @@ std::wstring FolderOf(const std::wstring& path);
 // A string resource of a module, empty when the resource does not exist.
 std::string LoadStringText(HINSTANCE module, UINT id);
 
+// UTF-16 text as UTF-8 (for the logs, which name contacts in any script).
+std::string ToUtf8(const std::wstring& text);
+
 }  // namespace common

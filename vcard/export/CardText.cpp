@@ -61,14 +61,50 @@ bool HasLineBreak(const std::wstring& text)
     return text.find_first_of(L"\r\n") != std::wstring::npos;
 }
 
-// Appends text with every line break (CRLF, or a lone CR or LF) written as \n.
-void AppendBreaksAsEscapes(const wchar_t* text, size_t n, std::wstring* out)
+// The ';' at k separates components: no odd run of backslashes escapes it.
+bool IsSeparator(const std::wstring& text, size_t k)
 {
-    for (size_t i = 0; i < n; ++i) {
+    if (text[k] != L';')
+        return false;
+    size_t backslashes = 0;
+    while (backslashes < k && text[k - 1 - backslashes] == L'\\')
+        ++backslashes;
+    return backslashes % 2 == 0;
+}
+
+// A blank the reader would trim: at the value's ends, or, in a structured value, at the ends of
+// a component.
+bool HasEdgeBlank(const std::wstring& text, bool structured)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L' ' && text[i] != L'\t')
+            continue;
+        if (i == 0 || i + 1 == text.size() || (structured && (IsSeparator(text, i - 1) || IsSeparator(text, i + 1))))
+            return true;
+    }
+    return false;
+}
+
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
+// One component of a structured value (N, ORG, ADR) or one entry of a list: the separators it
+// could be taken for are escaped, in both formats (vCard 2.1 takes backslash escapes in
+// structured values too), and the backslash itself, so that an escape at a component's end
+// cannot swallow the separator behind it. separator: ',' for list entries, ';' otherwise;
+// in vCard 3.0 both are escaped along with line breaks, which 2.1 writes quoted-printable.
+void AppendComponent(const std::wstring& text, bool format30, wchar_t separator, std::wstring* out)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
-        if (c == L'\r' || c == L'\n') {
+        if (c == L'\\' || c == separator || (format30 && (c == L';' || c == L','))) {
+            out->push_back(L'\\');
+            out->push_back(c);
+        } else if (format30 && (c == L'\r' || c == L'\n')) {
             out->append(L"\\n");
-            if (c == L'\r' && i + 1 < n && text[i + 1] == L'\n')
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
                 ++i;
         } else {
             out->push_back(c);
@@ -76,9 +112,22 @@ void AppendBreaksAsEscapes(const wchar_t* text, size_t n, std::wstring* out)
     }
 }
 
-bool IsBlank(wchar_t c)
+// A raw value of vCard 3.0 (TEL, EMAIL, URL): commas stay as they are, but a backslash is
+// doubled and line breaks are written as \n, since the reader unescapes every value.
+void AppendRaw30(const std::wstring& text, std::wstring* out)
 {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c == L'\\') {
+            out->append(L"\\\\");
+        } else if (c == L'\r' || c == L'\n') {
+            out->append(L"\\n");
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
+        } else {
+            out->push_back(c);
+        }
+    }
 }
 
 const char* const kWork[] = {"WORK"};
@@ -92,18 +141,24 @@ const char* const kInternet[] = {"INTERNET"};
 
 }  // namespace
 
-void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n)
+void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n, bool structured)
 {
     // Encoded in chunks on the stack: one byte gives at most 3 characters plus a soft break.
     char chunk[512];
     size_t used = 0;
     int lineLength = 0;
     bool afterSoftBreak = false;
+    // Blanks from here on run to the end of the value.
+    size_t trailing = n;
+    while (trailing > 0 && (bytes[trailing - 1] == ' ' || bytes[trailing - 1] == '\t'))
+        --trailing;
     for (size_t i = 0; i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
         bool blank = c == ' ' || c == '\t';
+        bool edge = i == 0 || i >= trailing ||
+                    (structured && ((i > 0 && bytes[i - 1] == ';') || (i + 1 < n && bytes[i + 1] == ';')));
         bool copy = (c >= 33 && c <= 60) || (c >= 62 && c <= 126) ||
-                    (blank && lineLength < kBlankLimit && !(afterSoftBreak && lineLength == 0));
+                    (blank && !edge && lineLength < kBlankLimit && !(afterSoftBreak && lineLength == 0));
         if (copy) {
             chunk[used++] = static_cast<char>(c);
             lineLength += 1;
@@ -227,26 +282,26 @@ void CCardWriter::_Head(const char* name, const char* const* types, size_t typeC
 }
 
 void CCardWriter::_Line(const char* name, const char* const* types, size_t typeCount,
-                        const std::wstring& value, Mode mode)
+                        const std::wstring& value, Mode mode, bool structured)
 {
     const std::wstring* text = &value;
     if (m_format == kVCard21) {
-        if (mode != Mode::QuotedPrintable && HasLineBreak(value))
+        if (mode != Mode::QuotedPrintable && (HasLineBreak(value) || HasEdgeBlank(value, structured)))
             mode = Mode::QuotedPrintable;
     } else if (mode == Mode::Escaped) {
         m_part.clear();
         AppendEscaped30(value.data(), value.size(), &m_part);
         text = &m_part;
-    } else if (HasLineBreak(value)) {
+    } else if (mode == Mode::Raw) {
         m_part.clear();
-        AppendBreaksAsEscapes(value.data(), value.size(), &m_part);
+        AppendRaw30(value, &m_part);
         text = &m_part;
     }
     _Convert(*text);
     _Head(name, types, typeCount);
     if (mode == Mode::QuotedPrintable) {
         m_out->Append(";ENCODING=QUOTED-PRINTABLE:", 27);
-        AppendQuotedPrintable(m_out, m_bytes.data(), m_bytes.size());
+        AppendQuotedPrintable(m_out, m_bytes.data(), m_bytes.size(), structured);
     } else {
         m_out->Append(":", 1);
         m_out->Append(m_bytes);
@@ -276,10 +331,14 @@ void CCardWriter::_Adr(const char* type, const std::wstring* const* parts, size_
     m_wide.clear();
     for (size_t i = 0; i < count; ++i) {
         m_wide.push_back(L';');
-        m_wide.append(*parts[i]);
+        AppendComponent(*parts[i], m_format == kVCard30, L';', &m_wide);
     }
+    // Readers decode every address of vCard 2.1 as quoted-printable, marked or not: a plain "="
+    // would be taken for the start of an escape (or, at the end, a soft break).
+    Mode mode = m_format == kVCard21 && m_wide.find(L'=') != std::wstring::npos ? Mode::QuotedPrintable
+                                                                               : Mode::Structured;
     const char* const types[] = {type};
-    _Line("ADR", types, 1, m_wide, Mode::Escaped);
+    _Line("ADR", types, 1, m_wide, mode, true);
 }
 
 void CCardWriter::_Emails(const CardFields& card)
@@ -315,10 +374,10 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
 
     m_wide.clear();
     for (const std::wstring* part : {&card.surname, &card.givenName, &card.middleName, &card.namePrefix}) {
-        m_wide.append(*part);
+        AppendComponent(*part, m_format == kVCard30, L';', &m_wide);
         m_wide.push_back(L';');
     }
-    _Line("N", m_wide, Mode::Escaped);
+    _Line("N", m_wide, Mode::Structured, true);
 
     if (!card.displayName.empty()) {
         _Line("FN", card.displayName, Mode::Escaped);
@@ -337,12 +396,13 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
     if (!card.nickname.empty())
         _Line("NICKNAME", card.nickname, Mode::Escaped);
     if (!card.company.empty() || !card.department.empty()) {
-        m_wide = card.company;
+        m_wide.clear();
+        AppendComponent(card.company, m_format == kVCard30, L';', &m_wide);
         if (!card.department.empty()) {
             m_wide.push_back(L';');
-            m_wide.append(card.department);
+            AppendComponent(card.department, m_format == kVCard30, L';', &m_wide);
         }
-        _Line("ORG", m_wide, Mode::Escaped);
+        _Line("ORG", m_wide, Mode::Structured, true);
     }
     if (!card.title.empty())
         _Line("TITLE", card.title, Mode::Escaped);
@@ -401,7 +461,8 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
                 --end;
             if (i > 0)
                 m_wide.push_back(L',');
-            m_wide.append(child, begin, end - begin);
+            // A comma inside a name is escaped, so that only the joining commas separate.
+            AppendComponent(child.substr(begin, end - begin), false, L',', &m_wide);
         }
         _Line("X-OUTL-CHILDREN", m_wide, Mode::Escaped);
     }

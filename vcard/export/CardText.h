@@ -41,7 +41,9 @@ const int kVCard30 = 30;
 // a soft break ("=" CRLF) follows every byte that brings the line to 65 or more, the last one
 // included. A blank that would open a physical line after a soft break is encoded, because
 // readers drop leading blanks of continuation lines.
-void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n);
+// Blanks at the value's ends (and, in a structured value, beside a ';') are always encoded:
+// readers trim blanks written plain there, but keep encoded ones.
+void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n, bool structured = false);
 
 // vCard 3.0 escaping, done on the UTF-16 text before it is converted: a backslash byte can be the
 // second byte of a double-byte character (Shift_JIS, Big5), so escaping the converted bytes would
@@ -105,14 +107,21 @@ public:
     void Write(const CardFields& card, CardBuffer* out);
 
 private:
-    enum class Mode { Escaped, Raw, QuotedPrintable };
+    // Structured: the components are escaped already (N, ORG, ADR), the value is written as it
+    // stands (2.1 turns to quoted-printable for a line break).
+    enum class Mode { Escaped, Raw, QuotedPrintable, Structured };
 
     // One property line: name, charset, type words, encoding, ':' and the value in its mode.
     // In vCard 2.1 a value holding a line break is written quoted-printable whatever its mode,
     // and in vCard 3.0 every line break becomes \n, so that no value can end a card line early.
+    // In vCard 2.1 a value with a blank at one of its ends (or a component's, when structured)
+    // is written quoted-printable as well, since the reader trims blanks written plain.
     void _Line(const char* name, const char* const* types, size_t typeCount, const std::wstring& value,
-               Mode mode);
-    void _Line(const char* name, const std::wstring& value, Mode mode) { _Line(name, nullptr, 0, value, mode); }
+               Mode mode, bool structured = false);
+    void _Line(const char* name, const std::wstring& value, Mode mode, bool structured = false)
+    {
+        _Line(name, nullptr, 0, value, mode, structured);
+    }
     void _Head(const char* name, const char* const* types, size_t typeCount);
     void _Date(const char* name, const CardDate& date);
     void _Emails(const CardFields& card);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 
 #include "app/Log.h"
@@ -45,10 +46,45 @@ public:
         if (written <= 0)
             return g_charConverter.ToBytes(text, n, bytes);
         bytes->resize(static_cast<size_t>(written));
+        if (windowsCodePage != CP_UTF8)
+            _NoteLost(windowsCodePage, text, n, *bytes);
         return written;
     }
 
+    // The characters the code page could not hold since the last call, each once; emptied.
+    std::wstring TakeLost() const
+    {
+        std::wstring lost;
+        lost.swap(m_lost);
+        return lost;
+    }
+
 private:
+    // A character the code page lacks comes back as another one (the default character, or a
+    // look-alike): the value's bytes are read back, and only when they differ is each character
+    // tried on its own.
+    void _NoteLost(UINT cp, const wchar_t* text, size_t n, const std::string& bytes) const
+    {
+        std::wstring back(n * 2 + 2, L'\0');
+        int m = ::MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), &back[0],
+                                      static_cast<int>(back.size()));
+        if (m == static_cast<int>(n) && back.compare(0, n, text, n) == 0)
+            return;
+        for (size_t i = 0; i < n; ++i) {
+            wchar_t c = text[i];
+            if (c < 0x80 || m_lost.find(c) != std::wstring::npos)
+                continue;
+            char one[8];
+            wchar_t again[4];
+            int k = ::WideCharToMultiByte(cp, 0, &c, 1, one, sizeof(one), nullptr, nullptr);
+            int r = k > 0 ? ::MultiByteToWideChar(cp, 0, one, k, again, 4) : 0;
+            if (r != 1 || again[0] != c)
+                m_lost.push_back(c);
+        }
+    }
+
+    mutable std::wstring m_lost;
+
     // Code pages whose first 128 characters are ASCII, byte for byte.
     static bool _KeepsAscii(UINT cp)
     {
@@ -65,34 +101,57 @@ using CItemList = std::unique_ptr<WABItemList, ItemListDeleter>;
 
 // Names Windows keeps for devices: a file of that name, with or without an extension, is the
 // device itself.
-bool IsDeviceName(const std::string& base)
+bool IsDeviceName(const std::wstring& base)
 {
-    std::string stem = base.substr(0, base.find('.'));
-    while (!stem.empty() && stem.back() == ' ')
+    std::wstring stem = base.substr(0, base.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
         stem.pop_back();
     if (stem.size() == 3) {
-        for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
-            if (_stricmp(stem.c_str(), device) == 0)
+        for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+            if (_wcsicmp(stem.c_str(), device) == 0)
                 return true;
         }
         return false;
     }
-    return stem.size() == 4 && (_strnicmp(stem.c_str(), "COM", 3) == 0 || _strnicmp(stem.c_str(), "LPT", 3) == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    return stem.size() == 4 && (_wcsnicmp(stem.c_str(), L"COM", 3) == 0 || _wcsnicmp(stem.c_str(), L"LPT", 3) == 0) &&
+           stem[3] >= L'1' && stem[3] <= L'9';
 }
 
-// Length of the longest head of text, at most limit bytes, that does not split a double-byte
-// character of the ANSI code page.
-size_t CharBoundary(const std::string& text, size_t limit)
+// Length of the longest head of text, at most limit UTF-16 units, that does not split a
+// surrogate pair.
+size_t CharBoundary(const std::wstring& text, size_t limit)
 {
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t step = ::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
-        if (i + step > limit)
-            break;
-        i += step;
-    }
+    if (text.size() <= limit)
+        return text.size();
+    size_t i = limit;
+    if (i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF)
+        --i;
     return i;
+}
+
+std::wstring AnsiToWide(const std::string& text)
+{
+    if (text.empty() || text.size() > INT_MAX)
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string WideToAnsi(const std::wstring& text)
+{
+    if (text.empty() || text.size() > INT_MAX / 2)
+        return std::string();
+    int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                  nullptr);
+    if (n <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
 }
 
 // The progress window is updated at most this often (and always for the last contact): each
@@ -135,10 +194,17 @@ void CvCardExport::ProductVersion(int* major, int* minor)
     }
 }
 
-const vcard::ITextEncoder& CvCardExport::Encoder()
+namespace {
+const CConverterEncoder& TheEncoder()
 {
     static const CConverterEncoder encoder;
     return encoder;
+}
+}  // namespace
+
+const vcard::ITextEncoder& CvCardExport::Encoder()
+{
+    return TheEncoder();
 }
 
 void CvCardExport::PrepareCards(int formatCode)
@@ -256,100 +322,113 @@ void CvCardExport::WriteCard()
     }
     CContact contact(m_contact.Get());
     ReadCardFields(contact, &m_fields, &m_serversTag);
+    (void)TheEncoder().TakeLost();
     m_writer->Write(m_fields, &m_cardBuffer);
+    // The one change a card may make to a contact: characters its code page lacks. Which ones
+    // a contact lost is told, so that the user can choose another encoding.
+    std::wstring lost = TheEncoder().TakeLost();
+    if (!lost.empty()) {
+        std::string list;
+        for (wchar_t c : lost)
+            list += common::Format("%sU+%04X", list.empty() ? "" : " ", static_cast<unsigned>(c));
+        // Named as the card names it: the display name, else the name parts, else the company.
+        std::wstring name = m_fields.displayName;
+        if (name.empty()) {
+            for (const std::wstring* part : {&m_fields.givenName, &m_fields.middleName, &m_fields.surname}) {
+                if (!part->empty())
+                    name += (name.empty() ? L"" : L" ") + *part;
+            }
+        }
+        if (name.empty())
+            name = m_fields.company;
+        g_log.LogWar("CvCardExport::WriteCard", 0, "contact \"%s\" lost characters missing from code page %d: %s (%s)",
+                     common::ToUtf8(name).c_str(), g_charConverter.GetCurrentCodePage(), list.c_str(),
+                     common::ToUtf8(lost).c_str());
+    }
 }
 
 std::string CvCardExport::SafeBaseName(const std::string& name)
 {
+    return WideToAnsi(SafeBaseName(AnsiToWide(name)));
+}
+
+std::wstring CvCardExport::SafeBaseName(const std::wstring& name)
+{
     // Each line break of a multi-line name opens a parenthesis that closes at the end:
     // A, B, C on three lines becomes "A (B (C))".
-    std::string base;
+    std::wstring base;
     base.reserve(name.size() + 8);
     size_t pairs = 0;
     for (size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '\r' && i + 1 < name.size() && name[i + 1] == '\n') {
-            base += " (";
+        if (name[i] == L'\r' && i + 1 < name.size() && name[i + 1] == L'\n') {
+            base += L" (";
             ++pairs;
             ++i;
         } else {
             base += name[i];
         }
     }
-    base.append(pairs, ')');
+    base.append(pairs, L')');
 
     // Characters Windows refuses in file names, and control characters, which it refuses too.
-    // The scan steps over double-byte characters, whose second byte may look like a backslash.
-    for (size_t i = 0; i < base.size(); ++i) {
-        BYTE c = static_cast<BYTE>(base[i]);
-        if (::IsDBCSLeadByte(c) && i + 1 < base.size()) {
-            ++i;
-            continue;
-        }
-        if ((c >= 1 && c <= 31) || (c != 0 && std::strchr("\\/:*?\"<>|", c)))
-            base[i] = '_';
+    for (wchar_t& c : base) {
+        if ((c >= 1 && c <= 31) || (c != 0 && std::wcschr(L"\\/:*?\"<>|", c)))
+            c = L'_';
     }
     if (IsDeviceName(base))
-        base.insert(0, "_");
+        base.insert(0, L"_");
     return base;
 }
 
-std::string CvCardExport::_MakeBaseName()
+std::wstring CvCardExport::_MakeBaseName()
 {
     if (m_oneFile)
-        return SafeBaseName(m_oneFileBaseName);
+        return SafeBaseName(AnsiToWide(m_oneFileBaseName));
     CContact contact(m_contact.Get());
     std::wstring display;
     if (FAILED(contact._GetTextPropW(contact_tags::kDisplayName, &display)))
-        return "Noname";
-    std::string raw;
-    if (!display.empty()) {
-        int n = ::WideCharToMultiByte(CP_ACP, 0, display.data(), static_cast<int>(display.size()), nullptr, 0,
-                                      nullptr, nullptr);
-        if (n > 0) {
-            raw.resize(static_cast<size_t>(n));
-            ::WideCharToMultiByte(CP_ACP, 0, display.data(), static_cast<int>(display.size()), &raw[0], n, nullptr,
-                                  nullptr);
-        }
-    }
-    return SafeBaseName(raw);
+        return L"Noname";
+    // Named in UTF-16, so that a name in any script is the name the user sees.
+    return SafeBaseName(display);
 }
 
 // The first free name of base.vcf, base(1).vcf, base(2).vcf ... is created. Creating with
 // CREATE_NEW both finds the free name and takes it in one step: no file is ever replaced, not
 // even one that appears between a check and the creation.
-bool CvCardExport::_CreateNumberedFile(const std::string& base)
+bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
     const char* ctx = "CvCardExport::MakeFileName";
-    std::string folder = m_targetFolder;
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
-        folder += '\\';
-    std::string path;
+    std::wstring folder = AnsiToWide(m_targetFolder);
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
+        folder += L'\\';
+    std::wstring path;
     for (int n = 0; n < kMaxNumber; ++n) {
-        char suffix[24] = "";
+        wchar_t suffix[24] = L"";
         if (n > 0)
-            common::FormatBounded(suffix, sizeof(suffix), "(%d)", n);
-        // A name too long for a path is cut (never inside a double-byte character) so that one
-        // long display name cannot stop the whole run.
-        size_t fixed = folder.size() + std::strlen(suffix) + 4;
+            _snwprintf(suffix, sizeof(suffix) / sizeof(suffix[0]) - 1, L"(%d)", n);
+        // A name too long for a path is cut (never inside a surrogate pair) so that one long
+        // display name cannot stop the whole run.
+        size_t fixed = folder.size() + std::wcslen(suffix) + 4;
         if (fixed >= MAX_PATH) {
-            g_log.LogErr(ctx, -1, "path too long: %s", folder.c_str());
+            g_log.LogErr(ctx, -1, "path too long: %s", m_targetFolder.c_str());
             return false;
         }
         size_t keep = CharBoundary(base, MAX_PATH - 1 - fixed);
-        path = folder + base.substr(0, keep) + suffix + ".vcf";
-        m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+        path = folder + base.substr(0, keep) + suffix + L".vcf";
+        m_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (m_file)
             return true;
         DWORD error = ::GetLastError();
         bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
-                     (error == ERROR_ACCESS_DENIED && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+                     (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
         if (!taken) {
-            g_log.LogErr("CvCardExport::ExportContact", HRESULT_FROM_WIN32(error), "CreateFile(%s)", path.c_str());
+            g_log.LogErr("CvCardExport::ExportContact", HRESULT_FROM_WIN32(error), "CreateFile(%s)",
+                         common::ToUtf8(path).c_str());
             return false;
         }
     }
-    g_log.LogErr(ctx, -1, "no free file name for %s in %s", base.c_str(), m_targetFolder.c_str());
+    g_log.LogErr(ctx, -1, "no free file name for %s in %s", common::ToUtf8(base).c_str(), m_targetFolder.c_str());
     return false;
 }
 

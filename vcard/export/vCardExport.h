@@ -59,6 +59,9 @@ public:
     // The base of a file name made safe for the file system: line breaks of a multi-line name
     // become " (" with ")" at the end, characters Windows forbids and control characters become
     // "_", and a device name (CON, NUL, COM1 ...) gets a leading "_".
+    // The same on UTF-16 names, which the files are created with; the 8-bit form goes through
+    // the ANSI code page.
+    static std::wstring SafeBaseName(const std::wstring& name);
     static std::string SafeBaseName(const std::string& name);
 
     // Figures of the last run.
@@ -73,8 +76,8 @@ private:
     int _ExportContact();
     // The file name: the base (display name, folder name or "Noname", made safe), then the
     // first free numbered name, created at once.
-    std::string _MakeBaseName();
-    bool _CreateNumberedFile(const std::string& base);
+    std::wstring _MakeBaseName();
+    bool _CreateNumberedFile(const std::wstring& base);
 
     // The run's own state first (owner, choices, counters), then the writer's working state.
     HWND m_owner = nullptr;

@@ -143,6 +143,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_imported = 0;
     m_failed = 0;
     m_rest = 0;
+    m_incomplete = 0;
     CDlgProgress progress;
     if (!progress.Start(m_owner))
         return;
@@ -173,7 +174,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     UINT message = IDS_IMPORT_OK;
     if (m_imported == 0)
         message = IDS_IMPORT_FAILED;
-    else if (m_failed > 0 || m_rest > 0)
+    else if (m_failed > 0 || m_rest > 0 || m_incomplete > 0)
         message = IDS_IMPORT_PARTIAL;
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     ::MessageBoxA(m_owner, common::LoadStringText(instance, message).c_str(),
@@ -201,6 +202,8 @@ int CvCardImport::ImportFile(const char* path)
             return -1;
         }
         ++m_imported;
+        if (stored != S_OK)
+            ++m_incomplete;
         if (m_progress && m_progress->IsCancelled())
             return -1;
         return 0;
@@ -215,8 +218,16 @@ HRESULT CvCardImport::putContactItem()
 {
     const char* ctx = "CvCardImport::putContactItem";
     std::string match;
+    // A card without names and company says nothing about who it is: matching it by its (empty)
+    // names would take any other nameless contact for it, to be replaced or to keep it out. It
+    // is added, unless (in "Duplicate contacts") an identical contact exists.
+    const CImportCard& c = m_card;
+    bool nameless = c.displayName.empty() && c.givenName.empty() && c.middleName.empty() &&
+                    c.familyName.empty() && c.namePrefix.empty() && c.company.empty();
     bool differs = m_conflictMode == kLeaveOld;
-    HRESULT found = FindEqualContact(&match, &differs);
+    HRESULT found = 1;
+    if (!nameless || m_conflictMode == kDuplicate)
+        found = FindEqualContact(&match, &differs);
     bool add = false;
     bool replace = false;
     if (found == 1) {
@@ -230,11 +241,12 @@ HRESULT CvCardImport::putContactItem()
         g_log.LogErr(ctx, found, "FindEqualContact");
         return -1;
     }
+    HRESULT stored = S_OK;
     if (add) {
-        HRESULT hr = AddContact();
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "AddContact");
-            return hr;
+        stored = AddContact();
+        if (FAILED(stored)) {
+            g_log.LogErr(ctx, stored, "AddContact");
+            return stored;
         }
     }
     if (replace) {
@@ -242,7 +254,7 @@ HRESULT CvCardImport::putContactItem()
         if (FAILED(hr))
             g_log.LogWar(ctx, hr, "DeleteItem");
     }
-    return 0;
+    return stored;
 }
 
 namespace {
@@ -568,6 +580,7 @@ void CvCardImport::ResetCard()
 {
     m_card = CImportCard();
     m_text.SetFormat(0);
+    m_text.SetExactValues(false);
     m_skypeSeen = false;
 }
 
@@ -578,8 +591,8 @@ void CvCardImport::_SetCodePageForLine()
 {
     m_valueCodePagePending = false;
     int codePage = CCharConverter::kAnsiCodePage;
-    if (m_text.HadByteOrderMark()) {
-        // Whatever a line's CHARSET says, a marked file is Unicode and now UTF-8.
+    if (m_text.IsUnicodeText()) {
+        // Whatever a line's CHARSET says, a Unicode file is now UTF-8.
         codePage = kUtf8CodePage;
     } else if (m_text.HasCharset()) {
         codePage = g_charConverter.CodePageByCharset(m_text.Charset().c_str());
@@ -642,17 +655,17 @@ size_t CvCardImport::_TakeComponent(size_t point, std::wstring* field)
     return next;
 }
 
-void CvCardImport::_TakeRemainder(size_t point, std::wstring* field)
+void CvCardImport::_TakeRemainder(size_t point, std::wstring* field, bool structured)
 {
     std::string bytes;
-    if (_TakeRemainderBytes(point, &bytes))
+    if (_TakeRemainderBytes(point, &bytes, structured))
         _StoreText(bytes, field);
 }
 
-bool CvCardImport::_TakeRemainderBytes(size_t point, std::string* bytes)
+bool CvCardImport::_TakeRemainderBytes(size_t point, std::string* bytes, bool structured)
 {
     _DecideValueCodePage(point);
-    m_text.TakeRemainder(point, bytes);
+    m_text.TakeRemainder(point, bytes, structured);
     return !bytes->empty();
 }
 
@@ -662,9 +675,10 @@ bool CvCardImport::_ReadValue(CParams* params, bool alwaysDecode)
         return false;
     if (params->quotedPrintable || alwaysDecode) {
         std::string value;
-        if (!m_text.ReadEncodedValue(&value))
+        std::vector<bool> encoded;
+        if (!m_text.ReadEncodedValue(&value, &encoded))
             _ReportInvalidElement();
-        m_text.SetLine(value);
+        m_text.SetLine(value, true, encoded);
     }
     return true;
 }
@@ -711,6 +725,11 @@ void CvCardImport::DispatchProperty()
         "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
         "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
     const std::string& name = m_text.Name();
+    // Our own 3.0 cards hold every value exactly as the contact did (blanks at the ends too);
+    // other writers' blanks are trimmed as ever.
+    if (name == "PRODID" && m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") &&
+        m_text.Format() == CvCardText::kFormat30)
+        m_text.SetExactValues(true);
     for (const char* ignored : kNotStored) {
         if (name == ignored)
             return;
@@ -767,7 +786,7 @@ void CvCardImport::_OnN()
     p = _TakeComponent(p, &m_card.givenName);
     p = _TakeComponent(p, &m_card.middleName);
     p = _TakeComponent(p, &m_card.namePrefix);
-    _TakeRemainder(p, &m_card.nameSuffix);
+    _TakeRemainder(p, &m_card.nameSuffix, true);
 }
 
 void CvCardImport::_OnSingleText(std::wstring* field)
@@ -794,7 +813,7 @@ void CvCardImport::_OnOrg()
     if (!_ReadValue(&params, false))
         return;
     size_t p = _TakeComponent(m_text.Pos(), &m_card.company);
-    _TakeRemainder(p, &m_card.department);
+    _TakeRemainder(p, &m_card.department, true);
 }
 
 void CvCardImport::_OnAdr()
@@ -819,7 +838,7 @@ void CvCardImport::_OnAdr()
         size_t p = m_text.Pos();
         for (int i = 0; i < CImportCard::kCountry; ++i)
             p = _TakeComponent(p, &block[i]);
-        _TakeRemainder(p, &block[CImportCard::kCountry]);
+        _TakeRemainder(p, &block[CImportCard::kCountry], true);
     }
 }
 
@@ -935,16 +954,20 @@ void CvCardImport::_OnDate(FILETIME* field)
         *field = ft;
 }
 
+// The Outlook extensions are written quoted-printable in vCard 2.1 when they hold a line break;
+// such a value is decoded like any other that says so.
 void CvCardImport::_OnSpouse()
 {
-    if (!m_card.spouse.empty() || !SkipToValue(&m_text))
+    CParams params;
+    if (!m_card.spouse.empty() || !_ReadValue(&params, false))
         return;
     _TakeRemainder(m_text.Pos(), &m_card.spouse);
 }
 
 void CvCardImport::_OnNmServer()
 {
-    if (!SkipToValue(&m_text))
+    CParams params;
+    if (!_ReadValue(&params, false))
         return;
     std::string bytes;
     std::wstring server;
@@ -966,19 +989,26 @@ void CvCardImport::_OnGender()
 
 void CvCardImport::_OnChildren()
 {
-    if (!m_card.children.empty() || !SkipToValue(&m_text))
+    CParams params;
+    if (!m_card.children.empty() || !_ReadValue(&params, false))
         return;
     std::wstring all;
     _TakeRemainder(m_text.Pos(), &all);
-    size_t start = 0;
-    while (start <= all.size()) {
-        size_t comma = all.find(L',', start);
-        if (comma == std::wstring::npos)
-            comma = all.size();
-        std::wstring child = TrimW(all.substr(start, comma - start));
-        if (!child.empty())
-            m_card.children.push_back(child);
-        start = comma + 1;
+    // Names are separated by commas; a comma (or backslash) inside a name is escaped with a
+    // backslash, which is split and unescaped here, on characters, where no second byte of a
+    // double-byte character can pass for one.
+    std::wstring child;
+    for (size_t i = 0; i <= all.size(); ++i) {
+        if (i == all.size() || all[i] == L',') {
+            child = TrimW(child);
+            if (!child.empty())
+                m_card.children.push_back(child);
+            child.clear();
+            continue;
+        }
+        if (all[i] == L'\\' && i + 1 < all.size() && (all[i + 1] == L',' || all[i + 1] == L'\\'))
+            ++i;
+        child.push_back(all[i]);
     }
 }
 
@@ -1034,70 +1064,96 @@ HRESULT CvCardImport::AddContact()
     const CImportCard& c = m_card;
     namespace t = contact_tags;
 
-    // Each write logs its own failure and does not stop the others.
-    auto text = [&contact](ULONG tag, const std::wstring& value) {
-        if (!value.empty())
-            (void)contact._PutTextPropW(tag, value);
+    // Each write logs its own failure and does not stop the others; a property the address book
+    // refused is named with the contact here, and the saved contact then counts as incomplete.
+    int refused = 0;
+    auto check = [&](HRESULT put, const char* property) {
+        if (SUCCEEDED(put))
+            return;
+        ++refused;
+        g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
+                     common::ToUtf8(_CardName()).c_str());
     };
-    auto date = [&contact](ULONG tag, const FILETIME& value) {
+    auto text = [&](ULONG tag, const std::wstring& value, const char* property) {
+        if (!value.empty())
+            check(contact._PutTextPropW(tag, value), property);
+    };
+    auto date = [&](ULONG tag, const FILETIME& value, const char* property) {
         if (!IsZero(value))
-            (void)contact._PutDateProp(tag, value);
+            check(contact._PutDateProp(tag, value), property);
     };
 
-    text(t::kGivenName, c.givenName);
-    text(t::kMiddleName, c.middleName);
-    text(t::kSurname, c.familyName);
-    text(t::kDisplayNamePrefix, c.namePrefix);
-    text(t::kDisplayName, c.displayName);
-    text(t::kNickname, c.nickname);
-    text(t::kCompanyName, c.company);
-    text(t::kDepartmentName, c.department);
-    text(t::kTitle, c.jobTitle);
-    text(t::kComment, c.note);
-    date(t::kBirthday, c.birthday);
-    text(t::kOfficeLocation, c.business[CImportCard::kExtended]);
-    text(t::kBusinessAddressStreet, c.business[CImportCard::kStreet]);
-    text(t::kBusinessAddressCity, c.business[CImportCard::kLocality]);
-    text(t::kBusinessAddressStateOrProvince, c.business[CImportCard::kRegion]);
-    text(t::kBusinessAddressPostalCode, c.business[CImportCard::kPostalCode]);
-    text(t::kBusinessAddressCountry, c.business[CImportCard::kCountry]);
-    text(t::kHomeAddressStreet, c.home[CImportCard::kStreet]);
-    text(t::kHomeAddressCity, c.home[CImportCard::kLocality]);
-    text(t::kHomeAddressStateOrProvince, c.home[CImportCard::kRegion]);
-    text(t::kHomeAddressPostalCode, c.home[CImportCard::kPostalCode]);
-    text(t::kHomeAddressCountry, c.home[CImportCard::kCountry]);
-    text(t::kBusinessTelephoneNumber, c.businessPhone);
-    text(t::kBusinessFaxNumber, c.businessFax);
-    text(t::kHomeTelephoneNumber, c.homePhone);
-    text(t::kHomeFaxNumber, c.homeFax);
-    text(t::kMobileTelephoneNumber, c.mobilePhone);
-    text(t::kPagerTelephoneNumber, c.pager);
+    text(t::kGivenName, c.givenName, "PR_GIVEN_NAME");
+    text(t::kMiddleName, c.middleName, "PR_MIDDLE_NAME");
+    text(t::kSurname, c.familyName, "PR_SURNAME");
+    text(t::kDisplayNamePrefix, c.namePrefix, "PR_DISPLAY_NAME_PREFIX");
+    text(t::kDisplayName, c.displayName, "PR_DISPLAY_NAME");
+    text(t::kNickname, c.nickname, "PR_NICKNAME");
+    text(t::kCompanyName, c.company, "PR_COMPANY_NAME");
+    text(t::kDepartmentName, c.department, "PR_DEPARTMENT_NAME");
+    text(t::kTitle, c.jobTitle, "PR_TITLE");
+    text(t::kComment, c.note, "PR_COMMENT");
+    date(t::kBirthday, c.birthday, "PR_BIRTHDAY");
+    text(t::kOfficeLocation, c.business[CImportCard::kExtended], "PR_OFFICE_LOCATION");
+    text(t::kBusinessAddressStreet, c.business[CImportCard::kStreet], "PR_BUSINESS_ADDRESS_STREET");
+    text(t::kBusinessAddressCity, c.business[CImportCard::kLocality], "PR_BUSINESS_ADDRESS_CITY");
+    text(t::kBusinessAddressStateOrProvince, c.business[CImportCard::kRegion],
+         "PR_BUSINESS_ADDRESS_STATE_OR_PROVINCE");
+    text(t::kBusinessAddressPostalCode, c.business[CImportCard::kPostalCode], "PR_BUSINESS_ADDRESS_POSTAL_CODE");
+    text(t::kBusinessAddressCountry, c.business[CImportCard::kCountry], "PR_BUSINESS_ADDRESS_COUNTRY");
+    text(t::kHomeAddressStreet, c.home[CImportCard::kStreet], "PR_HOME_ADDRESS_STREET");
+    text(t::kHomeAddressCity, c.home[CImportCard::kLocality], "PR_HOME_ADDRESS_CITY");
+    text(t::kHomeAddressStateOrProvince, c.home[CImportCard::kRegion], "PR_HOME_ADDRESS_STATE_OR_PROVINCE");
+    text(t::kHomeAddressPostalCode, c.home[CImportCard::kPostalCode], "PR_HOME_ADDRESS_POSTAL_CODE");
+    text(t::kHomeAddressCountry, c.home[CImportCard::kCountry], "PR_HOME_ADDRESS_COUNTRY");
+    text(t::kBusinessTelephoneNumber, c.businessPhone, "PR_BUSINESS_TELEPHONE_NUMBER");
+    text(t::kBusinessFaxNumber, c.businessFax, "PR_BUSINESS_FAX_NUMBER");
+    text(t::kHomeTelephoneNumber, c.homePhone, "PR_HOME_TELEPHONE_NUMBER");
+    text(t::kHomeFaxNumber, c.homeFax, "PR_HOME_FAX_NUMBER");
+    text(t::kMobileTelephoneNumber, c.mobilePhone, "PR_MOBILE_TELEPHONE_NUMBER");
+    text(t::kPagerTelephoneNumber, c.pager, "PR_PAGER_TELEPHONE_NUMBER");
     if (!c.emails.empty()) {
-        text(t::kEmailAddress, c.emails[0]);
-        text(t::kAddrType, c.emailTypes.empty() ? std::wstring() : c.emailTypes[0]);
-        (void)contact._PutTextArrayPropW(t::kContactEmailAddresses, c.emails);
-        (void)contact._PutTextArrayPropW(t::kContactAddrTypes, c.emailTypes);
-        (void)contact.PutDefaultAddressIndex(0);
+        text(t::kEmailAddress, c.emails[0], "PR_EMAIL_ADDRESS");
+        text(t::kAddrType, c.emailTypes.empty() ? std::wstring() : c.emailTypes[0], "PR_ADDRTYPE");
+        check(contact._PutTextArrayPropW(t::kContactEmailAddresses, c.emails), "PR_CONTACT_EMAIL_ADDRESSES");
+        check(contact._PutTextArrayPropW(t::kContactAddrTypes, c.emailTypes), "PR_CONTACT_ADDRTYPES");
+        check(contact.PutDefaultAddressIndex(0), "PR_CONTACT_DEFAULT_ADDRESS_INDEX");
     }
-    text(t::kBusinessHomePage, c.businessWebPage);
-    text(t::kPersonalHomePage, c.personalWebPage);
-    text(t::kSpouseName, c.spouse);
-    date(t::kWeddingAnniversary, c.anniversary);
+    text(t::kBusinessHomePage, c.businessWebPage, "PR_BUSINESS_HOME_PAGE");
+    text(t::kPersonalHomePage, c.personalWebPage, "PR_PERSONAL_HOME_PAGE");
+    text(t::kSpouseName, c.spouse, "PR_SPOUSE_NAME");
+    date(t::kWeddingAnniversary, c.anniversary, "PR_WEDDING_ANNIVERSARY");
     if (!c.conferencingServers.empty()) {
         ULONG tag = 0;
         HRESULT named = contact.GetNamedTag(true, &tag);
-        if (FAILED(named))
-            g_log.LogErr("CvCardImport::AddContact", named, "GetNamedTag");
-        else
-            (void)contact._PutTextArrayPropW(tag, c.conferencingServers);
+        check(SUCCEEDED(named) ? contact._PutTextArrayPropW(tag, c.conferencingServers) : named,
+              "ConferencingServers");
     }
     if (c.gender != 0)
-        (void)contact.PutGender(static_cast<SHORT>(c.gender));
+        check(contact.PutGender(static_cast<SHORT>(c.gender)), "PR_GENDER");
     if (!c.children.empty())
-        (void)contact._PutTextArrayPropW(t::kChildrensNames, c.children);
+        check(contact._PutTextArrayPropW(t::kChildrensNames, c.children), "PR_CHILDRENS_NAMES");
 
     hr = entry->SaveChanges(0);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
-    return hr;
+        return hr;
+    }
+    return refused > 0 ? MAPI_W_ERRORS_RETURNED : S_OK;
+}
+
+std::wstring CvCardImport::_CardName() const
+{
+    const CImportCard& c = m_card;
+    if (!c.displayName.empty())
+        return c.displayName;
+    std::wstring name;
+    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.familyName, &c.company}) {
+        if (part->empty())
+            continue;
+        if (!name.empty())
+            name.push_back(L' ');
+        name += *part;
+    }
+    return name;
 }

@@ -80,8 +80,9 @@ public:
     void RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode);
     // Reads one file and stores its cards: 0 to go on with the next file, negative to stop.
     int ImportFile(const char* path);
-    // Stores the current card as the conflict mode says: 0 when stored or skipped, else the
-    // failure (negative).
+    // Stores the current card as the conflict mode says: 0 when stored or skipped,
+    // MAPI_W_ERRORS_RETURNED when stored without some of its properties, else the failure
+    // (negative).
     HRESULT putContactItem();
     // Looks in the target folder for a contact with the card's names and company. 1: none;
     // 0: *entryId is the match and *differs tells whether its other fields differ (set on entry
@@ -95,6 +96,8 @@ public:
     int Imported() const { return m_imported; }
     int Failed() const { return m_failed; }
     int Rest() const { return m_rest; }
+    // Cards stored without some of their properties (counted as imported too).
+    int Incomplete() const { return m_incomplete; }
 
     // The import's context: owner of the reader's message box, the address-book folder that
     // receives the contacts, and the file being read (named in messages).
@@ -124,7 +127,9 @@ public:
 
     void ResetCard();
     void ApplySkypeFixes();
-    // Writes the card as a new contact of the target folder and saves it; 0 or the failure.
+    // Writes the card as a new contact of the target folder and saves it; 0, the failure, or
+    // MAPI_W_ERRORS_RETURNED when the contact was saved without properties the address book
+    // refused (each logged with the contact's name).
     HRESULT AddContact();
 
     const CImportCard& Card() const { return m_card; }
@@ -147,8 +152,9 @@ private:
     void _DecideValueCodePage(size_t point);
     bool _StoreText(const std::string& bytes, std::wstring* field);
     size_t _TakeComponent(size_t point, std::wstring* field);
-    void _TakeRemainder(size_t point, std::wstring* field);
-    bool _TakeRemainderBytes(size_t point, std::string* bytes);
+    // structured: the rest of an N, ORG or ADR value, unescaped as its components are.
+    void _TakeRemainder(size_t point, std::wstring* field, bool structured = false);
+    bool _TakeRemainderBytes(size_t point, std::string* bytes, bool structured = false);
 
     // Parameters and the value behind them; false when the line is to be ignored.
     bool _ReadValue(vcard::CParams* params, bool alwaysDecode);
@@ -178,12 +184,15 @@ private:
     bool m_leadBytes[256] = {};
 
     bool _EmailsEqual(CContact& contact);
+    // The card's name for the log: its display name, else its name parts and company.
+    std::wstring _CardName() const;
 
     HWND m_owner = nullptr;
     int m_total = 0;
     int m_imported = 0;
     int m_failed = 0;
     int m_rest = 0;
+    int m_incomplete = 0;
     int m_conflictMode = kDuplicate;
     int m_processed = 0;
     // The run's progress window while the second pass runs, else null.

@@ -83,6 +83,28 @@ void Utf16ToUtf8(const unsigned char* p, size_t units, bool bigEndian, std::stri
     }
 }
 
+// UTF-16 without a byte-order mark: the text starts (after blank lines or blanks, if any) with
+// BEGIN:VCARD in ASCII letters of any case, each unit's other byte zero.
+bool LooksLikeUnmarkedUtf16(const unsigned char* u, size_t size, bool bigEndian)
+{
+    static const char kBegin[] = "BEGIN:VCARD";
+    size_t units = size / 2;
+    size_t i = 0;
+    auto unit = [&](size_t k) -> unsigned {
+        return bigEndian ? (unsigned(u[2 * k]) << 8) | u[2 * k + 1] : unsigned(u[2 * k]) | (unsigned(u[2 * k + 1]) << 8);
+    };
+    while (i < units && i < 64 && (unit(i) == ' ' || unit(i) == '\t' || unit(i) == '\r' || unit(i) == '\n'))
+        ++i;
+    for (size_t k = 0; kBegin[k]; ++k, ++i) {
+        if (i >= units)
+            return false;
+        unsigned c = unit(i);
+        if (c >= 0x80 || Upper(static_cast<char>(c)) != kBegin[k])
+            return false;
+    }
+    return true;
+}
+
 // End of a line's name and parameters: its first ':' outside double quotes (an unclosed quote
 // protects nothing), or the end of the line.
 size_t HeadEnd(const std::string& line)
@@ -223,6 +245,12 @@ TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text)
             src = converted.data();
             n = converted.size();
         }
+    } else if (LooksLikeUnmarkedUtf16(u, size, false) || LooksLikeUnmarkedUtf16(u, size, true)) {
+        bool bigEndian = LooksLikeUnmarkedUtf16(u, size, true);
+        Utf16ToUtf8(u, size / 2, bigEndian, &converted);
+        origin = bigEndian ? TextOrigin::kUtf16BeUnmarked : TextOrigin::kUtf16LeUnmarked;
+        src = converted.data();
+        n = converted.size();
     } else if (size >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
         // Notepad and many phones start UTF-8 files with a mark; it is not part of the first line.
         origin = TextOrigin::kUtf8Mark;
@@ -247,10 +275,12 @@ TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text)
     return origin;
 }
 
-bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
+bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vector<bool>* encoded)
 {
     out->clear();
     out->reserve(n);
+    if (encoded)
+        encoded->clear();
     size_t i = 0;
     while (i < n) {
         char c = in[i];
@@ -268,6 +298,8 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
                     value = value * 16 + digit;
                 }
                 out->push_back(static_cast<char>(value));
+                if (encoded)
+                    encoded->resize(out->size(), true);
                 i += 3;
             } else if (next == '\r' && in[i + 2] == '\n') {
                 i += 3;
@@ -275,14 +307,20 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out)
                 return false;
             }
         } else {
-            if (c != '\r' && c != '\n')
+            if (c != '\r' && c != '\n') {
                 out->push_back(c);
+                if (encoded)
+                    encoded->resize(out->size(), false);
+            }
             ++i;
         }
     }
     size_t zero = out->find('\0');
-    if (zero != std::string::npos)
+    if (zero != std::string::npos) {
         out->resize(zero);
+        if (encoded)
+            encoded->resize(zero);
+    }
     return true;
 }
 
@@ -297,6 +335,23 @@ std::string EscapeStrayEquals(const std::string& raw)
         bool escape = i + 2 < raw.size() && (IsAlnum(raw[i + 1]) || raw[i + 1] == '\r');
         if (!escape)
             out += "3D";
+    }
+    return out;
+}
+
+std::string Unescape21(const char* p, size_t n, const bool* leadBytes)
+{
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (leadBytes && leadBytes[static_cast<unsigned char>(p[i])] && i + 1 < n) {
+            out.push_back(p[i]);
+            out.push_back(p[++i]);
+            continue;
+        }
+        if (p[i] == '\\' && i + 1 < n && (p[i + 1] == '\\' || p[i + 1] == ';'))
+            ++i;
+        out.push_back(p[i]);
     }
     return out;
 }
@@ -465,6 +520,8 @@ bool CvCardText::_ReadLogicalLine(std::string* out, bool quotedPrintable)
 bool CvCardText::ReadLine()
 {
     m_pos = 0;
+    m_lineDecoded = false;
+    m_lineEncoded.clear();
     return _ReadLogicalLine(&m_line, false);
 }
 
@@ -539,9 +596,22 @@ void CvCardText::FinishProperty()
     m_pendingSoftBreak = false;
     std::string next;
     do {
-        if (!_ReadLogicalLine(&next, true))
+        if (_NextLineEndsCard() || !_ReadLogicalLine(&next, true))
             break;
     } while (!next.empty() && next.back() == '=');
+}
+
+bool CvCardText::_NextLineEndsCard() const
+{
+    size_t p = m_read;
+    while (p < m_text.size() && m_text[p] == ' ')
+        ++p;
+    size_t lf = m_text.find('\n', p);
+    size_t end = lf == std::string::npos ? m_text.size() : lf;
+    const char* b = m_text.data() + p;
+    const char* e = m_text.data() + end;
+    TrimRange(&b, &e);
+    return e - b == 9 && StartsWithNoCase(b, 9, "END:VCARD");
 }
 
 bool CvCardText::RestStartsWith(const char* prefix) const
@@ -654,30 +724,39 @@ bool CvCardText::ReadParameters(CParams* params)
     return true;
 }
 
-bool CvCardText::ReadEncodedValue(std::string* value)
+bool CvCardText::ReadEncodedValue(std::string* value, std::vector<bool>* encoded)
 {
     std::string raw = m_line.substr(m_pos < m_line.size() ? m_pos : m_line.size());
     std::string next;
     while (!raw.empty() && raw.back() == '=') {
+        if (_NextLineEndsCard()) {
+            // A writer that ends its last value with a soft break: the card still ends here.
+            raw.pop_back();
+            break;
+        }
         if (!_ReadLogicalLine(&next, true))
             break;
         raw += "\r\n";
         raw += next;
     }
     m_pendingSoftBreak = false;
-    if (DecodeQuotedPrintable(raw.data(), raw.size(), value))
+    if (DecodeQuotedPrintable(raw.data(), raw.size(), value, encoded))
         return true;
     std::string escaped = EscapeStrayEquals(raw);
-    if (DecodeQuotedPrintable(escaped.data(), escaped.size(), value))
+    if (DecodeQuotedPrintable(escaped.data(), escaped.size(), value, encoded))
         return true;
     *value = raw;
+    if (encoded)
+        encoded->clear();
     return false;
 }
 
-void CvCardText::SetLine(const std::string& value)
+void CvCardText::SetLine(const std::string& value, bool decoded, const std::vector<bool>& encoded)
 {
     m_line = value;
     m_pos = 0;
+    m_lineDecoded = decoded;
+    m_lineEncoded = encoded;
 }
 
 size_t CvCardText::_ComponentEnd(size_t point) const
@@ -691,7 +770,7 @@ size_t CvCardText::_ComponentEnd(size_t point) const
         }
         if (c == ';')
             return i;
-        if (c == '\\' && m_format == kFormat30 && i + 1 < m_line.size()) {
+        if (c == '\\' && i + 1 < m_line.size()) {
             i += 2;
             continue;
         }
@@ -700,11 +779,27 @@ size_t CvCardText::_ComponentEnd(size_t point) const
     return m_line.size();
 }
 
-void CvCardText::_Finish(const char* begin, const char* end, std::string* out) const
+void CvCardText::_Finish(const char* begin, const char* end, std::string* out, bool structured) const
 {
-    TrimRange(&begin, &end);
+    if (m_exactValues) {
+        // Our own card: the value is what the contact held.
+    } else if (m_lineDecoded) {
+        // Line breaks and blanks that were escapes are meant; blanks written plain are not.
+        auto plainBlank = [this](const char* p) {
+            size_t i = static_cast<size_t>(p - m_line.data());
+            return IsBlank(*p) && !(i < m_lineEncoded.size() && m_lineEncoded[i]);
+        };
+        while (begin < end && plainBlank(begin))
+            ++begin;
+        while (end > begin && plainBlank(end - 1))
+            --end;
+    } else {
+        TrimRange(&begin, &end);
+    }
     if (m_format == kFormat30)
         *out = Unescape30(begin, static_cast<size_t>(end - begin), m_leadBytes);
+    else if (structured)
+        *out = Unescape21(begin, static_cast<size_t>(end - begin), m_leadBytes);
     else
         out->assign(begin, end);
 }
@@ -714,15 +809,15 @@ size_t CvCardText::TakeComponent(size_t point, std::string* component) const
     if (point > m_line.size())
         point = m_line.size();
     size_t end = _ComponentEnd(point);
-    _Finish(m_line.data() + point, m_line.data() + end, component);
+    _Finish(m_line.data() + point, m_line.data() + end, component, true);
     return end < m_line.size() ? end + 1 : m_line.size();
 }
 
-void CvCardText::TakeRemainder(size_t point, std::string* remainder) const
+void CvCardText::TakeRemainder(size_t point, std::string* remainder, bool structured) const
 {
     if (point > m_line.size())
         point = m_line.size();
-    _Finish(m_line.data() + point, m_line.data() + m_line.size(), remainder);
+    _Finish(m_line.data() + point, m_line.data() + m_line.size(), remainder, structured);
 }
 
 }  // namespace vcard

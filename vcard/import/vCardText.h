@@ -8,8 +8,9 @@
 // to try by the million.
 //
 // How a file is read:
-//   - Load takes the file's bytes. A UTF-16 file (either byte order, marked, at least 4 bytes) is
-//     turned into UTF-8; a UTF-8 byte-order mark is dropped; every CR gets an LF behind it unless
+//   - Load takes the file's bytes. A UTF-16 file (either byte order, marked and at least 4 bytes,
+//     or unmarked and starting with BEGIN:VCARD) is turned into UTF-8; a UTF-8 byte-order mark
+//     is dropped; every CR gets an LF behind it unless
 //     one is there already, so CR, LF and CR LF all end lines.
 //   - A logical line is one physical line plus every following physical line that begins with a
 //     blank (space or tab), minus that one blank. The exception is a quoted-printable line that
@@ -22,11 +23,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vcard {
 
 // What Load found at the start of the file.
-enum class TextOrigin { kPlain, kUtf8Mark, kUtf16Le, kUtf16Be };
+// UTF-16 without a mark is recognised by the zero bytes of an ASCII "BEGIN:VCARD" at its start.
+enum class TextOrigin { kPlain, kUtf8Mark, kUtf16Le, kUtf16Be, kUtf16LeUnmarked, kUtf16BeUnmarked };
 
 // Recognised parameter words, as bits. Parameters of the form NAME=VALUE other than TYPE= are not
 // types: they never set EMAIL's "other address type" flag.
@@ -60,11 +63,16 @@ struct CParams {
 TextOrigin PrepareFileText(const char* bytes, size_t size, std::string* text);
 
 // Quoted-printable decoding of n bytes. False on a malformed '=' (then *out is unspecified).
-// A decoded zero byte ends the value.
-bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out);
+// A decoded zero byte ends the value. encoded (may be null) receives one flag per output byte:
+// set when the byte was written as an escape, which a blank at a value's end has to be to count.
+bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vector<bool>* encoded = nullptr);
 
 // Makes every '=' that cannot start an escape decode as itself ("=3D" inserted behind it).
 std::string EscapeStrayEquals(const std::string& raw);
+
+// The escapes of a structured value in vCard 2.1 (N, ORG, ADR): \\ and \; only; any other
+// backslash stays as written. leadBytes as for Unescape30.
+std::string Unescape21(const char* p, size_t n, const bool* leadBytes = nullptr);
 
 // vCard 3.0 unescaping in one left-to-right pass: \\ \, \; \: and \n \N (CR LF); any other
 // backslash stays as written. leadBytes (256 flags, may be null) marks the lead bytes of a
@@ -93,7 +101,11 @@ public:
     void Load(const char* bytes, size_t size);
     void Free();
     TextOrigin Origin() const { return m_origin; }
-    bool HadByteOrderMark() const { return m_origin != TextOrigin::kPlain; }
+    bool HadByteOrderMark() const { return m_origin == TextOrigin::kUtf8Mark || m_origin == TextOrigin::kUtf16Le ||
+                                           m_origin == TextOrigin::kUtf16Be; }
+    // The file was Unicode (marked, or UTF-16 without a mark): the text is UTF-8 whatever the
+    // lines' CHARSET parameters say.
+    bool IsUnicodeText() const { return m_origin != TextOrigin::kPlain; }
     const std::string& Text() const { return m_text; }
 
     // The next logical line into Line(); false at the end of the text.
@@ -124,15 +136,26 @@ public:
 
     // The quoted-printable value from the line position on, soft line breaks joined. False when
     // both decoding attempts failed; *value then holds the raw text.
-    bool ReadEncodedValue(std::string* value);
-    // Makes a value the current line, the line position at its start.
-    void SetLine(const std::string& value);
+    // encoded (may be null): which bytes of the value were escapes (see DecodeQuotedPrintable).
+    bool ReadEncodedValue(std::string* value, std::vector<bool>* encoded = nullptr);
+    // Makes a value the current line, the line position at its start. decoded: the value was
+    // quoted-printable, so every line break in it was written as =0D=0A on purpose; components
+    // then lose only the blanks at their ends, not the line breaks.
+    // encoded: the escape flags of the decoded bytes; a blank written as an escape is kept even
+    // at a component's end.
+    void SetLine(const std::string& value, bool decoded = false,
+                 const std::vector<bool>& encoded = std::vector<bool>());
+    // Values of a card Quillon wrote itself (vCard 3.0, with its PRODID) are read exactly: not
+    // trimmed, since the writer keeps them as the contact holds them. Set per card.
+    void SetExactValues(bool exact) { m_exactValues = exact; }
 
-    // The component that starts at point (up to the next separating ';'), trimmed and, with the
-    // 3.0 format, unescaped. Returns the point behind the ';' (or the end of the line).
+    // The component that starts at point (up to the next ';' that is not escaped), trimmed and
+    // unescaped (3.0: every escape; 2.1: those of structured values). Returns the point behind
+    // the ';' (or the end of the line).
     size_t TakeComponent(size_t point, std::string* component) const;
-    // Everything from point to the end of the line, trimmed and unescaped the same way.
-    void TakeRemainder(size_t point, std::string* remainder) const;
+    // Everything from point to the end of the line, trimmed and, with the 3.0 format, unescaped.
+    // structured: the rest of a structured value (N, ORG, ADR), unescaped as its components are.
+    void TakeRemainder(size_t point, std::string* remainder, bool structured = false) const;
 
     const std::string& Line() const { return m_line; }
     size_t Pos() const { return m_pos; }
@@ -159,7 +182,10 @@ private:
     size_t _FindDelimiter(size_t from) const;
     void _ReadCharset();
     size_t _ComponentEnd(size_t point) const;
-    void _Finish(const char* begin, const char* end, std::string* out) const;
+    void _Finish(const char* begin, const char* end, std::string* out, bool structured) const;
+    // The next physical line is the END:VCARD of the card: a soft line break before it ends the
+    // value instead of taking the card's end into it.
+    bool _NextLineEndsCard() const;
 
     std::string m_text;
     size_t m_read = 0;                  // start of the next physical line in m_text
@@ -172,6 +198,9 @@ private:
     bool m_hasCharset = false;
     bool m_pendingSoftBreak = false;    // a quoted-printable line ending in '=' not yet joined
     int m_format = 0;
+    bool m_lineDecoded = false;         // m_line is a decoded quoted-printable value
+    std::vector<bool> m_lineEncoded;    // ... and these of its bytes were escapes
+    bool m_exactValues = false;
     const bool* m_leadBytes = nullptr;
 };
 

@@ -240,8 +240,9 @@ TEST(CardText, QuotedPrintableBreaksLinesAt65)
         {std::wstring(65, L'x') + L" a", std::string(65, 'x') + "=\r\n=20a"},
         {std::wstring(65, L'x') + L"\t a", std::string(65, 'x') + "=\r\n=09 a"},
         {std::wstring(65, L'x') + L"a b", std::string(65, 'x') + "=\r\na b"},
-        {L" lead", " lead"},
-        {L"trail ", "trail "},
+        // Blanks at the value's ends are encoded: readers trim the plain ones.
+        {L" lead", "=20lead"},
+        {L"trail \t", "trail=20=09"},
         {L"\u00e9\u20ac", "=E9=80"},
     };
     for (const Case& c : cases)
@@ -302,6 +303,36 @@ TEST(CardText, AddressesAndLineBreaks)
     EXPECT_EQ(Crlf({"FN:", "ADR;WORK:;Room 1;;;;;"}), Body(21, office));
 }
 
+// Separators inside a component are escaped in both formats (2.1 takes backslash escapes in
+// structured values); a 2.1 address holding "=" is written quoted-printable, since readers decode
+// every 2.1 address; a 3.0 number, address or page keeps its backslash doubled.
+TEST(CardText, SeparatorsInsideValuesAreEscaped)
+{
+    CardFields f;
+    f.surname = L"Lee; Jr.";
+    f.givenName = L"A\\";
+    f.displayName = L"X";
+    f.company = L"R;D, Inc.";
+    f.department = L"x;y";
+    f.businessStreet = L"Hof 3;4";
+    f.homeStreet = L"a=3Db=";
+    f.businessPhone = L"1\\2,3";
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:Lee\\; Jr.;A\\\\;;;", "FN:X", "ORG:R\\;D, Inc.;x\\;y",
+                    "TEL;WORK:1\\2,3", "ADR;WORK:;;Hof 3\\;4;;;;",
+                    "ADR;HOME;ENCODING=QUOTED-PRINTABLE:;;a=3D3Db=3D;;;;", "END:VCARD"}),
+              Card(21, f));
+    // A blank at a component's end is encoded, and so the whole value.
+    CardFields blank;
+    blank.surname = L"Lee ";
+    blank.displayName = L"X";
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N;ENCODING=QUOTED-PRINTABLE:Lee=20;;;;", "FN:X", "END:VCARD"}),
+              Card(21, blank));
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 2.1//EN", "VERSION:3.0",
+                    "N:Lee\\; Jr.;A\\\\;;;", "FN:X", "ORG:R\\;D\\, Inc.;x\\;y", "TEL;TYPE=WORK:1\\\\2,3",
+                    "ADR;TYPE=WORK:;;Hof 3\\;4;;;;", "ADR;TYPE=HOME:;;a=3Db=;;;;", "END:VCARD"}),
+              Card(30, f));
+}
+
 TEST(CardText, NoValueEndsACardLineEarly)
 {
     // A line break in any value would cut the card line: vCard 2.1 writes such a value
@@ -357,14 +388,15 @@ TEST(CardText, GenderChildrenAndDates)
     f.birthday = {true, 0x8000000000000000ull};  // no calendar date: no line
     f.anniversary = {true, 0};                    // the first day of the file-time calendar
     f.modified = {true, FileTime(30827, 12, 31, 23, 59, 59)};
-    EXPECT_EQ(Crlf({"FN:", "X-OUTL-ANNIVERSARY:16010101", "X-OUTL-GENDER:0", "X-OUTL-CHILDREN:Tom,Sue, Jr.",
+    // A comma inside a name is escaped: only the joining commas separate children.
+    EXPECT_EQ(Crlf({"FN:", "X-OUTL-ANNIVERSARY:16010101", "X-OUTL-GENDER:0", "X-OUTL-CHILDREN:Tom,Sue\\, Jr.",
                     "REV:308271231T235959Z"}),
               Body(21, f));
     f.hasGender = false;
     f.gender = 3;
     f.anniversary.present = false;
     f.modified = {true, FileTime(2023, 2, 28, 0, 0, 0)};
-    EXPECT_EQ(Crlf({"FN:", "X-OUTL-CHILDREN:Tom\\,Sue\\, Jr.", "REV:20230228T000000Z"}), Body(30, f));
+    EXPECT_EQ(Crlf({"FN:", "X-OUTL-CHILDREN:Tom\\,Sue\\\\\\, Jr.", "REV:20230228T000000Z"}), Body(30, f));
     f.children.clear();
     f.hasGender = true;
     f.gender = -1;

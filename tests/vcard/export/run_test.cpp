@@ -6,9 +6,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "app/Log.h"
+#include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "exportsupport.h"
@@ -27,6 +30,27 @@ namespace {
 const char kOk[] = "Export completed successfully.";
 const char kPartial[] = "Export was completed. Some items were not exported.";
 const char kFailed[] = "Export failed.";
+
+// The names of a folder's files in UTF-8, whatever their script.
+std::vector<std::string> ListFilesUtf8(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    wchar_t pattern[MAX_PATH] = L"";
+    int n = ::MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, pattern, MAX_PATH - 2);
+    if (n <= 0)
+        return names;
+    std::wcscat(pattern, L"\\*");
+    HANDLE find = ::FindFirstFileW(pattern, &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(common::ToUtf8(fd.cFileName));
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+    return names;
+}
 
 std::vector<std::string> Sorted(std::vector<std::string> v)
 {
@@ -156,15 +180,22 @@ TEST_F(ExportRun, FilesAreNamedAfterTheContactAndNumbered)
     Contact(L"Con");
     Contact(L"Tab\there");
     Contact(L"Ann Lee\r\nAcme");
-    Contact(L"\u0418\u0432\u0430\u043d");  // not in the ANSI code page: "?" and then "_"
+    // Names outside the ANSI code page keep their letters.
+    Contact(L"\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432");
+    Contact(L"\u5c71\u7530 \u592a\u90ce");
+    Contact(L"\u5c71\u7530 \u592a\u90ce");
     m_book.AddContact({Prop(kGivenName, L"Nobody")});
 
     EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
     EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
-    EXPECT_EQ(8, m_exported);
-    const std::vector<std::string> first = {"Ann Lee.vcf", "Ann Lee(1).vcf", "a_b_c.vcf", "_Con.vcf",
-                                            "Tab_here.vcf", "Ann Lee (Acme).vcf", "____.vcf", "Noname.vcf"};
-    EXPECT_EQ(Sorted(first), Sorted(ListFiles(m_out.path())));
+    EXPECT_EQ(10, m_exported);
+    const std::string ivan = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE\xD0\xB2";
+    const std::string yamada = "\xE5\xB1\xB1\xE7\x94\xB0 \xE5\xA4\xAA\xE9\x83\x8E";
+    const std::vector<std::string> first = {"Ann Lee.vcf",        "Ann Lee(1).vcf", "a_b_c.vcf",
+                                            "_Con.vcf",           "Tab_here.vcf",   "Ann Lee (Acme).vcf",
+                                            ivan + ".vcf",        yamada + ".vcf",  yamada + "(1).vcf",
+                                            "Noname.vcf"};
+    EXPECT_EQ(Sorted(first), Sorted(ListFilesUtf8(m_out.path())));
     EXPECT_EQ(CardOf(slash, 21), ReadFileBytes(m_out.file("a_b_c.vcf")));
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;Nobody;;;", "FN:Nobody", "REV:20240506T070809Z",
                     "END:VCARD"}),
@@ -173,10 +204,13 @@ TEST_F(ExportRun, FilesAreNamedAfterTheContactAndNumbered)
     // A second run into the same folder never replaces a file.
     EXPECT_EQ(0, Run(m_book.pab().c_str(), false));
     std::vector<std::string> both = first;
-    for (const char* name : {"Ann Lee(2).vcf", "Ann Lee(3).vcf", "a_b_c(1).vcf", "_Con(1).vcf", "Tab_here(1).vcf",
-                             "Ann Lee (Acme)(1).vcf", "____(1).vcf", "Noname(1).vcf"})
+    for (const std::string& name : {std::string("Ann Lee(2).vcf"), std::string("Ann Lee(3).vcf"),
+                                    std::string("a_b_c(1).vcf"), std::string("_Con(1).vcf"),
+                                    std::string("Tab_here(1).vcf"), std::string("Ann Lee (Acme)(1).vcf"),
+                                    ivan + "(1).vcf", yamada + "(2).vcf", yamada + "(3).vcf",
+                                    std::string("Noname(1).vcf")})
         both.push_back(name);
-    EXPECT_EQ(Sorted(both), Sorted(ListFiles(m_out.path())));
+    EXPECT_EQ(Sorted(both), Sorted(ListFilesUtf8(m_out.path())));
 }
 
 TEST_F(ExportRun, NamesTakenByFilesOrFoldersAreSkipped)
@@ -231,10 +265,19 @@ TEST_F(ExportRun, TheEncodingChosenNamesTheCharset)
                     "FN;CHARSET=windows-1251:\xC8\xE2\xE0\xED", "REV;CHARSET=windows-1251:20240506T070809Z",
                     "END:VCARD"}),
               ReadFileBytes(m_out.file("AddressBook.vcf")));
-    // A name the list does not hold: the system's code page, no charset parameter.
+    // A name the list does not hold: the system's code page, no charset parameter. The letters
+    // that code page lacks are lost, and the log says whose and which.
+    CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
     EXPECT_EQ(0, Run(nullptr, true, "2.1", "Klingon"));
+    g_log.DoneLog();
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:????", "REV:20240506T070809Z", "END:VCARD"}),
               ReadFileBytes(m_out.file("AddressBook(1).vcf")));
+    std::string log = ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos,
+              log.find("contact \"\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\" lost characters missing from code page -1: "
+                       "U+0418 U+0432 U+0430 U+043D"))
+        << log;
 }
 
 TEST_F(ExportRun, AContactThatCannotBeOpenedStopsTheRun)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Log.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
 #include "standins/wab32/wabstandin.h"
@@ -159,9 +160,16 @@ TEST_F(AddContactTest, EmptyFieldsAreNotWritten)
 
 TEST_F(AddContactTest, FailuresOfCreateWriteAndSave)
 {
-    // A refused property is logged and the others are still written.
+    // A refused property is logged and the others are still written; the contact is saved and
+    // the result says it is incomplete.
+    testsupport::CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
     ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, 1), S_OK);
-    EXPECT_EQ(Add(Card("2.1", {"N:Lee;Ann", "FN:Ann Lee"})), S_OK);
+    EXPECT_EQ(Add(Card("2.1", {"N:Lee;Ann", "FN:Ann Lee"})), MAPI_W_ERRORS_RETURNED);
+    g_log.DoneLog();
+    std::string log = testsupport::ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos, log.find("PR_SURNAME not saved for contact \"Ann Lee\"")) << log;
+    EXPECT_NE(std::string::npos, log.find("PR_DISPLAY_NAME not saved for contact \"Ann Lee\"")) << log;
     auto contacts = Contacts();
     ASSERT_EQ(contacts.size(), 1u);
     CContact c(contacts[0].Get());
@@ -200,7 +208,7 @@ TEST_F(AddContactTest, PropertiesAreWrittenInTheirOrder)
         SCOPED_TRACE(k);
         WabStandinClearFaults();
         ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, static_cast<ULONG>(k)), S_OK);
-        ASSERT_EQ(Add(Card("2.1", kFullCard)), S_OK);
+        ASSERT_EQ(Add(Card("2.1", kFullCard)), k < count ? MAPI_W_ERRORS_RETURNED : S_OK);
         WabStandinClearFaults();
         auto contacts = Contacts();
         ASSERT_EQ(contacts.size(), 1u);
@@ -245,7 +253,7 @@ TEST_F(AddContactTest, CloseLeavesNoObjectOfTheStoreAlive)
         {"AddContact whose writes fail",
          [&] {
              ASSERT_EQ(WabStandinInjectFault("SetProps", "*", E_ACCESSDENIED, 0), S_OK);
-             EXPECT_EQ(Add(Card("2.1", {"FN:Third", "X-OUTL-NMSERVER:s"})), S_OK);
+             EXPECT_EQ(Add(Card("2.1", {"FN:Third", "X-OUTL-NMSERVER:s"})), MAPI_W_ERRORS_RETURNED);
          }},
         {"AddContact whose entry cannot be created",
          [&] {

@@ -186,7 +186,8 @@ TEST(Interop, FieldsArriveAsTheFilesMeanThem)
          {FIELD(0, middleName, W("Richter,James")), FIELD(0, nameSuffix, W("Sr.")), FIELD(0, department, W("Accounting")),
           FIELD(0, businessPhone, W("(905) 555-1234")), FIELD(0, homePhone, W("(905) 666-1234"))}},
         {"ez-vcard\\outlook-2003.vcf",
-         {FIELD(0, note, W("This is the note field!!\r\nSecond line\r\n\r\nThird line is empty")),
+         // The encoded line break at the end (=0D=0A) is part of the note, as Outlook wrote it.
+         {FIELD(0, note, W("This is the note field!!\r\nSecond line\r\n\r\nThird line is empty\r\n")),
           FIELD(0, businessFax, W("BusinessFaxPhone")), FIELD(0, business[CImportCard::kExtended], W("TheOffice"))}},
         {"ez-vcard\\John_Doe_IPHONE.vcf",
          {FIELD(0, middleName, W("Richter,James")), FIELD(0, mobilePhone, W("905-555-1234")),

@@ -328,9 +328,34 @@ TEST(Handlers, OutlookExtensions)
     EXPECT_EQ(c.gender, 2);
     EXPECT_EQ(c.children, (std::vector<std::wstring>{L"Tom", L"Sue", L"Ann"}));
     EXPECT_EQ(c.conferencingServers, (std::vector<std::wstring>{L"a", L"", L"b"}));
-    // 3.0 escapes the commas between children.
+    // 3.0 escapes the commas between children; a comma inside a name is escaped once more.
     EXPECT_EQ(ReadOne(Card("3.0", {"X-OUTL-CHILDREN:Tom\\,Sue"})).children,
               (std::vector<std::wstring>{L"Tom", L"Sue"}));
+    EXPECT_EQ(ReadOne(Card("3.0", {"X-OUTL-CHILDREN:Lee\\\\\\, Jr.\\,Sue"})).children,
+              (std::vector<std::wstring>{L"Lee, Jr.", L"Sue"}));
+    EXPECT_EQ(ReadOne(Card("2.1", {"X-OUTL-CHILDREN:Lee\\, Jr.,Sue,a\\b"})).children,
+              (std::vector<std::wstring>{L"Lee, Jr.", L"Sue", L"a\\b"}));
+
+    // Values with line breaks arrive quoted-printable over several lines, decoded.
+    CImportCard qp = ReadOne(Card("2.1", {"X-OUTL-SPOUSE;ENCODING=QUOTED-PRINTABLE:Eva=0D=0A=", "Maria",
+                                          "X-OUTL-NMSERVER;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:a=3Db=0D=0A=",
+                                          "c", "X-OUTL-CHILDREN;ENCODING=QUOTED-PRINTABLE:Tom=0D=0AT.,Sue",
+                                          "TEL;HOME:1"}));
+    EXPECT_EQ(qp.spouse, L"Eva\r\nMaria");
+    EXPECT_EQ(qp.conferencingServers, std::vector<std::wstring>{L"a=b\r\nc"});
+    EXPECT_EQ(qp.children, (std::vector<std::wstring>{L"Tom\r\nT.", L"Sue"}));
+    EXPECT_EQ(qp.homePhone, L"1");
+}
+
+TEST(QuotedPrintableValues, ASoftBreakBeforeTheCardsEndKeepsTheCard)
+{
+    CReadResult r = ReadAll(Crlf({"BEGIN:VCARD", "VERSION:2.1", "FN:Ann", "NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo=",
+                                  "END:VCARD"}) +
+                            Card("2.1", {"FN:Bob"}));
+    ASSERT_EQ(r.cards.size(), 2u);
+    EXPECT_EQ(r.cards[0].displayName, L"Ann");
+    EXPECT_EQ(r.cards[0].note, L"one\r\ntwo");
+    EXPECT_EQ(r.cards[1].displayName, L"Bob");
 }
 
 // --- vCard 3.0 and 4.0 ----------------------------------------------------------------------------

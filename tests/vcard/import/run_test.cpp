@@ -293,6 +293,30 @@ TEST_F(ImportRun, CardsWithoutNamesMatchContactsWithoutNames)
     EXPECT_EQ(Summary(), (std::vector<std::wstring>{L":555", L":777", L"Ann:777"}));
 }
 
+// A card without names and company is nobody in particular: it never replaces, nor is it kept
+// out by, another nameless contact; only "Duplicate contacts" still skips an identical one.
+TEST_F(ImportRun, NamelessCardsAreNeverTakenForEachOther)
+{
+    struct Case {
+        int mode;
+        std::vector<std::wstring> after;
+    } cases[] = {
+        {CvCardImport::kDuplicate, {L":555", L":777", L":888"}},
+        {CvCardImport::kReplace, {L":555", L":555", L":777", L":888"}},
+        {CvCardImport::kLeaveOld, {L":555", L":555", L":777", L":888"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_TRUE(NewStore());
+        Existing(L"", L"555");
+        WriteCards("nameless.vcf", {Card("2.1", {"TEL;WORK:555"}), Card("2.1", {"TEL;WORK:777"}),
+                                    Card("3.0", {"ADR:;;Street 1;;;;", "TEL;TYPE=WORK:888"})});
+        EXPECT_EQ(Run(c.mode), std::vector<std::string>{kOk});
+        EXPECT_EQ(m_imported, 3);
+        EXPECT_EQ(Summary(), c.after);
+    }
+}
+
 TEST_F(ImportRun, AFileThatCannotBeOpened)
 {
     WriteCards("a.vcf", {Person("Ann", "1")});
@@ -334,6 +358,10 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
         // The old Ann cannot be deleted: the new one is stored all the same.
         {"delete fails", "DeleteEntries", 0, CvCardImport::kReplace, kOk, 3, 0,
          {L"Ann:111", L"Ann:999", L"Bob:2", L"Cid:3"}},
+        // The address book refuses properties from the second write on: every contact is saved
+        // with what it took, and the run says that not everything arrived.
+        {"properties refused", "SetProps", 1, CvCardImport::kDuplicate, kPartial, 3, 0,
+         {L":", L":", L"Ann:", L"Ann:111"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -49,6 +49,14 @@ TEST(FileText, ByteOrderMarksAndLineEnds)
         {"CR CR LF", "A\r\r\nB", TextOrigin::kPlain, "A\r\n\r\nB"},
         {"LF alone stays", "A\nB", TextOrigin::kPlain, "A\nB"},
         {"empty file", "", TextOrigin::kPlain, ""},
+        // UTF-16 without a mark shows itself by the zero bytes of its ASCII BEGIN:VCARD.
+        {"unmarked UTF-16 LE", std::string("B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\r\0\n\0\xFC\0", 28),
+         TextOrigin::kUtf16LeUnmarked, "BEGIN:VCARD\r\n\xC3\xBC"},
+        {"unmarked UTF-16 BE after a blank line, lower case",
+         std::string("\0\r\0\n\0b\0e\0g\0i\0n\0:\0v\0c\0a\0r\0d", 26), TextOrigin::kUtf16BeUnmarked,
+         "\r\nbegin:vcard"},
+        {"zero bytes without BEGIN:VCARD stay bytes", std::string("N\0:\0a\0", 6), TextOrigin::kPlain,
+         std::string("N\0:\0a\0", 6)},
     };
     for (const Case& c : cases) {
         TextOrigin origin;
@@ -231,7 +239,9 @@ TEST(Components, SplitTrimAndUnescape)
         std::vector<std::string> components;  // four components, then the remainder
     } cases[] = {
         {0, "Lee;Ann;;Dr.;Jr.;x", {"Lee", "Ann", "", "Dr.", "Jr.;x"}},
-        {0, " a ; b\\;c;d", {"a", "b\\", "c", "d", ""}},
+        // vCard 2.1 escapes separators (and backslashes) inside structured values too.
+        {0, " a ; b\\;c;d", {"a", "b;c", "d", "", ""}},
+        {0, "c:\\\\;x\\y;\\", {"c:\\", "x\\y", "\\", "", ""}},
         {30, "a\\;b;c\\,d;e\\nf;;s1;s2", {"a;b", "c,d", "e\r\nf", "", "s1;s2"}},
         {30, "only", {"only", "", "", "", ""}},
         {0, "", {"", "", "", "", ""}},
@@ -266,8 +276,8 @@ TEST(Cards, CountingMatchesTheCardRules)
         {"nested BEGIN ends at the first END",
          "BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 1},
         {"END of another object", "BEGIN:VCARD\r\nEND:VCALENDAR\r\nEND:VCARD\r\n", 1},
-        {"END inside an unread soft break belongs to the value",
-         "BEGIN:VCARD\r\nX-A;QUOTED-PRINTABLE:a=\r\nEND:VCARD\r\nEND:VCARD\r\n", 1},
+        {"END:VCARD behind a soft break of an unread value still ends the card",
+         "BEGIN:VCARD\r\nX-A;QUOTED-PRINTABLE:a=\r\nEND:VCARD\r\n", 1},
         {"UTF-8 mark before the first card", "\xEF\xBB\xBF" "BEGIN:VCARD\r\nEND:VCARD\r\n", 1},
     };
     for (const Case& c : cases) {
