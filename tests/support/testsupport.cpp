@@ -326,8 +326,12 @@ std::string ProcessCommandLine(DWORD processId)
         if (counted->text)
             return Narrow(std::wstring(counted->text, counted->length / sizeof(wchar_t)));
     }
-    // Otherwise read it from the process's PEB: ProcessParameters->CommandLine (a process of the
-    // same architecture as this one).
+    // Otherwise read it from the process's PEB: ProcessParameters->CommandLine. Only for a process
+    // of this one's architecture: a 32-bit process cannot read a 64-bit one's this way.
+    BOOL selfWow64 = FALSE, wow64 = FALSE;
+    if (::IsWow64Process(::GetCurrentProcess(), &selfWow64) && ::IsWow64Process(process.get(), &wow64) &&
+        selfWow64 != wow64)
+        return std::string();
     struct BasicInformation {
         LONG_PTR exitStatus;
         void* peb;
@@ -364,8 +368,10 @@ HelpViewer WaitHelpViewer(DWORD parentId, DWORD timeoutMs)
         return viewer;
     viewer.commandLine = ProcessCommandLine(viewer.pid);
     viewer.window = WaitTopWindow(viewer.pid, "HH Parent", std::string(), timeoutMs);
-    if (viewer.window)
-        viewer.title = WindowText(viewer.window);
+    if (viewer.window) {
+        // The viewer titles its window after showing it.
+        WaitUntil([&] { return !(viewer.title = WindowText(viewer.window)).empty(); }, timeoutMs);
+    }
     return viewer;
 }
 

@@ -87,7 +87,8 @@ HelpViewer WaitHelpViewer(DWORD parentId, DWORD timeoutMs);
 // Asks the viewer's window to close and waits for the process to end; terminates it after
 // timeoutMs. True when it closed by itself.
 bool CloseHelpViewer(const HelpViewer& viewer, DWORD timeoutMs);
-// The command line a running process was started with; "" when it cannot be read.
+// The command line a running process was started with; "" when it cannot be read (under Wine, a
+// process of the other architecture).
 std::string ProcessCommandLine(DWORD processId);
 
 std::string WindowText(HWND hwnd);
