@@ -140,7 +140,14 @@ TEST_F(QuillonProcess, SingleInstanceAndTheDebugWindow)
     ASSERT_TRUE(WaitExit(second.get(), kWait, &code));
     EXPECT_EQ(-3, code);
 
-    EXPECT_EQ(0, Run("-help")) << "help does not take the mutex";
+    DWORD helpPid = 0;
+    common::CHandle help = StartProcess("\"" + exe + "\" -help", std::string(), &helpPid);
+    ASSERT_TRUE(help);
+    ASSERT_TRUE(WaitExit(help.get(), kWait, &code));
+    EXPECT_EQ(0, code) << "help does not take the mutex";
+    HelpViewer viewer = WaitHelpViewer(helpPid, kWait);
+    EXPECT_NE(nullptr, viewer.window) << "-help opened no help window";
+    CloseHelpViewer(viewer, kWait);
 
     // Help > About goes to the support library's About box, which names the program and version.
     ::PostMessageA(window, WM_COMMAND, 104, 0);

@@ -292,6 +292,106 @@ DWORD FindChildProcess(DWORD parentId, const std::string& exeName)
     return 0;
 }
 
+namespace {
+
+std::string Narrow(const std::wstring& wide)
+{
+    int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n, nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+std::string ProcessCommandLine(DWORD processId)
+{
+    typedef LONG(NTAPI * QueryFn)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    common::CHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (!query || !process)
+        return std::string();
+    struct Counted {
+        USHORT length;
+        USHORT maximum;
+        wchar_t* text;
+    };
+    // ProcessCommandLineInformation (60) gives the text in one call where the system has it.
+    std::vector<char> buffer(8192);
+    ULONG length = 0;
+    if (query(process.get(), 60, buffer.data(), static_cast<ULONG>(buffer.size()), &length) == 0) {
+        const Counted* counted = reinterpret_cast<const Counted*>(buffer.data());
+        if (counted->text)
+            return Narrow(std::wstring(counted->text, counted->length / sizeof(wchar_t)));
+    }
+    // Otherwise read it from the process's PEB: ProcessParameters->CommandLine. Only for a process
+    // of this one's architecture: a 32-bit process cannot read a 64-bit one's this way.
+    BOOL selfWow64 = FALSE, wow64 = FALSE;
+    if (::IsWow64Process(::GetCurrentProcess(), &selfWow64) && ::IsWow64Process(process.get(), &wow64) &&
+        selfWow64 != wow64)
+        return std::string();
+    struct BasicInformation {
+        LONG_PTR exitStatus;
+        void* peb;
+        ULONG_PTR affinity;
+        LONG_PTR priority;
+        ULONG_PTR id;
+        ULONG_PTR parentId;
+    } basic = {};
+    if (query(process.get(), 0, &basic, sizeof basic, &length) != 0 || !basic.peb)
+        return std::string();
+    const size_t kParametersOffset = sizeof(void*) == 8 ? 0x20 : 0x10;
+    const size_t kCommandLineOffset = sizeof(void*) == 8 ? 0x70 : 0x40;
+    void* parameters = nullptr;
+    Counted commandLine = {};
+    SIZE_T read = 0;
+    if (!::ReadProcessMemory(process.get(), static_cast<char*>(basic.peb) + kParametersOffset, &parameters,
+                             sizeof parameters, &read) ||
+        !parameters ||
+        !::ReadProcessMemory(process.get(), static_cast<char*>(parameters) + kCommandLineOffset, &commandLine,
+                             sizeof commandLine, &read) ||
+        !commandLine.text)
+        return std::string();
+    std::wstring wide(commandLine.length / sizeof(wchar_t), L'\0');
+    if (!wide.empty() && !::ReadProcessMemory(process.get(), commandLine.text, &wide[0], commandLine.length, &read))
+        return std::string();
+    return Narrow(wide);
+}
+
+HelpViewer WaitHelpViewer(DWORD parentId, DWORD timeoutMs)
+{
+    HelpViewer viewer;
+    WaitUntil([&] { return (viewer.pid = FindChildProcess(parentId, "hh.exe")) != 0; }, timeoutMs);
+    if (!viewer.pid)
+        return viewer;
+    viewer.commandLine = ProcessCommandLine(viewer.pid);
+    viewer.window = WaitTopWindow(viewer.pid, "HH Parent", std::string(), timeoutMs);
+    if (viewer.window) {
+        // The viewer titles its window after showing it.
+        WaitUntil([&] { return !(viewer.title = WindowText(viewer.window)).empty(); }, timeoutMs);
+    }
+    return viewer;
+}
+
+bool CloseHelpViewer(const HelpViewer& viewer, DWORD timeoutMs)
+{
+    if (!viewer.pid)
+        return true;
+    common::CHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                          FALSE, viewer.pid));
+    if (!process)
+        return true;  // already gone
+    if (viewer.window && ::IsWindow(viewer.window))
+        ::PostMessageA(viewer.window, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0)
+        return true;
+    ::TerminateProcess(process.get(), 1);
+    ::WaitForSingleObject(process.get(), 5000);
+    return false;
+}
+
 std::string WindowText(HWND hwnd)
 {
     char buf[4096] = {};

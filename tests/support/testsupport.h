@@ -94,6 +94,25 @@ DWORD FindChildProcess(DWORD parentId, const std::string& exeName);
 // message of a test that waited in vain for one of them.
 std::string DescribeTopWindows(DWORD processId);
 
+// The help viewer (hh.exe) that a process started to show Quillon.chm: its process and its main
+// window (class "HH Parent"), with the window's title and the viewer's command line (which names
+// the file and the topic: "<chm>::/<topic>").
+struct HelpViewer {
+    DWORD pid = 0;
+    HWND window = nullptr;
+    std::string title;
+    std::string commandLine;
+};
+// Waits, at most timeoutMs, until an hh.exe started by `parentId` shows its window; pid 0 or
+// window null when it did not (what was found is filled in).
+HelpViewer WaitHelpViewer(DWORD parentId, DWORD timeoutMs);
+// Asks the viewer's window to close and waits for the process to end; terminates it after
+// timeoutMs. True when it closed by itself.
+bool CloseHelpViewer(const HelpViewer& viewer, DWORD timeoutMs);
+// The command line a running process was started with; "" when it cannot be read (under Wine, a
+// process of the other architecture).
+std::string ProcessCommandLine(DWORD processId);
+
 std::string WindowText(HWND hwnd);
 // The static texts of a dialog (message boxes keep their message in a static control).
 std::string DialogStaticText(HWND dialog);

@@ -326,21 +326,44 @@ private:
 struct HelpRequest {
     bool answered = false;
     std::string topics;
+    std::string viewerCommandLine;  // the help viewer's, when it opened
 };
 
-// Presses the Help button of `dialog` with the stand-in support library recording the topics it
-// is asked for into `recordFile`, and closes the box with which it answers.
+// Presses the Help button of `dialog` with the support library recording the topics it is asked
+// for into `recordFile`, and closes what it answers with: the help viewer (hh.exe) on Quillon.chm,
+// which the build puts beside the test programs, or, without the file, its box "Help is not
+// installed.".
 inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordFile)
 {
     HelpRequest request;
     ::DeleteFileA(recordFile.c_str());
     ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", recordFile.c_str());
     testsupport::PostClick(dialog, helpId);
-    HWND box = WaitDialog("Brisco Support", "Help is not installed.");
+    const DWORD self = ::GetCurrentProcessId();
+    HWND box = nullptr;
+    testsupport::WaitUntil(
+        [&] {
+            if (testsupport::FindChildProcess(self, "hh.exe"))
+                return true;
+            for (HWND hwnd : OwnDialogs()) {
+                if (testsupport::WindowText(hwnd) == "Brisco Support" &&
+                    testsupport::DialogStaticText(hwnd).find("Help is not installed.") != std::string::npos) {
+                    box = hwnd;
+                    return true;
+                }
+            }
+            return false;
+        },
+        kWait);
     if (box) {
         request.answered = true;
         testsupport::PostClick(box, IDOK);
         WaitGone(box);
+    } else {
+        testsupport::HelpViewer viewer = testsupport::WaitHelpViewer(self, kWait);
+        request.answered = viewer.window != nullptr;
+        request.viewerCommandLine = viewer.commandLine;
+        testsupport::CloseHelpViewer(viewer, kWait);
     }
     ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", nullptr);
     request.topics = testsupport::ReadFileBytes(recordFile);
@@ -354,6 +377,9 @@ inline void ExpectHelpTopic(HWND dialog, int helpId, const std::string& topic, c
     HelpRequest help = PressHelp(dialog, helpId, recordFile);
     EXPECT_TRUE(help.answered) << "the support library did not answer the help request";
     EXPECT_EQ(help.topics, topic + "\r\n");
+    if (!help.viewerCommandLine.empty()) {
+        EXPECT_NE(std::string::npos, help.viewerCommandLine.find(".chm::/" + topic)) << help.viewerCommandLine;
+    }
     EXPECT_TRUE(::IsWindowVisible(dialog)) << "Help closed the dialog";
 }
 
