@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
 # Builds QuillonSetup-<version>.exe from an i686 build: stages stripped copies of the shipped files
 # (never the stand-ins) and runs makensis on installer/Quillon.nsi. Prints the setup's path last.
-#   scripts/build-installer.sh BUILD_DIR OUT_DIR [--help-file FILE]
-# The help file is BUILD_DIR/bin/Quillon.chm; --help-file names another one (the installer tests
-# use it before the help file's target exists in the build).
+#   scripts/build-installer.sh BUILD_DIR OUT_DIR
 set -euo pipefail
 build=$(realpath "$1")
 out=$(realpath -m "$2")
 shift 2
 help="$build/bin/Quillon.chm"
-if [ "${1:-}" = "--help-file" ]; then help=$2; shift 2; fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin="$build/bin"
 strip=i686-w64-mingw32-strip

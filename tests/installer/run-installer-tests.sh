@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # Makes the setup from an i686 build the way `make installer` does, then runs installer_tests.exe
 # against it in a fresh Wine prefix (BUILD/installer-test/wineprefix) with a private display.
-# Without the help file in the build (its target not there yet) the setup under test carries a
-# stand-in text as Quillon.chm, made here and said so; `make installer` refuses to ship that.
 #   tests/installer/run-installer-tests.sh BUILD_DIR [gtest options]
 set -euo pipefail
 build=$(realpath "$1"); shift
@@ -18,14 +16,7 @@ fi
 rm -rf "$work"
 mkdir -p "$work"
 
-help=()
-if [ ! -f "$build/bin/Quillon.chm" ]; then
-  echo "note: $build/bin/Quillon.chm is not built yet; the setup under test carries a stand-in help file"
-  mkdir -p "$work/help"
-  echo "stand-in help file for the setup's tests" > "$work/help/Quillon.chm"
-  help=(--help-file "$work/help/Quillon.chm")
-fi
-setup=$("$root/scripts/build-installer.sh" "$build" "$work/setup" "${help[@]}")
+setup=$("$root/scripts/build-installer.sh" "$build" "$work/setup")
 echo "setup under test: $setup"
 
 export QUILLON_SETUP="Z:${setup//\//\\}"
