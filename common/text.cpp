@@ -115,6 +115,30 @@ std::string ToUtf8(const std::wstring& text)
     return out;
 }
 
+std::wstring AnsiToWide(const std::string& text)
+{
+    if (text.empty() || text.size() > INT_MAX)
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string WideToAnsi(const wchar_t* text, size_t length)
+{
+    if (!text || length == 0 || length > INT_MAX / 2)
+        return std::string();
+    int n = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
 std::string LoadStringText(HINSTANCE module, UINT id)
 {
     // A length query (buffer size 0) hands back a read-only pointer into the resource.

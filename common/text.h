@@ -35,4 +35,10 @@ std::string LoadStringText(HINSTANCE module, UINT id);
 // UTF-16 text as UTF-8 (for the logs, which name contacts in any script).
 std::string ToUtf8(const std::wstring& text);
 
+// Between UTF-16 and the system's ANSI code page (paths, settings, the add-in's texts); a
+// character the code page lacks becomes its best fit. Empty on failure.
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const wchar_t* text, size_t length);
+inline std::string WideToAnsi(const std::wstring& text) { return WideToAnsi(text.data(), text.size()); }
+
 }  // namespace common

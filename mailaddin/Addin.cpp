@@ -1,3 +1,4 @@
+#include "common/text.h"
 #include "mailaddin/Addin.h"
 
 #include <shellapi.h>
@@ -192,8 +193,8 @@ HRESULT CAddin::_AddButton(ITanagerToolbar* toolbar, const wchar_t* caption, con
 {
     const std::string& folder = CDebug::Instance().LogFolder();
     CBstr text(caption);
-    CBstr image(FromAnsi(PicturePath(folder, picture)));
-    CBstr hover(FromAnsi(PicturePath(folder, picture + "_over")));
+    CBstr image(common::AnsiToWide(PicturePath(folder, picture)));
+    CBstr hover(common::AnsiToWide(PicturePath(folder, picture + "_over")));
     ComPtr<ITanagerButton> button;
     HRESULT hr = toolbar->AddButton(text.get(), image.get(), hover.get(), &button);
     if (FAILED(hr))

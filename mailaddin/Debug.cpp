@@ -33,7 +33,7 @@ void CErr::FromHResult(HRESULT hr)
     if (::GetErrorInfo(0, &info) == S_OK && info) {
         BSTR text = nullptr;
         if (SUCCEEDED(info->GetDescription(&text)) && text)
-            description = ToAnsi(text, ::SysStringLen(text));
+            description = common::WideToAnsi(text, ::SysStringLen(text));
         ::SysFreeString(text);
     }
     if (description.empty()) {
@@ -100,7 +100,7 @@ std::string GeneralDate(const SYSTEMTIME& t)
     BSTR text = nullptr;
     if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, &text)))
         return std::string();
-    std::string out = ToAnsi(text, ::SysStringLen(text));
+    std::string out = common::WideToAnsi(text, ::SysStringLen(text));
     ::SysFreeString(text);
     return out;
 }
@@ -121,7 +121,7 @@ std::string SingleText(float value)
     BSTR text = nullptr;
     if (FAILED(::VarBstrFromR4(value, LOCALE_USER_DEFAULT, 0, &text)))
         return std::string();
-    std::string out = ToAnsi(text, ::SysStringLen(text));
+    std::string out = common::WideToAnsi(text, ::SysStringLen(text));
     ::SysFreeString(text);
     return out;
 }

@@ -2,33 +2,11 @@
 
 #include <utility>
 
+#include "common/text.h"
+
 namespace gimlet {
 
-std::string ToAnsi(const wchar_t* text, size_t length)
-{
-    if (!text || length == 0)
-        return std::string();
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring FromAnsi(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-CVar::CVar(const char* text) : CVar(FromAnsi(text ? text : "")) {}
+CVar::CVar(const char* text) : CVar(common::AnsiToWide(text ? text : "")) {}
 
 CVar::CVar(const wchar_t* text) : CVar(std::wstring(text ? text : L"")) {}
 
@@ -108,7 +86,7 @@ bool VarText(const VARIANT& v, std::string* text)
     case VT_NULL:
         return true;
     case VT_BSTR:
-        *text = ToAnsi(v.bstrVal, ::SysStringLen(v.bstrVal));
+        *text = common::WideToAnsi(v.bstrVal, ::SysStringLen(v.bstrVal));
         return true;
     default:
         break;
@@ -119,7 +97,7 @@ bool VarText(const VARIANT& v, std::string* text)
     ::VariantInit(&converted);
     if (FAILED(::VariantChangeTypeEx(&converted, const_cast<VARIANT*>(&v), LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL, VT_BSTR)))
         return false;
-    *text = ToAnsi(converted.bstrVal, ::SysStringLen(converted.bstrVal));
+    *text = common::WideToAnsi(converted.bstrVal, ::SysStringLen(converted.bstrVal));
     ::VariantClear(&converted);
     return true;
 }

@@ -55,8 +55,4 @@ std::string VarTypeName(const VARIANT& v);
 // Numbers, Booleans, Empty and texts that read as a number.
 bool VarIsNumeric(const VARIANT& v);
 
-// UTF-16 to the ANSI code page and back.
-std::string ToAnsi(const wchar_t* text, size_t length);
-std::wstring FromAnsi(const std::string& text);
-
 }  // namespace gimlet

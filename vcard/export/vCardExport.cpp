@@ -129,31 +129,6 @@ size_t CharBoundary(const std::wstring& text, size_t limit)
     return i;
 }
 
-std::wstring AnsiToWide(const std::string& text)
-{
-    if (text.empty() || text.size() > INT_MAX)
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-std::string WideToAnsi(const std::wstring& text)
-{
-    if (text.empty() || text.size() > INT_MAX / 2)
-        return std::string();
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                  nullptr);
-    if (n <= 0)
-        return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 // The progress window is updated at most this often (and always for the last contact): each
 // update is a round of messages to the window's thread, which costs more than a card.
 const DWORD kProgressIntervalMs = 50;
@@ -349,7 +324,7 @@ void CvCardExport::WriteCard()
 
 std::string CvCardExport::SafeBaseName(const std::string& name)
 {
-    return WideToAnsi(SafeBaseName(AnsiToWide(name)));
+    return common::WideToAnsi(SafeBaseName(common::AnsiToWide(name)));
 }
 
 std::wstring CvCardExport::SafeBaseName(const std::wstring& name)
@@ -383,7 +358,7 @@ std::wstring CvCardExport::SafeBaseName(const std::wstring& name)
 std::wstring CvCardExport::_MakeBaseName()
 {
     if (m_oneFile)
-        return SafeBaseName(AnsiToWide(m_oneFileBaseName));
+        return SafeBaseName(common::AnsiToWide(m_oneFileBaseName));
     CContact contact(m_contact.Get());
     std::wstring display;
     if (FAILED(contact._GetTextPropW(contact_tags::kDisplayName, &display)))
@@ -398,7 +373,7 @@ std::wstring CvCardExport::_MakeBaseName()
 bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
     const char* ctx = "CvCardExport::MakeFileName";
-    std::wstring folder = AnsiToWide(m_targetFolder);
+    std::wstring folder = common::AnsiToWide(m_targetFolder);
     if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
     std::wstring path;
