@@ -152,10 +152,10 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
         {"lone16.vcf", "\xFF\xFE" + lone16, nullptr},
         {"odd16.vcf", odd16, nullptr},
         {"grows.vcf", Person("Gus Grow", "11"), nullptr},
-        {"gone.vcf", Person("Gil Gone", "99"), "CreateFile("},
-        {"locked.vcf", Person("Lou Lock", "98"), "CreateFile("},
+        {"gone.vcf", Person("Gil Gone", "99"), "War[0x80070002] in CvCardImport::ImportFile: CreateFile("},
+        {"locked.vcf", Person("Lou Lock", "98"), "War[0x80070020] in CvCardImport::ImportFile: CreateFile("},
         {"huge.vcf", "", "huge.vcf not read: 209715200 bytes, more than the 134217728 a file may have"},
-        {"x.vcf", "", "CreateFile("},
+        {"x.vcf", "", "War[0x80070005] in CvCardImport::ImportFile: CreateFile("},
     };
     for (const Kind& k : kinds) {
         const std::string path = source + "\\" + k.file;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -189,7 +190,17 @@ int CvCardImport::ImportFile(const char* path)
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        g_log.LogWar(ctx, common::HResultFromLastError(), "CreateFile(%s)", path);
+        // The code says why (gone, in use, a folder, no access); the system's words say it to
+        // whoever reads the log.
+        DWORD error = ::GetLastError();
+        char reason[256] = "";
+        if (::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                             sizeof reason, nullptr) == 0)
+            reason[0] = '\0';
+        size_t length = std::strlen(reason);
+        while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' || reason[length - 1] == ' '))
+            reason[--length] = '\0';
+        g_log.LogWar(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s): %s", path, reason);
         ++m_failed;
         return ShowCannotOpenMessage(path) ? 0 : -1;
     }
