@@ -117,25 +117,41 @@ void ParseCommandLine(const char* line, CCommandLine* r)
 
 bool ReadSelectionFile(const std::string& name, bool temporary, CSelectionList* selection)
 {
+    const char* ctx = "WinMain";
     selection->clear();
     common::CFileHandle file(::CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        g_log.LogWar("WinMain", 0, "cant open file(%s)", name.c_str());
+        g_log.LogWar(ctx, 0, "cant open file(%s)", name.c_str());
         return false;
     }
     LARGE_INTEGER size = {};
     std::string buffer;
-    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+    bool readable = true;
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        g_log.LogWar(ctx, common::HResultFromLastError(), "GetFileSize(%s)", name.c_str());
+        readable = false;
+    } else if (size.QuadPart > kMaxSelectionFileBytes) {
+        g_log.LogWar(ctx, 0, "selection file(%s) of %lld bytes is larger than %lld: not read", name.c_str(),
+                     static_cast<long long>(size.QuadPart), static_cast<long long>(kMaxSelectionFileBytes));
+        readable = false;
+    } else if (size.QuadPart > 0) {
         buffer.resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
-        if (!::ReadFile(file.get(), &buffer[0], static_cast<DWORD>(buffer.size()), &got, nullptr))
+        if (!::ReadFile(file.get(), &buffer[0], static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            g_log.LogWar(ctx, common::HResultFromLastError(), "ReadFile(%s)", name.c_str());
             got = 0;
+            readable = false;
+        }
         buffer.resize(got);
     }
     file.reset();
     buffer.resize(std::strlen(buffer.c_str()));  // the text ends at a zero byte, as it always has
 
+    // Only entry-identifier texts are taken: hexadecimal digits, two a byte, no longer than an
+    // identifier can be. Anything else (a file cut short in its last line, bytes that are no
+    // text) would reach the address book as an identifier of nothing.
+    size_t dropped = 0;
     size_t pos = 0;
     while (pos < buffer.size()) {
         pos = buffer.find_first_not_of(" \t\r\n", pos);
@@ -144,10 +160,19 @@ bool ReadSelectionFile(const std::string& name, bool temporary, CSelectionList* 
         size_t end = buffer.find_first_of(" \t\r\n", pos);
         if (end == std::string::npos)
             end = buffer.size();
-        selection->push_back(buffer.substr(pos, end - pos));
+        size_t length = end - pos;
+        bool hex = length % 2 == 0 && length <= kMaxEntryIdText &&
+                   buffer.find_first_not_of("0123456789ABCDEFabcdef", pos) >= end;
+        if (hex)
+            selection->push_back(buffer.substr(pos, length));
+        else
+            ++dropped;
         pos = end;
     }
+    if (dropped > 0)
+        g_log.LogWar(ctx, 0, "selection file(%s): %zu words that are no entry identifier skipped, %zu taken",
+                     name.c_str(), dropped, selection->size());
     if (temporary)
         ::DeleteFileA(name.c_str());
-    return true;
+    return readable;
 }

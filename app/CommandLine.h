@@ -23,7 +23,15 @@ struct CCommandLine {
 // Parses the 8-bit command line (without the program name). Never reads past its end.
 void ParseCommandLine(const char* line, CCommandLine* result);
 
-// Reads the selection file: tokens split at blanks, tabs and line ends, in file order. Deletes the
-// file afterwards when temporary is set. Returns false (and logs "cant open file(%s)") when the
-// file cannot be opened; the list is then empty and the file left alone.
+// A selection file is a few kilobytes (ten thousand contacts make well under a megabyte); a
+// larger one is not read. An entry identifier is far shorter than kMaxEntryIdText digits.
+const long long kMaxSelectionFileBytes = 4LL * 1024 * 1024;
+const size_t kMaxEntryIdText = 4096;
+
+// Reads the selection file: tokens split at blanks, tabs and line ends, in file order; a token
+// that is not an entry-identifier text (hexadecimal, two digits a byte) is skipped and the file's
+// skipped tokens logged in one line. Deletes the file afterwards when temporary is set, also when
+// it could not be read. Returns false (and logs "cant open file(%s)") when the file cannot be
+// opened (the list is then empty and the file left alone), and false (logged) when it is too
+// large or cannot be read (the list is then empty).
 bool ReadSelectionFile(const std::string& name, bool temporary, CSelectionList* selection);

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "app/App.h"
+#include "app/Log.h"
 #include "app/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
@@ -15,6 +16,8 @@ const char kEncodingsMissingText[] =
 // No sensible encodings list comes near this; a larger file is treated as unreadable rather than
 // read into memory whole.
 const LONGLONG kMaxEncodingsFile = 16 * 1024 * 1024;
+// Names are shown in a list and written into every card; a longer one is no name but garbage.
+const size_t kMaxEncodingField = 100;
 
 bool IsBlank(char c)
 {
@@ -58,7 +61,8 @@ bool ParseLine(const std::string& line, EncodingEntry* entry)
     std::string charset = Trim(line.substr(bar1 + 1, bar2 - bar1 - 1));
     std::string number =
         Trim(bar3 == std::string::npos ? line.substr(bar2 + 1) : line.substr(bar2 + 1, bar3 - bar2 - 1));
-    if (display.empty() || charset.empty() || number.empty())
+    if (display.empty() || charset.empty() || number.empty() || display.size() > kMaxEncodingField ||
+        charset.size() > kMaxEncodingField)
         return false;
     int codePage = ReadCodePage(number);
     if (codePage == 0)
@@ -84,29 +88,53 @@ bool EqualNoCaseAscii(const std::string& a, const char* b)
     return i == a.size() && b[i] == '\0';
 }
 
-// The whole file, or an empty text when it is missing, empty or unreadable.
-std::string ReadWholeFile(const char* path)
+// The whole file, or an empty text (and *why says what failed) when it is missing, empty, too
+// large or unreadable.
+std::string ReadWholeFile(const char* path, std::string* why, HRESULT* code)
 {
+    *code = 0;
     common::CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    if (!file) {
+        *code = common::HResultFromLastError();
+        *why = "cant open file";
         return std::string();
+    }
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxEncodingsFile)
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        *code = common::HResultFromLastError();
+        *why = "GetFileSize";
         return std::string();
+    }
+    if (size.QuadPart <= 0) {
+        *why = "empty file";
+        return std::string();
+    }
+    if (size.QuadPart > kMaxEncodingsFile) {
+        *why = common::Format("%lld bytes, more than %lld", static_cast<long long>(size.QuadPart),
+                              static_cast<long long>(kMaxEncodingsFile));
+        return std::string();
+    }
     std::string text(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!::ReadFile(file.get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr))
+    if (!::ReadFile(file.get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr)) {
+        *code = common::HResultFromLastError();
+        *why = "ReadFile";
         return std::string();
+    }
     text.resize(read);
+    // An editor's UTF-8 mark is not part of the first display name.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
     return text;
 }
 
 }  // namespace
 
-std::vector<EncodingEntry> CCharConverter::ParseEncodings(const std::string& text)
+std::vector<EncodingEntry> CCharConverter::ParseEncodings(const std::string& text, std::vector<size_t>* skipped)
 {
     std::vector<EncodingEntry> entries;
+    size_t lineNumber = 0;
     // The file is read as one zero-terminated text: a zero byte ends it.
     size_t length = text.find('\0');
     if (length == std::string::npos)
@@ -120,8 +148,14 @@ std::vector<EncodingEntry> CCharConverter::ParseEncodings(const std::string& tex
             end = length;
         std::string line = text.substr(pos, end - pos);
         EncodingEntry entry;
-        if (!line.empty() && ParseLine(line, &entry))
-            entries.push_back(entry);
+        if (!(end == pos && end > 0 && text[end] == '\n' && text[end - 1] == '\r'))
+            ++lineNumber;  // CR LF ends one line, not two
+        if (!line.empty()) {
+            if (ParseLine(line, &entry))
+                entries.push_back(entry);
+            else if (skipped)
+                skipped->push_back(lineNumber);
+        }
         pos = end + 1;
     }
     return entries;
@@ -135,7 +169,27 @@ void CCharConverter::Load(HWND owner)
 
 size_t CCharConverter::LoadFrom(const char* path, HWND owner)
 {
-    m_encodings = ParseEncodings(ReadWholeFile(path));
+    const char* ctx = "CCharConverter::Load";
+    std::string why;
+    HRESULT code = 0;
+    std::string text = ReadWholeFile(path, &why, &code);
+    if (!why.empty())
+        g_log.LogWar(ctx, code, "%s: %s", path, why.c_str());
+    std::vector<size_t> skipped;
+    std::vector<EncodingEntry> parsed = ParseEncodings(text, &skipped);
+    // A code page this system does not have would turn every value written or read in it into
+    // nothing.
+    m_encodings.clear();
+    for (const EncodingEntry& e : parsed) {
+        if (::IsValidCodePage(static_cast<UINT>(e.codePage)))
+            m_encodings.push_back(e);
+        else
+            g_log.LogWar(ctx, 0, "%s: code page %d of \"%s\" is not on this system: skipped", path, e.codePage,
+                         e.displayName.c_str());
+    }
+    if (!skipped.empty())
+        g_log.LogWar(ctx, 0, "%s: %zu lines are not \"name|charset|code page\": skipped (the first is line %zu)",
+                     path, skipped.size(), skipped[0]);
     size_t loaded = m_encodings.size();
     if (loaded == 0) {
         EncodingEntry utf8;

@@ -27,13 +27,16 @@ public:
     CCharConverter& operator=(const CCharConverter&) = delete;
 
     // Reads "supportedEncodings.txt" from the program folder. Without a usable entry only UTF-8
-    // is offered and the user is told so in a warning box owned by owner.
+    // is offered and the user is told so in a warning box owned by owner. A file that cannot be
+    // read, lines that are skipped and code pages the system lacks are logged as warnings.
     void Load(HWND owner);
     // The same from a given file; returns the number of entries read from it (0 means the UTF-8
     // fallback was taken and the warning shown).
     size_t LoadFrom(const char* path, HWND owner);
-    // The parser alone, over a file's bytes: the entries the text yields, in order.
-    static std::vector<EncodingEntry> ParseEncodings(const std::string& text);
+    // The parser alone, over a file's bytes: the entries the text yields, in order. skipped (may
+    // be null) receives the numbers of the non-empty lines that yield no entry.
+    static std::vector<EncodingEntry> ParseEncodings(const std::string& text,
+                                                     std::vector<size_t>* skipped = nullptr);
 
     // Conversions in the current code page. Characters the code page cannot hold become its
     // default character. Both return the length of the output (bytes or UTF-16 units), or -1

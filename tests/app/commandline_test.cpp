@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/Log.h"
+#include "common/raii.h"
 #include "support/testsupport.h"
+#include "wab/log_capture.h"
 
 using testsupport::CTempDir;
 
@@ -158,4 +161,58 @@ TEST_F(SelectionFile, MissingFileIsLoggedAndGivesNoList)
     EXPECT_NE(std::string::npos, log.find(" War in WinMain: bad cmdline(-import -selection tmp -foreground)\r\n"))
         << log;
     g_log.DoneLog();
+}
+
+// Bad selection files, each with a clear outcome and one log line; none crashes or hangs.
+TEST_F(SelectionFile, BadFilesGiveAClearOutcomeAndALogLine)
+{
+    CLogCapture log;
+    const std::string huge(static_cast<size_t>(kMaxSelectionFileBytes) + 2, '0');
+    struct Case {
+        const char* name;
+        const char* kind;  // "file", "missing", "directory" or "locked"
+        std::string bytes;
+        bool read;
+        CSelectionList list;
+        const char* logged;  // null: nothing logged
+    } cases[] = {
+        {"whole", "file", "00AA11\r\nbb22\r\n", true, {"00AA11", "bb22"}, nullptr},
+        {"cut in its last line", "file", "00AA11\r\nBB2", true, {"00AA11"},
+         "1 words that are no entry identifier skipped, 1 taken"},
+        {"binary", "file", std::string("\x01\x02ga\xFFrbage 0A0B\r\n\x80\x81\0 00FF", 25), true, {"0A0B"},
+         "2 words that are no entry identifier skipped, 1 taken"},
+        {"one word too long", "file", std::string(kMaxEntryIdText + 2, 'A') + " 0B", true, {"0B"},
+         "1 words that are no entry identifier skipped"},
+        {"huge", "file", huge, false, {}, "bytes is larger than 4194304: not read"},
+        {"missing", "missing", "", false, {}, "cant open file("},
+        {"a directory", "directory", "", false, {}, "cant open file("},
+        {"held open by another", "locked", "00AA\r\n", false, {}, "cant open file("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Clear();
+        const std::string path = dir.file(std::string(c.name) + ".tmp");
+        const std::string kind = c.kind;
+        if (kind == "directory")
+            ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
+        else if (kind != "missing")
+            ASSERT_TRUE(testsupport::WriteFileBytes(path, c.bytes));
+        common::CFileHandle held;
+        if (kind == "locked")
+            held.reset(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        CSelectionList list{"stale"};
+        EXPECT_EQ(c.read, ReadSelectionFile(path, true, &list));
+        EXPECT_EQ(c.list, list);
+        const std::string lines = log.Lines();
+        if (c.logged) {
+            EXPECT_EQ(1u, std::count(lines.begin(), lines.end(), '\n')) << lines;
+            EXPECT_NE(std::string::npos, lines.find(c.logged)) << lines;
+            EXPECT_NE(std::string::npos, lines.find(path)) << "the line names the file: " << lines;
+        } else {
+            EXPECT_EQ("", lines);
+        }
+        // A temporary file that was opened is deleted, read or not; one that was not is left alone.
+        bool opened = kind == "file";
+        EXPECT_EQ(!opened && kind != "missing", testsupport::FileExists(path));
+    }
 }

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/raii.h"
 #include "contact/CharConverter.h"
 #include "support/testsupport.h"
+#include "wab/log_capture.h"
 
 using testsupport::CTempDir;
 
@@ -275,4 +279,73 @@ TEST(Conversion, ToWideOfPartialBuffers)
     std::wstring out;
     EXPECT_EQ(2, conv.ToWide(text, 4, &out));
     EXPECT_EQ(L"\u0416\u0436", out);
+}
+
+// Bad encodings files: each gives a clear outcome (its usable entries, or UTF-8 alone with the
+// warning box), one log line naming the file, and no crash or hang.
+TEST(EncodingsFile, BadFilesGiveAClearOutcomeAndALogLine)
+{
+    CTempDir dir;
+    CLogCapture log;
+    std::string random(4096, '\0');
+    unsigned seed = 7;
+    for (char& c : random) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    const std::string utf8Only = "[UTF-8][UTF-8][65001]\n";
+    struct Case {
+        const char* name;
+        const char* kind;  // "file", "directory", "locked" or "huge"
+        std::string bytes;
+        std::string entries;
+        const char* logged;
+    } cases[] = {
+        {"binary", "file", random, utf8Only, "lines are not \"name|charset|code page\": skipped"},
+        {"empty", "file", "", utf8Only, "empty file"},
+        {"saved as UTF-16", "file", std::string("\xFF\xFEU\0|\0U\0|\0001\0\r\0\n\0", 16), utf8Only,
+         "1 lines are not"},
+        {"a code page this system lacks", "file", "A|a|12345\r\nCyrillic|windows-1251|1251\r\n",
+         "[Cyrillic][windows-1251][1251]\n", "code page 12345 of \"A\" is not on this system: skipped"},
+        {"a name far too long", "file", std::string(200, 'N') + "|x|1252\nB|b|1252\n", "[B][b][1252]\n",
+         "1 lines are not \"name|charset|code page\": skipped (the first is line 1)"},
+        {"a UTF-8 mark in front", "file", "\xEF\xBB\xBFUnicode|UTF-8|65001\nB|b|1252\nbad line\n",
+         "[Unicode][UTF-8][65001]\n[B][b][1252]\n", "(the first is line 3)"},
+        {"huge", "huge", "", utf8Only, "bytes, more than 16777216"},
+        {"a directory", "directory", "", utf8Only, "cant open file"},
+        {"held open by another", "locked", "A|a|1252\n", utf8Only, "cant open file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Clear();
+        const std::string path = dir.file(std::string(c.name) + ".txt");
+        const std::string kind = c.kind;
+        if (kind == "directory")
+            ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
+        else
+            ASSERT_TRUE(testsupport::WriteFileBytes(path, c.bytes));
+        common::CFileHandle held;
+        if (kind == "locked" || kind == "huge")
+            held.reset(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (kind == "huge") {
+            LARGE_INTEGER end;
+            end.QuadPart = 16 * 1024 * 1024 + 1;
+            ASSERT_TRUE(::SetFilePointerEx(held.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(held.get()));
+            held.reset();
+        }
+        CCharConverter conv;
+        {
+            std::unique_ptr<CBoxAnswerer> answer(c.entries == utf8Only ? new CBoxAnswerer : nullptr);
+            conv.LoadFrom(path.c_str(), nullptr);
+            if (answer) {
+                answer->Join();
+                EXPECT_TRUE(answer->seen) << "no warning box";
+            }
+        }
+        EXPECT_EQ(c.entries, Describe(conv.Encodings()));
+        const std::string lines = log.Lines();
+        EXPECT_EQ(1u, std::count(lines.begin(), lines.end(), '\n')) << lines;
+        EXPECT_NE(std::string::npos, lines.find(c.logged)) << lines;
+        EXPECT_NE(std::string::npos, lines.find(path)) << "the line names the file: " << lines;
+    }
 }

@@ -6,6 +6,8 @@
 // program (its mutex, its data folder), so they hold the program's state lock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "log_capture.h"
@@ -185,7 +187,8 @@ TEST_F(QuillonStartup, MissingAddressBookShowsWabInitFailedAndEndsWithMinusOne)
     EXPECT_NE(std::string::npos, err.find(" Err[0x7e] in CWAB::Init: Cant load wab32.dll\r\n")) << err;
 }
 
-// A program folder without supportedEncodings.txt: the run goes on with UTF-8 after a warning.
+// A program folder without supportedEncodings.txt: the run goes on with UTF-8 after a warning, and
+// the log says which file was missing.
 TEST_F(QuillonStartup, MissingEncodingsFileWarnsAndTheRunGoesOn)
 {
     std::string prog = dir.file("prog");
@@ -195,7 +198,11 @@ TEST_F(QuillonStartup, MissingEncodingsFileWarnsAndTheRunGoesOn)
     EXPECT_EQ(0, RunAnsweringBox(prog + "\\Quillon.exe", "-debug", "Quillon",
                                  "Supported encodings file was not found.\nOnly UTF-8 encoding will be available",
                                  true));
-    EXPECT_EQ("", ErrLog());
+    std::string err = ErrLog();
+    EXPECT_NE(std::string::npos, err.find(" War[0x80070002] in CCharConverter::Load: " + prog +
+                                          "\\supportedEncodings.txt: cant open file\r\n"))
+        << err;
+    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
 }
 
 // With the file beside the program no box comes: the debug window is the first window.

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -183,14 +184,36 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
 
 int CvCardImport::ImportFile(const char* path)
 {
+    const char* ctx = "CvCardImport::ImportFile";
+    if (m_beforeRead)
+        m_beforeRead(path);
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        g_log.LogWar("CvCardImport::ImportFile", common::HResultFromLastError(), "CreateFile(%s)", path);
+        // The code says why (gone, in use, a folder, no access); the system's words say it to
+        // whoever reads the log.
+        DWORD error = ::GetLastError();
+        char reason[256] = "";
+        if (::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                             sizeof reason, nullptr) == 0)
+            reason[0] = '\0';
+        size_t length = std::strlen(reason);
+        while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' || reason[length - 1] == ' '))
+            reason[--length] = '\0';
+        g_log.LogWar(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s): %s", path, reason);
         ++m_failed;
         return ShowCannotOpenMessage(path) ? 0 : -1;
     }
-    LoadFileText(file);
+    std::string why;
+    HRESULT loaded = LoadFileText(file, &why);
+    if (FAILED(loaded)) {
+        // Its cards (if any) were not counted either; the closing message must still say that
+        // something was not imported.
+        g_log.LogWar(ctx, loaded, "%s not read: %s", path, why.c_str());
+        ++m_failed;
+        FreeFileText();
+        return 0;
+    }
     SetCurrentFilePath(path);
     int result = ReadCards([this]() -> int {
         HRESULT stored = putContactItem();
@@ -202,12 +225,19 @@ int CvCardImport::ImportFile(const char* path)
             return -1;
         }
         ++m_imported;
-        if (stored != S_OK)
+        if (stored != S_OK || m_cardCut)
             ++m_incomplete;
         if (m_progress && m_progress->IsCancelled())
             return -1;
         return 0;
     });
+    if (result == 0 && m_textEndedInCard) {
+        // A card cut off by the file's end was not counted; it is lost, and the run says so.
+        g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
+        ++m_failed;
+    } else if (result == 0 && m_cardsRead == 0) {
+        g_log.LogWar(ctx, 0, "%s holds no vCard", path);
+    }
     FreeFileText();
     return result;
 }
@@ -462,31 +492,44 @@ bool CvCardImport::_EmailsEqual(CContact& contact)
 // ---------------------------------------------------------------------------------------------
 // Files
 
-void CvCardImport::LoadFileText(HANDLE file)
+HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why)
 {
-    const char* ctx = "CvCardImport::LoadFileText";
     common::CFileHandle owned(file);
     std::string bytes;
+    std::string reason;
+    HRESULT hr = S_OK;
     LARGE_INTEGER size = {};
     if (!::GetFileSizeEx(file, &size)) {
-        g_log.LogErr(ctx, common::HResultFromLastError(), "GetFileSize");
-    } else if (size.QuadPart > INT_MAX - 2) {
-        g_log.LogErr(ctx, E_OUTOFMEMORY, "file of %lld bytes is too large",
-                     static_cast<long long>(size.QuadPart));
+        hr = common::HResultFromLastError();
+        reason = "GetFileSize";
+    } else if (size.QuadPart > kMaxFileBytes) {
+        hr = E_OUTOFMEMORY;
+        reason = common::Format("%lld bytes, more than the %lld a file may have",
+                                static_cast<long long>(size.QuadPart), static_cast<long long>(kMaxFileBytes));
     } else if (size.QuadPart > 0) {
         try {
             bytes.resize(static_cast<size_t>(size.QuadPart));
         } catch (const std::bad_alloc&) {
-            g_log.LogErr(ctx, E_OUTOFMEMORY, "no memory for %lld bytes", static_cast<long long>(size.QuadPart));
+            hr = E_OUTOFMEMORY;
+            reason = common::Format("no memory for %lld bytes", static_cast<long long>(size.QuadPart));
         }
         DWORD read = 0;
         if (!bytes.empty() && !::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-            g_log.LogErr(ctx, common::HResultFromLastError(), "ReadFile");
+            hr = common::HResultFromLastError();
+            reason = "ReadFile";
             read = 0;
         }
+        // A file that shrank since its size was taken is read as far as it goes; one that grew
+        // is read as it was: a card it gained is not there yet.
         bytes.resize(read);
     }
+    owned.reset();
+    if (FAILED(hr))
+        bytes.clear();
     LoadText(bytes.data(), bytes.size());
+    if (why)
+        *why = reason;
+    return hr;
 }
 
 void CvCardImport::LoadText(const char* bytes, size_t size)
@@ -507,7 +550,10 @@ int CvCardImport::CountCards(const char* path)
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    LoadFileText(file);
+    if (FAILED(LoadFileText(file))) {
+        FreeFileText();
+        return 0;
+    }
     size_t count = 0;
     try {
         count = m_text.CountCards();
@@ -552,19 +598,48 @@ int CvCardImport::ReadCards(const CardSink& sink)
 
 int CvCardImport::_ReadCards(const CardSink& sink)
 {
+    const char* ctx = "CvCardImport::ReadCards";
+    m_cardsRead = 0;
+    m_textEndedInCard = false;
     while (FindNextCard()) {
         bool complete = false;
+        size_t lines = 0;
+        size_t bytes = 0;
+        size_t skipped = 0;
+        m_cardCut = false;
         while (ReadProperty()) {
             if (m_text.IsCardEnd()) {
                 m_text.FinishProperty();
                 complete = true;
                 break;
             }
+            // Past the card's limits its lines are only stepped over, up to its END:VCARD.
+            bytes += m_text.Line().size();
+            if (++lines > kMaxCardProperties || bytes > kMaxCardBytes) {
+                ++skipped;
+                m_text.FinishProperty();
+                continue;
+            }
             DispatchProperty();
+            if (m_text.LineCut()) {
+                m_cardCut = true;
+                g_log.LogWar(ctx, 0, "%s: %s line of %zu bytes cut to its first %zu in card \"%s\"",
+                             m_currentFilePath.c_str(), m_text.Name().c_str(), m_text.FullLineBytes(),
+                             CvCardText::kMaxLineBytes, common::ToUtf8(_CardName()).c_str());
+            }
             m_text.FinishProperty();
         }
-        if (!complete)
+        if (!complete) {
+            m_textEndedInCard = true;
             break;  // the text ended inside the card: it is dropped
+        }
+        ++m_cardsRead;
+        if (skipped > 0) {
+            m_cardCut = true;
+            g_log.LogWar(ctx, 0, "%s: card \"%s\" read up to %zu lines or %zu bytes: %zu more lines skipped",
+                         m_currentFilePath.c_str(), common::ToUtf8(_CardName()).c_str(), kMaxCardProperties,
+                         kMaxCardBytes, skipped);
+        }
         if (m_skypeSeen)
             ApplySkypeFixes();
         if (sink && sink() < 0) {

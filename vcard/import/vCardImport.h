@@ -105,9 +105,21 @@ public:
     void SetTargetFolder(const std::string& folderId) { m_targetFolder = folderId; }
     void SetCurrentFilePath(const std::string& path) { m_currentFilePath = path; }
 
+    // Limits that keep a hostile file from costing more than a real one. A file is read whole,
+    // and its text is held twice at most while it is prepared: a larger file is not read. A card
+    // is read up to this many property lines or bytes of them; the rest of it is stepped over
+    // (and logged), and the card is stored as not wholly imported. Real cards hold dozens of
+    // lines and a few kilobytes.
+    static const LONGLONG kMaxFileBytes = 128LL * 1024 * 1024;
+    static const size_t kMaxCardProperties = 10000;
+    static const size_t kMaxCardBytes = 8 * 1024 * 1024;
+
     // Reads an open file (one read, one buffer) into the file text and closes the handle. A file
-    // whose size cannot be taken or that cannot be read is read as empty (and logged).
-    void LoadFileText(HANDLE file);
+    // whose size cannot be taken, that is larger than kMaxFileBytes or that cannot be read is
+    // read as empty: the result is then the failure, and *why (may be null) says what failed.
+    // Nothing is logged here: the counting pass and the import pass both load every file, and
+    // the import pass logs.
+    HRESULT LoadFileText(HANDLE file, std::string* why = nullptr);
     // The same from bytes already in memory.
     void LoadText(const char* bytes, size_t size);
     void FreeFileText();
@@ -118,6 +130,16 @@ public:
     // The card loop over the loaded text: every card is read into Card() and handed to sink.
     // 0 at the end of the text, -1 when the sink asked to stop (or memory ran out).
     int ReadCards(const CardSink& sink);
+    // What the last ReadCards met: complete cards, whether the text ended inside a card (which
+    // is dropped), and whether the card handed to the sink was cut by the limits above.
+    size_t CardsRead() const { return m_cardsRead; }
+    bool TextEndedInCard() const { return m_textEndedInCard; }
+    bool CardCut() const { return m_cardCut; }
+
+    // For tests: called in the import pass with each file's path right before it is opened, so
+    // that a test can change the folder while the run reads it.
+    using FileHook = std::function<void(const char* path)>;
+    void SetBeforeReadHook(const FileHook& hook) { m_beforeRead = hook; }
 
     // Reader operations the card loop is made of.
     bool FindNextCard();
@@ -199,4 +221,8 @@ private:
     CDlgProgress* m_progress = nullptr;
     std::string m_targetFolder;
     std::string m_currentFilePath;
+    size_t m_cardsRead = 0;
+    bool m_textEndedInCard = false;
+    bool m_cardCut = false;
+    FileHook m_beforeRead;
 };

@@ -463,7 +463,7 @@ void CvCardText::Free()
     m_pendingSoftBreak = false;
 }
 
-bool CvCardText::_ReadPhysicalLine(std::string* out)
+bool CvCardText::_ReadPhysicalLine(std::string* out, size_t* full)
 {
     if (m_read >= m_text.size())
         return false;
@@ -479,17 +479,21 @@ bool CvCardText::_ReadPhysicalLine(std::string* out)
             --end;
         next = lf + 1;
     }
-    out->append(m_text, m_read, end - m_read);
+    size_t length = end - m_read;
+    size_t room = out->size() < kMaxLineBytes ? kMaxLineBytes - out->size() : 0;
+    out->append(m_text, m_read, length < room ? length : room);
+    *full += length;
     m_read = next;
     return true;
 }
 
-bool CvCardText::_ReadLogicalLine(std::string* out, bool quotedPrintable)
+bool CvCardText::_ReadLogicalLine(std::string* out, bool quotedPrintable, size_t* full)
 {
     out->clear();
+    *full = 0;
     while (m_read < m_text.size() && m_text[m_read] == ' ')
         ++m_read;
-    if (!_ReadPhysicalLine(out))
+    if (!_ReadPhysicalLine(out, full))
         return false;
     // Whether the head marks quoted-printable is found once, when its ':' has arrived, so that a
     // line folded a thousand times is not searched a thousand times.
@@ -512,7 +516,7 @@ bool CvCardText::_ReadLogicalLine(std::string* out, bool quotedPrintable)
         if (quotedPrintable && !out->empty() && out->back() == '=')
             break;
         ++m_read;
-        _ReadPhysicalLine(out);
+        _ReadPhysicalLine(out, full);
     }
     return true;
 }
@@ -522,7 +526,7 @@ bool CvCardText::ReadLine()
     m_pos = 0;
     m_lineDecoded = false;
     m_lineEncoded.clear();
-    return _ReadLogicalLine(&m_line, false);
+    return _ReadLogicalLine(&m_line, false, &m_lineFull);
 }
 
 size_t CvCardText::_FindDelimiter(size_t from) const
@@ -595,8 +599,9 @@ void CvCardText::FinishProperty()
         return;
     m_pendingSoftBreak = false;
     std::string next;
+    size_t full = 0;
     do {
-        if (_NextLineEndsCard() || !_ReadLogicalLine(&next, true))
+        if (_NextLineEndsCard() || !_ReadLogicalLine(&next, true, &full))
             break;
     } while (!next.empty() && next.back() == '=');
 }
@@ -641,6 +646,7 @@ int CvCardText::PeekCardFormat()
     size_t read = m_read;
     std::string line = m_line;
     size_t pos = m_pos;
+    size_t lineFull = m_lineFull;
     std::string name = m_name;
     std::string charset = m_charset;
     bool hasCharset = m_hasCharset;
@@ -665,6 +671,7 @@ int CvCardText::PeekCardFormat()
     m_read = read;
     m_line.swap(line);
     m_pos = pos;
+    m_lineFull = lineFull;
     m_name.swap(name);
     m_charset.swap(charset);
     m_hasCharset = hasCharset;
@@ -728,18 +735,32 @@ bool CvCardText::ReadEncodedValue(std::string* value, std::vector<bool>* encoded
 {
     std::string raw = m_line.substr(m_pos < m_line.size() ? m_pos : m_line.size());
     std::string next;
-    while (!raw.empty() && raw.back() == '=') {
+    size_t full = 0;
+    // Once the value is as long as a line may be, its further lines are stepped over: the soft
+    // breaks are still followed (they belong to this property) but nothing more is kept.
+    bool endsSoft = !raw.empty() && raw.back() == '=';
+    while (endsSoft) {
         if (_NextLineEndsCard()) {
             // A writer that ends its last value with a soft break: the card still ends here.
-            raw.pop_back();
+            if (!raw.empty() && raw.back() == '=')
+                raw.pop_back();
             break;
         }
-        if (!_ReadLogicalLine(&next, true))
+        if (!_ReadLogicalLine(&next, true, &full))
             break;
-        raw += "\r\n";
-        raw += next;
+        m_lineFull += 2 + full;
+        endsSoft = !next.empty() && next.back() == '=';
+        if (raw.size() + 2 + next.size() <= kMaxLineBytes) {
+            raw += "\r\n";
+            raw += next;
+        } else if (m_lineFull <= kMaxLineBytes) {
+            m_lineFull = kMaxLineBytes + 1;
+        }
     }
     m_pendingSoftBreak = false;
+    // A value cut at a soft break would end in a lone '=', which no decoding takes.
+    if (LineCut() && !raw.empty() && raw.back() == '=')
+        raw.pop_back();
     if (DecodeQuotedPrintable(raw.data(), raw.size(), value, encoded))
         return true;
     std::string escaped = EscapeStrayEquals(raw);

@@ -92,6 +92,10 @@ class CvCardText {
 public:
     // Format code of a card read with vCard 3.0 rules (escapes); 0 for everything else.
     static const int kFormat30 = 30;
+    // The most one line (unfolded, soft breaks joined) may hold. No value of a real contact comes
+    // near it; a picture of several megabytes may, and Quillon takes no pictures. What lies
+    // beyond is stepped over without being copied, so a hostile line costs no memory.
+    static const size_t kMaxLineBytes = 1024 * 1024;
 
     CvCardText() = default;
     CvCardText(const CvCardText&) = delete;
@@ -110,6 +114,10 @@ public:
 
     // The next logical line into Line(); false at the end of the text.
     bool ReadLine();
+    // The current line was longer than kMaxLineBytes and holds only its start; FullLineBytes is
+    // how long it was (its value's soft-broken lines included once read).
+    bool LineCut() const { return m_lineFull > kMaxLineBytes; }
+    size_t FullLineBytes() const { return m_lineFull; }
     // The next property line; false at the end of the text. Sets the name, the line position (on
     // the delimiter behind the name) and the charset named by the line's parameters.
     bool ReadProperty();
@@ -177,8 +185,9 @@ public:
     void SetLeadBytes(const bool* leadBytes) { m_leadBytes = leadBytes; }
 
 private:
-    bool _ReadPhysicalLine(std::string* out);
-    bool _ReadLogicalLine(std::string* out, bool quotedPrintable);
+    // Both append at most up to kMaxLineBytes in *out and add the whole length to *full.
+    bool _ReadPhysicalLine(std::string* out, size_t* full);
+    bool _ReadLogicalLine(std::string* out, bool quotedPrintable, size_t* full);
     size_t _FindDelimiter(size_t from) const;
     void _ReadCharset();
     size_t _ComponentEnd(size_t point) const;
@@ -192,6 +201,7 @@ private:
     TextOrigin m_origin = TextOrigin::kPlain;
     std::string m_line;                 // the current (logical or decoded) line
     size_t m_pos = 0;                   // parse position in m_line
+    size_t m_lineFull = 0;              // bytes the current line had before it was cut
     std::string m_name;
     std::string m_token;
     std::string m_charset;

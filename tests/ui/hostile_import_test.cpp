@@ -1,0 +1,285 @@
+// A folder of hostile files beside readable cards, imported through the real import dialog: every
+// readable card arrives, the run ends with its closing message in bounded time and memory, and
+// the log names each file that could not be read (or held no card) in one line. The files are
+// made here, one table row per kind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <psapi.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "common/raii.h"
+#include "common/text.h"
+#include "contact/CharConverter.h"
+#include "contact/Contact.h"
+#include "dialogdriver.h"
+#include "standins/wab32/wabstandin.h"
+#include "support/testsupport.h"
+#include "vcard/import/vCardImport.h"
+#include "wab/WABLib.h"
+#include "wab/log_capture.h"
+
+using namespace uitest;
+namespace t = contact_tags;
+
+namespace {
+
+const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+const char kCannotOpen[] = " file cannot be opened. ";
+
+std::string Card(const std::string& body) { return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + body + "END:VCARD\r\n"; }
+std::string Person(const std::string& name, const std::string& phone)
+{
+    return Card("FN:" + name + "\r\nTEL;WORK:" + phone + "\r\n");
+}
+std::string Repeat(const std::string& piece, size_t times)
+{
+    std::string out;
+    out.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+// UTF-16 of ASCII text, in either byte order, with a unit put in front of the text's end.
+std::string Utf16(const std::string& ascii, bool bigEndian)
+{
+    std::string out;
+    for (char c : ascii) {
+        out += bigEndian ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    }
+    return out;
+}
+std::string Unit(unsigned u, bool bigEndian)
+{
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    return bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+}
+
+size_t PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters) ? counters.PagefileUsage : 0;
+}
+
+// The most private bytes seen while it lives, sampled every few milliseconds (the process's own
+// peak also holds what the test used to make the files).
+class CMemorySampler {
+public:
+    CMemorySampler()
+        : m_thread([this] {
+              while (!m_stop) {
+                  size_t now = PrivateBytes();
+                  if (now > m_peak)
+                      m_peak = now;
+                  ::Sleep(2);
+              }
+          })
+    {
+    }
+    size_t Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_peak;
+    }
+    ~CMemorySampler() { Stop(); }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<size_t> m_peak{0};
+    std::thread m_thread;
+};
+
+struct Kind {
+    const char* file;
+    std::string bytes;
+    const char* logged;  // what the file's one log line says; null: no line names the file
+};
+
+}  // namespace
+
+TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
+{
+    testsupport::CTempDir dir;
+    CLogCapture log;
+    ASSERT_GT(g_charConverter.LoadFrom((testsupport::BinDir() + "\\supportedEncodings.txt").c_str(), nullptr), 10u);
+    const std::string store = dir.file("hostile.wab");
+    ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
+    char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
+    ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), pab, sizeof pab));
+    ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+    const std::string source = dir.file("cards");
+    ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
+
+    std::string random(64 * 1024, '\0');
+    unsigned seed = 12345;
+    for (char& c : random) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    const std::string lone16 = Utf16("BEGIN:VCARD\r\nFN:Lone", false) + Unit(0xD800, false) +
+                               Utf16("Surrogate\r\nTEL;WORK:9\r\nEND:VCARD\r\n", false);
+    const std::string odd16 = Utf16("BEGIN:VCARD\r\nFN:Odd", true) + Unit(0xDC00, true) +
+                              Utf16("Bytes\r\nTEL;WORK:10\r\nEND:VCARD\r\n", true) + "\x41";
+    const Kind kinds[] = {
+        {"good.vcf", Person("Ann Lee", "1") + Person("Bob Ray", "2"), nullptr},
+        {"good30.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cid Poe\r\nTEL;TYPE=WORK:3\r\nEND:VCARD\r\n", nullptr},
+        {"random.vcf", random, "random.vcf holds no vCard"},
+        {"empty.vcf", "", "empty.vcf holds no vCard"},
+        {"unended.vcf", Person("Una Ford", "4") + "BEGIN:VCARD\r\nFN:Never Ends\r\n" + Repeat("NOTE:x\r\n", 50000),
+         "unended.vcf ends inside a card: that card was not imported"},
+        {"nested.vcf", Repeat("BEGIN:VCARD\r\n", 5000) + "FN:Nest\r\n", "nested.vcf ends inside a card"},
+        {"longline.vcf", Card("FN:Long Line\r\nPHOTO;ENCODING=BASE64:" + std::string(5 * 1024 * 1024, 'A') +
+                              "\r\nTEL;WORK:5\r\n"),
+         "longline.vcf: PHOTO line of 5242902 bytes cut to its first 1048576 in card \"Long Line\""},
+        {"manyprops.vcf", Card("FN:Many Props\r\nTEL;WORK:6\r\n" + Repeat("X-JUNK:0123456789\r\n", 30000)),
+         "manyprops.vcf: card \"Many Props\" read up to 10000 lines or 8388608 bytes: 20003 more lines skipped"},
+        {"softbreaks.vcf",
+         Card("FN:Soft Breaks\r\nNOTE;ENCODING=QUOTED-PRINTABLE:" + Repeat("=41=42=43=44=45=46=47=48=49=4A=\r\n", 40000) +
+              "end\r\nTEL;WORK:13\r\n"),
+         "softbreaks.vcf: NOTE line of 1320034 bytes cut to its first 1048576 in card \"Soft Breaks\""},
+        {"folded.vcf", Card("FN:Folded\r\nTEL;WORK:7\r\nNOTE:" + Repeat("\r\n x", 100000) + "\r\n"), nullptr},
+        {"badutf8.vcf", Card("FN;CHARSET=UTF-8:Bad\xC3\x28Utf\xFF\xFE\xED\xA0\x80" "8\r\nTEL;WORK:8\r\n"), nullptr},
+        {"lone16.vcf", "\xFF\xFE" + lone16, nullptr},
+        {"odd16.vcf", odd16, nullptr},
+        {"grows.vcf", Person("Gus Grow", "11"), nullptr},
+        {"gone.vcf", Person("Gil Gone", "99"), "War[0x80070002] in CvCardImport::ImportFile: CreateFile("},
+        {"locked.vcf", Person("Lou Lock", "98"), "War[0x80070020] in CvCardImport::ImportFile: CreateFile("},
+        {"huge.vcf", "", "huge.vcf not read: 209715200 bytes, more than the 134217728 a file may have"},
+        {"x.vcf", "", "War[0x80070005] in CvCardImport::ImportFile: CreateFile("},
+    };
+    for (const Kind& k : kinds) {
+        const std::string path = source + "\\" + k.file;
+        if (std::string(k.file) == "x.vcf")
+            ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
+        else
+            ASSERT_TRUE(testsupport::WriteFileBytes(path, k.bytes)) << k.file;
+    }
+    {
+        // A file far beyond the reader's limit, sparse: it costs no disk and must cost no memory.
+        common::CFileHandle huge(::CreateFileA((source + "\\huge.vcf").c_str(), GENERIC_WRITE, 0, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(huge);
+        LARGE_INTEGER end;
+        end.QuadPart = 200LL * 1024 * 1024;
+        ASSERT_TRUE(::SetFilePointerEx(huge.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(huge.get()));
+    }
+    common::CFileHandle locked(::CreateFileA((source + "\\locked.vcf").c_str(), GENERIC_READ, 0, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(locked) << "the test could not hold locked.vcf open";
+
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WABFolderID", pab));
+    ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+    ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Import.ConflictResolution", 0));
+
+    // Once the run has counted the cards and starts reading the files, one goes and another grows.
+    CvCardImport run;
+    bool changed = false;
+    run.SetBeforeReadHook([&](const char*) {
+        if (changed)
+            return;
+        changed = true;
+        EXPECT_TRUE(::DeleteFileA((source + "\\gone.vcf").c_str()));
+        std::string grown = testsupport::ReadFileBytes(source + "\\grows.vcf") + Person("Gwen Grow", "12");
+        EXPECT_TRUE(testsupport::WriteFileBytes(source + "\\grows.vcf", grown));
+    });
+
+    std::vector<std::string> cannotOpen;
+    std::string summary;
+    // The files' texts above are still held: the run's cost is its peak over what is in use now.
+    const size_t before = PrivateBytes();
+    CMemorySampler sampler;
+    const ULONGLONG start = ::GetTickCount64();
+    RunDriven([&] { return static_cast<INT_PTR>(run.Execute(nullptr, nullptr)); },
+              [&] {
+                  HWND dialog = WaitDialog("Import");
+                  ASSERT_NE(dialog, nullptr) << "the import dialog did not open";
+                  testsupport::PostClick(dialog, IDOK);
+                  // The run's boxes: one for each file that cannot be opened (OK: go on), then the
+                  // closing message. A run that takes longer than this has hung.
+                  testsupport::WaitUntil(
+                      [&] {
+                          for (HWND box : OwnDialogs()) {
+                              const std::string title = testsupport::WindowText(box);
+                              if (title == "Quillon" || title == "Quillon for Outlook Express") {
+                                  std::string text = testsupport::DialogStaticText(box);
+                                  if (title == "Quillon")
+                                      cannotOpen.push_back(text.substr(0, text.find('\n')));
+                                  else
+                                      summary = text;
+                                  testsupport::PostClick(box, IDOK);
+                                  WaitGone(box);
+                                  return title != "Quillon";
+                              }
+                          }
+                          return false;
+                      },
+                      180000);
+              });
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    const size_t peak = std::max(sampler.Stop(), before);
+    locked.reset();
+    std::printf("hostile folder: run %llu ms, private bytes %zu KB before it, peak %zu KB (+%zu KB)\n",
+                static_cast<unsigned long long>(elapsed), before / 1024, peak / 1024, (peak - before) / 1024);
+    EXPECT_LT(peak - before, size_t(256) * 1024 * 1024) << "the hostile files cost too much memory";
+
+    EXPECT_EQ(summary, "Import was completed. Some items were not imported.");
+    std::sort(cannotOpen.begin(), cannotOpen.end());
+    EXPECT_EQ(cannotOpen, (std::vector<std::string>{source + "\\gone.vcf" + kCannotOpen, source + "\\locked.vcf" + kCannotOpen,
+                                                    source + "\\x.vcf" + kCannotOpen}))
+        << "each file that cannot be opened is named in its box";
+
+    // Every readable card arrived, whole where it was whole.
+    WABItemList* list = nullptr;
+    ASSERT_EQ(g_wabLib.GetItems(pab, false, &list), S_OK);
+    std::vector<std::string> phones;
+    std::wstring foldedNote;
+    for (ULONG i = 0; list && i < list->count; ++i) {
+        ULONG type = 0;
+        Microsoft::WRL::ComPtr<IMAPIProp> entry;
+        ASSERT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
+        CContact contact(entry.Get());
+        std::wstring phone, name;
+        contact._GetTextPropW(t::kBusinessTelephoneNumber, &phone);
+        contact._GetTextPropW(t::kDisplayName, &name);
+        phones.push_back(common::ToUtf8(phone));
+        if (name == L"Folded")
+            contact._GetTextPropW(t::kComment, &foldedNote);
+    }
+    CWABLib::FreeItems(list);
+    std::sort(phones.begin(), phones.end());
+    EXPECT_EQ(phones, (std::vector<std::string>{"1", "10", "11", "12", "13", "2", "3", "4", "5", "6", "7", "8", "9"}));
+    EXPECT_EQ(foldedNote, std::wstring(100000, L'x')) << "the line folded 100,000 times came back whole";
+
+    // One log line for each file that could not be read or held no card, naming it and why.
+    const std::string lines = log.Lines();
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.file);
+        std::vector<std::string> naming;
+        size_t pos = 0;
+        while (pos < lines.size()) {
+            size_t end = lines.find('\n', pos);
+            std::string line = lines.substr(pos, end - pos);
+            if (line.find("\\" + std::string(k.file)) != std::string::npos)
+                naming.push_back(line);
+            pos = end + 1;
+        }
+        if (!k.logged) {
+            EXPECT_TRUE(naming.empty()) << naming.front();
+        } else {
+            ASSERT_EQ(naming.size(), 1u) << lines;
+            EXPECT_NE(naming[0].find(k.logged), std::string::npos) << naming[0];
+        }
+    }
+    g_wabLib.Close();
+    testsupport::DeleteRegValues(kSettingsKey, {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"});
+}
