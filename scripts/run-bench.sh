@@ -6,11 +6,23 @@ build=$(realpath "$1")
 root=$(cd "$(dirname "$0")/.." && pwd)
 wine=/usr/lib/wine/wine64
 cd "$build/bin"
+# BENCH_LARGE=1: the export, the import and the reader on 100,000 contacts too (the import of
+# 100,000 cards takes minutes).
+large=${BENCH_LARGE:-0}
 for bench in wabstore_bench wablib_bench export_bench import_bench; do
   if [ -f "$bench.exe" ]; then
     echo "== $bench"
     "$wine" "$bench.exe" | tr -d '\r'
   fi
 done
+if [ "$large" = 1 ]; then
+  echo "== export_bench 100000"
+  "$wine" export_bench.exe 100000 | tr -d '\r'
+  echo "== import_bench 1000 100000"
+  "$wine" import_bench.exe 1000 100000 | tr -d '\r'
+fi
 echo "== vCard reader beside python-vobject"
 "$root/bench/run-vcard-reader-bench.sh" "$build"
+if [ "$large" = 1 ]; then
+  "$root/bench/run-vcard-reader-bench.sh" "$build" 100000
+fi

@@ -633,6 +633,74 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
     return hr;
 }
 
+HRESULT CWABLib::GetItemRows(const char* folderId, ULONG flags, const SPropTagArray* columns,
+                             const SRestriction* restriction, SRowSet** rows)
+{
+    const char* ctx = "CWABLib::GetItemRows";
+    if (!rows || !columns) {
+        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+        return -1;
+    }
+    *rows = nullptr;
+    HRESULT hr = _CheckOpen(ctx);
+    if (FAILED(hr))
+        return hr;
+    std::vector<BYTE> id;
+    if (!folderId || !*folderId || (flags & WAB_PROFILE_CONTENTS)) {
+        std::string pab;
+        hr = _GetPAB(ctx, &pab);
+        if (FAILED(hr))
+            return hr;
+        id.assign(pab.begin(), pab.end());
+    } else {
+        id = EntryIdFromText(folderId);
+    }
+    ComPtr<IABContainer> container;
+    ULONG type = 0;
+    hr = _OpenContainer(static_cast<ULONG>(id.size()), AsEntryId(id), ctx, "AddrBook->OpenEntry", &container,
+                        &type);
+    if (FAILED(hr))
+        return hr;
+    if (type != MAPI_ABCONT) {
+        g_log.LogErr(ctx, static_cast<long>(type), "Object is not ABContainer");
+        return kFailed;
+    }
+    ComPtr<IMAPITable> table;
+    hr = container->GetContentsTable(flags, table.GetAddressOf());
+    if (hr == MAPI_E_NOT_FOUND)
+        return S_OK;
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "Container->GetContentsTable");
+        return hr;
+    }
+    hr = table->SetColumns(const_cast<SPropTagArray*>(columns), 0);
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "Table->SetColumns");
+        return hr;
+    }
+    if (restriction) {
+        hr = table->Restrict(const_cast<SRestriction*>(restriction), 0);
+        if (FAILED(hr)) {
+            g_log.LogErr(ctx, hr, "lpTable->Restrict");
+            return hr;
+        }
+    }
+    ULONG count = 0;
+    hr = table->GetRowCount(0, &count);
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "Table->GetRowCount");
+        return hr;
+    }
+    if (count == 0)
+        return hr;
+    hr = table->QueryRows(static_cast<LONG>(count), 0, rows);
+    if (FAILED(hr)) {
+        *rows = nullptr;
+        g_log.LogErr(ctx, hr, "Table->QueryRows");
+    }
+    return hr;
+}
+
 void CWABLib::FreeItems(WABItemList* list)
 {
     if (!list)

@@ -99,6 +99,12 @@ public:
                        const SRestriction* restriction, const SSortOrderSet* sortOrder,
                        WABItemList** list);
     static void FreeItems(WABItemList* list);
+    // The rows of a folder's contents table with any columns, as the table gives them (for
+    // callers that need columns a WABItem has no field for). *rows is null for an empty folder;
+    // otherwise the caller frees it with FreeRows. One QueryRows for the whole table.
+    HRESULT GetItemRows(const char* folderId, ULONG flags, const SPropTagArray* columns,
+                        const SRestriction* restriction, SRowSet** rows);
+    void FreeRows(SRowSet* rows) { _FreeRows(rows); }
 
     // Opens any entry by its text. OpenItem opens only contacts and groups (-1 otherwise).
     HRESULT _OpenEntry(const char* entryId, ULONG* objectType, IUnknown** object);

@@ -18,6 +18,7 @@
 #include "ui/DlgImport.h"
 #include "ui/DlgProgress.h"
 #include "ui/resource.h"
+#include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
 using vcard::CParams;
@@ -152,6 +153,8 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     progress.SetRange(m_total);
     progress.SetPos(0);
     m_progress = &progress;
+    m_lastProgress = ::GetTickCount();
+    IndexTargetFolder();
 
     {
         CFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
@@ -168,7 +171,9 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         }
     }
 
+    _ShowProgress(true);
     m_progress = nullptr;
+    m_index.Clear();
     progress.Close();
 
     m_rest = m_total - m_imported - m_failed;
@@ -218,17 +223,19 @@ int CvCardImport::ImportFile(const char* path)
     int result = ReadCards([this]() -> int {
         HRESULT stored = putContactItem();
         ++m_processed;
-        if (m_progress)
-            m_progress->SetPos(m_processed);
         if (stored < 0) {
             ++m_failed;
+            _ShowProgress(true);
             return -1;
         }
         ++m_imported;
         if (stored != S_OK || m_cardCut)
             ++m_incomplete;
-        if (m_progress && m_progress->IsCancelled())
+        if (m_progress && m_progress->IsCancelled()) {
+            _ShowProgress(true);
             return -1;
+        }
+        _ShowProgress(m_processed >= m_total);
         return 0;
     });
     if (result == 0 && m_textEndedInCard) {
@@ -240,6 +247,19 @@ int CvCardImport::ImportFile(const char* path)
     }
     FreeFileText();
     return result;
+}
+
+// Each update is a round of messages to the window's thread, which costs more than a card. The
+// cancelled flag is still read after every card, so Cancel answers as fast as before.
+void CvCardImport::_ShowProgress(bool final)
+{
+    if (!m_progress)
+        return;
+    DWORD now = ::GetTickCount();
+    if (final || now - m_lastProgress >= 50) {
+        m_progress->SetPos(m_processed);
+        m_lastProgress = now;
+    }
 }
 
 // In "Replace existing contacts" the card is added and saved before the old contact is deleted:
@@ -283,6 +303,8 @@ HRESULT CvCardImport::putContactItem()
         HRESULT hr = g_wabLib.DeleteItem(match.c_str());
         if (FAILED(hr))
             g_log.LogWar(ctx, hr, "DeleteItem");
+        else
+            m_index.Remove(match);
     }
     return stored;
 }
@@ -300,7 +322,7 @@ struct CEqualRestriction {
     SRestriction all;
     wchar_t empty[1] = {0};
 
-    void Build(const std::wstring* const texts[6], const ULONG tags[6])
+    void Build(const std::wstring* const texts[6], const ULONG* tags)
     {
         values[0] = {};
         values[0].ulPropTag = PR_OBJECT_TYPE;
@@ -349,18 +371,20 @@ struct CItemListDeleter {
     void operator()(WABItemList* list) const { CWABLib::FreeItems(list); }
 };
 
+struct CBufferDeleter {
+    void operator()(SPropValue* values) const { g_wabLib.FreeBuffer(values); }
+};
+
 }  // namespace
 
-HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
+HRESULT CvCardImport::_QueryEqualContacts(std::vector<std::string>* ids)
 {
     namespace t = contact_tags;
-    entryId->clear();
+    ids->clear();
     const std::wstring* texts[6] = {&m_card.displayName, &m_card.givenName, &m_card.middleName,
                                     &m_card.familyName, &m_card.namePrefix, &m_card.company};
-    const ULONG tags[6] = {t::kDisplayName, t::kGivenName, t::kMiddleName, t::kSurname,
-                           t::kDisplayNamePrefix, t::kCompanyName};
     CEqualRestriction restriction;
-    restriction.Build(texts, tags);
+    restriction.Build(texts, CEqualContactIndex::kTags);
 
     SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, t::kDisplayName}};
     WABItemList* raw = nullptr;
@@ -370,18 +394,50 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
     std::unique_ptr<WABItemList, CItemListDeleter> rows(raw);
     if (FAILED(hr))
         return hr;
-    if (!rows || rows->count == 0)
+    for (ULONG i = 0; rows && i < rows->count; ++i)
+        ids->push_back(rows->items[i].id ? rows->items[i].id : "");
+    return S_OK;
+}
+
+HRESULT CvCardImport::IndexTargetFolder()
+{
+    // A failure has logged its line where it happened; the searches then go to the address book
+    // one by one, as slow as before but with the same answers.
+    return m_index.Load(m_targetFolder.c_str());
+}
+
+HRESULT CvCardImport::EqualCandidates(bool fromIndex, std::vector<std::string>* ids)
+{
+    const std::wstring* texts[6] = {&m_card.displayName, &m_card.givenName, &m_card.middleName,
+                                    &m_card.familyName, &m_card.namePrefix, &m_card.company};
+    if (fromIndex && m_index.Find(texts, ids))
+        return S_OK;
+    return _QueryEqualContacts(ids);
+}
+
+HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
+{
+    entryId->clear();
+    std::vector<std::string> rows;
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = EqualCandidates(true, &rows);
+    } catch (const std::bad_alloc&) {
+        g_log.LogErr("CvCardImport::FindEqualContact", hr, "candidates");
+    }
+    if (FAILED(hr))
+        return hr;
+    if (rows.empty())
         return 1;
-    const char* first = rows->items[0].id ? rows->items[0].id : "";
+    const std::string& first = rows[0];
     if (*differs) {
         entryId->assign(first);
         return 0;
     }
-    for (ULONG i = 0; i < rows->count; ++i) {
-        const char* id = rows->items[i].id ? rows->items[i].id : "";
+    for (const std::string& id : rows) {
         ULONG type = 0;
         Microsoft::WRL::ComPtr<IMAPIProp> item;
-        hr = g_wabLib.OpenItem(id, &type, item.GetAddressOf());
+        hr = g_wabLib.OpenItem(id.c_str(), &type, item.GetAddressOf());
         if (FAILED(hr))
             return hr;
         if (IsContactEqual(item.Get())) {
@@ -1214,7 +1270,44 @@ HRESULT CvCardImport::AddContact()
         g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
         return hr;
     }
+    if (m_index.IsLoaded())
+        _IndexSavedContact(entry.Get());
     return refused > 0 ? MAPI_W_ERRORS_RETURNED : S_OK;
+}
+
+void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
+{
+    // Read back rather than taken from the card: the names the search will compare are those
+    // the address book kept.
+    ULONG tags[1 + CEqualContactIndex::kNameFields] = {PR_ENTRYID};
+    std::copy(CEqualContactIndex::kTags, CEqualContactIndex::kTags + CEqualContactIndex::kNameFields, tags + 1);
+    SPropValue* values = nullptr;
+    HRESULT hr = g_wabLib.GetItemPropsList(entry, tags, 1 + CEqualContactIndex::kNameFields, &values);
+    std::unique_ptr<SPropValue, CBufferDeleter> owned(values);
+    if (SUCCEEDED(hr) && (values[0].ulPropTag != PR_ENTRYID || values[0].Value.bin.cb == 0))
+        hr = MAPI_E_NOT_FOUND;
+    if (FAILED(hr)) {
+        // Without the new contact the index would miss a duplicate: the rest of the run asks
+        // the address book instead.
+        g_log.LogWar("CvCardImport::AddContact", hr, "saved contact not indexed; equal contacts are searched by query");
+        m_index.Clear();
+        return;
+    }
+    std::wstring texts[CEqualContactIndex::kNameFields];
+    const std::wstring* present[CEqualContactIndex::kNameFields] = {};
+    for (int i = 0; i < CEqualContactIndex::kNameFields; ++i) {
+        const SPropValue& v = values[1 + i];
+        if (v.ulPropTag == CEqualContactIndex::kTags[i] && v.Value.lpszW) {
+            texts[i] = v.Value.lpszW;
+            present[i] = &texts[i];
+        }
+    }
+    try {
+        m_index.Add(EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb), present);
+    } catch (const std::bad_alloc&) {
+        g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY, "saved contact not indexed; equal contacts are searched by query");
+        m_index.Clear();
+    }
 }
 
 std::wstring CvCardImport::_CardName() const

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "vcard/import/EqualContactIndex.h"
 #include "vcard/import/vCardText.h"
 #include "wab/WABLib.h"
 
@@ -91,6 +92,16 @@ public:
     // True when the contact agrees with every non-empty field of the card (names excepted).
     bool IsContactEqual(IMAPIProp* item);
 
+    // The run reads the target folder once into an index of names (RunImport does this itself)
+    // and answers FindEqualContact from it; without one, each search is a restriction query.
+    // A failure to build it is logged and leaves the run on the queries.
+    HRESULT IndexTargetFolder();
+    void DropIndex() { m_index.Clear(); }
+    bool HasIndex() const { return m_index.IsLoaded(); }
+    // The target folder's contacts whose names and company match the card, in table order:
+    // from the index (when it can answer) or from the restriction query.
+    HRESULT EqualCandidates(bool fromIndex, std::vector<std::string>* ids);
+
     // Counters of the last run.
     int Total() const { return m_total; }
     int Imported() const { return m_imported; }
@@ -103,6 +114,7 @@ public:
     // receives the contacts, and the file being read (named in messages).
     void SetOwner(HWND owner) { m_owner = owner; }
     void SetTargetFolder(const std::string& folderId) { m_targetFolder = folderId; }
+    void SetConflictMode(int mode) { m_conflictMode = mode; }
     void SetCurrentFilePath(const std::string& path) { m_currentFilePath = path; }
 
     // Limits that keep a hostile file from costing more than a real one. A file is read whole,
@@ -206,6 +218,12 @@ private:
     bool m_leadBytes[256] = {};
 
     bool _EmailsEqual(CContact& contact);
+    HRESULT _QueryEqualContacts(std::vector<std::string>* ids);
+    // Puts a contact just saved into the index, with its names as the address book kept them.
+    void _IndexSavedContact(IMAPIProp* entry);
+    // The progress window shows processed now when the last update is 50 ms old, and always
+    // when final (the last card, or the run stops).
+    void _ShowProgress(bool final);
     // The card's name for the log: its display name, else its name parts and company.
     std::wstring _CardName() const;
 
@@ -219,6 +237,8 @@ private:
     int m_processed = 0;
     // The run's progress window while the second pass runs, else null.
     CDlgProgress* m_progress = nullptr;
+    DWORD m_lastProgress = 0;
+    CEqualContactIndex m_index;
     std::string m_targetFolder;
     std::string m_currentFilePath;
     size_t m_cardsRead = 0;

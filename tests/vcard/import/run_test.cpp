@@ -343,32 +343,49 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
         const char* name;
         const char* call;
         ULONG skip;
+        bool onBob;  // the fault hits only a stored Bob (who then exists), else any entry
         int mode;
         std::string message;
         int imported, failed;
         std::vector<std::wstring> after;
     } cases[] = {
         // The search for Ann fails: nothing is stored.
-        {"find fails", "Restrict", 0, CvCardImport::kDuplicate, kFailed, 0, 1, {L"Ann:111"}},
-        // Bob's search fails after Ann was replaced: Ann stays stored, Cid is never read.
-        {"find fails later", "Restrict", 1, CvCardImport::kReplace, kPartial, 1, 1, {L"Ann:999"}},
+        // (The folder cannot be read into the run's index, nor searched by query.)
+        {"find fails", "Restrict", 0, false, CvCardImport::kDuplicate, kFailed, 0, 1, {L"Ann:111"}},
+        // The folder is read into the index, but opening Bob, to compare him with his card, fails
+        // after Ann was added: Ann stays stored, Cid is never read.
+        {"find fails later", "OpenEntry", 0, true, CvCardImport::kDuplicate, kPartial, 1, 1,
+         {L"Ann:111", L"Ann:999", L"Bob:2"}},
         // The new Ann cannot be saved: the old one must still be there.
-        {"add fails", "SaveChanges", 0, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
-        {"create fails", "CreateEntry", 0, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
+        {"add fails", "SaveChanges", 0, false, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
+        {"create fails", "CreateEntry", 0, false, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
         // The old Ann cannot be deleted: the new one is stored all the same.
-        {"delete fails", "DeleteEntries", 0, CvCardImport::kReplace, kOk, 3, 0,
+        {"delete fails", "DeleteEntries", 0, false, CvCardImport::kReplace, kOk, 3, 0,
          {L"Ann:111", L"Ann:999", L"Bob:2", L"Cid:3"}},
         // The address book refuses properties from the second write on: every contact is saved
         // with what it took, and the run says that not everything arrived.
-        {"properties refused", "SetProps", 1, CvCardImport::kDuplicate, kPartial, 3, 0,
+        {"properties refused", "SetProps", 1, false, CvCardImport::kDuplicate, kPartial, 3, 0,
          {L":", L":", L"Ann:", L"Ann:111"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(NewStore());
         Existing(L"Ann", L"111");
+        std::string bob = "*";
+        if (c.onBob) {
+            // Bob as his card stores him (display and family name), so that the card meets him.
+            SPropValue values[3] = {};
+            values[0].ulPropTag = t::kDisplayName;
+            values[1].ulPropTag = t::kSurname;
+            values[0].Value.lpszW = values[1].Value.lpszW = const_cast<wchar_t*>(L"Bob");
+            values[2].ulPropTag = t::kBusinessTelephoneNumber;
+            values[2].Value.lpszW = const_cast<wchar_t*>(L"2");
+            char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+            ASSERT_EQ(WabStandinAddContact(m_store.c_str(), m_pab.c_str(), 3, values, id, sizeof(id)), S_OK);
+            bob = id;
+        }
         WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Person("Bob", "2"), Person("Cid", "3")});
-        ASSERT_EQ(WabStandinInjectFault(c.call, "*", E_FAIL, c.skip), S_OK);
+        ASSERT_EQ(WabStandinInjectFault(c.call, bob.c_str(), E_FAIL, c.skip), S_OK);
         EXPECT_EQ(Run(c.mode), std::vector<std::string>{c.message});
         WabStandinClearFaults();
         EXPECT_EQ(m_imported, c.imported);
