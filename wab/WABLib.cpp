@@ -472,6 +472,32 @@ HRESULT CWABLib::GetItems(const char* folderId, bool allFolders, WABItemList** l
                       nullptr, list);
 }
 
+// The folder a listing reads: the one named, or the personal address book when none is named or
+// every folder is asked for.
+HRESULT CWABLib::_OpenFolder(const char* ctx, const char* folderId, ULONG flags, ComPtr<IABContainer>* container)
+{
+    std::vector<BYTE> id;
+    if (!folderId || !*folderId || (flags & WAB_PROFILE_CONTENTS)) {
+        std::string pab;
+        HRESULT hr = _GetPAB(ctx, &pab);
+        if (FAILED(hr))
+            return hr;
+        id.assign(pab.begin(), pab.end());
+    } else {
+        id = EntryIdFromText(folderId);
+    }
+    ULONG type = 0;
+    HRESULT hr = _OpenContainer(static_cast<ULONG>(id.size()), AsEntryId(id), ctx, "AddrBook->OpenEntry",
+                                container, &type);
+    if (FAILED(hr))
+        return hr;
+    if (type != MAPI_ABCONT) {
+        g_log.LogErr(ctx, static_cast<long>(type), "Object is not ABContainer");
+        return kFailed;
+    }
+    return S_OK;
+}
+
 HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
                             const SRestriction* restriction, const SSortOrderSet* sortOrder,
                             WABItemList** list)
@@ -486,27 +512,10 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
     if (FAILED(hr))
         return hr;
 
-    std::vector<BYTE> id;
-    if (!folderId || !*folderId || (flags & WAB_PROFILE_CONTENTS)) {
-        std::string pab;
-        hr = _GetPAB(ctx, &pab);
-        if (FAILED(hr))
-            return hr;
-        id.assign(pab.begin(), pab.end());
-    } else {
-        id = EntryIdFromText(folderId);
-    }
-
     ComPtr<IABContainer> container;
-    ULONG type = 0;
-    hr = _OpenContainer(static_cast<ULONG>(id.size()), AsEntryId(id), ctx, "AddrBook->OpenEntry", &container,
-                        &type);
+    hr = _OpenFolder(ctx, folderId, flags, &container);
     if (FAILED(hr))
         return hr;
-    if (type != MAPI_ABCONT) {
-        g_log.LogErr(ctx, static_cast<long>(type), "Object is not ABContainer");
-        return kFailed;
-    }
     ComPtr<IMAPITable> table;
     hr = container->GetContentsTable(flags, table.GetAddressOf());
     WABItemList* result = new (std::nothrow) WABItemList{0, nullptr};
@@ -645,26 +654,10 @@ HRESULT CWABLib::GetItemRows(const char* folderId, ULONG flags, const SPropTagAr
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
         return hr;
-    std::vector<BYTE> id;
-    if (!folderId || !*folderId || (flags & WAB_PROFILE_CONTENTS)) {
-        std::string pab;
-        hr = _GetPAB(ctx, &pab);
-        if (FAILED(hr))
-            return hr;
-        id.assign(pab.begin(), pab.end());
-    } else {
-        id = EntryIdFromText(folderId);
-    }
     ComPtr<IABContainer> container;
-    ULONG type = 0;
-    hr = _OpenContainer(static_cast<ULONG>(id.size()), AsEntryId(id), ctx, "AddrBook->OpenEntry", &container,
-                        &type);
+    hr = _OpenFolder(ctx, folderId, flags, &container);
     if (FAILED(hr))
         return hr;
-    if (type != MAPI_ABCONT) {
-        g_log.LogErr(ctx, static_cast<long>(type), "Object is not ABContainer");
-        return kFailed;
-    }
     ComPtr<IMAPITable> table;
     hr = container->GetContentsTable(flags, table.GetAddressOf());
     if (hr == MAPI_E_NOT_FOUND)

@@ -141,6 +141,8 @@ private:
     HRESULT _OpenContainer(ULONG cb, const ENTRYID* id, const char* context, const char* failure,
                            Microsoft::WRL::ComPtr<IABContainer>* container, ULONG* objectType);
     HRESULT _GetPAB(const char* context, std::string* pab);
+    HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,
+                        Microsoft::WRL::ComPtr<IABContainer>* container);
     void _FreeRows(SRowSet* rows);
 
     common::CModule m_library;
