@@ -1,4 +1,3 @@
-#include "common/text.h"
 #include "mailaddin/Addin.h"
 
 #include <shellapi.h>
@@ -6,6 +5,7 @@
 #include <type_traits>
 
 #include "common/guard.h"
+#include "common/text.h"
 #include "mailaddin/Debug.h"
 #include "mailaddin/FrmOptions.h"
 #include "mailaddin/Options.h"

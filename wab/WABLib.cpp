@@ -498,6 +498,47 @@ HRESULT CWABLib::_OpenFolder(const char* ctx, const char* folderId, ULONG flags,
     return S_OK;
 }
 
+// Every row of a folder's table with the given columns, restricted and sorted when asked; *rows
+// stays null when there is none.
+HRESULT CWABLib::_QueryRows(const char* ctx, IMAPITable* table, const SPropTagArray* columns,
+                            const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows)
+{
+    *rows = nullptr;
+    HRESULT hr = table->SetColumns(const_cast<SPropTagArray*>(columns), 0);
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "Table->SetColumns");
+        return hr;
+    }
+    if (restriction) {
+        hr = table->Restrict(const_cast<SRestriction*>(restriction), 0);
+        if (FAILED(hr)) {
+            g_log.LogErr(ctx, hr, "lpTable->Restrict");
+            return hr;
+        }
+    }
+    if (sortOrder) {
+        hr = table->SortTable(const_cast<SSortOrderSet*>(sortOrder), 0);
+        if (FAILED(hr)) {
+            g_log.LogErr(ctx, hr, "lpTable->SortTable");
+            return hr;
+        }
+    }
+    ULONG count = 0;
+    hr = table->GetRowCount(0, &count);
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "Table->GetRowCount");
+        return hr;
+    }
+    if (count == 0)
+        return hr;
+    hr = table->QueryRows(static_cast<LONG>(count), 0, rows);
+    if (FAILED(hr)) {
+        *rows = nullptr;
+        g_log.LogErr(ctx, hr, "Table->QueryRows");
+    }
+    return hr;
+}
+
 HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
                             const SRestriction* restriction, const SSortOrderSet* sortOrder,
                             WABItemList** list)
@@ -534,41 +575,9 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
     }
     *list = result;
 
-    hr = table->SetColumns(const_cast<SPropTagArray*>(columns), 0);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->SetColumns");
-        return hr;
-    }
-    if (restriction) {
-        hr = table->Restrict(const_cast<SRestriction*>(restriction), 0);
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "lpTable->Restrict");
-            return hr;
-        }
-    }
-    if (sortOrder) {
-        hr = table->SortTable(const_cast<SSortOrderSet*>(sortOrder), 0);
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "lpTable->SortTable");
-            return hr;
-        }
-    }
-    ULONG count = 0;
-    hr = table->GetRowCount(0, &count);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->GetRowCount");
-        return hr;
-    }
-    if (count == 0)
-        return hr;
-
     SRowSet* rows = nullptr;
-    hr = table->QueryRows(static_cast<LONG>(count), 0, &rows);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->QueryRows");
-        return hr;
-    }
-    if (!rows)
+    hr = _QueryRows(ctx, table.Get(), columns, restriction, sortOrder, &rows);
+    if (FAILED(hr) || !rows)
         return hr;
     result->items = new (std::nothrow) WABItem[rows->cRows ? rows->cRows : 1];
     if (!result->items) {
@@ -666,32 +675,7 @@ HRESULT CWABLib::GetItemRows(const char* folderId, ULONG flags, const SPropTagAr
         g_log.LogErr(ctx, hr, "Container->GetContentsTable");
         return hr;
     }
-    hr = table->SetColumns(const_cast<SPropTagArray*>(columns), 0);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->SetColumns");
-        return hr;
-    }
-    if (restriction) {
-        hr = table->Restrict(const_cast<SRestriction*>(restriction), 0);
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "lpTable->Restrict");
-            return hr;
-        }
-    }
-    ULONG count = 0;
-    hr = table->GetRowCount(0, &count);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->GetRowCount");
-        return hr;
-    }
-    if (count == 0)
-        return hr;
-    hr = table->QueryRows(static_cast<LONG>(count), 0, rows);
-    if (FAILED(hr)) {
-        *rows = nullptr;
-        g_log.LogErr(ctx, hr, "Table->QueryRows");
-    }
-    return hr;
+    return _QueryRows(ctx, table.Get(), columns, restriction, nullptr, rows);
 }
 
 void CWABLib::FreeItems(WABItemList* list)

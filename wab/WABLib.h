@@ -143,6 +143,8 @@ private:
     HRESULT _GetPAB(const char* context, std::string* pab);
     HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,
                         Microsoft::WRL::ComPtr<IABContainer>* container);
+    HRESULT _QueryRows(const char* context, IMAPITable* table, const SPropTagArray* columns,
+                       const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows);
     void _FreeRows(SRowSet* rows);
 
     common::CModule m_library;

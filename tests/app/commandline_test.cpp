@@ -193,10 +193,11 @@ TEST_F(SelectionFile, BadFilesGiveAClearOutcomeAndALogLine)
         log.Clear();
         const std::string path = dir.file(std::string(c.name) + ".tmp");
         const std::string kind = c.kind;
-        if (kind == "directory")
+        if (kind == "directory") {
             ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
-        else if (kind != "missing")
+        } else if (kind != "missing") {
             ASSERT_TRUE(testsupport::WriteFileBytes(path, c.bytes));
+        }
         common::CFileHandle held;
         if (kind == "locked")
             held.reset(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -287,12 +287,7 @@ TEST(EncodingsFile, BadFilesGiveAClearOutcomeAndALogLine)
 {
     CTempDir dir;
     CLogCapture log;
-    std::string random(4096, '\0');
-    unsigned seed = 7;
-    for (char& c : random) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
+    const std::string random = testsupport::NoiseBytes(4096, 7);
     const std::string utf8Only = "[UTF-8][UTF-8][65001]\n";
     struct Case {
         const char* name;

@@ -50,8 +50,9 @@ TEST_F(LauncherTest, EndsWithOneWhenGrapnelIsMissingOrDamaged)
     ASSERT_TRUE(CopyFileTo(BinDir() + "\\launcher.exe", dir.file("launcher.exe")));
     // Missing, then damaged: either way it ends at once, with no box holding it.
     for (const char* damage : {static_cast<const char*>(nullptr), "MZ this is not a library"}) {
-        if (damage)
+        if (damage) {
             ASSERT_TRUE(WriteFileBytes(dir.file("Grapnel.dll"), damage));
+        }
         CStarted s = Start(dir.file("launcher.exe"), log);
         ASSERT_TRUE(s.process);
         LONG code = -1;

@@ -251,6 +251,16 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
     return found;
 }
 
+std::string NoiseBytes(size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1103515245u + 12345u;  // the C library's classic generator
+        c = static_cast<char>(seed >> 16);
+    }
+    return bytes;
+}
+
 std::string DescribeTopWindows(DWORD processId)
 {
     struct Args {

@@ -36,6 +36,9 @@ private:
     bool m_had = false;
 };
 
+// Bytes that look random but are the same on every run: the content of a damaged or foreign file.
+std::string NoiseBytes(size_t size, unsigned seed);
+
 // Folder of the running test program: the build's bin folder, where every program and DLL lies.
 std::string BinDir();
 

@@ -120,12 +120,7 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
     const std::string source = dir.file("cards");
     ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
 
-    std::string random(64 * 1024, '\0');
-    unsigned seed = 12345;
-    for (char& c : random) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
+    const std::string random = testsupport::NoiseBytes(64 * 1024, 12345);
     const std::string lone16 = Utf16("BEGIN:VCARD\r\nFN:Lone", false) + Unit(0xD800, false) +
                                Utf16("Surrogate\r\nTEL;WORK:9\r\nEND:VCARD\r\n", false);
     const std::string odd16 = Utf16("BEGIN:VCARD\r\nFN:Odd", true) + Unit(0xDC00, true) +
