@@ -61,6 +61,16 @@ bool HasLineBreak(const std::wstring& text)
     return text.find_first_of(L"\r\n") != std::wstring::npos;
 }
 
+bool HasLoneLineBreak(const std::wstring& text)
+{
+    for (size_t i = text.find_first_of(L"\r\n"); i != std::wstring::npos; i = text.find_first_of(L"\r\n", i + 1)) {
+        if (text[i] == L'\n' || i + 1 == text.size() || text[i + 1] != L'\n')
+            return true;
+        ++i;  // the LF of this CR LF
+    }
+    return false;
+}
+
 // The ';' at k separates components: no odd run of backslashes escapes it.
 bool IsSeparator(const std::wstring& text, size_t k)
 {
@@ -281,21 +291,35 @@ void CCardWriter::_Head(const char* name, const char* const* types, size_t typeC
     }
 }
 
+void CCardWriter::_Component(const std::wstring& text)
+{
+    // 3.0 escapes the component's line breaks here, where a lone one can still be seen.
+    if (m_format == kVCard30 && HasLoneLineBreak(text))
+        m_componentLoneLineBreak = true;
+    AppendComponent(text, m_format == kVCard30, L';', &m_wide);
+}
+
 void CCardWriter::_Line(const char* name, const char* const* types, size_t typeCount,
                         const std::wstring& value, Mode mode, bool structured)
 {
     const std::wstring* text = &value;
+    const bool loneLineBreak = m_componentLoneLineBreak || HasLoneLineBreak(value);
+    m_componentLoneLineBreak = false;
     if (m_format == kVCard21) {
         if (mode != Mode::QuotedPrintable && (HasLineBreak(value) || HasEdgeBlank(value, structured)))
             mode = Mode::QuotedPrintable;
-    } else if (mode == Mode::Escaped) {
-        m_part.clear();
-        AppendEscaped30(value.data(), value.size(), &m_part);
-        text = &m_part;
-    } else if (mode == Mode::Raw) {
-        m_part.clear();
-        AppendRaw30(value, &m_part);
-        text = &m_part;
+    } else {
+        if (loneLineBreak)
+            m_changes.loneLineBreaks.push_back(name);
+        if (mode == Mode::Escaped) {
+            m_part.clear();
+            AppendEscaped30(value.data(), value.size(), &m_part);
+            text = &m_part;
+        } else if (mode == Mode::Raw) {
+            m_part.clear();
+            AppendRaw30(value, &m_part);
+            text = &m_part;
+        }
     }
     _Convert(*text);
     _Head(name, types, typeCount);
@@ -331,7 +355,7 @@ void CCardWriter::_Adr(const char* type, const std::wstring* const* parts, size_
     m_wide.clear();
     for (size_t i = 0; i < count; ++i) {
         m_wide.push_back(L';');
-        AppendComponent(*parts[i], m_format == kVCard30, L';', &m_wide);
+        _Component(*parts[i]);
     }
     // Readers decode every address of vCard 2.1 as quoted-printable, marked or not: a plain "="
     // would be taken for the start of an escape (or, at the end, a soft break).
@@ -350,13 +374,19 @@ void CCardWriter::_Emails(const CardFields& card)
         address = &card.emailAddresses[static_cast<size_t>(index)];
     if (type->empty() && index >= 0 && static_cast<size_t>(index) < card.addrTypes.size())
         type = &card.addrTypes[static_cast<size_t>(index)];
-    if (!address->empty())
+    if (!address->empty()) {
         _Line("EMAIL", kPrefInternet, *type == L"SMTP" ? 2 : 1, *address, Mode::Raw);
+        if (*type != L"SMTP")
+            m_changes.untypedEmails.emplace_back(*address, *type);
+    }
     for (size_t j = 0; j < card.emailAddresses.size(); ++j) {
         if (card.emailAddresses[j].empty() || (index >= 0 && j == static_cast<size_t>(index)))
             continue;
         bool smtp = j < card.addrTypes.size() && card.addrTypes[j] == L"SMTP";
         _Line("EMAIL", kInternet, smtp ? 1 : 0, card.emailAddresses[j], Mode::Raw);
+        if (!smtp)
+            m_changes.untypedEmails.emplace_back(card.emailAddresses[j],
+                                                 j < card.addrTypes.size() ? card.addrTypes[j] : std::wstring());
     }
 }
 
@@ -364,6 +394,8 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
 {
     m_out = out;
     out->Empty();
+    m_changes.loneLineBreaks.clear();
+    m_changes.untypedEmails.clear();
     out->Append("BEGIN:VCARD\r\n", 13);
     if (m_format == kVCard30) {
         out->Append(m_prodId);
@@ -374,7 +406,7 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
 
     m_wide.clear();
     for (const std::wstring* part : {&card.surname, &card.givenName, &card.middleName, &card.namePrefix}) {
-        AppendComponent(*part, m_format == kVCard30, L';', &m_wide);
+        _Component(*part);
         m_wide.push_back(L';');
     }
     _Line("N", m_wide, Mode::Structured, true);
@@ -397,10 +429,10 @@ void CCardWriter::Write(const CardFields& card, CardBuffer* out)
         _Line("NICKNAME", card.nickname, Mode::Escaped);
     if (!card.company.empty() || !card.department.empty()) {
         m_wide.clear();
-        AppendComponent(card.company, m_format == kVCard30, L';', &m_wide);
+        _Component(card.company);
         if (!card.department.empty()) {
             m_wide.push_back(L';');
-            AppendComponent(card.department, m_format == kVCard30, L';', &m_wide);
+            _Component(card.department);
         }
         _Line("ORG", m_wide, Mode::Structured, true);
     }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Receives the text of one card. The block comes from the C run-time allocator, grows by a
@@ -95,6 +96,16 @@ struct CardFields {
     void Clear();
 };
 
+// What reading the last card back would change besides characters the code page lacks: the
+// format has no way to say them, so the run can only tell the user.
+struct CardChanges {
+    // vCard 3.0 has one form of line break: a lone LF or CR in these lines returns as CR LF.
+    std::vector<const char*> loneLineBreaks;
+    // Written without the Internet type, which a reader assumes for an untyped address: these
+    // (address, stored type) return as SMTP.
+    std::vector<std::pair<std::wstring, std::wstring>> untypedEmails;
+};
+
 // Lays out whole cards for one run: format, charset parameter and product version are fixed.
 class CCardWriter {
 public:
@@ -105,6 +116,7 @@ public:
 
     // Empties out and appends the whole card. A piece that cannot be appended is dropped.
     void Write(const CardFields& card, CardBuffer* out);
+    const CardChanges& Changes() const { return m_changes; }
 
 private:
     // Structured: the components are escaped already (N, ORG, ADR), the value is written as it
@@ -125,6 +137,8 @@ private:
     void _Head(const char* name, const char* const* types, size_t typeCount);
     void _Date(const char* name, const CardDate& date);
     void _Emails(const CardFields& card);
+    // One ';'-separated component of N, ORG or ADR, escaped onto m_wide.
+    void _Component(const std::wstring& text);
     void _Adr(const char* type, const std::wstring* const* parts, size_t count);
     // The converted bytes of a value built in m_wide.
     void _Convert(const std::wstring& text);
@@ -134,6 +148,8 @@ private:
     std::string m_prodId;
     const ITextEncoder& m_encoder;
     CardBuffer* m_out = nullptr;
+    CardChanges m_changes;
+    bool m_componentLoneLineBreak = false;  // for the next line
     std::wstring m_wide;   // a value being assembled
     std::wstring m_part;   // a component being assembled
     std::string m_bytes;   // its converted bytes

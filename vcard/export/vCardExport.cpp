@@ -302,24 +302,40 @@ void CvCardExport::WriteCard()
     // The one change a card may make to a contact: characters its code page lacks. Which ones
     // a contact lost is told, so that the user can choose another encoding.
     std::wstring lost = TheEncoder().TakeLost();
+    const vcard::CardChanges& changes = m_writer->Changes();
+    if (lost.empty() && changes.loneLineBreaks.empty() && changes.untypedEmails.empty())
+        return;
+    const std::string name = common::ToUtf8(_CardName());
     if (!lost.empty()) {
         std::string list;
         for (wchar_t c : lost)
             list += common::Format("%sU+%04X", list.empty() ? "" : " ", static_cast<unsigned>(c));
-        // Named as the card names it: the display name, else the name parts, else the company.
-        std::wstring name = m_fields.displayName;
-        if (name.empty()) {
-            for (const std::wstring* part : {&m_fields.givenName, &m_fields.middleName, &m_fields.surname}) {
-                if (!part->empty())
-                    name += (name.empty() ? L"" : L" ") + *part;
-            }
-        }
-        if (name.empty())
-            name = m_fields.company;
         g_log.LogWar("CvCardExport::WriteCard", 0, "contact \"%s\" lost characters missing from code page %d: %s (%s)",
-                     common::ToUtf8(name).c_str(), g_charConverter.GetCurrentCodePage(), list.c_str(),
-                     common::ToUtf8(lost).c_str());
+                     name.c_str(), g_charConverter.GetCurrentCodePage(), list.c_str(), common::ToUtf8(lost).c_str());
     }
+    // The format's own limits, told the same way.
+    for (const char* property : changes.loneLineBreaks)
+        g_log.LogWar("CvCardExport::WriteCard", 0,
+                     "contact \"%s\": a lone LF or CR in %s is written as a vCard 3.0 line break and returns as CR LF",
+                     name.c_str(), property);
+    for (const auto& email : changes.untypedEmails)
+        g_log.LogWar("CvCardExport::WriteCard", 0,
+                     "contact \"%s\": e-mail address \"%s\" of address type \"%s\" is written without a type and "
+                     "returns as SMTP",
+                     name.c_str(), common::ToUtf8(email.first).c_str(), common::ToUtf8(email.second).c_str());
+}
+
+// The contact as its card names it: the display name, else the name parts, else the company.
+std::wstring CvCardExport::_CardName() const
+{
+    std::wstring name = m_fields.displayName;
+    if (name.empty()) {
+        for (const std::wstring* part : {&m_fields.givenName, &m_fields.middleName, &m_fields.surname}) {
+            if (!part->empty())
+                name += (name.empty() ? L"" : L" ") + *part;
+        }
+    }
+    return name.empty() ? m_fields.company : name;
 }
 
 std::string CvCardExport::SafeBaseName(const std::string& name)

@@ -74,6 +74,7 @@ public:
 
 private:
     int _ExportContact();
+    std::wstring _CardName() const;
     // The file name: the base (display name, folder name or "Noname", made safe), then the
     // first free numbered name, created at once.
     std::wstring _MakeBaseName();

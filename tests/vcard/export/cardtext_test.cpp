@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "contact/CharConverter.h"
 #include "exportsupport.h"
 #include "vcard/export/CardText.h"
@@ -461,4 +462,55 @@ TEST(CardText, CardBufferGrowsByASixteenthAtLeast128)
     EXPECT_FALSE(b.Append(nullptr, 3));
     EXPECT_TRUE(b.Append(""));
     EXPECT_EQ(0, b.length);
+}
+
+// What the format cannot say is recorded for the log: a lone LF or CR in 3.0 (also inside a name
+// component, where it is escaped before the line is laid out), and an address written without
+// the Internet type. CR LF, 2.1 (quoted-printable keeps every byte) and SMTP addresses are not.
+TEST(CardWriterChanges, NamesWhatAReadBackWouldChange)
+{
+    struct Case {
+        int format;
+        std::wstring CardFields::*field;
+        std::wstring value;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {30, &CardFields::comment, L"a\nb", {"NOTE"}},
+        {30, &CardFields::comment, L"a\rb", {"NOTE"}},
+        {30, &CardFields::comment, L"a\r\nb\r\n", {}},
+        {30, &CardFields::homeStreet, L"end\r", {"ADR"}},
+        {30, &CardFields::surname, L"x\ny", {"N", "FN"}},  // FN is made from the name
+        {30, &CardFields::department, L"x\ny", {"ORG"}},
+        {30, &CardFields::title, L"x\n", {"TITLE"}},
+        {21, &CardFields::comment, L"a\nb", {}},
+        {21, &CardFields::surname, L"x\ny", {}},
+    };
+    for (const Case& c : cases) {
+        CardFields f;
+        f.company = L"Acme";
+        f.*c.field = c.value;
+        CConverter converter;
+        vcard::CCardWriter writer(c.format, false, "", 2, 1, converter);
+        CardBuffer buffer;
+        writer.Write(f, &buffer);
+        std::vector<std::string> lines(writer.Changes().loneLineBreaks.begin(), writer.Changes().loneLineBreaks.end());
+        EXPECT_EQ(c.lines, lines) << c.format << " " << common::ToUtf8(c.value);
+        EXPECT_TRUE(writer.Changes().untypedEmails.empty());
+    }
+
+    CardFields f = Everything();
+    f.emailAddress.clear();
+    f.addrType.clear();
+    f.emailAddresses = {L"a@x", L"b@x", L"c@x", L"d@x"};
+    f.addrTypes = {L"SMTP", L"", L"X400"};
+    f.defaultAddressIndex = 1;
+    CConverter converter;
+    vcard::CCardWriter writer(30, false, "", 2, 1, converter);
+    CardBuffer buffer;
+    writer.Write(f, &buffer);
+    using Email = std::pair<std::wstring, std::wstring>;
+    EXPECT_EQ((std::vector<Email>{{L"b@x", L""}, {L"c@x", L"X400"}, {L"d@x", L""}}), writer.Changes().untypedEmails);
+    // A second card starts afresh.
+    writer.Write(CardFields(), &buffer);
+    EXPECT_TRUE(writer.Changes().untypedEmails.empty());
 }

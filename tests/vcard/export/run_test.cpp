@@ -280,6 +280,25 @@ TEST_F(ExportRun, TheEncodingChosenNamesTheCharset)
         << log;
 }
 
+// The format's own limits are told as lost characters are: a lone LF in 3.0 and an address
+// without the Internet type, named with their contact.
+TEST_F(ExportRun, TheLogNamesWhatTheFormatCannotSay)
+{
+    m_book.AddContact({Prop(kDisplayName, std::wstring(L"Ann")), Prop(kComment, std::wstring(L"one\ntwo")),
+                       Prop(kContactEmailAddresses, std::vector<std::wstring>{L"a@x.org", L"b@y.org"}),
+                       Prop(kContactAddrTypes, std::vector<std::wstring>{L"SMTP", L"X400"})});
+    CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
+    EXPECT_EQ(0, Run(nullptr, true, "3.0"));
+    g_log.DoneLog();
+    std::string log = ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos, log.find("contact \"Ann\": a lone LF or CR in NOTE is written as a vCard 3.0 line "
+                                          "break and returns as CR LF")) << log;
+    EXPECT_NE(std::string::npos, log.find("contact \"Ann\": e-mail address \"b@y.org\" of address type \"X400\" is "
+                                          "written without a type and returns as SMTP")) << log;
+    EXPECT_EQ(std::string::npos, log.find("a@x.org")) << log;
+}
+
 TEST_F(ExportRun, AContactThatCannotBeOpenedStopsTheRun)
 {
     std::string first = Contact(L"Ann");
