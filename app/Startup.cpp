@@ -12,6 +12,7 @@
 #include "common/guard.h"
 #include "common/raii.h"
 #include "common/text.h"
+#include "common/window.h"
 #include "contact/CharConverter.h"
 #include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
@@ -57,7 +58,7 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
         }
     } release{alreadyRunning ? nullptr : mutex.get()};
     if (alreadyRunning) {
-        ::MessageBoxA(owner, LoadText(IDS_ALREADY_RUNNING).c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK);
+        common::OwnedMessageBox(owner, LoadText(IDS_ALREADY_RUNNING).c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK);
         return kExitAlreadyRunning;
     }
 
@@ -81,7 +82,7 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
     // Address book session start: the per-identity folder view, the default store and mail
     // through Outlook Express.
     if (!g_wabLib.Init(true, nullptr, true)) {
-        ::MessageBoxA(owner, "WAB INIT FAILED", "Error", MB_OK);
+        common::OwnedMessageBox(owner, "WAB INIT FAILED", "Error", MB_OK);
         return kExitFailed;
     }
     struct SessionEnd {

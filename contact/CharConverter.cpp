@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
+#include "common/window.h"
 #include "ui/resource.h"
 
 namespace {
@@ -200,7 +201,7 @@ size_t CCharConverter::LoadFrom(const char* path, HWND owner)
         std::string message = common::LoadStringText(GetAppInstance(), IDS_NO_ENCODINGS_FILE);
         if (message.empty())
             message = kEncodingsMissingText;
-        ::MessageBoxA(owner, message.c_str(), "Quillon", MB_OK | MB_ICONWARNING);
+        common::OwnedMessageBox(owner, message.c_str(), "Quillon", MB_OK | MB_ICONWARNING);
     }
     return loaded;
 }

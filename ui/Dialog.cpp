@@ -9,6 +9,7 @@
 #include "common/raii.h"
 #include "common/text.h"
 #include "common/guard.h"
+#include "common/window.h"
 
 // Image lists are used only by the dialogs, so their owner's close lives with them.
 void common::ImageListTraits::close(HIMAGELIST h) noexcept
@@ -94,10 +95,7 @@ std::string LoadUiString(UINT id)
 INT_PTR CDialog::DoModal(HWND owner)
 {
     InitDialogControls();
-    // The owner may be a window of another program (the foreground window at start) that has gone
-    // meanwhile; the dialog is then shown without an owner rather than not at all.
-    if (owner && !::IsWindow(owner))
-        owner = nullptr;
+    owner = common::LiveOwner(owner);
     INT_PTR result = ::DialogBoxParamA(GetAppInstance(), MAKEINTRESOURCEA(m_templateId), owner, _DialogProc,
                                        reinterpret_cast<LPARAM>(this));
     if (result == -1 && owner && ::GetLastError() == ERROR_INVALID_WINDOW_HANDLE)

@@ -9,6 +9,7 @@
 
 #include "app/Log.h"
 #include "common/text.h"
+#include "common/window.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "ui/DlgExport.h"
@@ -560,7 +561,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     else if (m_failed >= 1 || m_rest > 0)
         message = IDS_EXPORT_PARTIAL;
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    ::MessageBoxA(m_owner, common::LoadStringText(instance, message).c_str(),
+    common::OwnedMessageBox(m_owner, common::LoadStringText(instance, message).c_str(),
                   common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
     return status;
 }

@@ -13,6 +13,7 @@
 #include "app/Log.h"
 #include "common/raii.h"
 #include "common/text.h"
+#include "common/window.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "ui/DlgImport.h"
@@ -183,7 +184,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     else if (m_failed > 0 || m_rest > 0 || m_incomplete > 0)
         message = IDS_IMPORT_PARTIAL;
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    ::MessageBoxA(m_owner, common::LoadStringText(instance, message).c_str(),
+    common::OwnedMessageBox(m_owner, common::LoadStringText(instance, message).c_str(),
                   common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
 }
 
@@ -821,20 +822,20 @@ void CvCardImport::_ReportInvalidElement() const
     std::string text = Substitute(common::LoadStringText(::GetModuleHandleA(nullptr),
                                                          IDS_ELEMENT_INVALID),
                                   m_currentFilePath, m_text.Name());
-    ::MessageBoxA(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+    common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CvCardImport::ShowNoFilesMessage() const
 {
     std::string text = common::LoadStringText(::GetModuleHandleA(nullptr), IDS_NO_VCARD_FILES);
-    ::MessageBoxA(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+    common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CvCardImport::ShowCannotOpenMessage(const char* path) const
 {
     std::string text = std::string(path ? path : "") +
                        common::LoadStringText(::GetModuleHandleA(nullptr), IDS_FILE_CANNOT_OPEN);
-    return ::MessageBoxA(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
+    return common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -299,6 +299,21 @@ TEST_F(ExportRun, TheLogNamesWhatTheFormatCannotSay)
     EXPECT_EQ(std::string::npos, log.find("a@x.org")) << log;
 }
 
+// The owner Quillon gets is another program's window, which may close during the run: the closing
+// message is still shown (Windows shows nothing for a closed owner).
+TEST_F(ExportRun, TheClosingMessageOutlivesItsOwner)
+{
+    Contact(L"Ann");
+    HWND gone = ::CreateWindowA("STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(gone);
+    ::DestroyWindow(gone);
+    CBoxWatch boxes;
+    CvCardExport run;
+    run.SetOwner(gone);
+    EXPECT_EQ(0, run.Execute(m_out.path().c_str(), nullptr, false, nullptr, "2.1", true, ""));
+    EXPECT_EQ(std::vector<std::string>{kOk}, boxes.Texts());
+}
+
 TEST_F(ExportRun, AContactThatCannotBeOpenedStopsTheRun)
 {
     std::string first = Contact(L"Ann");
