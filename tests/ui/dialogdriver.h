@@ -84,10 +84,12 @@ inline INT_PTR RunDriven(const std::function<INT_PTR()>& modal, const std::funct
     std::atomic<bool> done{false};
     std::thread driver([&] {
         drive();
-        // Give a dialog the driver ended time to go, then cancel whatever is still open.
+        // A driver that gave up half-way (a failed assertion) leaves its dialog open: cancel it,
+        // but only long after any dialog the driver did end must have gone, so that a loaded
+        // machine never sees a Cancel the test did not mean.
         DWORD start = ::GetTickCount();
         while (!done.load()) {
-            if (::GetTickCount() - start > 5000)
+            if (::GetTickCount() - start > 30000)
                 for (HWND hwnd : OwnDialogs())
                     ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
             ::Sleep(50);
