@@ -356,6 +356,8 @@ void QuillonKilled::ImportKilled(Mode mode)
         }
     }
     EXPECT_LE(pairs, kills);
+    if (mode == kReplace)
+        figures += "; older contacts kept beside their card by a kill between the two: " + std::to_string(pairs);
     std::printf("%s: %d kills of %d cards; cards saved before each kill:%s\n", kModeNames[mode], kills, kCards,
                 figures.c_str());
     EXPECT_GE(kills, 1) << "no run was killed";
@@ -366,25 +368,28 @@ TEST_F(QuillonKilled, ImportReplaceExistingContacts) { ImportKilled(kReplace); }
 TEST_F(QuillonKilled, ImportLeaveOldContacts) { ImportKilled(kLeaveOld); }
 
 // The count of a running export as its progress window shows it ("n of N"); -1 before it shows.
+struct CCountSearch {
+    DWORD pid;
+    int count;
+};
+
+BOOL CALLBACK FindCount(HWND hwnd, LPARAM lp)
+{
+    CCountSearch* search = reinterpret_cast<CCountSearch*>(lp);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    HWND count = owner == search->pid ? ::GetDlgItem(hwnd, IDC_PROGRESS_COUNT) : nullptr;
+    if (!count)
+        return TRUE;
+    search->count = std::atoi(WindowText(count).c_str());
+    return FALSE;
+}
+
 int ExportCount(DWORD pid)
 {
-    struct Args {
-        DWORD pid;
-        int count;
-    } args = {pid, -1};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            Args* a = reinterpret_cast<Args*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            HWND count = owner == a->pid ? ::GetDlgItem(hwnd, IDC_PROGRESS_COUNT) : nullptr;
-            if (!count)
-                return TRUE;
-            a->count = std::atoi(WindowText(count).c_str());
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&args));
-    return args.count;
+    CCountSearch search = {pid, -1};
+    ::EnumWindows(FindCount, reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
 // The cards of a file: whole when it holds them back to back, each from BEGIN:VCARD to its
