@@ -417,7 +417,7 @@ TEST_F(QuillonKilled, Export)
     ASSERT_NO_FATAL_FAILURE(world.MakeStore());
     // One file per contact from a smaller folder (under Wine a file costs milliseconds), all into
     // one file from the whole first folder (a run short enough as it is).
-    const int perContact = 300;
+    const int perContact = 150;
     char id[WABSTANDIN_ID_TEXT_SIZE] = "";
     ASSERT_EQ(S_OK, WabStandinAddFolder(world.store.c_str(), L"Few", id, sizeof id));
     const std::string few = id;
