@@ -137,6 +137,30 @@ const DWORD kProgressIntervalMs = 50;
 // Upper bound of the numbering of equal names; beyond it the folder is taken as unusable.
 const int kMaxNumber = 1000000;
 
+// Added to a file's name while it is written; see _CreateNumberedFile.
+const wchar_t kPartEnding[] = L".part";
+
+// A path longer than MAX_PATH reaches the file system only in its "\\?\" form: a name cut to
+// fit MAX_PATH with its ending added may be that long.
+std::wstring LongPathForm(const std::wstring& path)
+{
+    if (path.size() < MAX_PATH)
+        return path;
+    DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+    if (n == 0 || n >= full.size())
+        return path;
+    full.resize(n);
+    if (full.compare(0, 4, L"\\\\?\\") == 0)
+        return full;
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 }  // namespace
 
 CvCardExport::CvCardExport() = default;
@@ -384,16 +408,18 @@ std::wstring CvCardExport::_MakeBaseName()
     return SafeBaseName(display);
 }
 
-// The first free name of base.vcf, base(1).vcf, base(2).vcf ... is created. Creating with
-// CREATE_NEW both finds the free name and takes it in one step: no file is ever replaced, not
-// even one that appears between a check and the creation.
+// The first free name of base.vcf, base(1).vcf, base(2).vcf ... is taken. The file is written
+// under that name with ".part" added and gets its own name only when it is complete (_Complete):
+// a run that is killed, or a machine that stops, leaves a ".part" file, never a cut file under
+// a vCard name that the user, or a later import, would take for a whole one. Creating with
+// CREATE_NEW takes the name in one step, and the rename never replaces a file: nothing is ever
+// overwritten, not even a file that appears meanwhile.
 bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
     const char* ctx = "CvCardExport::MakeFileName";
     std::wstring folder = common::AnsiToWide(m_targetFolder);
     if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
-    std::wstring path;
     for (int n = 0; n < kMaxNumber; ++n) {
         wchar_t suffix[24] = L"";
         if (n > 0)
@@ -406,21 +432,38 @@ bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
             return false;
         }
         size_t keep = CharBoundary(base, MAX_PATH - 1 - fixed);
-        path = folder + base.substr(0, keep) + suffix + L".vcf";
-        m_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+        m_finalPath = folder + base.substr(0, keep) + suffix + L".vcf";
+        if (::GetFileAttributesW(m_finalPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        m_partPath = LongPathForm(m_finalPath + kPartEnding);
+        m_file.reset(::CreateFileW(m_partPath.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (m_file)
+        if (m_file) {
+            m_fileLength = 0;
             return true;
+        }
         DWORD error = ::GetLastError();
         bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
-                     (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+                     (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(m_partPath.c_str()) != INVALID_FILE_ATTRIBUTES);
         if (!taken) {
             g_log.LogErr("CvCardExport::ExportContact", HRESULT_FROM_WIN32(error), "CreateFile(%s)",
-                         common::ToUtf8(path).c_str());
+                         common::ToUtf8(m_partPath).c_str());
             return false;
         }
     }
     g_log.LogErr(ctx, -1, "no free file name for %s in %s", common::ToUtf8(base).c_str(), m_targetFolder.c_str());
+    return false;
+}
+
+bool CvCardExport::_Complete()
+{
+    m_file.reset();
+    if (::MoveFileW(m_partPath.c_str(), m_finalPath.c_str()))
+        return true;
+    // Left as it is: a file that took the name meanwhile is not replaced, and the cards stay in
+    // the ".part" file.
+    g_log.LogErr("CvCardExport::ExportContact", common::HResultFromLastError(), "MoveFile(%s)",
+                 common::ToUtf8(m_finalPath).c_str());
     return false;
 }
 
@@ -440,15 +483,26 @@ int CvCardExport::_ExportContact()
         DWORD written = 0;
         if (!::WriteFile(m_file.get(), bytes, left, &written, nullptr) || written == 0) {
             g_log.LogErr(ctx, common::HResultFromLastError(), "WriteFile");
-            if (!m_oneFile)
+            if (m_oneFile) {
+                // The cards before this one stay; a part of this one would be a cut card.
+                LARGE_INTEGER at;
+                at.QuadPart = static_cast<LONGLONG>(m_fileLength);
+                if (!::SetFilePointerEx(m_file.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_file.get()))
+                    g_log.LogErr(ctx, common::HResultFromLastError(), "SetEndOfFile");
+            } else {
                 m_file.reset();
+                if (!::DeleteFileW(m_partPath.c_str()))
+                    g_log.LogErr(ctx, common::HResultFromLastError(), "DeleteFile(%s)",
+                                 common::ToUtf8(m_partPath).c_str());
+            }
             return -1;
         }
         bytes += written;
         left -= written;
     }
-    if (!m_oneFile)
-        m_file.reset();
+    m_fileLength += m_cardBuffer.length;
+    if (!m_oneFile && !_Complete())
+        return -1;
     return 0;
 }
 
@@ -550,8 +604,13 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     progress.Close();
     items.reset();
     m_contact.Reset();
-    if (m_oneFile)
-        m_file.reset();
+    if (m_oneFile && m_fileOpen && !_Complete()) {
+        // None of the cards is in a file under its own name.
+        m_failed += m_exported;
+        m_exported = 0;
+        status = -1;
+    }
+    m_file.reset();
     m_fileOpen = false;
 
     m_rest = m_total - m_exported - m_failed;

@@ -79,6 +79,8 @@ private:
     // first free numbered name, created at once.
     std::wstring _MakeBaseName();
     bool _CreateNumberedFile(const std::wstring& base);
+    // Closes the file and gives it its own name; false (logged) when it cannot have it.
+    bool _Complete();
 
     // The run's own state first (owner, choices, counters), then the writer's working state.
     HWND m_owner = nullptr;
@@ -90,6 +92,9 @@ private:
     Microsoft::WRL::ComPtr<IMAPIProp> m_contact;
     CardBuffer m_cardBuffer;
     common::CFileHandle m_file;
+    std::wstring m_finalPath;   // the name the open file gets once complete
+    std::wstring m_partPath;    // the name it is written under until then
+    ULONGLONG m_fileLength = 0;  // bytes of whole cards in the open file
     int m_total = 0;
     int m_exported = 0;
     int m_failed = 0;
