@@ -408,12 +408,14 @@ std::wstring CvCardExport::_MakeBaseName()
     return SafeBaseName(display);
 }
 
-// The first free name of base.vcf, base(1).vcf, base(2).vcf ... is taken. The file is written
-// under that name with ".part" added and gets its own name only when it is complete (_Complete):
-// a run that is killed, or a machine that stops, leaves a ".part" file, never a cut file under
-// a vCard name that the user, or a later import, would take for a whole one. Creating with
-// CREATE_NEW takes the name in one step, and the rename never replaces a file: nothing is ever
-// overwritten, not even a file that appears meanwhile.
+// The first free name of base.vcf, base(1).vcf, base(2).vcf ... is taken. Creating with
+// CREATE_NEW takes the name in one step: no file is ever replaced, not even one that appears
+// between a check and the creation. The one file of a run is written under that name with ".part"
+// added and gets its own name only when the run ends (_Complete): a run that is killed, or a
+// machine that stops, leaves a ".part" file, never a cut file under a vCard name that the user, or
+// a later import, would take for a whole one; the rename never replaces a file either. A file per
+// contact is written under its own name at once (a rename per contact would cost as much again as
+// writing it): cut by a kill, it lacks the END:VCARD that every complete one ends with.
 bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
     const char* ctx = "CvCardExport::MakeFileName";
@@ -433,9 +435,9 @@ bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
         }
         size_t keep = CharBoundary(base, MAX_PATH - 1 - fixed);
         m_finalPath = folder + base.substr(0, keep) + suffix + L".vcf";
-        if (::GetFileAttributesW(m_finalPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (m_oneFile && ::GetFileAttributesW(m_finalPath.c_str()) != INVALID_FILE_ATTRIBUTES)
             continue;
-        m_partPath = LongPathForm(m_finalPath + kPartEnding);
+        m_partPath = m_oneFile ? LongPathForm(m_finalPath + kPartEnding) : m_finalPath;
         m_file.reset(::CreateFileW(m_partPath.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (m_file) {
@@ -501,8 +503,8 @@ int CvCardExport::_ExportContact()
         left -= written;
     }
     m_fileLength += m_cardBuffer.length;
-    if (!m_oneFile && !_Complete())
-        return -1;
+    if (!m_oneFile)
+        m_file.reset();
     return 0;
 }
 

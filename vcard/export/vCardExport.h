@@ -92,8 +92,8 @@ private:
     Microsoft::WRL::ComPtr<IMAPIProp> m_contact;
     CardBuffer m_cardBuffer;
     common::CFileHandle m_file;
-    std::wstring m_finalPath;   // the name the open file gets once complete
-    std::wstring m_partPath;    // the name it is written under until then
+    std::wstring m_finalPath;   // the open file's own name
+    std::wstring m_partPath;    // the name it is written under: its own, or (one file) ".part" added
     ULONGLONG m_fileLength = 0;  // bytes of whole cards in the open file
     int m_total = 0;
     int m_exported = 0;
