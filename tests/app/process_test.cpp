@@ -11,7 +11,7 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 20000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 class QuillonProcess : public ::testing::Test {
 protected:

@@ -12,7 +12,7 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 30000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 const char kTitle[] = "Quillon Help";
 
 // ASCII lower case: Windows passes paths on in whatever case they were given.

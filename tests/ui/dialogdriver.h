@@ -20,7 +20,7 @@
 
 namespace uitest {
 
-const DWORD kWait = 10000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 // Visible dialogs (#32770) of this process, topmost first.
 inline std::vector<HWND> OwnDialogs()

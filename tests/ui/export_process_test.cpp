@@ -18,7 +18,7 @@ namespace {
 
 const char* const kExportValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
                                      "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
-const DWORD kWait = 20000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 std::string AddContact(const std::string& store, const std::string& folder, const wchar_t* name)
 {

@@ -33,7 +33,7 @@ namespace {
 const int kCards = 2000;         // half of them are in the store beforehand, as older contacts
 const int kCardsPerFile = 100;
 const int kKillsPerRun = 3;
-const DWORD kWait = 20000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 const DWORD kRunWait = 240000;   // a whole run under qemu, with the machine busy
 
 enum Mode { kDuplicate = 0, kReplace = 1, kLeaveOld = 2 };

@@ -10,7 +10,7 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 10000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 std::string ItemText(HWND dialog, int id)
 {

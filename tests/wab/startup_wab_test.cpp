@@ -20,7 +20,7 @@ using namespace testsupport;
 namespace {
 
 const char kDllPathKey[] = "Software\\Microsoft\\WAB\\DLLPath";
-const DWORD kWait = 20000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 void ClearDllPath()
 {

@@ -19,7 +19,7 @@ namespace {
 
 const char* const kExportValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
                                      "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
-const DWORD kWait = 30000;
+const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 bool Regsvr32(const std::string& options)
 {
