@@ -8,9 +8,12 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -59,18 +62,106 @@ SIZE_T PeakWorkingSet()
     return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
 }
 
-// The properties of every contact of a folder, as the address book gives them (buffers of the
-// open session: free them with FreeAll before it closes).
-struct CSavedContacts {
-    std::vector<SPropValue*> buffers;
-    std::vector<std::vector<SPropValue>> contacts;
+// The properties of every contact of a folder, as the address book gave them, copied into pages
+// of their own: held through the floor's run, they must not sit among its allocations (under
+// Wine every allocation walks the free blocks of its heap, and what a contact's reading left
+// between them would be the floor's cost, not the address book's).
+class CSavedContacts {
+public:
+    CSavedContacts() = default;
+    CSavedContacts(const CSavedContacts&) = delete;
+    CSavedContacts& operator=(const CSavedContacts&) = delete;
+    ~CSavedContacts() { FreeAll(); }
     void FreeAll()
     {
-        for (SPropValue* b : buffers)
-            g_wabLib.FreeBuffer(b);
-        buffers.clear();
+        for (void* page : m_pages)
+            ::VirtualFree(page, 0, MEM_RELEASE);
+        m_pages.clear();
+        m_used = m_size = 0;
         contacts.clear();
     }
+    // A deep copy of the values; false when memory ran out.
+    bool Add(const SPropValue* values, ULONG count)
+    {
+        SPropValue* copy = static_cast<SPropValue*>(_Take(sizeof(SPropValue) * count));
+        if (!copy)
+            return false;
+        for (ULONG i = 0; i < count; ++i) {
+            copy[i] = values[i];
+            if (!_CopyPointers(copy[i]))
+                return false;
+        }
+        contacts.emplace_back(copy, count);
+        return true;
+    }
+    std::vector<std::pair<SPropValue*, ULONG>> contacts;
+
+private:
+    void* _Take(size_t size)
+    {
+        size = (size + 15) & ~size_t(15);
+        if (m_used + size > m_size) {
+            const size_t page = std::max<size_t>(size, 4 << 20);
+            void* p = ::VirtualAlloc(nullptr, page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            if (!p)
+                return nullptr;
+            m_pages.push_back(p);
+            m_used = 0;
+            m_size = page;
+        }
+        void* p = static_cast<char*>(m_pages.back()) + m_used;
+        m_used += size;
+        return p;
+    }
+    template <class T>
+    bool _Dup(T*& p, size_t count)
+    {
+        if (!p)
+            return true;
+        T* copy = static_cast<T*>(_Take(sizeof(T) * count));
+        if (!copy)
+            return false;
+        std::memcpy(copy, p, sizeof(T) * count);
+        p = copy;
+        return true;
+    }
+    bool _CopyPointers(SPropValue& v)
+    {
+        switch (PROP_TYPE(v.ulPropTag)) {
+        case PT_UNICODE: return _Dup(v.Value.lpszW, v.Value.lpszW ? std::wcslen(v.Value.lpszW) + 1 : 0);
+        case PT_STRING8: return _Dup(v.Value.lpszA, v.Value.lpszA ? std::strlen(v.Value.lpszA) + 1 : 0);
+        case PT_BINARY: return _Dup(v.Value.bin.lpb, v.Value.bin.cb);
+        case PT_CLSID: return _Dup(v.Value.lpguid, 1);
+        case PT_MV_LONG: return _Dup(v.Value.MVl.lpl, v.Value.MVl.cValues);
+        case PT_MV_UNICODE:
+            if (!_Dup(v.Value.MVszW.lppszW, v.Value.MVszW.cValues))
+                return false;
+            for (ULONG i = 0; i < v.Value.MVszW.cValues; ++i)
+                if (!_Dup(v.Value.MVszW.lppszW[i], std::wcslen(v.Value.MVszW.lppszW[i]) + 1))
+                    return false;
+            return true;
+        case PT_MV_STRING8:
+            if (!_Dup(v.Value.MVszA.lppszA, v.Value.MVszA.cValues))
+                return false;
+            for (ULONG i = 0; i < v.Value.MVszA.cValues; ++i)
+                if (!_Dup(v.Value.MVszA.lppszA[i], std::strlen(v.Value.MVszA.lppszA[i]) + 1))
+                    return false;
+            return true;
+        case PT_MV_BINARY:
+            if (!_Dup(v.Value.MVbin.lpbin, v.Value.MVbin.cValues))
+                return false;
+            for (ULONG i = 0; i < v.Value.MVbin.cValues; ++i)
+                if (!_Dup(v.Value.MVbin.lpbin[i].lpb, v.Value.MVbin.lpbin[i].cb))
+                    return false;
+            return true;
+        default:
+            return true;
+        }
+    }
+
+    std::vector<void*> m_pages;
+    size_t m_used = 0;
+    size_t m_size = 0;
 };
 
 bool ReadContacts(const char* folder, CSavedContacts* out)
@@ -78,6 +169,7 @@ bool ReadContacts(const char* folder, CSavedContacts* out)
     WABItemList* list = nullptr;
     if (FAILED(g_wabLib.GetItems(folder, false, &list)) || !list)
         return false;
+    out->contacts.reserve(list->count);
     for (ULONG i = 0; i < list->count; ++i) {
         ULONG type = 0;
         Microsoft::WRL::ComPtr<IMAPIProp> original;
@@ -87,7 +179,6 @@ bool ReadContacts(const char* folder, CSavedContacts* out)
         SPropValue* values = nullptr;
         if (FAILED(original->GetProps(nullptr, MAPI_UNICODE, &count, &values)) || !values)
             continue;
-        out->buffers.push_back(values);
         std::vector<SPropValue> stored;
         for (ULONG v = 0; v < count; ++v) {
             ULONG id = PROP_ID(values[v].ulPropTag);
@@ -96,7 +187,10 @@ bool ReadContacts(const char* folder, CSavedContacts* out)
                 id != PROP_ID(PR_DISPLAY_TYPE) && id != PROP_ID(PR_LAST_MODIFICATION_TIME))
                 stored.push_back(values[v]);
         }
-        out->contacts.push_back(std::move(stored));
+        bool copied = out->Add(stored.data(), static_cast<ULONG>(stored.size()));
+        g_wabLib.FreeBuffer(values);
+        if (!copied)
+            break;
     }
     CWABLib::FreeItems(list);
     return true;
@@ -122,12 +216,12 @@ double SaveFloor(const std::string& store, const CSavedContacts& contacts)
         FAILED(container->GetProps(reinterpret_cast<SPropTagArray*>(&templateTag), 0, &got, &templateId)))
         return -1;
     auto t = Clock::now();
-    for (const std::vector<SPropValue>& values : contacts.contacts) {
+    for (const auto& values : contacts.contacts) {
         Microsoft::WRL::ComPtr<IMAPIProp> entry;
         if (SUCCEEDED(container->CreateEntry(templateId->Value.bin.cb,
                                              reinterpret_cast<ENTRYID*>(templateId->Value.bin.lpb), 0,
                                              entry.GetAddressOf()))) {
-            entry->SetProps(static_cast<ULONG>(values.size()), const_cast<SPropValue*>(values.data()), nullptr);
+            entry->SetProps(values.second, values.first, nullptr);
             entry->SaveChanges(0);
         }
     }
@@ -240,8 +334,6 @@ int main(int argc, char** argv)
         CSavedContacts saved;
         ReadContacts(pab, &saved);
         std::string floorStore = common::Format("%s\\floor%d.wab", work.c_str(), count);
-        // The values stay in the import session's buffers: allocations of the stand-in's one
-        // allocator, which outlive the session and are freed through the floor's.
         g_wabLib.Close();
         long holding = AddressBookHolding(store);
         std::printf("%-44s %.1f MB (its own process holding the store); the rest, %.1f MB, is %.2fx the files\n",
