@@ -21,10 +21,14 @@ public:
                   ::EnumWindows(
                       [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
                           DWORD pid = 0;
-                          char title[64] = "";
+                          // InternalGetWindowText sends no WM_GETTEXT: asking the run's progress
+                          // window by message every few milliseconds would cost the run its own
+                          // thread switches.
                           ::GetWindowThreadProcessId(hwnd, &pid);
-                          ::GetWindowTextA(hwnd, title, sizeof(title));
-                          if (pid == ::GetCurrentProcessId() && std::string(title) == "Quillon for Outlook Express") {
+                          WCHAR text[64] = L"";
+                          if (pid == ::GetCurrentProcessId())
+                              ::InternalGetWindowText(hwnd, text, 64);
+                          if (pid == ::GetCurrentProcessId() && std::wstring(text) == L"Quillon for Outlook Express") {
                               *reinterpret_cast<HWND*>(param) = hwnd;
                               return FALSE;
                           }

@@ -18,8 +18,8 @@ done
 if [ "$large" = 1 ]; then
   echo "== export_bench 100000"
   "$wine" export_bench.exe 100000 | tr -d '\r'
-  echo "== import_bench 1000 100000"
-  "$wine" import_bench.exe 1000 100000 | tr -d '\r'
+  echo "== import_bench 1000 10000 100000"
+  "$wine" import_bench.exe 1000 10000 100000 | tr -d '\r'
 fi
 echo "== vCard reader beside python-vobject"
 "$root/bench/run-vcard-reader-bench.sh" "$build"

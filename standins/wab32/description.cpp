@@ -168,6 +168,13 @@ std::wstring DisplayName(const CEntryData& e)
     return v && PROP_TYPE(v->tag) == PT_UNICODE ? v->text : std::wstring();
 }
 
+std::wstring DisplayName(const CStoredEntry& e)
+{
+    CValue v;
+    return UnpackProp(e.packed.data(), e.packed.size(), PROP_ID(PR_DISPLAY_NAME_W), v) && PROP_TYPE(v.tag) == PT_UNICODE ? v.text
+                                                                                              : std::wstring();
+}
+
 class CLoader {
 public:
     explicit CLoader(CStore& store) : m_store(store) {}
@@ -321,7 +328,7 @@ private:
             why = "the store has no personal address book";
             return MAPI_E_NOT_FOUND;
         }
-        CEntryData copy = *pab;
+        CEntryData copy = pab->Unpack();
         CValue v;
         v.tag = PR_DISPLAY_NAME_W;
         v.text = name;

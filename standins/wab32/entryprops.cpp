@@ -19,46 +19,50 @@ bool IsComputed(ULONG propId)
     return std::find(std::begin(kComputed), std::end(kComputed), propId) != std::end(kComputed);
 }
 
-const CValue* EntryValue(const CEntryData& entry, ULONG propId, CValue& scratch)
+namespace {
+
+// A computed property of an entry of this type and serial into scratch; nullptr when the property
+// is not computed for it.
+const CValue* ComputedValue(ULONG type, ULONG serial, ULONG propId, CValue& scratch)
 {
-    bool container = entry.type == MAPI_ABCONT;
+    bool container = type == MAPI_ABCONT;
     switch (propId) {
     case PROP_ID(PR_ENTRYID):
     case PROP_ID(PR_RECORD_KEY):
-        if (!entry.serial && !container)
+        if (!serial && !container)
             return nullptr;  // a new entry has no identifier before it is saved
         scratch = CValue();
         scratch.tag = PROP_TAG(PT_BINARY, propId);
-        if (entry.serial)
-            scratch.bytes = MakeEntryId(entry.type, entry.serial);
+        if (serial)
+            scratch.bytes = MakeEntryId(type, serial);
         return &scratch;
     case PROP_ID(PR_INSTANCE_KEY):
         scratch = CValue();
         scratch.tag = PR_INSTANCE_KEY;
-        scratch.bytes.assign(reinterpret_cast<const char*>(&entry.serial), sizeof entry.serial);
+        scratch.bytes.assign(reinterpret_cast<const char*>(&serial), sizeof serial);
         return &scratch;
     case PROP_ID(PR_OBJECT_TYPE):
         scratch = CValue();
         scratch.tag = PR_OBJECT_TYPE;
-        scratch.num = entry.type;
+        scratch.num = type;
         return &scratch;
     case PROP_ID(PR_DISPLAY_TYPE):
         if (container)
             break;
         scratch = CValue();
         scratch.tag = PR_DISPLAY_TYPE;
-        scratch.num = entry.type == MAPI_DISTLIST ? DT_DISTLIST : DT_MAILUSER;
+        scratch.num = type == MAPI_DISTLIST ? DT_DISTLIST : DT_MAILUSER;
         return &scratch;
     case PROP_ID(PR_CONTAINER_FLAGS):
         if (!container)
             break;
         scratch = CValue();
         scratch.tag = PR_CONTAINER_FLAGS;
-        scratch.num = entry.serial ? (AB_RECIPIENTS | AB_MODIFIABLE) : AB_SUBCONTAINERS;
+        scratch.num = serial ? (AB_RECIPIENTS | AB_MODIFIABLE) : AB_SUBCONTAINERS;
         return &scratch;
     case PROP_ID(PR_DEF_CREATE_MAILUSER):
     case PROP_ID(PR_DEF_CREATE_DL):
-        if (!container || !entry.serial)
+        if (!container || !serial)
             break;
         scratch = CValue();
         scratch.tag = PROP_TAG(PT_BINARY, propId);
@@ -68,7 +72,23 @@ const CValue* EntryValue(const CEntryData& entry, ULONG propId, CValue& scratch)
     default:
         break;
     }
+    return nullptr;
+}
+
+}  // namespace
+
+const CValue* EntryValue(const CEntryData& entry, ULONG propId, CValue& scratch)
+{
+    if (const CValue* computed = ComputedValue(entry.type, entry.serial, propId, scratch))
+        return computed;
     return FindProp(entry.props, propId);
+}
+
+const CValue* EntryValue(const CStoredEntry& entry, ULONG propId, CValue& scratch)
+{
+    if (const CValue* computed = ComputedValue(entry.type, entry.serial, propId, scratch))
+        return computed;
+    return UnpackProp(entry.packed.data(), entry.packed.size(), propId, scratch) ? &scratch : nullptr;
 }
 
 std::vector<ULONG> EntryPropIds(const CEntryData& entry)

@@ -10,6 +10,8 @@ namespace wabstandin {
 // a computed one; nullptr when the entry has no such property. The root container is an entry of
 // type MAPI_ABCONT with serial 0.
 const CValue* EntryValue(const CEntryData& entry, ULONG propId, CValue& scratch);
+// The same for an entry as the store holds it: kept values are unpacked into scratch too.
+const CValue* EntryValue(const CStoredEntry& entry, ULONG propId, CValue& scratch);
 
 // The ids of every property the entry has, kept and computed, in ascending order.
 std::vector<ULONG> EntryPropIds(const CEntryData& entry);

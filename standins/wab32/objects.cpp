@@ -74,10 +74,10 @@ HRESULT OpenStoreEntry(const std::shared_ptr<CStore>& store, ULONG cbEntryID, LP
             return MAPI_E_NOT_FOUND;
         type = entry->type;
         if (type == MAPI_ABCONT)
-            object = static_cast<IABContainer*>(new (std::nothrow) CContainer(store, *entry, writable));
+            object = static_cast<IABContainer*>(new (std::nothrow) CContainer(store, entry->Unpack(), writable));
         else
             object = static_cast<IDistList*>(new (std::nothrow) CEntryObject(
-                store, *entry, writable, std::string(reinterpret_cast<const char*>(lpEntryID), cbEntryID)));
+                store, entry->Unpack(), writable, std::string(reinterpret_cast<const char*>(lpEntryID), cbEntryID)));
     }
     if (!object)
         return E_OUTOFMEMORY;

@@ -399,6 +399,215 @@ bool CompareValues(const CValue& a, const CValue& b, int* result)
     }
 }
 
+// ---- packed form in memory ----------------------------------------------------------------------
+
+namespace {
+
+void PackU32(std::string& out, size_t v)
+{
+    ULONG u = static_cast<ULONG>(v);
+    out.append(reinterpret_cast<const char*>(&u), sizeof u);
+}
+
+// A text: a byte saying how wide its code units are, then the units.
+void PackText(std::string& out, const std::wstring& text)
+{
+    bool narrow = std::all_of(text.begin(), text.end(), [](wchar_t c) { return c <= 0xFF; });
+    out += narrow ? '\1' : '\2';
+    if (narrow) {
+        for (wchar_t c : text)
+            out += static_cast<char>(static_cast<unsigned char>(c));
+    } else {
+        out.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    }
+}
+
+bool IsNumberType(ULONG type) noexcept
+{
+    return type == PT_I2 || type == PT_LONG || type == PT_BOOLEAN || type == PT_I8 || type == PT_DOUBLE ||
+           type == PT_SYSTIME;
+}
+
+// Reads what PackU32, PackText and raw bytes wrote, never past the end.
+class CPackReader {
+public:
+    CPackReader(const char* p, const char* end) : m_p(p), m_end(end) {}
+    bool AtEnd() const { return m_p == m_end; }
+    bool U32(ULONG& v)
+    {
+        if (m_end - m_p < static_cast<ptrdiff_t>(sizeof v))
+            return false;
+        std::memcpy(&v, m_p, sizeof v);
+        m_p += sizeof v;
+        return true;
+    }
+    bool Bytes(size_t n, std::string& out)
+    {
+        if (static_cast<size_t>(m_end - m_p) < n)
+            return false;
+        out.assign(m_p, n);
+        m_p += n;
+        return true;
+    }
+    // A text of the given size in bytes, its width byte included.
+    bool Text(size_t size, std::wstring& out)
+    {
+        if (size < 1 || static_cast<size_t>(m_end - m_p) < size)
+            return false;
+        char width = *m_p++;
+        --size;
+        if (width == '\1') {
+            out.resize(size);
+            for (size_t i = 0; i < size; ++i)
+                out[i] = static_cast<wchar_t>(static_cast<unsigned char>(m_p[i]));
+        } else if (width == '\2' && size % sizeof(wchar_t) == 0) {
+            out.resize(size / sizeof(wchar_t));
+            std::memcpy(&out[0], m_p, size);
+        } else {
+            return false;
+        }
+        m_p += size;
+        return true;
+    }
+    const char* Here() const { return m_p; }
+    bool Skip(size_t n)
+    {
+        if (static_cast<size_t>(m_end - m_p) < n)
+            return false;
+        m_p += n;
+        return true;
+    }
+
+private:
+    const char* m_p;
+    const char* m_end;
+};
+
+void PackValue(std::string& out, const CValue& v)
+{
+    ULONG type = PROP_TYPE(v.tag);
+    PackU32(out, v.tag);
+    size_t sizeAt = out.size();
+    PackU32(out, 0);
+    if (IsNumberType(type)) {
+        out.append(reinterpret_cast<const char*>(&v.num), sizeof v.num);
+    } else if (type == PT_UNICODE) {
+        PackText(out, v.text);
+    } else if (type == PT_BINARY || type == PT_CLSID) {
+        out += v.bytes;
+    } else if (type == PT_MV_UNICODE) {
+        PackU32(out, v.texts.size());
+        for (const auto& t : v.texts) {
+            size_t at = out.size();
+            PackU32(out, 0);
+            PackText(out, t);
+            ULONG n = static_cast<ULONG>(out.size() - at - sizeof(ULONG));
+            std::memcpy(&out[at], &n, sizeof n);
+        }
+    } else if (type == PT_MV_BINARY) {
+        PackU32(out, v.blobs.size());
+        for (const auto& b : v.blobs) {
+            PackU32(out, b.size());
+            out += b;
+        }
+    } else if (type == PT_MV_LONG) {
+        PackU32(out, v.longs.size());
+        out.append(reinterpret_cast<const char*>(v.longs.data()), v.longs.size() * sizeof(LONG));
+    }
+    ULONG size = static_cast<ULONG>(out.size() - sizeAt - sizeof(ULONG));
+    std::memcpy(&out[sizeAt], &size, sizeof size);
+}
+
+bool UnpackPayload(ULONG tag, const char* p, size_t size, CValue& out)
+{
+    out = CValue();
+    out.tag = tag;
+    ULONG type = PROP_TYPE(tag);
+    CPackReader r(p, p + size);
+    if (IsNumberType(type)) {
+        if (size != sizeof out.num)
+            return false;
+        std::memcpy(&out.num, p, sizeof out.num);
+        return true;
+    }
+    if (type == PT_UNICODE)
+        return r.Text(size, out.text);
+    if (type == PT_BINARY || type == PT_CLSID)
+        return r.Bytes(size, out.bytes);
+    ULONG count = 0;
+    if (!r.U32(count))
+        return false;
+    if (type == PT_MV_LONG) {
+        if (size - sizeof count != static_cast<size_t>(count) * sizeof(LONG))
+            return false;
+        out.longs.resize(count);
+        if (count)
+            std::memcpy(out.longs.data(), r.Here(), count * sizeof(LONG));
+        return true;
+    }
+    if (type != PT_MV_UNICODE && type != PT_MV_BINARY)
+        return false;
+    for (ULONG i = 0; i < count; ++i) {
+        ULONG n = 0;
+        if (!r.U32(n))
+            return false;
+        if (type == PT_MV_UNICODE) {
+            out.texts.emplace_back();
+            if (!r.Text(n, out.texts.back()))
+                return false;
+        } else {
+            out.blobs.emplace_back();
+            if (!r.Bytes(n, out.blobs.back()))
+                return false;
+        }
+    }
+    return r.AtEnd();
+}
+
+}  // namespace
+
+std::string PackProps(const CProps& props)
+{
+    std::string out;
+    for (const auto& v : props)
+        PackValue(out, v);
+    return out;
+}
+
+bool UnpackProps(const char* packed, size_t size, CProps& props)
+{
+    props.clear();
+    CPackReader r(packed, packed + size);
+    while (!r.AtEnd()) {
+        ULONG tag = 0, size = 0;
+        if (!r.U32(tag) || !r.U32(size))
+            return false;
+        const char* payload = r.Here();
+        if (!r.Skip(size))
+            return false;
+        props.emplace_back();
+        if (!UnpackPayload(tag, payload, size, props.back()))
+            return false;
+    }
+    return true;
+}
+
+bool UnpackProp(const char* packed, size_t size, ULONG propId, CValue& out)
+{
+    CPackReader r(packed, packed + size);
+    while (!r.AtEnd()) {
+        ULONG tag = 0, size = 0;
+        if (!r.U32(tag) || !r.U32(size))
+            return false;
+        const char* payload = r.Here();
+        if (!r.Skip(size))
+            return false;
+        if (PROP_ID(tag) == propId)
+            return UnpackPayload(tag, payload, size, out);
+    }
+    return false;
+}
+
 // ---- text form in the store file ----------------------------------------------------------------
 
 namespace {

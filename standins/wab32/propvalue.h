@@ -57,6 +57,14 @@ bool CoerceForCompare(const CValue& value, ULONG wantedType, CValue& out);
 // units), numeric for numbers and times, bytewise for binaries. false when not comparable.
 bool CompareValues(const CValue& a, const CValue& b, int* result);
 
+// The packed form the store keeps in memory: the values of one entry, in the order given, in one
+// block of bytes ("<tag><size><payload>" each; texts one byte a code unit when none is above
+// 0xFF). A contact held as CProps costs kilobytes in dozens of heap blocks; packed, a few hundred
+// bytes in one. UnpackProp finds one value without unpacking the rest.
+std::string PackProps(const CProps& props);
+bool UnpackProps(const char* packed, size_t size, CProps& props);
+bool UnpackProp(const char* packed, size_t size, ULONG propId, CValue& out);
+
 // Text form in the store file, and back. DecodeValue is strict: false for anything it cannot read
 // exactly.
 std::string EncodeValue(const CValue& value);

@@ -202,6 +202,43 @@ bool ParseEntryId(const void* id, ULONG size, ULONG* type, ULONG* serial)
     return true;
 }
 
+CEntryHeap::CEntryHeap() : m_heap(HeapCreate(0, 0, 0)), m_own(m_heap != nullptr)
+{
+    if (!m_heap) {
+        OutputDebugStringA("wab32 stand-in: no heap of its own for a store, its entries share the process's\n");
+        m_heap = GetProcessHeap();
+    }
+}
+
+CEntryHeap::~CEntryHeap()
+{
+    if (m_own)
+        HeapDestroy(m_heap);
+}
+
+std::shared_ptr<const CStoredEntry> CStoredEntry::Of(const CEntryData& entry, const std::shared_ptr<CEntryHeap>& heap)
+{
+    CEntryAllocator<char> allocator(heap);
+    auto stored = std::allocate_shared<CStoredEntry>(allocator, allocator);
+    stored->serial = entry.serial;
+    stored->type = entry.type;
+    stored->folder = entry.folder;
+    const std::string packed = PackProps(entry.props);
+    stored->packed.assign(packed.data(), packed.size());
+    return stored;
+}
+
+CEntryData CStoredEntry::Unpack() const
+{
+    CEntryData entry;
+    entry.serial = serial;
+    entry.type = type;
+    entry.folder = folder;
+    if (!UnpackProps(packed.data(), packed.size(), entry.props))
+        OutputDebugStringA("wab32 stand-in: a packed entry did not unpack whole\n");
+    return entry;
+}
+
 HRESULT CStore::Open(const std::string& path, bool create, std::shared_ptr<CStore>& store)
 {
     store.reset();
@@ -331,7 +368,7 @@ HRESULT CStore::_Load(bool create)
         hr = _AppendLocked(std::string(kHeader) + kComment + Seal(_RecordOf("+FOLDER", pab)));
         if (FAILED(hr))
             return hr;
-        m_entries[1] = std::make_shared<CEntryData>(pab);
+        m_entries[1] = CStoredEntry::Of(pab, m_heap);
         m_nextSerial = 2;
         return S_OK;
     }
@@ -528,19 +565,19 @@ void CStore::_Apply(const std::string& head, const std::vector<std::pair<const c
         m_nextNamedId = std::max(m_nextNamedId, name.id + 1);
         return;
     }
-    auto entry = std::make_shared<CEntryData>();
+    CEntryData entry;
     if (w[0] == "+FOLDER" && n == 2 && number(w[1], 10, serial)) {
-        entry->type = MAPI_ABCONT;
+        entry.type = MAPI_ABCONT;
     } else if ((w[0] == "+CONTACT" || w[0] == "+GROUP") && n == 3 && number(w[1], 10, serial) &&
-               number(w[2], 10, entry->folder)) {
-        entry->type = w[0] == "+CONTACT" ? MAPI_MAILUSER : MAPI_DISTLIST;
+               number(w[2], 10, entry.folder)) {
+        entry.type = w[0] == "+CONTACT" ? MAPI_MAILUSER : MAPI_DISTLIST;
     } else {
         return;  // a kind of record this version does not know
     }
     if (serial == 0)
         return;
-    entry->serial = serial;
-    entry->props.reserve(lines.size());
+    entry.serial = serial;
+    entry.props.reserve(lines.size());
     for (const auto& l : lines) {
         ULONG tag;
         if (l.second < 9 || l.first[8] != ' ' || !ParseUlong(l.first, l.first + 8, 16, tag))
@@ -550,9 +587,9 @@ void CStore::_Apply(const std::string& head, const std::vector<std::pair<const c
             OutputDebugStringA("wab32 stand-in: skipped an unreadable property line\n");
             continue;
         }
-        PutProp(entry->props, std::move(v));
+        PutProp(entry.props, std::move(v));
     }
-    m_entries[serial] = entry;
+    m_entries[serial] = CStoredEntry::Of(entry, m_heap);
     m_nextSerial = std::max(m_nextSerial, serial + 1);
 }
 
@@ -721,7 +758,7 @@ HRESULT CStore::Save(CEntryData& entry, bool keepTime)
     if (FAILED(hr))
         return hr;
     m_nextSerial = std::max(m_nextSerial, copy.serial + 1);
-    m_entries[copy.serial] = std::make_shared<CEntryData>(copy);
+    m_entries[copy.serial] = CStoredEntry::Of(copy, m_heap);
     entry = std::move(copy);
     return S_OK;
 }

@@ -127,7 +127,7 @@ bool BinaryContentMatches(const CValue& pattern, ULONG fuzzy, const std::string&
 
 }  // namespace
 
-bool CRestriction::Matches(const CEntryData& entry) const
+bool CRestriction::Matches(const CStoredEntry& entry) const
 {
     CValue scratch;
     switch (m_kind) {
@@ -470,7 +470,7 @@ void CTable::_Rebuild()
     m_cursor = 0;
 }
 
-HRESULT CTable::_FillRow(const CEntryData& entry, SRow& row) const
+HRESULT CTable::_FillRow(const CStoredEntry& entry, SRow& row) const
 {
     void* mem = nullptr;
     HRESULT hr = AllocBuffer(static_cast<ULONG>(sizeof(SPropValue) * std::max<size_t>(1, m_columns.size())), &mem);

@@ -22,7 +22,7 @@ public:
     // MAPI_E_TOO_COMPLEX for kinds and relations not supported, MAPI_E_INVALID_PARAMETER for a
     // malformed one.
     static HRESULT Compile(const SRestriction* in, std::unique_ptr<CRestriction>& out);
-    bool Matches(const CEntryData& entry) const;
+    bool Matches(const CStoredEntry& entry) const;
 
 private:
     ULONG m_kind = RES_AND;
@@ -78,7 +78,7 @@ private:
     ~CTable() = default;
     void _Rebuild();
     HRESULT _Fault(const char* call) const;
-    HRESULT _FillRow(const CEntryData& entry, SRow& row) const;
+    HRESULT _FillRow(const CStoredEntry& entry, SRow& row) const;
 
     LONG m_refs = 1;
     CLiveObject m_live;

@@ -34,26 +34,35 @@ std::string RowEntryId(const SRow& row)
 
 }  // namespace
 
+CEqualContactIndex::CEqualContactIndex() : m_maps(new CMaps(&m_pool)) {}
+
+CEqualContactIndex::~CEqualContactIndex()
+{
+    m_maps.reset();
+}
+
 void CEqualContactIndex::Clear()
 {
     m_loaded = false;
-    m_byNames.clear();
-    m_keyOf.clear();
+    // The maps go first: what they hold lives in the pool.
+    m_maps.reset();
+    m_pool.release();
+    m_maps.reset(new CMaps(&m_pool));
 }
 
-std::wstring CEqualContactIndex::_Key(const std::wstring* const texts[kNameFields])
+void CEqualContactIndex::_MakeKey(const std::wstring* const texts[kNameFields]) const
 {
     // Each text behind its length, so that no text can run into the next; missing and empty
     // are one key, as the restriction's "missing or equal to the empty text" makes them.
-    std::wstring key;
+    std::pmr::wstring& key = m_maps->key;
+    key.clear();
     for (int i = 0; i < kNameFields; ++i) {
         size_t n = texts[i] ? texts[i]->size() : 0;
         key.push_back(static_cast<wchar_t>(n & 0xFFFF));
         key.push_back(static_cast<wchar_t>((n >> 16) & 0xFFFF));
         if (n)
-            key += *texts[i];
+            key.append(texts[i]->data(), n);
     }
-    return key;
 }
 
 HRESULT CEqualContactIndex::Load(const char* folderId)
@@ -129,8 +138,8 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
         return hr;
     try {
         if (rows) {
-            m_keyOf.reserve(rows->cRows);
-            m_byNames.reserve(rows->cRows);
+            m_maps->keyOf.reserve(rows->cRows);
+            m_maps->byNames.reserve(rows->cRows);
         }
         for (ULONG r = 0; rows && r < rows->cRows; ++r) {
             const SRow& row = rows->aRow[r];
@@ -168,30 +177,35 @@ bool CEqualContactIndex::Find(const std::wstring* const texts[kNameFields], std:
         if (texts[i]->find(L'\0') != std::wstring::npos)
             return false;
     }
-    auto found = m_byNames.find(_Key(texts));
-    if (found != m_byNames.end())
-        *ids = found->second;
+    _MakeKey(texts);
+    auto found = m_maps->byNames.find(m_maps->key);
+    if (found != m_maps->byNames.end()) {
+        for (const std::pmr::string& id : found->second)
+            ids->emplace_back(id.data(), id.size());
+    }
     return true;
 }
 
 void CEqualContactIndex::Add(const std::string& id, const std::wstring* const values[kNameFields])
 {
-    std::wstring key = _Key(values);
-    m_byNames[key].push_back(id);
-    m_keyOf[id] = std::move(key);
+    _MakeKey(values);
+    auto& ids = m_maps->byNames[m_maps->key];
+    ids.emplace_back(id.data(), id.size());
+    m_maps->keyOf.emplace(ids.back(), m_maps->key).first->second = m_maps->key;
 }
 
 void CEqualContactIndex::Remove(const std::string& id)
 {
-    auto at = m_keyOf.find(id);
-    if (at == m_keyOf.end())
+    const std::pmr::string wanted(id.data(), id.size(), &m_pool);
+    auto at = m_maps->keyOf.find(wanted);
+    if (at == m_maps->keyOf.end())
         return;
-    auto bucket = m_byNames.find(at->second);
-    if (bucket != m_byNames.end()) {
+    auto bucket = m_maps->byNames.find(at->second);
+    if (bucket != m_maps->byNames.end()) {
         auto& list = bucket->second;
-        list.erase(std::remove(list.begin(), list.end(), id), list.end());
+        list.erase(std::remove(list.begin(), list.end(), wanted), list.end());
         if (list.empty())
-            m_byNames.erase(bucket);
+            m_maps->byNames.erase(bucket);
     }
-    m_keyOf.erase(at);
+    m_maps->keyOf.erase(at);
 }

@@ -126,6 +126,17 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     std::string pattern = JoinPath(source, "*.vcf");
 
     WIN32_FIND_DATAA found = {};
+    // Whatever the passes leave kept (a file gone before the import pass) goes with the run.
+    struct CKeptRelease {
+        CvCardImport& run;
+        ~CKeptRelease()
+        {
+            run.m_keepCounted = false;
+            run.m_kept.clear();
+            run.m_keptBytes = 0;
+        }
+    } release{*this};
+    m_keepCounted = true;
     {
         CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileA(pattern.c_str(), &found));
         if (!search.valid()) {
@@ -140,6 +151,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
             }
         } while (::FindNextFileA(search.get(), &found));
     }
+    m_keepCounted = false;
     if (m_total == 0)
         return;
 
@@ -211,7 +223,16 @@ int CvCardImport::ImportFile(const char* path)
         return ShowCannotOpenMessage(path) ? 0 : -1;
     }
     std::string why;
-    HRESULT loaded = LoadFileText(file, &why);
+    std::string kept;
+    HRESULT loaded = S_OK;
+    common::CFileHandle opened(file);
+    if (_TakeKeptBytes(path, file, &kept)) {
+        opened.reset();
+        LoadText(kept.data(), kept.size());
+        std::string().swap(kept);
+    } else {
+        loaded = LoadFileText(opened.release(), &why);
+    }
     if (FAILED(loaded)) {
         // Its cards (if any) were not counted either; the closing message must still say that
         // something was not imported.
@@ -553,6 +574,15 @@ HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why)
 {
     common::CFileHandle owned(file);
     std::string bytes;
+    HRESULT hr = ReadFileBytes(file, &bytes, why);
+    owned.reset();
+    LoadText(bytes.data(), bytes.size());
+    return hr;
+}
+
+HRESULT CvCardImport::ReadFileBytes(HANDLE file, std::string* out, std::string* why)
+{
+    std::string bytes;
     std::string reason;
     HRESULT hr = S_OK;
     LARGE_INTEGER size = {};
@@ -580,10 +610,9 @@ HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why)
         // is read as it was: a card it gained is not there yet.
         bytes.resize(read);
     }
-    owned.reset();
     if (FAILED(hr))
         bytes.clear();
-    LoadText(bytes.data(), bytes.size());
+    out->swap(bytes);
     if (why)
         *why = reason;
     return hr;
@@ -601,15 +630,47 @@ void CvCardImport::LoadText(const char* bytes, size_t size)
 
 void CvCardImport::FreeFileText() { m_text.Free(); }
 
+bool CvCardImport::_TakeKeptBytes(const char* path, HANDLE file, std::string* bytes)
+{
+    auto it = m_kept.find(path);
+    if (it == m_kept.end())
+        return false;
+    CKeptFile kept = std::move(it->second);
+    m_keptBytes -= kept.bytes.size();
+    m_kept.erase(it);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file, &info) ||
+        ((static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow) != kept.size ||
+        ::CompareFileTime(&info.ftLastWriteTime, &kept.written) != 0)
+        return false;
+    bytes->swap(kept.bytes);
+    return true;
+}
+
 int CvCardImport::CountCards(const char* path)
 {
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    if (FAILED(LoadFileText(file))) {
+    common::CFileHandle owned(file);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    std::string bytes;
+    if (FAILED(ReadFileBytes(file, &bytes, nullptr))) {
         FreeFileText();
         return 0;
+    }
+    const bool keep = m_keepCounted && bytes.size() <= kMaxKeptBytes - m_keptBytes &&
+                      ::GetFileInformationByHandle(file, &info);
+    owned.reset();
+    LoadText(bytes.data(), bytes.size());
+    if (keep) {
+        CKeptFile& kept = m_kept[path];
+        m_keptBytes -= kept.bytes.size();
+        kept.size = (static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        kept.written = info.ftLastWriteTime;
+        kept.bytes.swap(bytes);
+        m_keptBytes += kept.bytes.size();
     }
     size_t count = 0;
     try {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -132,12 +133,20 @@ public:
     // Nothing is logged here: the counting pass and the import pass both load every file, and
     // the import pass logs.
     HRESULT LoadFileText(HANDLE file, std::string* why = nullptr);
+    // Reads an open file as LoadFileText does, into bytes, without closing it.
+    static HRESULT ReadFileBytes(HANDLE file, std::string* bytes, std::string* why);
     // The same from bytes already in memory.
     void LoadText(const char* bytes, size_t size);
     void FreeFileText();
 
     // Number of complete cards in a file; 0 (and no message) when it cannot be opened.
     int CountCards(const char* path);
+
+    // The run's counting pass keeps the bytes of the files it read, up to kMaxKeptBytes in all,
+    // and the import pass takes a file's bytes from there when the file is still the same (size
+    // and time of its last write): each file is read once. The counting pass only splits lines
+    // and finds card ends; what a card means is worked out once, in the import pass.
+    static const size_t kMaxKeptBytes = 64 * 1024 * 1024;
 
     // The card loop over the loaded text: every card is read into Card() and handed to sink.
     // 0 at the end of the text, -1 when the sink asked to stop (or memory ran out).
@@ -245,4 +254,17 @@ private:
     bool m_textEndedInCard = false;
     bool m_cardCut = false;
     FileHook m_beforeRead;
+
+    // What the counting pass read of a file, by its path.
+    struct CKeptFile {
+        ULONGLONG size = 0;
+        FILETIME written = {0, 0};
+        std::string bytes;
+    };
+    // Takes the kept bytes of path when the open file is still what was counted; false when
+    // there are none or it changed (the kept bytes go either way).
+    bool _TakeKeptBytes(const char* path, HANDLE file, std::string* bytes);
+    bool m_keepCounted = false;
+    size_t m_keptBytes = 0;
+    std::map<std::string, CKeptFile> m_kept;
 };

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,94 @@ TEST_F(Entries, NamedPropertiesPersistAcrossSessions)
     EXPECT_TRUE(IsEqualGUID(kPsetidAddress, *found[0]->lpguid));
     EXPECT_EQ(0x8056, found[0]->Kind.lID);
     session.wab->FreeBuffer(found);
+}
+
+// Every value exactly: numbers by their bits, texts and binaries by their code units and bytes.
+std::string Exact(const SPropValue& v)
+{
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%08lX=", static_cast<unsigned long>(v.ulPropTag));
+    auto units = [](const wchar_t* s) { return Hex(s, std::wcslen(s) * sizeof(wchar_t)); };
+    std::string out = tag;
+    switch (PROP_TYPE(v.ulPropTag)) {
+    case PT_I2: return out + std::to_string(v.Value.i);
+    case PT_LONG: return out + std::to_string(v.Value.l);
+    case PT_BOOLEAN: return out + std::to_string(v.Value.b);
+    case PT_I8: return out + std::to_string(v.Value.li.QuadPart);
+    case PT_DOUBLE: return out + Hex(&v.Value.dbl, sizeof v.Value.dbl);
+    case PT_SYSTIME: return out + Hex(&v.Value.ft, sizeof v.Value.ft);
+    case PT_UNICODE: return out + units(v.Value.lpszW);
+    case PT_BINARY: return out + Hex(v.Value.bin.lpb, v.Value.bin.cb);
+    case PT_CLSID: return out + Hex(v.Value.lpguid, sizeof(GUID));
+    case PT_MV_UNICODE:
+        for (ULONG i = 0; i < v.Value.MVszW.cValues; ++i)
+            out += "|" + units(v.Value.MVszW.lppszW[i]);
+        return out;
+    case PT_MV_BINARY:
+        for (ULONG i = 0; i < v.Value.MVbin.cValues; ++i)
+            out += "|" + Hex(v.Value.MVbin.lpbin[i].lpb, v.Value.MVbin.lpbin[i].cb);
+        return out;
+    case PT_MV_LONG:
+        for (ULONG i = 0; i < v.Value.MVl.cValues; ++i)
+            out += "|" + std::to_string(v.Value.MVl.lpl[i]);
+        return out;
+    default:
+        return out + ShowValue(v);
+    }
+}
+
+std::vector<std::string> ExactProps(IMAPIProp* entry, IWABObject* wab)
+{
+    ULONG count = 0;
+    LPSPropValue values = nullptr;
+    EXPECT_EQ(S_OK, entry->GetProps(nullptr, MAPI_UNICODE, &count, &values));
+    std::vector<std::string> out;
+    for (ULONG i = 0; i < count; ++i)
+        out.push_back(Exact(values[i]));
+    wab->FreeBuffer(values);
+    return out;
+}
+
+// The store holds saved entries in a packed form of its own and reads them from the file's text:
+// a value of every kept type comes back from both exactly as it was saved, including texts with
+// code units above 0xFF, lone surrogates and empty ones, and binaries with zero bytes.
+TEST_F(Entries, EveryKeptTypeComesBackExactlyFromMemoryAndFromTheFile)
+{
+    const GUID clsid = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
+    std::string bytes("\0\x01\xFF", 3), empty;
+    wchar_t latin[] = L"Zo\u00EB", wide[] = {0x0416, 0xD800, L'x', 0}, none[] = L"";
+    std::vector<LPWSTR> texts = {latin, none, wide};
+    SBinary blobs[] = {{3, reinterpret_cast<LPBYTE>(&bytes[0])}, {0, nullptr}};
+    LONG longs[] = {1, -2, 0x7FFFFFFF};
+    std::vector<SPropValue> values = {Short(PROP_TAG(PT_I2, 0x6001), -7), Long(PROP_TAG(PT_LONG, 0x6002), -123456),
+                                      Text(PROP_TAG(PT_UNICODE, 0x6007), latin), Text(PROP_TAG(PT_UNICODE, 0x6008), wide),
+                                      Text(PROP_TAG(PT_UNICODE, 0x6009), none), Binary(PROP_TAG(PT_BINARY, 0x600A), bytes),
+                                      Binary(PROP_TAG(PT_BINARY, 0x600B), empty), Time(PROP_TAG(PT_SYSTIME, 0x6006), 1601, 1, 2),
+                                      TextList(PROP_TAG(PT_MV_UNICODE, 0x600D), texts)};
+    SPropValue more[6] = {};
+    more[0].ulPropTag = PROP_TAG(PT_BOOLEAN, 0x6003);
+    more[0].Value.b = 1;
+    more[1].ulPropTag = PROP_TAG(PT_I8, 0x6004);
+    more[1].Value.li.QuadPart = -(1LL << 40);
+    more[2].ulPropTag = PROP_TAG(PT_DOUBLE, 0x6005);
+    more[2].Value.dbl = -0.1;
+    more[3].ulPropTag = PROP_TAG(PT_CLSID, 0x600C);
+    more[3].Value.lpguid = const_cast<GUID*>(&clsid);
+    more[4].ulPropTag = PROP_TAG(PT_MV_BINARY, 0x600E);
+    more[4].Value.MVbin = {2, blobs};
+    more[5].ulPropTag = PROP_TAG(PT_MV_LONG, 0x600F);
+    more[5].Value.MVl = {3, longs};
+    values.insert(values.end(), more, more + 6);
+
+    ComPtr<IMAPIProp> entry = session.Entry(alice);
+    ASSERT_EQ(S_OK, entry->SetProps(static_cast<ULONG>(values.size()), values.data(), nullptr));
+    ASSERT_EQ(S_OK, entry->SaveChanges(0));
+    const std::vector<std::string> saved = ExactProps(entry.Get(), session.wab.Get());
+    ASSERT_GT(saved.size(), values.size()) << "the values beside Alice's names and the computed ones";
+    entry.Reset();
+    EXPECT_EQ(ExactProps(session.Entry(alice).Get(), session.wab.Get()), saved) << "from memory";
+    ASSERT_EQ(S_OK, session.Open(store.path()));  // the last session's store is gone: read from the file
+    EXPECT_EQ(ExactProps(session.Entry(alice).Get(), session.wab.Get()), saved) << "from the file";
 }
 
 TEST_F(Entries, LinkedBuffersAreFreedThroughTheirRoot)

@@ -10,8 +10,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "common/raii.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
 #include "standins/wab32/wabstandin.h"
@@ -329,6 +331,45 @@ TEST_F(ImportRun, AFileThatCannotBeOpened)
     EXPECT_EQ(boxes[1], kPartial);
     EXPECT_EQ(m_failed, 1);
     EXPECT_EQ(Summary(), std::vector<std::wstring>{L"Ann:1"});
+}
+
+TEST_F(ImportRun, EachFileIsReadOnceUnlessItChangedBetweenThePasses)
+{
+    // Both files are rewritten, same size, before the import pass reads them: a.vcf keeps the
+    // time of its last write, so the run takes the text it counted; b.vcf gets a new time and is
+    // read anew.
+    WriteCards("a.vcf", {Person("Ann", "1")});
+    WriteCards("b.vcf", {Person("Bob", "2")});
+    auto rewrite = [this](const char* name, const std::string& card, bool keepTime) {
+        const std::string path = m_source + "\\" + name;
+        FILETIME before = {};
+        {
+            common::CFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(file && ::GetFileTime(file.get(), nullptr, nullptr, &before));
+        }
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, card));
+        ULARGE_INTEGER t = {{before.dwLowDateTime, before.dwHighDateTime}};
+        if (!keepTime)
+            t.QuadPart += 36000000000ULL;  // an hour on
+        const FILETIME written = {t.LowPart, t.HighPart};
+        common::CFileHandle file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file && ::SetFileTime(file.get(), nullptr, nullptr, &written));
+    };
+    CRunBoxes boxes;
+    CvCardImport run;
+    bool rewritten = false;
+    run.SetBeforeReadHook([&](const char*) {
+        if (std::exchange(rewritten, true))
+            return;
+        rewrite("a.vcf", Person("Ann", "8"), true);
+        rewrite("b.vcf", Person("Bob", "9"), false);
+    });
+    run.RunImport(m_source.c_str(), m_pab.c_str(), CvCardImport::kDuplicate);
+    EXPECT_EQ(run.Total(), 2);
+    EXPECT_EQ(run.Imported(), 2);
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"Ann:1", L"Bob:9"}));
 }
 
 TEST_F(ImportRun, AnUnopenableFileAloneShowsNothing)
