@@ -87,12 +87,16 @@ int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 namespace {
 
 // The source folder joined with a name; empty when the result would not fit MAX_PATH.
-std::string JoinPath(const char* folder, const char* name)
+// The folder comes from the dialog in the ANSI code page; the files in it are named in any
+// script (Quillon's own export names them after the contacts), so they are found and opened
+// by their UTF-16 names.
+std::wstring JoinPath(const std::wstring& folder, const wchar_t* name)
 {
-    char joined[MAX_PATH] = "";
-    if (!::PathCombineA(joined, folder, name)) {
-        g_log.LogErr("CvCardImport::RunImport", E_INVALIDARG, "PathCombine(%s, %s)", folder, name);
-        return std::string();
+    wchar_t joined[MAX_PATH] = L"";
+    if (!::PathCombineW(joined, folder.c_str(), name)) {
+        g_log.LogErr("CvCardImport::RunImport", E_INVALIDARG, "PathCombine(%s, %s)", common::ToUtf8(folder).c_str(),
+                     common::ToUtf8(name).c_str());
+        return std::wstring();
     }
     return joined;
 }
@@ -122,10 +126,10 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_targetFolder = targetFolder ? targetFolder : "";
     m_total = 0;
     m_processed = 0;
-    const char* source = sourceFolder ? sourceFolder : "";
-    std::string pattern = JoinPath(source, "*.vcf");
+    const std::wstring source = common::AnsiToWide(sourceFolder ? sourceFolder : "");
+    std::wstring pattern = JoinPath(source, L"*.vcf");
 
-    WIN32_FIND_DATAA found = {};
+    WIN32_FIND_DATAW found = {};
     // Whatever the passes leave kept (a file gone before the import pass) goes with the run.
     struct CKeptRelease {
         CvCardImport& run;
@@ -138,18 +142,18 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     } release{*this};
     m_keepCounted = true;
     {
-        CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileA(pattern.c_str(), &found));
+        CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
         if (!search.valid()) {
             ShowNoFilesMessage();
             return;
         }
         do {
-            std::string path = JoinPath(source, found.cFileName);
+            std::wstring path = JoinPath(source, found.cFileName);
             if (!path.empty()) {
-                int count = CountCards(path.c_str());
+                int count = CountCards(path);
                 m_total = count > INT_MAX - m_total ? INT_MAX : m_total + count;
             }
-        } while (::FindNextFileA(search.get(), &found));
+        } while (::FindNextFileW(search.get(), &found));
     }
     m_keepCounted = false;
     if (m_total == 0)
@@ -170,17 +174,17 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     IndexTargetFolder();
 
     {
-        CFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
+        CFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
         if (search.valid()) {
             do {
-                std::string path = JoinPath(source, found.cFileName);
+                std::wstring path = JoinPath(source, found.cFileName);
                 if (path.empty()) {
                     ++m_failed;
                     continue;
                 }
-                if (ImportFile(path.c_str()) < 0)
+                if (ImportFile(path) < 0)
                     break;
-            } while (::FindNextFileA(search.get(), &found));
+            } while (::FindNextFileW(search.get(), &found));
         }
     }
 
@@ -200,12 +204,25 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
                   common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
 }
 
+void CvCardImport::SetCurrentFilePath(const std::wstring& path)
+{
+    m_currentFile = path;
+    m_currentFilePath = common::ToUtf8(path);
+}
+
 int CvCardImport::ImportFile(const char* path)
 {
+    return ImportFile(common::AnsiToWide(path ? path : ""));
+}
+
+int CvCardImport::ImportFile(const std::wstring& widePath)
+{
     const char* ctx = "CvCardImport::ImportFile";
+    const std::string path8 = common::ToUtf8(widePath);
+    const char* path = path8.c_str();  // for the log
     if (m_beforeRead)
         m_beforeRead(path);
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         // The code says why (gone, in use, a folder, no access); the system's words say it to
@@ -220,13 +237,13 @@ int CvCardImport::ImportFile(const char* path)
             reason[--length] = '\0';
         g_log.LogWar(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s): %s", path, reason);
         ++m_failed;
-        return ShowCannotOpenMessage(path) ? 0 : -1;
+        return ShowCannotOpenMessage(common::WideToAnsi(widePath).c_str()) ? 0 : -1;
     }
     std::string why;
     std::string kept;
     HRESULT loaded = S_OK;
     common::CFileHandle opened(file);
-    if (_TakeKeptBytes(path, file, &kept)) {
+    if (_TakeKeptBytes(widePath, file, &kept)) {
         opened.reset();
         LoadText(kept.data(), kept.size());
         std::string().swap(kept);
@@ -241,7 +258,7 @@ int CvCardImport::ImportFile(const char* path)
         FreeFileText();
         return 0;
     }
-    SetCurrentFilePath(path);
+    SetCurrentFilePath(widePath);
     int result = ReadCards([this]() -> int {
         HRESULT stored = putContactItem();
         ++m_processed;
@@ -630,7 +647,7 @@ void CvCardImport::LoadText(const char* bytes, size_t size)
 
 void CvCardImport::FreeFileText() { m_text.Free(); }
 
-bool CvCardImport::_TakeKeptBytes(const char* path, HANDLE file, std::string* bytes)
+bool CvCardImport::_TakeKeptBytes(const std::wstring& path, HANDLE file, std::string* bytes)
 {
     auto it = m_kept.find(path);
     if (it == m_kept.end())
@@ -649,7 +666,12 @@ bool CvCardImport::_TakeKeptBytes(const char* path, HANDLE file, std::string* by
 
 int CvCardImport::CountCards(const char* path)
 {
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    return CountCards(common::AnsiToWide(path ? path : ""));
+}
+
+int CvCardImport::CountCards(const std::wstring& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
@@ -676,7 +698,7 @@ int CvCardImport::CountCards(const char* path)
     try {
         count = m_text.CountCards();
     } catch (const std::bad_alloc&) {
-        g_log.LogErr("CvCardImport::CountCards", E_OUTOFMEMORY, "%s", path);
+        g_log.LogErr("CvCardImport::CountCards", E_OUTOFMEMORY, "%s", common::ToUtf8(path).c_str());
         count = 0;
     }
     FreeFileText();
@@ -882,7 +904,7 @@ void CvCardImport::_ReportInvalidElement() const
                  m_text.Name().c_str(), m_currentFilePath.c_str());
     std::string text = Substitute(common::LoadStringText(::GetModuleHandleA(nullptr),
                                                          IDS_ELEMENT_INVALID),
-                                  m_currentFilePath, m_text.Name());
+                                  common::WideToAnsi(m_currentFile), m_text.Name());
     common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -81,7 +81,9 @@ public:
     // stores the cards under a progress window, and one summary message.
     void RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode);
     // Reads one file and stores its cards: 0 to go on with the next file, negative to stop.
+    // A path in the ANSI code page, or in UTF-16 (names in any script).
     int ImportFile(const char* path);
+    int ImportFile(const std::wstring& path);
     // Stores the current card as the conflict mode says: 0 when stored or skipped,
     // MAPI_W_ERRORS_RETURNED when stored without some of its properties, else the failure
     // (negative).
@@ -116,7 +118,7 @@ public:
     void SetOwner(HWND owner) { m_owner = owner; }
     void SetTargetFolder(const std::string& folderId) { m_targetFolder = folderId; }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
-    void SetCurrentFilePath(const std::string& path) { m_currentFilePath = path; }
+    void SetCurrentFilePath(const std::wstring& path);
 
     // Limits that keep a hostile file from costing more than a real one. A file is read whole,
     // and its text is held twice at most while it is prepared: a larger file is not read. A card
@@ -141,6 +143,7 @@ public:
 
     // Number of complete cards in a file; 0 (and no message) when it cannot be opened.
     int CountCards(const char* path);
+    int CountCards(const std::wstring& path);
 
     // The run's counting pass keeps the bytes of the files it read, up to kMaxKeptBytes in all,
     // and the import pass takes a file's bytes from there when the file is still the same (size
@@ -158,7 +161,7 @@ public:
     bool CardCut() const { return m_cardCut; }
 
     // For tests: called in the import pass with each file's path right before it is opened, so
-    // that a test can change the folder while the run reads it.
+    // that a test can change the folder while the run reads it. The path is in UTF-8.
     using FileHook = std::function<void(const char* path)>;
     void SetBeforeReadHook(const FileHook& hook) { m_beforeRead = hook; }
 
@@ -249,7 +252,8 @@ private:
     DWORD m_lastProgress = 0;
     CEqualContactIndex m_index;
     std::string m_targetFolder;
-    std::string m_currentFilePath;
+    std::wstring m_currentFile;
+    std::string m_currentFilePath;  // UTF-8, for the log
     size_t m_cardsRead = 0;
     bool m_textEndedInCard = false;
     bool m_cardCut = false;
@@ -263,8 +267,8 @@ private:
     };
     // Takes the kept bytes of path when the open file is still what was counted; false when
     // there are none or it changed (the kept bytes go either way).
-    bool _TakeKeptBytes(const char* path, HANDLE file, std::string* bytes);
+    bool _TakeKeptBytes(const std::wstring& path, HANDLE file, std::string* bytes);
     bool m_keepCounted = false;
     size_t m_keptBytes = 0;
-    std::map<std::string, CKeptFile> m_kept;
+    std::map<std::wstring, CKeptFile> m_kept;
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/raii.h"
+#include "common/text.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
 #include "standins/wab32/wabstandin.h"
@@ -214,6 +215,24 @@ TEST_F(ImportRun, FilesWithoutACompleteCardShowNothing)
     EXPECT_TRUE(Run(CvCardImport::kDuplicate).empty());
     EXPECT_EQ(m_total, 0);
     EXPECT_TRUE(Stored().empty());
+}
+
+// Files named in any script, as the export names them after their contacts: the ANSI code page
+// cannot name them, so they are found and read by their UTF-16 names.
+TEST_F(ImportRun, FilesNamedInAnyScriptAreRead)
+{
+    const wchar_t* const names[] = {L"\u0418\u0432\u0430\u043d.vcf", L"\u5c71\u7530.vcf", L"\u0391\u03bd\u03bd\u03b1.vcf"};
+    for (size_t i = 0; i < 3; ++i) {
+        std::wstring path = common::AnsiToWide(m_source) + L"\\" + names[i];
+        common::CFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file.valid());
+        std::string card = Person(std::string(1, static_cast<char>('A' + i)), "1");
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.get(), card.data(), static_cast<DWORD>(card.size()), &written, nullptr));
+    }
+    EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kOk});
+    EXPECT_EQ(m_imported, 3);
+    EXPECT_EQ(Stored().size(), 3u);
 }
 
 TEST_F(ImportRun, TheSameFileTwiceAddsNothingTheSecondTimeInEveryMode)
