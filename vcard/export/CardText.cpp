@@ -72,22 +72,23 @@ bool IsSeparator(const std::wstring& text, size_t k)
     return backslashes % 2 == 0;
 }
 
+// What the reader trims from the ends of a value written plain.
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
 // A blank the reader would trim: at the value's ends, or, in a structured value, at the ends of
 // a component.
 bool HasEdgeBlank(const std::wstring& text, bool structured)
 {
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L' ' && text[i] != L'\t')
+        if (!IsBlank(text[i]))
             continue;
         if (i == 0 || i + 1 == text.size() || (structured && (IsSeparator(text, i - 1) || IsSeparator(text, i + 1))))
             return true;
     }
     return false;
-}
-
-bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
 }
 
 // One component of a structured value (N, ORG, ADR) or one entry of a list: the separators it
@@ -139,6 +140,17 @@ const char* const kPager[] = {"PAGER"};
 const char* const kPrefInternet[] = {"PREF", "INTERNET"};
 const char* const kInternet[] = {"INTERNET"};
 
+bool StartsWithEndVcard(const char* p)
+{
+    static const char kEnd[] = "END:VCARD";
+    for (int k = 0; k < 9; ++k) {
+        char a = p[k] >= 'a' && p[k] <= 'z' ? static_cast<char>(p[k] - 32) : p[k];
+        if (a != kEnd[k])
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n, bool structured)
@@ -157,8 +169,13 @@ void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n, bool st
         bool blank = c == ' ' || c == '\t';
         bool edge = i == 0 || i >= trailing ||
                     (structured && ((i > 0 && bytes[i - 1] == ';') || (i + 1 < n && bytes[i + 1] == ';')));
-        bool copy = (c >= 33 && c <= 60) || (c >= 62 && c <= 126) ||
-                    (blank && !edge && lineLength < kBlankLimit && !(afterSoftBreak && lineLength == 0));
+        // A physical line of its own that reads END:VCARD ends the card for readers, soft break
+        // before it or not: its first letter is encoded.
+        bool lineStart = afterSoftBreak && lineLength == 0;
+        bool cardEnd = lineStart && n - i >= 9 && StartsWithEndVcard(bytes + i);
+        bool copy = ((c >= 33 && c <= 60) || (c >= 62 && c <= 126) ||
+                     (blank && !edge && lineLength < kBlankLimit && !lineStart)) &&
+                    !cardEnd;
         if (copy) {
             chunk[used++] = static_cast<char>(c);
             lineLength += 1;
@@ -312,7 +329,8 @@ void CCardWriter::_Line(const char* name, const char* const* types, size_t typeC
 void CCardWriter::_Date(const char* name, const CardDate& date)
 {
     CivilTime t;
-    if (!date.present || !CivilFromFileTime(date.fileTime, &t))
+    // The card's date has four digits of year: a later one would read back as another date.
+    if (!date.present || !CivilFromFileTime(date.fileTime, &t) || t.year > 9999)
         return;
     char text[48];
     std::snprintf(text, sizeof(text), ":%04d%02d%02d\r\n", t.year, t.month, t.day);
