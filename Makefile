@@ -4,7 +4,13 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean
+.PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean fuzz
+
+include fuzz/fuzz.mk
+FUZZ_BUILD := $(BUILD)/fuzz
+# Seconds each fuzz target runs: in `make test` (on its committed corpus) and in `make fuzz`.
+FUZZ_CHECK_SECONDS ?= 6
+FUZZ_SECONDS ?= 600
 
 all: build
 
@@ -24,8 +30,9 @@ build: build-x86_64 build-i686
 
 # A test program that fails is run once more (its first output stays in the log): a few tests drive
 # real windows of several processes on one display, and under load Wine can lose a race of theirs.
-# Both architectures' suites run, each in its own Wine prefix, even when the first fails; the target
-# fails when either did.
+# Both architectures' suites run, each in its own Wine prefix, even when the first fails; then the
+# fuzz targets run a few seconds each on their committed corpora (host build, sanitizers). The
+# target fails when any step did.
 CTEST_ARGS ?= --output-on-failure --timeout 120 -j 2 --repeat until-pass:2
 test: build
 	@rc=0; \
@@ -33,7 +40,18 @@ test: build
 	  echo "=== $$arch suite ==="; start=$$(date +%s); \
 	  scripts/wine-session.sh $(BUILD)/$$arch -- ctest --test-dir $(BUILD)/$$arch $(CTEST_ARGS) || rc=1; \
 	  echo "=== $$arch suite: $$(( $$(date +%s) - start )) s ==="; \
-	done; exit $$rc
+	done; \
+	echo "=== fuzz targets ==="; start=$$(date +%s); \
+	{ $(MAKE) --no-print-directory fuzz-build -j $(JOBS) && \
+	  fuzz/run.sh check $(FUZZ_BUILD) $(FUZZ_CHECK_SECONDS); } || rc=1; \
+	echo "=== fuzz targets: $$(( $$(date +%s) - start )) s ==="; \
+	exit $$rc
+
+# Every fuzz target at once under nice, FUZZ_SECONDS each; new inputs and faults in $$FUZZ_WORK
+# (default /tmp/quillon-fuzz), outside the repository.
+fuzz: deps
+	$(MAKE) --no-print-directory fuzz-build -j $(JOBS)
+	fuzz/run.sh long $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # QuillonSetup-<version>.exe in $(BUILD)/i686/installer, from stripped copies of the i686 build.
 installer: build-i686
