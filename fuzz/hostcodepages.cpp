@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace fuzzhost {
 
@@ -33,9 +35,15 @@ bool EqualNoCase(const char* a, const char* b)
 // over one unit of its own (a wide character, or a byte).
 std::string Convert(const char* from, const char* to, const char* in, size_t n, size_t unit, const std::string& replacement)
 {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        std::abort();
+    // Opened once per direction and kept: opening is far dearer than converting a value.
+    static std::map<std::pair<std::string, std::string>, iconv_t> opened;
+    iconv_t& cd = opened[{from, to}];
+    if (!cd) {
+        cd = iconv_open(to, from);
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            std::abort();
+    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string out;
     char buffer[4096];
     char* src = const_cast<char*>(in);
@@ -53,7 +61,6 @@ std::string Convert(const char* from, const char* to, const char* in, size_t n, 
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     return out;
 }
 
