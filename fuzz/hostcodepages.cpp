@@ -35,9 +35,17 @@ bool EqualNoCase(const char* a, const char* b)
 // over one unit of its own (a wide character, or a byte).
 std::string Convert(const char* from, const char* to, const char* in, size_t n, size_t unit, const std::string& replacement)
 {
-    // Opened once per direction and kept: opening is far dearer than converting a value.
-    static std::map<std::pair<std::string, std::string>, iconv_t> opened;
-    iconv_t& cd = opened[{from, to}];
+    // Opened once per direction and kept to the end: opening is far dearer than converting.
+    struct COpened {
+        std::map<std::pair<std::string, std::string>, iconv_t> byNames;
+        ~COpened()
+        {
+            for (auto& entry : byNames)
+                iconv_close(entry.second);
+        }
+    };
+    static COpened opened;
+    iconv_t& cd = opened.byNames[{from, to}];
     if (!cd) {
         cd = iconv_open(to, from);
         if (cd == reinterpret_cast<iconv_t>(-1))
