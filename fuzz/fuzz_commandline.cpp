@@ -1,6 +1,8 @@
 // The command line and the selection file: whatever the text, parsing ends, stays inside it and
 // gives a result that holds together. The first byte chooses which of the two the rest goes to.
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/CommandLineText.h"
@@ -26,9 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     if (data[0] & 1) {
-        // The program gets a zero-terminated line; a zero byte inside ends it there.
+        // The program gets a zero-terminated line (a zero byte inside ends it there), here in a
+        // block of exactly its size, so that a read past its end is caught.
+        std::unique_ptr<char[]> line(new char[text.size() + 1]);
+        std::memcpy(line.get(), text.c_str(), text.size() + 1);
         CCommandLineOptions options;
-        ParseCommandLineOptions(text.c_str(), StartsWithNoCaseAscii, &options);
+        ParseCommandLineOptions(line.get(), StartsWithNoCaseAscii, &options);
         // A file name comes only from between quotes, trimmed, so it never holds a quote or
         // starts or ends with white space; without one the line is bad.
         const std::string& name = options.selectionFile;
@@ -38,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(!options.temporary || options.bad || !name.empty());
         // Parsing the same line again gives the same result.
         CCommandLineOptions again;
-        ParseCommandLineOptions(text.c_str(), StartsWithNoCaseAscii, &again);
+        ParseCommandLineOptions(line.get(), StartsWithNoCaseAscii, &again);
         Check(again.mode == options.mode && again.selectionFile == name && again.bad == options.bad &&
               again.temporary == options.temporary && again.foreground == options.foreground);
     } else {
