@@ -248,14 +248,32 @@ bool CivilFromFileTime(uint64_t fileTime, CivilTime* out)
     return true;
 }
 
+std::vector<const std::wstring*> CardFields::Texts() const
+{
+    std::vector<const std::wstring*> texts = {
+        &surname, &givenName, &middleName, &namePrefix, &displayName, &nickname, &company, &department,
+        &title, &comment, &businessPhone, &businessFax, &homePhone, &homeFax, &mobilePhone, &pager,
+        &officeLocation, &businessStreet, &businessCity, &businessState, &businessPostalCode,
+        &businessCountry, &homeStreet, &homeCity, &homeState, &homePostalCode, &homeCountry,
+        &personalHomePage, &businessHomePage, &emailAddress, &addrType, &spouse};
+    for (const std::vector<std::wstring>* list : {&emailAddresses, &addrTypes, &conferencingServers, &children}) {
+        for (const std::wstring& s : *list)
+            texts.push_back(&s);
+    }
+    return texts;
+}
+
+std::vector<std::wstring*> CardFields::Texts()
+{
+    std::vector<std::wstring*> texts;
+    for (const std::wstring* s : static_cast<const CardFields*>(this)->Texts())
+        texts.push_back(const_cast<std::wstring*>(s));
+    return texts;
+}
+
 void CardFields::Clear()
 {
-    for (std::wstring* s :
-         {&surname, &givenName, &middleName, &namePrefix, &displayName, &nickname, &company, &department,
-          &title, &comment, &businessPhone, &businessFax, &homePhone, &homeFax, &mobilePhone, &pager,
-          &officeLocation, &businessStreet, &businessCity, &businessState, &businessPostalCode,
-          &businessCountry, &homeStreet, &homeCity, &homeState, &homePostalCode, &homeCountry,
-          &personalHomePage, &businessHomePage, &emailAddress, &addrType, &spouse})
+    for (std::wstring* s : Texts())
         s->clear();
     emailAddresses.clear();
     addrTypes.clear();
@@ -378,8 +396,45 @@ void CCardWriter::_Emails(const CardFields& card)
     }
 }
 
-void CCardWriter::Write(const CardFields& card, CardBuffer* out)
+wchar_t CCardWriter::_AsciiFit(wchar_t c)
 {
+    if (c < 0x80)
+        return c;
+    size_t index = static_cast<size_t>(c);
+    if (index < m_fits.size() && m_fits[index] != 0)
+        return m_fits[index] == 1 ? c : static_cast<wchar_t>(m_fits[index] - 2);
+    std::string bytes;
+    wchar_t fit = c;
+    if (m_encoder.ToBytes(&c, 1, &bytes) == 1 && static_cast<unsigned char>(bytes[0]) < 0x80)
+        fit = static_cast<wchar_t>(bytes[0]);
+    if (index < 0x10000) {
+        if (m_fits.empty())
+            m_fits.resize(0x10000);
+        m_fits[index] = static_cast<unsigned char>(fit == c ? 1 : fit + 2);
+    }
+    return fit;
+}
+
+const CardFields& CCardWriter::_Fitted(const CardFields& card)
+{
+    bool any = false;
+    for (const std::wstring* s : card.Texts()) {
+        for (wchar_t c : *s)
+            any = any || (c >= 0x80 && _AsciiFit(c) != c);
+    }
+    if (!any)
+        return card;
+    m_fitted = card;
+    for (std::wstring* s : m_fitted.Texts()) {
+        for (wchar_t& c : *s)
+            c = _AsciiFit(c);
+    }
+    return m_fitted;
+}
+
+void CCardWriter::Write(const CardFields& fields, CardBuffer* out)
+{
+    const CardFields& card = _Fitted(fields);
     m_out = out;
     out->Empty();
     out->Append("BEGIN:VCARD\r\n", 13);
