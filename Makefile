@@ -9,7 +9,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 include fuzz/fuzz.mk
 FUZZ_BUILD := $(BUILD)/fuzz
 # Seconds each fuzz target runs: in `make test` (on its committed corpus) and in `make fuzz`.
-FUZZ_CHECK_SECONDS ?= 6
+FUZZ_CHECK_SECONDS ?= 4
 FUZZ_SECONDS ?= 600
 
 all: build
