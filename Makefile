@@ -6,8 +6,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean fuzz
 
-include fuzz/fuzz.mk
 FUZZ_BUILD := $(BUILD)/fuzz
+include fuzz/fuzz.mk
 # Seconds each fuzz target runs: in `make test` (on its committed corpus) and in `make fuzz`.
 FUZZ_CHECK_SECONDS ?= 4
 FUZZ_SECONDS ?= 600
