@@ -4,7 +4,13 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean
+.PHONY: all deps build build-x86_64 build-i686 test test-installer installer run bench clean fuzz
+
+FUZZ_BUILD := $(BUILD)/fuzz
+include fuzz/fuzz.mk
+# Seconds each fuzz target runs: in `make test` (on its committed corpus) and in `make fuzz`.
+FUZZ_CHECK_SECONDS ?= 4
+FUZZ_SECONDS ?= 600
 
 all: build
 
@@ -23,7 +29,8 @@ build-i686: deps $(BUILD)/i686/Makefile
 build: build-x86_64 build-i686
 
 # No retry: a test that fails fails the run. Both architectures' suites run, each in its own Wine
-# prefix, even when the first fails; the target fails when either did.
+# prefix, even when the first fails; then the fuzz targets run a few seconds each on their
+# committed corpora (host build, sanitizers). The target fails when any step did.
 CTEST_ARGS ?= --output-on-failure --timeout 120 -j 2
 test: build
 	@rc=0; \
@@ -31,7 +38,18 @@ test: build
 	  echo "=== $$arch suite ==="; start=$$(date +%s); \
 	  scripts/wine-session.sh $(BUILD)/$$arch -- ctest --test-dir $(BUILD)/$$arch $(CTEST_ARGS) || rc=1; \
 	  echo "=== $$arch suite: $$(( $$(date +%s) - start )) s ==="; \
-	done; exit $$rc
+	done; \
+	echo "=== fuzz targets ==="; start=$$(date +%s); \
+	{ $(MAKE) --no-print-directory fuzz-build -j $(JOBS) && \
+	  fuzz/run.sh check $(FUZZ_BUILD) $(FUZZ_CHECK_SECONDS); } || rc=1; \
+	echo "=== fuzz targets: $$(( $$(date +%s) - start )) s ==="; \
+	exit $$rc
+
+# Every fuzz target at once under nice, FUZZ_SECONDS each; new inputs and faults in $$FUZZ_WORK
+# (default /tmp/quillon-fuzz), outside the repository.
+fuzz: deps
+	$(MAKE) --no-print-directory fuzz-build -j $(JOBS)
+	fuzz/run.sh long $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # QuillonSetup-<version>.exe in $(BUILD)/i686/installer, from stripped copies of the i686 build.
 installer: build-i686

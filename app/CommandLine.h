@@ -6,27 +6,19 @@
 #include <string>
 #include <vector>
 
-// The ordered entry-identifier texts read from a selection file.
-using CSelectionList = std::vector<std::string>;
+#include "app/CommandLineText.h"
 
-enum class RunMode { None, Import, Export, About, BugReport, Debug, Help };
-
-struct CCommandLine {
-    RunMode mode = RunMode::None;
+struct CCommandLine : CCommandLineOptions {
     HWND owner = nullptr;        // foreground window when -foreground was read
-    bool foreground = false;     // -foreground was given
-    std::string selectionFile;   // name given after -selection
-    bool temporary = false;      // "tmp" after -selection: delete the file after reading
-    bool bad = false;            // malformed; logged, and the mode found so far still runs
 };
 
-// Parses the 8-bit command line (without the program name). Never reads past its end.
+// Parses the 8-bit command line (without the program name; options compared as the system
+// compares texts without regard to case); a malformed one is logged. Never reads past its end.
 void ParseCommandLine(const char* line, CCommandLine* result);
 
 // A selection file is a few kilobytes (ten thousand contacts make well under a megabyte); a
-// larger one is not read. An entry identifier is far shorter than kMaxEntryIdText digits.
+// larger one is not read.
 const long long kMaxSelectionFileBytes = 4LL * 1024 * 1024;
-const size_t kMaxEntryIdText = 4096;
 
 // Reads the selection file: tokens split at blanks, tabs and line ends, in file order; a token
 // that is not an entry-identifier text (hexadecimal, two digits a byte) is skipped and the file's

@@ -8,11 +8,8 @@
 #include <string>
 #include <vector>
 
-struct EncodingEntry {
-    std::string displayName;  // shown in the export dialog, stored as "Export.Encoding"
-    std::string charsetName;  // written after ";CHARSET=" and looked up when a card names one
-    int codePage = 0;         // Windows code page, never 0
-};
+#include "contact/EncodingsText.h"
+
 
 class CCharConverter {
 public:

@@ -24,6 +24,9 @@ have_cmd xwd                          || need+=(x11-apps)
 have_cmd makensis                     || need+=(nsis)
 have_cmd chmcmd                       || need+=(fp-utils)
 have_cmd enum_chmLib                  || need+=(libchm-bin)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes (a package of their own).
+have_cmd clang++                      || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 # The 32-bit Wine loader; bookworm's own qemu (7.2) takes about 100 s a process start, the
 # backports' qemu 10 about 1 s.
 [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ] || \

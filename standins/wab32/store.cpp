@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+
+#include "standins/wab32/storerecords.h"
 
 namespace wabstandin {
 
@@ -13,25 +16,6 @@ const char kComment[] =
     "# Address book of the stand-in WAB32.DLL: a journal, one record per saved entry.\n";
 const char kSignature[4] = {'Q', 'W', 'S', '1'};
 const DWORD kLockTimeoutMs = 10000;
-
-ULONG Crc32(const char* data, size_t size)
-{
-    static ULONG table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (ULONG i = 0; i < 256; ++i) {
-            ULONG c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320UL ^ (c >> 1) : c >> 1;
-            table[i] = c;
-        }
-        ready = true;
-    }
-    ULONG crc = 0xFFFFFFFFUL;
-    for (size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFUL;
-}
 
 std::string Seal(const std::string& body)
 {
@@ -122,48 +106,27 @@ private:
 
 bool ParseUlong(const char* p, const char* end, int base, ULONG& value)
 {
-    if (p >= end)
+    uint32_t v = 0;
+    if (!ParseNumber(p, end, base, &v))
         return false;
-    ULONG v = 0;
-    for (; p < end; ++p) {
-        int d;
-        if (*p >= '0' && *p <= '9') d = *p - '0';
-        else if (base == 16 && *p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
-        else if (base == 16 && *p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
-        else return false;
-        if (v > (0xFFFFFFFFUL - d) / base)
-            return false;
-        v = v * base + d;
-    }
     value = v;
     return true;
 }
 
-// The space-separated words of a record's first line; at most four (more make it unknown).
-struct CWords {
-    std::string w[4];
-    size_t count = 0;
-};
-
-CWords Words(const std::string& s)
-{
-    CWords out;
-    size_t p = 0;
-    while (p < s.size()) {
-        size_t q = s.find(' ', p);
-        if (q == std::string::npos)
-            q = s.size();
-        if (q > p) {
-            if (out.count == 4) {
-                out.count = 0;
-                return out;
-            }
-            out.w[out.count++].assign(s, p, q - p);
-        }
-        p = q + 1;
+// Sealed records go to the store; skipped ones are named to the debugger.
+class CApplySink : public IRecordSink {
+public:
+    explicit CApplySink(std::function<void(const std::string&, const CRecordLines&)> apply) : m_apply(std::move(apply)) {}
+    void OnRecord(const std::string& head, const CRecordLines& lines) override { m_apply(head, lines); }
+    void OnSkipped(bool badChecksum) override
+    {
+        OutputDebugStringA(badChecksum ? "wab32 stand-in: skipped a store record with a wrong checksum\n"
+                                       : "wab32 stand-in: skipped an unfinished store record\n");
     }
-    return out;
-}
+
+private:
+    std::function<void(const std::string&, const CRecordLines&)> m_apply;
+};
 
 }  // namespace
 
@@ -453,66 +416,8 @@ HRESULT CStore::_ReadFile()
         }
         pos = headerLen;
     }
-    size_t consumed = pos;
-    std::vector<std::pair<const char*, size_t>> lines;  // of the record being read, reused
-    lines.reserve(64);
-    const char* data = buf.data();
-    const size_t n = buf.size();
-    while (pos < n) {
-        const char* nl = static_cast<const char*>(std::memchr(data + pos, '\n', n - pos));
-        if (!nl)
-            break;  // an unfinished line: wait for the rest
-        size_t lineEnd = nl - data;
-        char first = data[pos];
-        if (first != '+' && first != '-') {
-            pos = lineEnd + 1;  // a comment, a blank line or stray text
-            consumed = pos;
-            continue;
-        }
-        // A record: its lines up to the "=" line.
-        size_t start = pos;
-        std::string head(data + pos, lineEnd - pos);
-        lines.clear();
-        size_t q = lineEnd + 1;
-        bool complete = false, broken = false;
-        size_t endLineStart = 0, next = 0;
-        while (q < n) {
-            const char* nl2 = static_cast<const char*>(std::memchr(data + q, '\n', n - q));
-            if (!nl2)
-                break;
-            size_t e = nl2 - data;
-            char c = data[q];
-            if (c == '=') {
-                complete = true;
-                endLineStart = q;
-                next = e + 1;
-                break;
-            }
-            if (c == '+' || c == '-') {
-                broken = true;  // the next record began before this one ended
-                next = q;
-                break;
-            }
-            lines.emplace_back(data + q, e - q);
-            q = e + 1;
-        }
-        if (!complete && !broken)
-            break;  // the file ends inside this record: torn, or still being written
-        if (complete) {
-            ULONG crc = 0;
-            const char* crcText = data + endLineStart + 1;
-            size_t crcLen = (next - 1) - (endLineStart + 1);
-            if (ParseUlong(crcText, crcText + crcLen, 16, crc) &&
-                crc == Crc32(data + start, endLineStart - start))
-                _Apply(head, lines);
-            else
-                OutputDebugStringA("wab32 stand-in: skipped a store record with a wrong checksum\n");
-        } else {
-            OutputDebugStringA("wab32 stand-in: skipped an unfinished store record\n");
-        }
-        pos = next;
-        consumed = pos;
-    }
+    CApplySink sink([this](const std::string& head, const CRecordLines& lines) { _Apply(head, lines); });
+    size_t consumed = ScanRecords(buf.data(), buf.size(), pos, sink);
     m_end += consumed;
     return S_OK;
 }

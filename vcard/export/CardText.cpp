@@ -82,22 +82,23 @@ bool IsSeparator(const std::wstring& text, size_t k)
     return backslashes % 2 == 0;
 }
 
+// What the reader trims from the ends of a value written plain.
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
 // A blank the reader would trim: at the value's ends, or, in a structured value, at the ends of
 // a component.
 bool HasEdgeBlank(const std::wstring& text, bool structured)
 {
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L' ' && text[i] != L'\t')
+        if (!IsBlank(text[i]))
             continue;
         if (i == 0 || i + 1 == text.size() || (structured && (IsSeparator(text, i - 1) || IsSeparator(text, i + 1))))
             return true;
     }
     return false;
-}
-
-bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
 }
 
 // One component of a structured value (N, ORG, ADR) or one entry of a list: the separators it
@@ -149,6 +150,17 @@ const char* const kPager[] = {"PAGER"};
 const char* const kPrefInternet[] = {"PREF", "INTERNET"};
 const char* const kInternet[] = {"INTERNET"};
 
+bool StartsWithEndVcard(const char* p)
+{
+    static const char kEnd[] = "END:VCARD";
+    for (int k = 0; k < 9; ++k) {
+        char a = p[k] >= 'a' && p[k] <= 'z' ? static_cast<char>(p[k] - 32) : p[k];
+        if (a != kEnd[k])
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n, bool structured)
@@ -167,8 +179,13 @@ void AppendQuotedPrintable(CardBuffer* out, const char* bytes, size_t n, bool st
         bool blank = c == ' ' || c == '\t';
         bool edge = i == 0 || i >= trailing ||
                     (structured && ((i > 0 && bytes[i - 1] == ';') || (i + 1 < n && bytes[i + 1] == ';')));
-        bool copy = (c >= 33 && c <= 60) || (c >= 62 && c <= 126) ||
-                    (blank && !edge && lineLength < kBlankLimit && !(afterSoftBreak && lineLength == 0));
+        // A physical line of its own that reads END:VCARD ends the card for readers, soft break
+        // before it or not: its first letter is encoded.
+        bool lineStart = afterSoftBreak && lineLength == 0;
+        bool cardEnd = lineStart && n - i >= 9 && StartsWithEndVcard(bytes + i);
+        bool copy = ((c >= 33 && c <= 60) || (c >= 62 && c <= 126) ||
+                     (blank && !edge && lineLength < kBlankLimit && !lineStart)) &&
+                    !cardEnd;
         if (copy) {
             chunk[used++] = static_cast<char>(c);
             lineLength += 1;
@@ -241,14 +258,32 @@ bool CivilFromFileTime(uint64_t fileTime, CivilTime* out)
     return true;
 }
 
+std::vector<const std::wstring*> CardFields::Texts() const
+{
+    std::vector<const std::wstring*> texts = {
+        &surname, &givenName, &middleName, &namePrefix, &displayName, &nickname, &company, &department,
+        &title, &comment, &businessPhone, &businessFax, &homePhone, &homeFax, &mobilePhone, &pager,
+        &officeLocation, &businessStreet, &businessCity, &businessState, &businessPostalCode,
+        &businessCountry, &homeStreet, &homeCity, &homeState, &homePostalCode, &homeCountry,
+        &personalHomePage, &businessHomePage, &emailAddress, &addrType, &spouse};
+    for (const std::vector<std::wstring>* list : {&emailAddresses, &addrTypes, &conferencingServers, &children}) {
+        for (const std::wstring& s : *list)
+            texts.push_back(&s);
+    }
+    return texts;
+}
+
+std::vector<std::wstring*> CardFields::Texts()
+{
+    std::vector<std::wstring*> texts;
+    for (const std::wstring* s : static_cast<const CardFields*>(this)->Texts())
+        texts.push_back(const_cast<std::wstring*>(s));
+    return texts;
+}
+
 void CardFields::Clear()
 {
-    for (std::wstring* s :
-         {&surname, &givenName, &middleName, &namePrefix, &displayName, &nickname, &company, &department,
-          &title, &comment, &businessPhone, &businessFax, &homePhone, &homeFax, &mobilePhone, &pager,
-          &officeLocation, &businessStreet, &businessCity, &businessState, &businessPostalCode,
-          &businessCountry, &homeStreet, &homeCity, &homeState, &homePostalCode, &homeCountry,
-          &personalHomePage, &businessHomePage, &emailAddress, &addrType, &spouse})
+    for (std::wstring* s : Texts())
         s->clear();
     emailAddresses.clear();
     addrTypes.clear();
@@ -336,7 +371,8 @@ void CCardWriter::_Line(const char* name, const char* const* types, size_t typeC
 void CCardWriter::_Date(const char* name, const CardDate& date)
 {
     CivilTime t;
-    if (!date.present || !CivilFromFileTime(date.fileTime, &t))
+    // The card's date has four digits of year: a later one would read back as another date.
+    if (!date.present || !CivilFromFileTime(date.fileTime, &t) || t.year > 9999)
         return;
     char text[48];
     std::snprintf(text, sizeof(text), ":%04d%02d%02d\r\n", t.year, t.month, t.day);
@@ -390,8 +426,45 @@ void CCardWriter::_Emails(const CardFields& card)
     }
 }
 
-void CCardWriter::Write(const CardFields& card, CardBuffer* out)
+wchar_t CCardWriter::_AsciiFit(wchar_t c)
 {
+    if (c < 0x80)
+        return c;
+    size_t index = static_cast<size_t>(c);
+    if (index < m_fits.size() && m_fits[index] != 0)
+        return m_fits[index] == 1 ? c : static_cast<wchar_t>(m_fits[index] - 2);
+    std::string bytes;
+    wchar_t fit = c;
+    if (m_encoder.ToBytes(&c, 1, &bytes) == 1 && static_cast<unsigned char>(bytes[0]) < 0x80)
+        fit = static_cast<wchar_t>(bytes[0]);
+    if (index < 0x10000) {
+        if (m_fits.empty())
+            m_fits.resize(0x10000);
+        m_fits[index] = static_cast<unsigned char>(fit == c ? 1 : fit + 2);
+    }
+    return fit;
+}
+
+const CardFields& CCardWriter::_Fitted(const CardFields& card)
+{
+    bool any = false;
+    for (const std::wstring* s : card.Texts()) {
+        for (wchar_t c : *s)
+            any = any || (c >= 0x80 && _AsciiFit(c) != c);
+    }
+    if (!any)
+        return card;
+    m_fitted = card;
+    for (std::wstring* s : m_fitted.Texts()) {
+        for (wchar_t& c : *s)
+            c = _AsciiFit(c);
+    }
+    return m_fitted;
+}
+
+void CCardWriter::Write(const CardFields& fields, CardBuffer* out)
+{
+    const CardFields& card = _Fitted(fields);
     m_out = out;
     out->Empty();
     m_changes.loneLineBreaks.clear();

@@ -94,6 +94,9 @@ struct CardFields {
 
     // Empties every field and keeps the strings' storage for the next card.
     void Clear();
+    // Every text field and list entry.
+    std::vector<const std::wstring*> Texts() const;
+    std::vector<std::wstring*> Texts();
 };
 
 // What reading the last card back would change besides characters the code page lacks: the
@@ -115,7 +118,7 @@ public:
                 int versionMinor, const ITextEncoder& encoder);
 
     // Empties out and appends the whole card. A piece that cannot be appended is dropped.
-    void Write(const CardFields& card, CardBuffer* out);
+    void Write(const CardFields& fields, CardBuffer* out);
     const CardChanges& Changes() const { return m_changes; }
 
 private:
@@ -142,6 +145,13 @@ private:
     void _Adr(const char* type, const std::wstring* const* parts, size_t count);
     // The converted bytes of a value built in m_wide.
     void _Convert(const std::wstring& text);
+    // A character outside ASCII that the code page writes as one ASCII byte (its best fit: the
+    // yen sign is a backslash in Shift_JIS, fullwidth forms are ASCII in windows-1252) is that
+    // ASCII character from the start, so that it is escaped as one: a backslash or ';' that
+    // appeared only in the conversion would escape or split the value. The card itself, or a
+    // copy with such characters replaced.
+    wchar_t _AsciiFit(wchar_t c);
+    const CardFields& _Fitted(const CardFields& card);
 
     const int m_format;
     std::string m_charset;  // ";CHARSET=name", or empty
@@ -153,6 +163,10 @@ private:
     std::wstring m_wide;   // a value being assembled
     std::wstring m_part;   // a component being assembled
     std::string m_bytes;   // its converted bytes
+    // _AsciiFit's answers of the run's code page by character: 0 not asked yet, 1 none, else the
+    // ASCII character plus 2.
+    std::vector<unsigned char> m_fits;
+    CardFields m_fitted;
 };
 
 }  // namespace vcard

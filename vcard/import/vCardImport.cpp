@@ -22,12 +22,9 @@
 #include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
-using vcard::CParams;
-using vcard::CvCardText;
 
 namespace {
 
-const int kUtf8CodePage = 65001;
 const char kCaption[] = "Quillon";
 
 std::wstring TrimW(const std::wstring& s)
@@ -40,7 +37,36 @@ std::wstring TrimW(const std::wstring& s)
     return s.substr(b, e - b + 1);
 }
 
-bool IsZero(const FILETIME& ft) { return ft.dwLowDateTime == 0 && ft.dwHighDateTime == 0; }
+FILETIME ToFileTime(uint64_t value)
+{
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(value);
+    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    return ft;
+}
+
+// The reader's values become characters through the character converter's current code page.
+class CConverterDecoder : public vcard::ITextDecoder {
+public:
+    int CodePageByCharset(const char* name) const override { return g_charConverter.CodePageByCharset(name); }
+    void SetCodePage(int codePage) override { g_charConverter.SetCurrentCodePage(codePage); }
+    int ToWide(const std::string& bytes, std::wstring* text) const override
+    {
+        return g_charConverter.ToWide(bytes, text);
+    }
+    bool LeadBytes(int codePage, bool* leadBytes) const override
+    {
+        UINT cp = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
+        CPINFO info = {};
+        if (codePage == CCharConverter::kNoCodePage || !::GetCPInfo(cp, &info) || info.MaxCharSize != 2)
+            return false;
+        for (int b = 0; b < 256; ++b)
+            leadBytes[b] = ::IsDBCSLeadByteEx(cp, static_cast<BYTE>(b)) != FALSE;
+        return true;
+    }
+};
+
+CConverterDecoder g_converterDecoder;
 
 // "%1" and "%2" of a string-table text, each replaced once by its argument (the arguments are
 // not searched again, so a path holding "%2" stays as it is).
@@ -60,7 +86,7 @@ std::string Substitute(const std::string& text, const std::string& one, const st
 
 }  // namespace
 
-CvCardImport::CvCardImport() = default;
+CvCardImport::CvCardImport() : vcard::CCardReader(g_converterDecoder) {}
 CvCardImport::~CvCardImport() = default;
 
 int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
@@ -268,7 +294,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
             return -1;
         }
         ++m_imported;
-        if (stored != S_OK || m_cardCut)
+        if (stored != S_OK || CardCut())
             ++m_incomplete;
         if (m_progress && m_progress->IsCancelled()) {
             _ShowProgress(true);
@@ -277,11 +303,11 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         _ShowProgress(m_processed >= m_total);
         return 0;
     });
-    if (result == 0 && m_textEndedInCard) {
+    if (result == 0 && TextEndedInCard()) {
         // A card cut off by the file's end was not counted; it is lost, and the run says so.
         g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
         ++m_failed;
-    } else if (result == 0 && m_cardsRead == 0) {
+    } else if (result == 0 && CardsRead() == 0) {
         g_log.LogWar(ctx, 0, "%s holds no vCard", path);
     }
     FreeFileText();
@@ -502,12 +528,13 @@ bool CvCardImport::IsContactEqual(IMAPIProp* item)
         (void)contact._GetTextPropW(tag, &stored);
         return stored == value;
     };
-    auto date = [&contact](ULONG tag, const FILETIME& value) {
-        if (IsZero(value))
+    auto date = [&contact](ULONG tag, uint64_t value) {
+        if (value == 0)
             return true;
         FILETIME stored = {0, 0};
         (void)contact._GetDateProp(tag, &stored);
-        return stored.dwLowDateTime == value.dwLowDateTime && stored.dwHighDateTime == value.dwHighDateTime;
+        FILETIME wanted = ToFileTime(value);
+        return stored.dwLowDateTime == wanted.dwLowDateTime && stored.dwHighDateTime == wanted.dwHighDateTime;
     };
 
     if (!text(t::kNickname, c.nickname) || !text(t::kDepartmentName, c.department) ||
@@ -708,27 +735,10 @@ int CvCardImport::CountCards(const std::wstring& path)
 // ---------------------------------------------------------------------------------------------
 // Cards
 
-bool CvCardImport::FindNextCard()
-{
-    if (!m_text.FindNextCard())
-        return false;
-    ResetCard();
-    m_text.SetFormat(m_text.PeekCardFormat());
-    return true;
-}
-
-bool CvCardImport::ReadProperty()
-{
-    if (!m_text.ReadProperty())
-        return false;
-    _SetCodePageForLine();
-    return true;
-}
-
 int CvCardImport::ReadCards(const CardSink& sink)
 {
     try {
-        return _ReadCards(sink);
+        return ReadAllCards(sink);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::ReadCards", E_OUTOFMEMORY, "%s", m_currentFilePath.c_str());
         ResetCard();
@@ -736,169 +746,21 @@ int CvCardImport::ReadCards(const CardSink& sink)
     }
 }
 
-int CvCardImport::_ReadCards(const CardSink& sink)
+void CvCardImport::_ReportLineCut()
 {
-    const char* ctx = "CvCardImport::ReadCards";
-    m_cardsRead = 0;
-    m_textEndedInCard = false;
-    while (FindNextCard()) {
-        bool complete = false;
-        size_t lines = 0;
-        size_t bytes = 0;
-        size_t skipped = 0;
-        m_cardCut = false;
-        while (ReadProperty()) {
-            if (m_text.IsCardEnd()) {
-                m_text.FinishProperty();
-                complete = true;
-                break;
-            }
-            // Past the card's limits its lines are only stepped over, up to its END:VCARD.
-            bytes += m_text.Line().size();
-            if (++lines > kMaxCardProperties || bytes > kMaxCardBytes) {
-                ++skipped;
-                m_text.FinishProperty();
-                continue;
-            }
-            DispatchProperty();
-            if (m_text.LineCut()) {
-                m_cardCut = true;
-                g_log.LogWar(ctx, 0, "%s: %s line of %zu bytes cut to its first %zu in card \"%s\"",
-                             m_currentFilePath.c_str(), m_text.Name().c_str(), m_text.FullLineBytes(),
-                             CvCardText::kMaxLineBytes, common::ToUtf8(_CardName()).c_str());
-            }
-            m_text.FinishProperty();
-        }
-        if (!complete) {
-            m_textEndedInCard = true;
-            break;  // the text ended inside the card: it is dropped
-        }
-        ++m_cardsRead;
-        if (skipped > 0) {
-            m_cardCut = true;
-            g_log.LogWar(ctx, 0, "%s: card \"%s\" read up to %zu lines or %zu bytes: %zu more lines skipped",
-                         m_currentFilePath.c_str(), common::ToUtf8(_CardName()).c_str(), kMaxCardProperties,
-                         kMaxCardBytes, skipped);
-        }
-        if (m_skypeSeen)
-            ApplySkypeFixes();
-        if (sink && sink() < 0) {
-            ResetCard();
-            return -1;
-        }
-    }
-    ResetCard();
-    return 0;
+    g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s line of %zu bytes cut to its first %zu in card \"%s\"",
+                 m_currentFilePath.c_str(), m_text.Name().c_str(), m_text.FullLineBytes(),
+                 vcard::CvCardText::kMaxLineBytes, common::ToUtf8(CardName()).c_str());
 }
 
-void CvCardImport::ResetCard()
+void CvCardImport::_ReportCardCut(size_t skipped)
 {
-    m_card = CImportCard();
-    m_text.SetFormat(0);
-    m_text.SetExactValues(false);
-    m_skypeSeen = false;
+    g_log.LogWar("CvCardImport::ReadCards", 0, "%s: card \"%s\" read up to %zu lines or %zu bytes: %zu more lines skipped",
+                 m_currentFilePath.c_str(), common::ToUtf8(CardName()).c_str(), kMaxCardProperties, kMaxCardBytes,
+                 skipped);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Code pages and stored values
-
-void CvCardImport::_SetCodePageForLine()
-{
-    m_valueCodePagePending = false;
-    int codePage = CCharConverter::kAnsiCodePage;
-    if (m_text.IsUnicodeText()) {
-        // Whatever a line's CHARSET says, a Unicode file is now UTF-8.
-        codePage = kUtf8CodePage;
-    } else if (m_text.HasCharset()) {
-        codePage = g_charConverter.CodePageByCharset(m_text.Charset().c_str());
-        if (codePage <= 0)
-            codePage = CCharConverter::kAnsiCodePage;
-    } else {
-        // Decided when the value is known: UTF-8 when its bytes are (and are not plain ASCII).
-        m_valueCodePagePending = true;
-    }
-    g_charConverter.SetCurrentCodePage(codePage);
-    _SetLeadBytes(codePage);
-}
-
-void CvCardImport::_SetLeadBytes(int codePage)
-{
-    // Lines mostly keep the code page of the line before; look it up only when it changes.
-    if (codePage != m_leadBytesCodePage) {
-        m_leadBytesCodePage = codePage;
-        m_isDoubleByte = false;
-        UINT cp = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
-        CPINFO info = {};
-        if (codePage != CCharConverter::kNoCodePage && ::GetCPInfo(cp, &info) && info.MaxCharSize == 2) {
-            m_isDoubleByte = true;
-            for (int b = 0; b < 256; ++b)
-                m_leadBytes[b] = ::IsDBCSLeadByteEx(cp, static_cast<BYTE>(b)) != FALSE;
-        }
-    }
-    m_text.SetLeadBytes(m_isDoubleByte ? m_leadBytes : nullptr);
-}
-
-void CvCardImport::_DecideValueCodePage(size_t point)
-{
-    if (!m_valueCodePagePending)
-        return;
-    m_valueCodePagePending = false;
-    const std::string& line = m_text.Line();
-    if (point < line.size() && vcard::IsNonAsciiUtf8(line.data() + point, line.size() - point)) {
-        g_charConverter.SetCurrentCodePage(kUtf8CodePage);
-        m_text.SetLeadBytes(nullptr);
-    }
-}
-
-bool CvCardImport::_StoreText(const std::string& bytes, std::wstring* field)
-{
-    if (bytes.empty())
-        return false;
-    std::wstring text;
-    if (g_charConverter.ToWide(bytes, &text) <= 0)
-        return false;
-    field->swap(text);
-    return true;
-}
-
-size_t CvCardImport::_TakeComponent(size_t point, std::wstring* field)
-{
-    _DecideValueCodePage(point);
-    std::string bytes;
-    size_t next = m_text.TakeComponent(point, &bytes);
-    _StoreText(bytes, field);
-    return next;
-}
-
-void CvCardImport::_TakeRemainder(size_t point, std::wstring* field, bool structured)
-{
-    std::string bytes;
-    if (_TakeRemainderBytes(point, &bytes, structured))
-        _StoreText(bytes, field);
-}
-
-bool CvCardImport::_TakeRemainderBytes(size_t point, std::string* bytes, bool structured)
-{
-    _DecideValueCodePage(point);
-    m_text.TakeRemainder(point, bytes, structured);
-    return !bytes->empty();
-}
-
-bool CvCardImport::_ReadValue(CParams* params, bool alwaysDecode)
-{
-    if (!m_text.ReadParameters(params))
-        return false;
-    if (params->quotedPrintable || alwaysDecode) {
-        std::string value;
-        std::vector<bool> encoded;
-        if (!m_text.ReadEncodedValue(&value, &encoded))
-            _ReportInvalidElement();
-        m_text.SetLine(value, true, encoded);
-    }
-    return true;
-}
-
-void CvCardImport::_ReportInvalidElement() const
+void CvCardImport::_ReportInvalidElement()
 {
     g_log.LogWar("CvCardImport::ReadEncodedValue", 0, "%s in %s is not valid quoted-printable",
                  m_text.Name().c_str(), m_currentFilePath.c_str());
@@ -921,343 +783,6 @@ bool CvCardImport::ShowCannotOpenMessage(const char* path) const
     return common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Dispatch and handlers
-
-namespace {
-
-struct Handler {
-    const char* name;
-    void (CvCardImport::*handle)();
-};
-
-}  // namespace
-
-void CvCardImport::DispatchProperty()
-{
-    // The first name that matches wins; names that match none are ignored.
-    static const char* const kNotStored[] = {
-        "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
-        "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
-    const std::string& name = m_text.Name();
-    // Our own 3.0 cards hold every value exactly as the contact did (blanks at the ends too);
-    // other writers' blanks are trimmed as ever.
-    if (name == "PRODID" && m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") &&
-        m_text.Format() == CvCardText::kFormat30)
-        m_text.SetExactValues(true);
-    for (const char* ignored : kNotStored) {
-        if (name == ignored)
-            return;
-    }
-    if (name == "VERSION") {
-        if (m_text.RestStartsWith(":3.0") || m_text.RestStartsWith(":4.0"))
-            m_text.SetFormat(CvCardText::kFormat30);
-    } else if (name == "N") {
-        _OnN();
-    } else if (name == "FN") {
-        _OnSingleText(&m_card.displayName);
-    } else if (name == "NICKNAME") {
-        _OnSingleText(&m_card.nickname);
-    } else if (name == "ROLE") {
-        _OnNotStoredWithParameters();
-    } else if (name == "ORG") {
-        _OnOrg();
-    } else if (name == "BDAY") {
-        _OnDate(&m_card.birthday);
-    } else if (name == "ADR") {
-        _OnAdr();
-    } else if (name == "TEL") {
-        _OnTel();
-    } else if (name == "EMAIL") {
-        _OnEmail();
-    } else if (name == "TITLE") {
-        _OnSingleText(&m_card.jobTitle);
-    } else if (name == "NOTE") {
-        _OnSingleText(&m_card.note);
-    } else if (name == "X-OUTL-SPOUSE") {
-        _OnSpouse();
-    } else if (name == "X-OUTL-ANNIVERSARY") {
-        _OnDate(&m_card.anniversary);
-    } else if (name == "X-OUTL-NMSERVER") {
-        _OnNmServer();
-    } else if (name == "X-OUTL-GENDER") {
-        _OnGender();
-    } else if (name == "X-OUTL-CHILDREN") {
-        _OnChildren();
-    } else if (name.compare(0, 8, "X-SKYPE-") == 0) {
-        m_skypeSeen = true;
-    } else if (name == "URL") {
-        _OnUrl();
-    }
-}
-
-void CvCardImport::_OnN()
-{
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    size_t p = m_text.Pos();
-    p = _TakeComponent(p, &m_card.familyName);
-    p = _TakeComponent(p, &m_card.givenName);
-    p = _TakeComponent(p, &m_card.middleName);
-    p = _TakeComponent(p, &m_card.namePrefix);
-    _TakeRemainder(p, &m_card.nameSuffix, true);
-}
-
-void CvCardImport::_OnSingleText(std::wstring* field)
-{
-    if (!field->empty())
-        return;
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    _TakeRemainder(m_text.Pos(), field);
-}
-
-void CvCardImport::_OnNotStoredWithParameters()
-{
-    CParams params;
-    _ReadValue(&params, false);
-}
-
-void CvCardImport::_OnOrg()
-{
-    if (!m_card.company.empty() || !m_card.department.empty())
-        return;
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    size_t p = _TakeComponent(m_text.Pos(), &m_card.company);
-    _TakeRemainder(p, &m_card.department, true);
-}
-
-void CvCardImport::_OnAdr()
-{
-    CParams params;
-    // Addresses of vCard 2.1 are decoded whether or not they say so (some writers forget the
-    // parameter); vCard 3.0 has no quoted-printable, so there only a marked value is decoded.
-    if (!_ReadValue(&params, m_text.Format() != CvCardText::kFormat30))
-        return;
-    bool work = params.Has(vcard::kParamWork) ||
-                !params.Has(vcard::kParamWork | vcard::kParamHome | vcard::kParamPostal);
-    bool home = params.Has(vcard::kParamHome);
-    std::wstring* blocks[2] = {work ? m_card.business : nullptr, home ? m_card.home : nullptr};
-    for (std::wstring* block : blocks) {
-        if (!block)
-            continue;
-        bool empty = true;
-        for (int i = 0; i < CImportCard::kAddressParts; ++i)
-            empty = empty && block[i].empty();
-        if (!empty)
-            continue;
-        size_t p = m_text.Pos();
-        for (int i = 0; i < CImportCard::kCountry; ++i)
-            p = _TakeComponent(p, &block[i]);
-        _TakeRemainder(p, &block[CImportCard::kCountry], true);
-    }
-}
-
-void CvCardImport::_OnTel()
-{
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    std::string bytes;
-    if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
-        return;
-    // A number given as a URI (vCard 4.0) is the part behind "tel:".
-    if (params.valueUri && vcard::StartsWithNoCase(bytes.data(), bytes.size(), "tel:"))
-        bytes.erase(0, 4);
-    std::wstring number;
-    if (!_StoreText(bytes, &number))
-        return;
-
-    using namespace vcard;
-    bool fax = params.Has(kParamFax);
-    bool work = params.Has(kParamWork);
-    bool home = params.Has(kParamHome);
-    const uint32_t others = kParamWork | kParamHome | kParamCell | kParamCar | kParamPager |
-                            kParamIsdn | kParamPref | kParamVoice;
-    if (fax && !params.Has(others) && m_card.businessFax.empty())
-        work = true;
-
-    auto fill = [&number](std::wstring* field) {
-        if (field->empty()) {
-            *field = number;
-            return true;
-        }
-        return false;
-    };
-    if (work) {
-        if (!fax || !fill(&m_card.businessFax))
-            fill(&m_card.businessPhone);
-    }
-    if (home) {
-        if (!fax || !fill(&m_card.homeFax))
-            fill(&m_card.homePhone);
-    }
-    if (params.Has(kParamCell))
-        fill(&m_card.mobilePhone);
-    if (params.Has(kParamPager))
-        fill(&m_card.pager);
-}
-
-void CvCardImport::_OnEmail()
-{
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    bool internet = params.Has(vcard::kParamInternet);
-    if (!internet && !params.otherType)
-        internet = true;
-    std::wstring address;
-    _TakeRemainder(m_text.Pos(), &address);
-    if (address.empty())
-        return;
-    std::wstring type = internet ? L"SMTP" : L"";
-    if (params.Has(vcard::kParamPref)) {
-        m_card.emails.insert(m_card.emails.begin(), address);
-        m_card.emailTypes.insert(m_card.emailTypes.begin(), type);
-    } else {
-        m_card.emails.push_back(address);
-        m_card.emailTypes.push_back(type);
-    }
-}
-
-void CvCardImport::_OnUrl()
-{
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    std::wstring url;
-    _TakeRemainder(m_text.Pos(), &url);
-    if (url.empty())
-        return;
-    bool home = params.Has(vcard::kParamHome);
-    if (params.Has(vcard::kParamWork) || !home)
-        m_card.businessWebPage = url;
-    if (home)
-        m_card.personalWebPage = url;
-}
-
-// Handlers of single values step over whatever parameters the line carries (our own exports
-// write CHARSET on every line) to the ':' that starts the value. False: no value.
-static bool SkipToValue(CvCardText* text)
-{
-    CParams ignored;
-    return text->ReadParameters(&ignored);
-}
-
-void CvCardImport::_OnDate(FILETIME* field)
-{
-    if (!SkipToValue(&m_text))
-        return;
-    std::string text = m_text.Line().substr(m_text.Pos());
-    unsigned short year = 0, month = 0, day = 0;
-    int read = text.find('-') != std::string::npos
-                   ? std::sscanf(text.c_str(), "%hu-%hu-%hu", &year, &month, &day)
-                   : std::sscanf(text.c_str(), "%4hu%2hu%2hu", &year, &month, &day);
-    if (read != 3)
-        return;
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    FILETIME ft;
-    // A date the system rejects (month 13) leaves the field as it was.
-    if (::SystemTimeToFileTime(&st, &ft))
-        *field = ft;
-}
-
-// The Outlook extensions are written quoted-printable in vCard 2.1 when they hold a line break;
-// such a value is decoded like any other that says so.
-void CvCardImport::_OnSpouse()
-{
-    CParams params;
-    if (!m_card.spouse.empty() || !_ReadValue(&params, false))
-        return;
-    _TakeRemainder(m_text.Pos(), &m_card.spouse);
-}
-
-void CvCardImport::_OnNmServer()
-{
-    CParams params;
-    if (!_ReadValue(&params, false))
-        return;
-    std::string bytes;
-    std::wstring server;
-    if (_TakeRemainderBytes(m_text.Pos(), &bytes))
-        _StoreText(bytes, &server);
-    m_card.conferencingServers.push_back(server);
-}
-
-void CvCardImport::_OnGender()
-{
-    if (m_card.gender != 0 || !SkipToValue(&m_text))
-        return;
-    std::string bytes;
-    if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
-        return;
-    long value = std::strtol(bytes.c_str(), nullptr, 10);
-    m_card.gender = static_cast<USHORT>(value);
-}
-
-void CvCardImport::_OnChildren()
-{
-    CParams params;
-    if (!m_card.children.empty() || !_ReadValue(&params, false))
-        return;
-    std::wstring all;
-    _TakeRemainder(m_text.Pos(), &all);
-    // Names are separated by commas; a comma (or backslash) inside a name is escaped with a
-    // backslash, which is split and unescaped here, on characters, where no second byte of a
-    // double-byte character can pass for one.
-    std::wstring child;
-    for (size_t i = 0; i <= all.size(); ++i) {
-        if (i == all.size() || all[i] == L',') {
-            child = TrimW(child);
-            if (!child.empty())
-                m_card.children.push_back(child);
-            child.clear();
-            continue;
-        }
-        if (all[i] == L'\\' && i + 1 < all.size() && (all[i + 1] == L',' || all[i + 1] == L'\\'))
-            ++i;
-        child.push_back(all[i]);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Skype's export
-
-void CvCardImport::ApplySkypeFixes()
-{
-    CImportCard& c = m_card;
-    // Skype puts the whole name into N's first part beside FN.
-    if (!c.displayName.empty() && !c.familyName.empty() && c.givenName.empty() &&
-        c.middleName.empty() && c.namePrefix.empty() && c.nameSuffix.empty())
-        c.familyName.clear();
-
-    // ... and several addresses into one EMAIL, separated by blanks.
-    if (c.emails.size() == 1 && !c.emails[0].empty()) {
-        std::wstring all = c.emails[0];
-        std::wstring type = c.emailTypes.empty() ? std::wstring() : c.emailTypes[0];
-        c.emails.clear();
-        c.emailTypes.clear();
-        size_t start = 0;
-        while (start <= all.size()) {
-            size_t blank = all.find(L' ', start);
-            if (blank == std::wstring::npos)
-                blank = all.size();
-            std::wstring piece = TrimW(all.substr(start, blank - start));
-            if (!piece.empty()) {
-                c.emails.push_back(piece);
-                c.emailTypes.push_back(type);
-            }
-            start = blank + 1;
-        }
-    }
-}
 
 // ---------------------------------------------------------------------------------------------
 // Writing the contact
@@ -1287,15 +812,15 @@ HRESULT CvCardImport::AddContact()
             return;
         ++refused;
         g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
-                     common::ToUtf8(_CardName()).c_str());
+                     common::ToUtf8(CardName()).c_str());
     };
     auto text = [&](ULONG tag, const std::wstring& value, const char* property) {
         if (!value.empty())
             check(contact._PutTextPropW(tag, value), property);
     };
-    auto date = [&](ULONG tag, const FILETIME& value, const char* property) {
-        if (!IsZero(value))
-            check(contact._PutDateProp(tag, value), property);
+    auto date = [&](ULONG tag, uint64_t value, const char* property) {
+        if (value != 0)
+            check(contact._PutDateProp(tag, ToFileTime(value)), property);
     };
 
     text(t::kGivenName, c.givenName, "PR_GIVEN_NAME");
@@ -1392,20 +917,4 @@ void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
         g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY, "saved contact not indexed; equal contacts are searched by query");
         m_index.Clear();
     }
-}
-
-std::wstring CvCardImport::_CardName() const
-{
-    const CImportCard& c = m_card;
-    if (!c.displayName.empty())
-        return c.displayName;
-    std::wstring name;
-    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.familyName, &c.company}) {
-        if (part->empty())
-            continue;
-        if (!name.empty())
-            name.push_back(L' ');
-        name += *part;
-    }
-    return name;
 }

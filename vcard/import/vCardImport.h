@@ -1,8 +1,7 @@
-// Import of vCard files into an address-book folder: the reader that turns a file into cards, the
-// handlers that map each property line onto the fields of the current card, and AddContact, which
-// writes a card as a new contact. The byte-level text work is CvCardText's (vCardText.h); this
-// class decides code pages, turns bytes into the card's UTF-16 fields and talks to the address
-// book.
+// Import of vCard files into an address-book folder: the files are read into cards by CCardReader
+// (CardReader.h: the property mapping over the character converter), and AddContact writes a
+// card as a new contact. The byte-level text work is CvCardText's (vCardText.h); this class
+// reads the files, reports what the reader meets and talks to the address book.
 #pragma once
 
 #include <windows.h>
@@ -13,57 +12,17 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "vcard/import/CardReader.h"
 #include "vcard/import/EqualContactIndex.h"
-#include "vcard/import/vCardText.h"
 #include "wab/WABLib.h"
-
-// The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
-// length 0. Dates are FILETIMEs, 0 when the card gave none.
-struct CImportCard {
-    // The seven parts of an ADR value, in vCard order.
-    enum AddressPart { kPoBox, kExtended, kStreet, kLocality, kRegion, kPostalCode, kCountry,
-                       kAddressParts };
-
-    std::wstring givenName;
-    std::wstring middleName;
-    std::wstring familyName;
-    std::wstring namePrefix;
-    std::wstring nameSuffix;
-    std::wstring displayName;
-    std::wstring nickname;
-    std::wstring company;
-    std::wstring department;
-    std::wstring jobTitle;
-    std::wstring note;
-    FILETIME birthday = {0, 0};
-    std::wstring business[kAddressParts];
-    std::wstring home[kAddressParts];
-    std::wstring businessPhone;
-    std::wstring businessFax;
-    std::wstring homePhone;
-    std::wstring homeFax;
-    std::wstring mobilePhone;
-    std::wstring pager;
-    std::vector<std::wstring> emails;
-    std::vector<std::wstring> emailTypes;
-    std::wstring businessWebPage;
-    std::wstring personalWebPage;
-    std::wstring spouse;
-    FILETIME anniversary = {0, 0};
-    std::vector<std::wstring> conferencingServers;
-    USHORT gender = 0;
-    std::vector<std::wstring> children;
-};
 
 class CContact;
 class CDlgProgress;
 
-class CvCardImport {
+// The property mapping and the card loop are CCardReader's; this class gives them the character
+// converter, reports what they meet in the log and to the user, and stores the cards.
+class CvCardImport : public vcard::CCardReader {
 public:
-    // Called by ReadCards at every END:VCARD, after the Skype fixes, with the card complete in
-    // Card(). A negative result stops the reading of the file (ReadCards then gives -1).
-    using CardSink = std::function<int()>;
-
     CvCardImport();
     virtual ~CvCardImport();
     CvCardImport(const CvCardImport&) = delete;
@@ -120,14 +79,9 @@ public:
     void SetConflictMode(int mode) { m_conflictMode = mode; }
     void SetCurrentFilePath(const std::wstring& path);
 
-    // Limits that keep a hostile file from costing more than a real one. A file is read whole,
-    // and its text is held twice at most while it is prepared: a larger file is not read. A card
-    // is read up to this many property lines or bytes of them; the rest of it is stepped over
-    // (and logged), and the card is stored as not wholly imported. Real cards hold dozens of
-    // lines and a few kilobytes.
+    // A file is read whole, and its text is held twice at most while it is prepared: a larger
+    // file is not read (the card limits are CCardReader's).
     static const LONGLONG kMaxFileBytes = 128LL * 1024 * 1024;
-    static const size_t kMaxCardProperties = 10000;
-    static const size_t kMaxCardBytes = 8 * 1024 * 1024;
 
     // Reads an open file (one read, one buffer) into the file text and closes the handle. A file
     // whose size cannot be taken, that is larger than kMaxFileBytes or that cannot be read is
@@ -151,36 +105,17 @@ public:
     // and finds card ends; what a card means is worked out once, in the import pass.
     static const size_t kMaxKeptBytes = 64 * 1024 * 1024;
 
-    // The card loop over the loaded text: every card is read into Card() and handed to sink.
-    // 0 at the end of the text, -1 when the sink asked to stop (or memory ran out).
+    // The card loop over the loaded text (ReadAllCards); -1 also when memory ran out (logged).
     int ReadCards(const CardSink& sink);
-    // What the last ReadCards met: complete cards, whether the text ended inside a card (which
-    // is dropped), and whether the card handed to the sink was cut by the limits above.
-    size_t CardsRead() const { return m_cardsRead; }
-    bool TextEndedInCard() const { return m_textEndedInCard; }
-    bool CardCut() const { return m_cardCut; }
-
     // For tests: called in the import pass with each file's path right before it is opened, so
     // that a test can change the folder while the run reads it. The path is in UTF-8.
     using FileHook = std::function<void(const char* path)>;
     void SetBeforeReadHook(const FileHook& hook) { m_beforeRead = hook; }
 
-    // Reader operations the card loop is made of.
-    bool FindNextCard();
-    bool ReadProperty();
-    // Hands the current property line to its handler (or to none).
-    void DispatchProperty();
-
-    void ResetCard();
-    void ApplySkypeFixes();
     // Writes the card as a new contact of the target folder and saves it; 0, the failure, or
     // MAPI_W_ERRORS_RETURNED when the contact was saved without properties the address book
     // refused (each logged with the contact's name).
     HRESULT AddContact();
-
-    const CImportCard& Card() const { return m_card; }
-    int FormatCode() const { return m_text.Format(); }
-    bool SkypeSeen() const { return m_skypeSeen; }
 
     // The two message boxes of the import run that concern files (owner: SetOwner's window).
     // No *.vcf file in the source folder (string 117).
@@ -189,46 +124,12 @@ public:
     // (go on with the next file), false for Cancel.
     bool ShowCannotOpenMessage(const char* path) const;
 
+protected:
+    void _ReportInvalidElement() override;
+    void _ReportLineCut() override;
+    void _ReportCardCut(size_t skipped) override;
+
 private:
-    int _ReadCards(const CardSink& sink);
-
-    // Where property values become characters.
-    void _SetCodePageForLine();
-    void _SetLeadBytes(int codePage);
-    void _DecideValueCodePage(size_t point);
-    bool _StoreText(const std::string& bytes, std::wstring* field);
-    size_t _TakeComponent(size_t point, std::wstring* field);
-    // structured: the rest of an N, ORG or ADR value, unescaped as its components are.
-    void _TakeRemainder(size_t point, std::wstring* field, bool structured = false);
-    bool _TakeRemainderBytes(size_t point, std::string* bytes, bool structured = false);
-
-    // Parameters and the value behind them; false when the line is to be ignored.
-    bool _ReadValue(vcard::CParams* params, bool alwaysDecode);
-    void _ReportInvalidElement() const;
-
-    void _OnN();
-    void _OnSingleText(std::wstring* field);
-    void _OnNotStoredWithParameters();
-    void _OnOrg();
-    void _OnAdr();
-    void _OnTel();
-    void _OnEmail();
-    void _OnUrl();
-    void _OnDate(FILETIME* field);
-    void _OnSpouse();
-    void _OnNmServer();
-    void _OnGender();
-    void _OnChildren();
-
-    vcard::CvCardText m_text;
-    CImportCard m_card;
-    bool m_skypeSeen = false;
-    bool m_valueCodePagePending = false;
-    // The code page of the last line and, when it is a double-byte one, its lead bytes.
-    int m_leadBytesCodePage = 0;
-    bool m_isDoubleByte = false;
-    bool m_leadBytes[256] = {};
-
     bool _EmailsEqual(CContact& contact);
     HRESULT _QueryEqualContacts(std::vector<std::string>* ids);
     // Puts a contact just saved into the index, with its names as the address book kept them.
@@ -236,8 +137,6 @@ private:
     // The progress window shows processed now when the last update is 50 ms old, and always
     // when final (the last card, or the run stops).
     void _ShowProgress(bool final);
-    // The card's name for the log: its display name, else its name parts and company.
-    std::wstring _CardName() const;
 
     HWND m_owner = nullptr;
     int m_total = 0;
@@ -254,9 +153,6 @@ private:
     std::string m_targetFolder;
     std::wstring m_currentFile;
     std::string m_currentFilePath;  // UTF-8, for the log
-    size_t m_cardsRead = 0;
-    bool m_textEndedInCard = false;
-    bool m_cardCut = false;
     FileHook m_beforeRead;
 
     // What the counting pass read of a file, by its path.

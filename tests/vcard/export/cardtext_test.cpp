@@ -402,6 +402,10 @@ TEST(CardText, GenderChildrenAndDates)
     f.hasGender = true;
     f.gender = -1;
     EXPECT_EQ(Crlf({"FN:", "X-OUTL-GENDER:-1", "REV:20230228T000000Z"}), Body(30, f));
+    // A date holds four digits of year: 16011-01-01 would read back as 1601-10-10.
+    f.birthday = {true, FileTime(16011, 1, 1)};
+    f.anniversary = {true, FileTime(9999, 12, 31)};
+    EXPECT_EQ(Crlf({"FN:", "X-OUTL-ANNIVERSARY:99991231", "X-OUTL-GENDER:-1", "REV:20230228T000000Z"}), Body(30, f));
 }
 
 TEST(CardText, CalendarDatesMatchTheSystemConversion)

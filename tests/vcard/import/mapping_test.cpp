@@ -21,9 +21,9 @@ std::string Utf16(const std::string& utf8, bool bigEndian)
     return out;
 }
 
-bool SameDate(const FILETIME& a, const FILETIME& b)
+bool SameDate(uint64_t a, const FILETIME& b)
 {
-    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+    return a == ((uint64_t(b.dwHighDateTime) << 32) | b.dwLowDateTime);
 }
 
 const std::vector<std::wstring> kNone;
@@ -318,6 +318,29 @@ TEST(Handlers, Dates)
     for (const Case& c : cases)
         EXPECT_TRUE(SameDate(ReadOne(Card("2.1", c.lines)).birthday, c.expected)) << c.what;
     EXPECT_TRUE(SameDate(ReadOne(Card("2.1", {"X-OUTL-ANNIVERSARY:19750314"})).anniversary, mar14));
+
+    // The reader's own calendar takes and refuses the dates the system's does, to the same times:
+    // month and leap-year lengths, the ends of the file-time calendar. February 29 of a common
+    // year is refused as Windows refuses it (Wine's conversion takes it as March 1).
+    uint64_t ignored = 0;
+    EXPECT_FALSE(vcard::FileTimeFromDate(1900, 2, 29, &ignored));
+    EXPECT_FALSE(vcard::FileTimeFromDate(2023, 2, 29, &ignored));
+    const int dates[][3] = {{1601, 1, 1},  {1600, 12, 31}, {1970, 1, 1},   {2000, 2, 29}, {2024, 2, 29},
+                            {2023, 2, 28}, {2023, 4, 31},  {2023, 12, 31}, {2023, 0, 1},  {2023, 13, 1},
+                            {2023, 1, 0},  {2023, 1, 32},  {9999, 12, 31}, {30827, 12, 31}, {0, 0, 0}};
+    for (const auto& d : dates) {
+        SYSTEMTIME st = {};
+        st.wYear = static_cast<WORD>(d[0]);
+        st.wMonth = static_cast<WORD>(d[1]);
+        st.wDay = static_cast<WORD>(d[2]);
+        FILETIME system = {0, 0};
+        uint64_t ours = 0;
+        bool systemTakes = ::SystemTimeToFileTime(&st, &system) != FALSE;
+        EXPECT_EQ(systemTakes, vcard::FileTimeFromDate(d[0], d[1], d[2], &ours)) << d[0] << "-" << d[1] << "-" << d[2];
+        if (systemTakes) {
+            EXPECT_TRUE(SameDate(ours, system)) << d[0] << "-" << d[1] << "-" << d[2];
+        }
+    }
 }
 
 TEST(Handlers, OutlookExtensions)
@@ -418,7 +441,7 @@ TEST(Cards, NothingLeaksFromOneCardIntoTheNext)
     EXPECT_EQ(r.formats, (std::vector<int>{30, 0}));
     EXPECT_EQ(r.cards[1].displayName, L"");
     EXPECT_EQ(r.cards[1].emails, kNone);
-    EXPECT_EQ(r.cards[1].birthday.dwHighDateTime, 0u);
+    EXPECT_EQ(r.cards[1].birthday >> 32, 0u);
     EXPECT_EQ(r.cards[1].note, L"n\\nx");
 }
 

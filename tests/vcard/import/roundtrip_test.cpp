@@ -24,7 +24,6 @@ uint64_t FileTimeOf(WORD year, WORD month, WORD day)
     return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-uint64_t U64(const FILETIME& ft) { return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
 
 vcard::CardFields Contact(bool wide)
 {
@@ -138,8 +137,8 @@ TEST(RoundTrip, OurExportsReadBackIntoTheSameFields)
         EXPECT_EQ(c.spouse, f.spouse);
         EXPECT_EQ(c.gender, f.gender);
         EXPECT_EQ(c.children, f.children);
-        EXPECT_EQ(U64(c.birthday), f.birthday.fileTime);
-        EXPECT_EQ(U64(c.anniversary), f.anniversary.fileTime);
+        EXPECT_EQ(c.birthday, f.birthday.fileTime);
+        EXPECT_EQ(c.anniversary, f.anniversary.fileTime);
     }
     g_charConverter.SetCurrentCodePage(CCharConverter::kAnsiCodePage);
 }

@@ -1,10 +1,13 @@
-// Fuzz target of the reader's byte layer: whatever the bytes, every operation the import uses
-// stays inside its buffers and ends. Built for the host only (see run.sh), never for Windows.
+// The vCard reader: whatever the bytes, every operation the import uses stays inside its buffers
+// and ends, and the import's card loop (the property mapping over a real code page) reads as many
+// cards as the counting pass counts. Built for the host only (fuzz.mk), never for Windows.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/hostcodepages.h"
+#include "vcard/import/CardReader.h"
 #include "vcard/import/vCardText.h"
 
 using namespace vcard;
@@ -65,7 +68,22 @@ void ReadLikeTheImport(const uint8_t* data, size_t size)
     // Counting sees the same complete cards as reading.
     CvCardText counter;
     counter.Load(reinterpret_cast<const char*>(data), size);
-    Check(counter.CountCards() == cards);
+    size_t counted = counter.CountCards();
+    Check(counted == cards);
+
+    // The import's own loop, its values in the code page the input's first byte picks.
+    size_t pageCount = 0;
+    const fuzzhost::CCodePage* pages = fuzzhost::CodePages(&pageCount);
+    fuzzhost::CHostConverter decoder(size > 0 ? pages[data[0] % pageCount].number : kAnsiCodePage);
+    CCardReader mapper(decoder);
+    mapper.Text().Load(reinterpret_cast<const char*>(data), size);
+    size_t handed = 0;
+    mapper.ReadAllCards([&] {
+        ++handed;
+        Check(mapper.Card().emails.size() == mapper.Card().emailTypes.size());
+        return 0;
+    });
+    Check(handed == mapper.CardsRead() && handed == counted);
 }
 
 }  // namespace

@@ -1,0 +1,560 @@
+#include "vcard/import/CardReader.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vcard {
+
+namespace {
+
+std::wstring TrimW(const std::wstring& s)
+{
+    const wchar_t* blanks = L" \t\r\n\v\f";
+    size_t b = s.find_first_not_of(blanks);
+    if (b == std::wstring::npos)
+        return std::wstring();
+    size_t e = s.find_last_not_of(blanks);
+    return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+bool FileTimeFromDate(int year, int month, int day, uint64_t* fileTime)
+{
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1)
+        return false;
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
+        return false;
+    // Days since 1970-01-01 in the proleptic Gregorian calendar, then moved to 1601-01-01.
+    int64_t y = month <= 2 ? year - 1 : year;
+    int64_t era = y / 400;
+    int64_t yoe = y - era * 400;
+    int64_t mp = month > 2 ? month - 3 : month + 9;
+    int64_t doy = (153 * mp + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t days = era * 146097 + doe - 719468 + 134774;
+    *fileTime = static_cast<uint64_t>(days) * 86400u * 10000000u;
+    return true;
+}
+
+std::wstring CCardReader::CardName() const
+{
+    const CImportCard& c = m_card;
+    if (!c.displayName.empty())
+        return c.displayName;
+    std::wstring name;
+    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.familyName, &c.company}) {
+        if (part->empty())
+            continue;
+        if (!name.empty())
+            name.push_back(L' ');
+        name += *part;
+    }
+    return name;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cards
+
+bool CCardReader::FindNextCard()
+{
+    if (!m_text.FindNextCard())
+        return false;
+    ResetCard();
+    m_text.SetFormat(m_text.PeekCardFormat());
+    return true;
+}
+
+bool CCardReader::ReadProperty()
+{
+    if (!m_text.ReadProperty())
+        return false;
+    _SetCodePageForLine();
+    return true;
+}
+
+int CCardReader::ReadAllCards(const CardSink& sink)
+{
+    m_cardsRead = 0;
+    m_textEndedInCard = false;
+    while (FindNextCard()) {
+        bool complete = false;
+        size_t lines = 0;
+        size_t bytes = 0;
+        size_t skipped = 0;
+        m_cardCut = false;
+        while (ReadProperty()) {
+            if (m_text.IsCardEnd()) {
+                m_text.FinishProperty();
+                complete = true;
+                break;
+            }
+            // Past the card's limits its lines are only stepped over, up to its END:VCARD.
+            bytes += m_text.Line().size();
+            if (++lines > kMaxCardProperties || bytes > kMaxCardBytes) {
+                ++skipped;
+                m_text.FinishProperty();
+                continue;
+            }
+            DispatchProperty();
+            if (m_text.LineCut()) {
+                m_cardCut = true;
+                _ReportLineCut();
+            }
+            m_text.FinishProperty();
+        }
+        if (!complete) {
+            m_textEndedInCard = true;
+            break;  // the text ended inside the card: it is dropped
+        }
+        ++m_cardsRead;
+        if (skipped > 0) {
+            m_cardCut = true;
+            _ReportCardCut(skipped);
+        }
+        if (m_skypeSeen)
+            ApplySkypeFixes();
+        if (sink && sink() < 0) {
+            ResetCard();
+            return -1;
+        }
+    }
+    ResetCard();
+    return 0;
+}
+
+void CCardReader::ResetCard()
+{
+    m_card = CImportCard();
+    m_text.SetFormat(0);
+    m_text.SetExactValues(false);
+    m_skypeSeen = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code pages and stored values
+
+void CCardReader::_SetCodePageForLine()
+{
+    m_valueCodePagePending = false;
+    int codePage = kAnsiCodePage;
+    if (m_text.IsUnicodeText()) {
+        // Whatever a line's CHARSET says, a Unicode file is now UTF-8.
+        codePage = kUtf8CodePage;
+    } else if (m_text.HasCharset()) {
+        codePage = m_decoder.CodePageByCharset(m_text.Charset().c_str());
+        if (codePage <= 0)
+            codePage = kAnsiCodePage;
+    } else {
+        // Decided when the value is known: UTF-8 when its bytes are (and are not plain ASCII).
+        m_valueCodePagePending = true;
+    }
+    m_decoder.SetCodePage(codePage);
+    _SetLeadBytes(codePage);
+}
+
+void CCardReader::_SetLeadBytes(int codePage)
+{
+    // Lines mostly keep the code page of the line before; look it up only when it changes.
+    if (codePage != m_leadBytesCodePage) {
+        m_leadBytesCodePage = codePage;
+        m_isDoubleByte = m_decoder.LeadBytes(codePage, m_leadBytes);
+    }
+    m_text.SetLeadBytes(m_isDoubleByte ? m_leadBytes : nullptr);
+}
+
+void CCardReader::_DecideValueCodePage(size_t point)
+{
+    if (!m_valueCodePagePending)
+        return;
+    m_valueCodePagePending = false;
+    const std::string& line = m_text.Line();
+    if (point < line.size() && IsNonAsciiUtf8(line.data() + point, line.size() - point)) {
+        m_decoder.SetCodePage(kUtf8CodePage);
+        m_text.SetLeadBytes(nullptr);
+    }
+}
+
+bool CCardReader::_StoreText(const std::string& bytes, std::wstring* field)
+{
+    if (bytes.empty())
+        return false;
+    std::wstring text;
+    if (m_decoder.ToWide(bytes, &text) <= 0)
+        return false;
+    field->swap(text);
+    return true;
+}
+
+size_t CCardReader::_TakeComponent(size_t point, std::wstring* field)
+{
+    _DecideValueCodePage(point);
+    std::string bytes;
+    size_t next = m_text.TakeComponent(point, &bytes);
+    _StoreText(bytes, field);
+    return next;
+}
+
+void CCardReader::_TakeRemainder(size_t point, std::wstring* field, bool structured)
+{
+    std::string bytes;
+    if (_TakeRemainderBytes(point, &bytes, structured))
+        _StoreText(bytes, field);
+}
+
+bool CCardReader::_TakeRemainderBytes(size_t point, std::string* bytes, bool structured)
+{
+    _DecideValueCodePage(point);
+    m_text.TakeRemainder(point, bytes, structured);
+    return !bytes->empty();
+}
+
+bool CCardReader::_ReadValue(CParams* params, bool alwaysDecode)
+{
+    if (!m_text.ReadParameters(params))
+        return false;
+    if (params->quotedPrintable || alwaysDecode) {
+        std::string value;
+        std::vector<bool> encoded;
+        if (!m_text.ReadEncodedValue(&value, &encoded))
+            _ReportInvalidElement();
+        m_text.SetLine(value, true, encoded);
+    }
+    return true;
+}
+
+// Dispatch and handlers
+
+namespace {
+
+struct Handler {
+    const char* name;
+    void (CCardReader::*handle)();
+};
+
+}  // namespace
+
+void CCardReader::DispatchProperty()
+{
+    // The first name that matches wins; names that match none are ignored.
+    static const char* const kNotStored[] = {
+        "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
+        "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
+    const std::string& name = m_text.Name();
+    // Our own 3.0 cards hold every value exactly as the contact did (blanks at the ends too);
+    // other writers' blanks are trimmed as ever.
+    if (name == "PRODID" && m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") &&
+        m_text.Format() == CvCardText::kFormat30)
+        m_text.SetExactValues(true);
+    for (const char* ignored : kNotStored) {
+        if (name == ignored)
+            return;
+    }
+    if (name == "VERSION") {
+        if (m_text.RestStartsWith(":3.0") || m_text.RestStartsWith(":4.0"))
+            m_text.SetFormat(CvCardText::kFormat30);
+    } else if (name == "N") {
+        _OnN();
+    } else if (name == "FN") {
+        _OnSingleText(&m_card.displayName);
+    } else if (name == "NICKNAME") {
+        _OnSingleText(&m_card.nickname);
+    } else if (name == "ROLE") {
+        _OnNotStoredWithParameters();
+    } else if (name == "ORG") {
+        _OnOrg();
+    } else if (name == "BDAY") {
+        _OnDate(&m_card.birthday);
+    } else if (name == "ADR") {
+        _OnAdr();
+    } else if (name == "TEL") {
+        _OnTel();
+    } else if (name == "EMAIL") {
+        _OnEmail();
+    } else if (name == "TITLE") {
+        _OnSingleText(&m_card.jobTitle);
+    } else if (name == "NOTE") {
+        _OnSingleText(&m_card.note);
+    } else if (name == "X-OUTL-SPOUSE") {
+        _OnSpouse();
+    } else if (name == "X-OUTL-ANNIVERSARY") {
+        _OnDate(&m_card.anniversary);
+    } else if (name == "X-OUTL-NMSERVER") {
+        _OnNmServer();
+    } else if (name == "X-OUTL-GENDER") {
+        _OnGender();
+    } else if (name == "X-OUTL-CHILDREN") {
+        _OnChildren();
+    } else if (name.compare(0, 8, "X-SKYPE-") == 0) {
+        m_skypeSeen = true;
+    } else if (name == "URL") {
+        _OnUrl();
+    }
+}
+
+void CCardReader::_OnN()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    size_t p = m_text.Pos();
+    p = _TakeComponent(p, &m_card.familyName);
+    p = _TakeComponent(p, &m_card.givenName);
+    p = _TakeComponent(p, &m_card.middleName);
+    p = _TakeComponent(p, &m_card.namePrefix);
+    _TakeRemainder(p, &m_card.nameSuffix, true);
+}
+
+void CCardReader::_OnSingleText(std::wstring* field)
+{
+    if (!field->empty())
+        return;
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    _TakeRemainder(m_text.Pos(), field);
+}
+
+void CCardReader::_OnNotStoredWithParameters()
+{
+    CParams params;
+    _ReadValue(&params, false);
+}
+
+void CCardReader::_OnOrg()
+{
+    if (!m_card.company.empty() || !m_card.department.empty())
+        return;
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    size_t p = _TakeComponent(m_text.Pos(), &m_card.company);
+    _TakeRemainder(p, &m_card.department, true);
+}
+
+void CCardReader::_OnAdr()
+{
+    CParams params;
+    // Addresses of vCard 2.1 are decoded whether or not they say so (some writers forget the
+    // parameter); vCard 3.0 has no quoted-printable, so there only a marked value is decoded.
+    if (!_ReadValue(&params, m_text.Format() != CvCardText::kFormat30))
+        return;
+    bool work = params.Has(kParamWork) ||
+                !params.Has(kParamWork | kParamHome | kParamPostal);
+    bool home = params.Has(kParamHome);
+    std::wstring* blocks[2] = {work ? m_card.business : nullptr, home ? m_card.home : nullptr};
+    for (std::wstring* block : blocks) {
+        if (!block)
+            continue;
+        bool empty = true;
+        for (int i = 0; i < CImportCard::kAddressParts; ++i)
+            empty = empty && block[i].empty();
+        if (!empty)
+            continue;
+        size_t p = m_text.Pos();
+        for (int i = 0; i < CImportCard::kCountry; ++i)
+            p = _TakeComponent(p, &block[i]);
+        _TakeRemainder(p, &block[CImportCard::kCountry], true);
+    }
+}
+
+void CCardReader::_OnTel()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    std::string bytes;
+    if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
+        return;
+    // A number given as a URI (vCard 4.0) is the part behind "tel:".
+    if (params.valueUri && vcard::StartsWithNoCase(bytes.data(), bytes.size(), "tel:"))
+        bytes.erase(0, 4);
+    std::wstring number;
+    if (!_StoreText(bytes, &number))
+        return;
+
+    bool fax = params.Has(kParamFax);
+    bool work = params.Has(kParamWork);
+    bool home = params.Has(kParamHome);
+    const uint32_t others = kParamWork | kParamHome | kParamCell | kParamCar | kParamPager |
+                            kParamIsdn | kParamPref | kParamVoice;
+    if (fax && !params.Has(others) && m_card.businessFax.empty())
+        work = true;
+
+    auto fill = [&number](std::wstring* field) {
+        if (field->empty()) {
+            *field = number;
+            return true;
+        }
+        return false;
+    };
+    if (work) {
+        if (!fax || !fill(&m_card.businessFax))
+            fill(&m_card.businessPhone);
+    }
+    if (home) {
+        if (!fax || !fill(&m_card.homeFax))
+            fill(&m_card.homePhone);
+    }
+    if (params.Has(kParamCell))
+        fill(&m_card.mobilePhone);
+    if (params.Has(kParamPager))
+        fill(&m_card.pager);
+}
+
+void CCardReader::_OnEmail()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    bool internet = params.Has(kParamInternet);
+    if (!internet && !params.otherType)
+        internet = true;
+    std::wstring address;
+    _TakeRemainder(m_text.Pos(), &address);
+    if (address.empty())
+        return;
+    std::wstring type = internet ? L"SMTP" : L"";
+    if (params.Has(kParamPref)) {
+        m_card.emails.insert(m_card.emails.begin(), address);
+        m_card.emailTypes.insert(m_card.emailTypes.begin(), type);
+    } else {
+        m_card.emails.push_back(address);
+        m_card.emailTypes.push_back(type);
+    }
+}
+
+void CCardReader::_OnUrl()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    std::wstring url;
+    _TakeRemainder(m_text.Pos(), &url);
+    if (url.empty())
+        return;
+    bool home = params.Has(kParamHome);
+    if (params.Has(kParamWork) || !home)
+        m_card.businessWebPage = url;
+    if (home)
+        m_card.personalWebPage = url;
+}
+
+// Handlers of single values step over whatever parameters the line carries (our own exports
+// write CHARSET on every line) to the ':' that starts the value. False: no value.
+static bool SkipToValue(CvCardText* text)
+{
+    CParams ignored;
+    return text->ReadParameters(&ignored);
+}
+
+void CCardReader::_OnDate(uint64_t* field)
+{
+    if (!SkipToValue(&m_text))
+        return;
+    std::string text = m_text.Line().substr(m_text.Pos());
+    unsigned short year = 0, month = 0, day = 0;
+    int read = text.find('-') != std::string::npos
+                   ? std::sscanf(text.c_str(), "%hu-%hu-%hu", &year, &month, &day)
+                   : std::sscanf(text.c_str(), "%4hu%2hu%2hu", &year, &month, &day);
+    if (read != 3)
+        return;
+    uint64_t fileTime = 0;
+    // A date the system rejects (month 13) leaves the field as it was.
+    if (FileTimeFromDate(year, month, day, &fileTime))
+        *field = fileTime;
+}
+
+// The Outlook extensions are written quoted-printable in vCard 2.1 when they hold a line break;
+// such a value is decoded like any other that says so.
+void CCardReader::_OnSpouse()
+{
+    CParams params;
+    if (!m_card.spouse.empty() || !_ReadValue(&params, false))
+        return;
+    _TakeRemainder(m_text.Pos(), &m_card.spouse);
+}
+
+void CCardReader::_OnNmServer()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    std::string bytes;
+    std::wstring server;
+    if (_TakeRemainderBytes(m_text.Pos(), &bytes))
+        _StoreText(bytes, &server);
+    m_card.conferencingServers.push_back(server);
+}
+
+void CCardReader::_OnGender()
+{
+    if (m_card.gender != 0 || !SkipToValue(&m_text))
+        return;
+    std::string bytes;
+    if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
+        return;
+    long value = std::strtol(bytes.c_str(), nullptr, 10);
+    m_card.gender = static_cast<uint16_t>(value);
+}
+
+void CCardReader::_OnChildren()
+{
+    CParams params;
+    if (!m_card.children.empty() || !_ReadValue(&params, false))
+        return;
+    std::wstring all;
+    _TakeRemainder(m_text.Pos(), &all);
+    // Names are separated by commas; a comma (or backslash) inside a name is escaped with a
+    // backslash, which is split and unescaped here, on characters, where no second byte of a
+    // double-byte character can pass for one.
+    std::wstring child;
+    for (size_t i = 0; i <= all.size(); ++i) {
+        if (i == all.size() || all[i] == L',') {
+            child = TrimW(child);
+            if (!child.empty())
+                m_card.children.push_back(child);
+            child.clear();
+            continue;
+        }
+        if (all[i] == L'\\' && i + 1 < all.size() && (all[i + 1] == L',' || all[i + 1] == L'\\'))
+            ++i;
+        child.push_back(all[i]);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Skype's export
+
+void CCardReader::ApplySkypeFixes()
+{
+    CImportCard& c = m_card;
+    // Skype puts the whole name into N's first part beside FN.
+    if (!c.displayName.empty() && !c.familyName.empty() && c.givenName.empty() &&
+        c.middleName.empty() && c.namePrefix.empty() && c.nameSuffix.empty())
+        c.familyName.clear();
+
+    // ... and several addresses into one EMAIL, separated by blanks.
+    if (c.emails.size() == 1 && !c.emails[0].empty()) {
+        std::wstring all = c.emails[0];
+        std::wstring type = c.emailTypes.empty() ? std::wstring() : c.emailTypes[0];
+        c.emails.clear();
+        c.emailTypes.clear();
+        size_t start = 0;
+        while (start <= all.size()) {
+            size_t blank = all.find(L' ', start);
+            if (blank == std::wstring::npos)
+                blank = all.size();
+            std::wstring piece = TrimW(all.substr(start, blank - start));
+            if (!piece.empty()) {
+                c.emails.push_back(piece);
+                c.emailTypes.push_back(type);
+            }
+            start = blank + 1;
+        }
+    }
+}
+
+}  // namespace vcard

@@ -1,0 +1,173 @@
+// The import's property mapping without the address book: CCardReader walks a loaded text card by
+// card and maps each property line onto the fields of the current card (CImportCard). Which code
+// page turns a value's bytes into characters is asked of an ITextDecoder, and the few events the
+// user or the log must hear of go to virtual hooks, so the same mapping runs in Quillon (over the
+// character converter, with message boxes and log lines) and on a build host (over iconv, under
+// sanitizers and a fuzzer that writes cards and reads them back).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "vcard/import/vCardText.h"
+
+// The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
+// length 0. Dates are file times (UTC, 100 ns since 1601-01-01), 0 when the card gave none.
+struct CImportCard {
+    // The seven parts of an ADR value, in vCard order.
+    enum AddressPart { kPoBox, kExtended, kStreet, kLocality, kRegion, kPostalCode, kCountry,
+                       kAddressParts };
+
+    std::wstring givenName;
+    std::wstring middleName;
+    std::wstring familyName;
+    std::wstring namePrefix;
+    std::wstring nameSuffix;
+    std::wstring displayName;
+    std::wstring nickname;
+    std::wstring company;
+    std::wstring department;
+    std::wstring jobTitle;
+    std::wstring note;
+    uint64_t birthday = 0;
+    std::wstring business[kAddressParts];
+    std::wstring home[kAddressParts];
+    std::wstring businessPhone;
+    std::wstring businessFax;
+    std::wstring homePhone;
+    std::wstring homeFax;
+    std::wstring mobilePhone;
+    std::wstring pager;
+    std::vector<std::wstring> emails;
+    std::vector<std::wstring> emailTypes;
+    std::wstring businessWebPage;
+    std::wstring personalWebPage;
+    std::wstring spouse;
+    uint64_t anniversary = 0;
+    std::vector<std::wstring> conferencingServers;
+    uint16_t gender = 0;
+    std::vector<std::wstring> children;
+};
+
+namespace vcard {
+
+// The system's ANSI code page (written without a charset name), and UTF-8.
+const int kAnsiCodePage = -1;
+const int kUtf8CodePage = 65001;
+
+// A calendar date (midnight UTC) as a file time, with SystemTimeToFileTime's checks: false for a
+// year outside 1601-30827, a month outside 1-12 or a day the month lacks.
+bool FileTimeFromDate(int year, int month, int day, uint64_t* fileTime);
+
+// Turns the bytes of values into UTF-16 in the code page in force.
+class ITextDecoder {
+public:
+    virtual ~ITextDecoder() = default;
+    // Code page a CHARSET parameter names; 0 or less when it names none we know.
+    virtual int CodePageByCharset(const char* name) const = 0;
+    // The code page ToWide converts from from now on (kAnsiCodePage: the system's).
+    virtual void SetCodePage(int codePage) = 0;
+    // The characters of the bytes; their count, or 0 or less when nothing came out.
+    virtual int ToWide(const std::string& bytes, std::wstring* text) const = 0;
+    // True, and 256 flags of its lead bytes, when codePage is a double-byte one.
+    virtual bool LeadBytes(int codePage, bool* leadBytes) const = 0;
+};
+
+class CCardReader {
+public:
+    // Called at every END:VCARD, after the Skype fixes, with the card complete in Card(). A
+    // negative result stops the reading (ReadAllCards then gives -1).
+    using CardSink = std::function<int()>;
+
+    // Limits that keep a hostile card from costing more than a real one: a card is read up to
+    // this many property lines or bytes of them; the rest of it is stepped over (and reported),
+    // and the card counts as cut. Real cards hold dozens of lines and a few kilobytes.
+    static const size_t kMaxCardProperties = 10000;
+    static const size_t kMaxCardBytes = 8 * 1024 * 1024;
+
+    explicit CCardReader(ITextDecoder& decoder) : m_decoder(decoder) {}
+    virtual ~CCardReader() = default;
+    CCardReader(const CCardReader&) = delete;
+    CCardReader& operator=(const CCardReader&) = delete;
+
+    // The card loop over the loaded text (Text().Load): every card is read into Card() and handed
+    // to sink. 0 at the end of the text, -1 when the sink asked to stop. Memory running out
+    // throws std::bad_alloc.
+    int ReadAllCards(const CardSink& sink);
+    // What the last ReadAllCards met: complete cards, whether the text ended inside a card (which
+    // is dropped), and whether the card handed to the sink was cut by the limits above.
+    size_t CardsRead() const { return m_cardsRead; }
+    bool TextEndedInCard() const { return m_textEndedInCard; }
+    bool CardCut() const { return m_cardCut; }
+
+    // Reader operations the card loop is made of.
+    bool FindNextCard();
+    bool ReadProperty();
+    // Hands the current property line to its handler (or to none).
+    void DispatchProperty();
+    void ResetCard();
+    void ApplySkypeFixes();
+
+    const CImportCard& Card() const { return m_card; }
+    int FormatCode() const { return m_text.Format(); }
+    bool SkypeSeen() const { return m_skypeSeen; }
+    // The card's name for messages: its display name, else its name parts and company.
+    std::wstring CardName() const;
+
+    CvCardText& Text() { return m_text; }
+
+protected:
+    // A value marked quoted-printable that does not decode (the raw text is taken).
+    virtual void _ReportInvalidElement() {}
+    // The current line was cut to CvCardText::kMaxLineBytes.
+    virtual void _ReportLineCut() {}
+    // The card just read had skipped lines past its limits.
+    virtual void _ReportCardCut(size_t /*skipped*/) {}
+
+    CvCardText m_text;
+    CImportCard m_card;
+
+private:
+    // Where property values become characters.
+    void _SetCodePageForLine();
+    void _SetLeadBytes(int codePage);
+    void _DecideValueCodePage(size_t point);
+    bool _StoreText(const std::string& bytes, std::wstring* field);
+    size_t _TakeComponent(size_t point, std::wstring* field);
+    // structured: the rest of an N, ORG or ADR value, unescaped as its components are.
+    void _TakeRemainder(size_t point, std::wstring* field, bool structured = false);
+    bool _TakeRemainderBytes(size_t point, std::string* bytes, bool structured = false);
+
+    // Parameters and the value behind them; false when the line is to be ignored.
+    bool _ReadValue(CParams* params, bool alwaysDecode);
+
+    void _OnN();
+    void _OnSingleText(std::wstring* field);
+    void _OnNotStoredWithParameters();
+    void _OnOrg();
+    void _OnAdr();
+    void _OnTel();
+    void _OnEmail();
+    void _OnUrl();
+    void _OnDate(uint64_t* field);
+    void _OnSpouse();
+    void _OnNmServer();
+    void _OnGender();
+    void _OnChildren();
+
+    ITextDecoder& m_decoder;
+    bool m_skypeSeen = false;
+    bool m_valueCodePagePending = false;
+    // The code page of the last line and, when it is a double-byte one, its lead bytes.
+    int m_leadBytesCodePage = 0;
+    bool m_isDoubleByte = false;
+    bool m_leadBytes[256] = {};
+    size_t m_cardsRead = 0;
+    bool m_textEndedInCard = false;
+    bool m_cardCut = false;
+};
+
+}  // namespace vcard
