@@ -574,38 +574,49 @@ std::string PackProps(const CProps& props)
     return out;
 }
 
-bool UnpackProps(const char* packed, size_t size, CProps& props)
+namespace {
+
+// Walks the packed values: see(tag, payload, size) for each; false when the packing is torn
+// or see says stop (it returns 1 to go on, 0 to stop with success, -1 to stop with failure).
+template <class See>
+bool WalkPacked(const char* packed, size_t size, See see)
 {
-    props.clear();
     CPackReader r(packed, packed + size);
     while (!r.AtEnd()) {
-        ULONG tag = 0, size = 0;
-        if (!r.U32(tag) || !r.U32(size))
+        ULONG tag = 0, length = 0;
+        if (!r.U32(tag) || !r.U32(length))
             return false;
         const char* payload = r.Here();
-        if (!r.Skip(size))
+        if (!r.Skip(length))
             return false;
-        props.emplace_back();
-        if (!UnpackPayload(tag, payload, size, props.back()))
-            return false;
+        int next = see(tag, payload, length);
+        if (next <= 0)
+            return next == 0;
     }
     return true;
 }
 
+}  // namespace
+
+bool UnpackProps(const char* packed, size_t size, CProps& props)
+{
+    props.clear();
+    return WalkPacked(packed, size, [&](ULONG tag, const char* payload, ULONG length) {
+        props.emplace_back();
+        return UnpackPayload(tag, payload, length, props.back()) ? 1 : -1;
+    });
+}
+
 bool UnpackProp(const char* packed, size_t size, ULONG propId, CValue& out)
 {
-    CPackReader r(packed, packed + size);
-    while (!r.AtEnd()) {
-        ULONG tag = 0, size = 0;
-        if (!r.U32(tag) || !r.U32(size))
-            return false;
-        const char* payload = r.Here();
-        if (!r.Skip(size))
-            return false;
-        if (PROP_ID(tag) == propId)
-            return UnpackPayload(tag, payload, size, out);
-    }
-    return false;
+    bool found = false;
+    bool whole = WalkPacked(packed, size, [&](ULONG tag, const char* payload, ULONG length) {
+        if (PROP_ID(tag) != propId)
+            return 1;
+        found = UnpackPayload(tag, payload, length, out);
+        return found ? 0 : -1;
+    });
+    return whole && found;
 }
 
 // ---- text form in the store file ----------------------------------------------------------------

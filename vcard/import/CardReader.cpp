@@ -5,9 +5,7 @@
 
 namespace vcard {
 
-namespace {
-
-std::wstring TrimW(const std::wstring& s)
+std::wstring TrimBlanks(const std::wstring& s)
 {
     const wchar_t* blanks = L" \t\r\n\v\f";
     size_t b = s.find_first_not_of(blanks);
@@ -16,8 +14,6 @@ std::wstring TrimW(const std::wstring& s)
     size_t e = s.find_last_not_of(blanks);
     return s.substr(b, e - b + 1);
 }
-
-}  // namespace
 
 bool FileTimeFromDate(int year, int month, int day, uint64_t* fileTime)
 {
@@ -513,7 +509,7 @@ void CCardReader::_OnChildren()
     std::wstring child;
     for (size_t i = 0; i <= all.size(); ++i) {
         if (i == all.size() || all[i] == L',') {
-            child = TrimW(child);
+            child = TrimBlanks(child);
             if (!child.empty())
                 m_card.children.push_back(child);
             child.clear();
@@ -547,7 +543,7 @@ void CCardReader::ApplySkypeFixes()
             size_t blank = all.find(L' ', start);
             if (blank == std::wstring::npos)
                 blank = all.size();
-            std::wstring piece = TrimW(all.substr(start, blank - start));
+            std::wstring piece = TrimBlanks(all.substr(start, blank - start));
             if (!piece.empty()) {
                 c.emails.push_back(piece);
                 c.emailTypes.push_back(type);

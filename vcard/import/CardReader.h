@@ -62,6 +62,10 @@ const int kUtf8CodePage = 65001;
 // year outside 1601-30827, a month outside 1-12 or a day the month lacks.
 bool FileTimeFromDate(int year, int month, int day, uint64_t* fileTime);
 
+// A text without the blanks the reader trims from its ends (space, tab, CR, LF, VT, FF); the
+// import compares children's names the same way.
+std::wstring TrimBlanks(const std::wstring& s);
+
 // Turns the bytes of values into UTF-16 in the code page in force.
 class ITextDecoder {
 public:

@@ -27,16 +27,6 @@ namespace {
 
 const char kCaption[] = "Quillon";
 
-std::wstring TrimW(const std::wstring& s)
-{
-    const wchar_t* blanks = L" \t\r\n\v\f";
-    size_t b = s.find_first_not_of(blanks);
-    if (b == std::wstring::npos)
-        return std::wstring();
-    size_t e = s.find_last_not_of(blanks);
-    return s.substr(b, e - b + 1);
-}
-
 FILETIME ToFileTime(uint64_t value)
 {
     FILETIME ft;
@@ -577,7 +567,7 @@ bool CvCardImport::IsContactEqual(IMAPIProp* item)
         if (children.size() != c.children.size())
             return false;
         for (size_t i = 0; i < children.size(); ++i) {
-            if (TrimW(children[i]) != c.children[i])
+            if (vcard::TrimBlanks(children[i]) != c.children[i])
                 return false;
         }
     }
