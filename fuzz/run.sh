@@ -17,7 +17,7 @@ targets=(reader roundtrip commandline encodings store)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# The arguments of one target: dictionary, limits, seed folders after the first (the one written to).
+# The arguments of one target: dictionary, limits, then its input folders (new inputs go to the first).
 args() {
   local t=$1 a=(-timeout=10 -rss_limit_mb=2048)
   [ -f "$here/dict/$t.dict" ] && a+=(-dict="$here/dict/$t.dict")
@@ -28,7 +28,7 @@ args() {
   esac
   printf '%s\n' "${a[@]}"
 }
-seeds() {
+inputs() {
   printf '%s\n' "$here/corpus/$1"
   if [ "$1" = reader ] && [ -d "$interop" ]; then printf '%s\n' "$interop"; fi
 }
@@ -42,7 +42,7 @@ check)
   for t in "${targets[@]}"; do
     mkdir -p "$scratch/$t"
     mapfile -t a < <(args "$t")
-    mapfile -t s < <(seeds "$t")
+    mapfile -t s < <(inputs "$t")
     start=$(date +%s)
     if "$build/fuzz_$t" "${a[@]}" -max_total_time="$seconds" -artifact_prefix="$work/" \
         "$scratch/$t" "${s[@]}" > "$scratch/$t.log" 2>&1; then
@@ -59,7 +59,7 @@ long)
   for t in "${targets[@]}"; do
     mkdir -p "$work/corpus/$t"
     mapfile -t a < <(args "$t")
-    mapfile -t s < <(seeds "$t")
+    mapfile -t s < <(inputs "$t")
     nice -n 10 "$build/fuzz_$t" "${a[@]}" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$work/" "$work/corpus/$t" "${s[@]}" > "$work/$t.log" 2>&1 &
     pids+=($!)

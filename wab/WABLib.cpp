@@ -539,6 +539,26 @@ HRESULT CWABLib::_QueryRows(const char* ctx, IMAPITable* table, const SPropTagAr
     return hr;
 }
 
+HRESULT CWABLib::_ContentsTable(const char* context, const char* folderId, ULONG flags,
+                                ComPtr<IMAPITable>* table)
+{
+    HRESULT hr = _CheckOpen(context);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IABContainer> container;
+    hr = _OpenFolder(context, folderId, flags, &container);
+    if (FAILED(hr))
+        return hr;
+    hr = container->GetContentsTable(flags, table->GetAddressOf());
+    if (hr == MAPI_E_NOT_FOUND)
+        return S_FALSE;
+    if (FAILED(hr)) {
+        g_log.LogErr(context, hr, "Container->GetContentsTable");
+        return hr;
+    }
+    return S_OK;
+}
+
 HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
                             const SRestriction* restriction, const SSortOrderSet* sortOrder,
                             WABItemList** list)
@@ -549,31 +569,18 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
         return -1;
     }
     *list = nullptr;
-    HRESULT hr = _CheckOpen(ctx);
-    if (FAILED(hr))
-        return hr;
-
-    ComPtr<IABContainer> container;
-    hr = _OpenFolder(ctx, folderId, flags, &container);
-    if (FAILED(hr))
-        return hr;
     ComPtr<IMAPITable> table;
-    hr = container->GetContentsTable(flags, table.GetAddressOf());
+    HRESULT hr = _ContentsTable(ctx, folderId, flags, &table);
+    if (FAILED(hr))
+        return hr;
     WABItemList* result = new (std::nothrow) WABItemList{0, nullptr};
     if (!result) {
         g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABItemList");
         return E_OUTOFMEMORY;
     }
-    if (hr == MAPI_E_NOT_FOUND) {
-        *list = result;
-        return S_OK;
-    }
-    if (FAILED(hr)) {
-        delete result;
-        g_log.LogErr(ctx, hr, "Container->GetContentsTable");
-        return hr;
-    }
     *list = result;
+    if (hr == S_FALSE)
+        return S_OK;
 
     SRowSet* rows = nullptr;
     hr = _QueryRows(ctx, table.Get(), columns, restriction, sortOrder, &rows);
@@ -660,21 +667,10 @@ HRESULT CWABLib::GetItemRows(const char* folderId, ULONG flags, const SPropTagAr
         return -1;
     }
     *rows = nullptr;
-    HRESULT hr = _CheckOpen(ctx);
-    if (FAILED(hr))
-        return hr;
-    ComPtr<IABContainer> container;
-    hr = _OpenFolder(ctx, folderId, flags, &container);
-    if (FAILED(hr))
-        return hr;
     ComPtr<IMAPITable> table;
-    hr = container->GetContentsTable(flags, table.GetAddressOf());
-    if (hr == MAPI_E_NOT_FOUND)
-        return S_OK;
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Container->GetContentsTable");
-        return hr;
-    }
+    HRESULT hr = _ContentsTable(ctx, folderId, flags, &table);
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : S_OK;
     return _QueryRows(ctx, table.Get(), columns, restriction, nullptr, rows);
 }
 

@@ -143,6 +143,9 @@ private:
     HRESULT _GetPAB(const char* context, std::string* pab);
     HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,
                         Microsoft::WRL::ComPtr<IABContainer>* container);
+    // The folder's contents table; S_FALSE (no table) for a folder that has no contents to list.
+    HRESULT _ContentsTable(const char* context, const char* folderId, ULONG flags,
+                           Microsoft::WRL::ComPtr<IMAPITable>* table);
     HRESULT _QueryRows(const char* context, IMAPITable* table, const SPropTagArray* columns,
                        const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows);
     void _FreeRows(SRowSet* rows);

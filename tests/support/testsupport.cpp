@@ -251,12 +251,12 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
     return found;
 }
 
-std::string NoiseBytes(size_t size, unsigned seed)
+std::string NoiseBytes(size_t size, unsigned state)
 {
     std::string bytes(size, '\0');
     for (char& c : bytes) {
-        seed = seed * 1103515245u + 12345u;  // the C library's classic generator
-        c = static_cast<char>(seed >> 16);
+        state = state * 1103515245u + 12345u;  // the C library's classic generator
+        c = static_cast<char>(state >> 16);
     }
     return bytes;
 }

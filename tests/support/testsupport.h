@@ -37,7 +37,7 @@ private:
 };
 
 // Bytes that look random but are the same on every run: the content of a damaged or foreign file.
-std::string NoiseBytes(size_t size, unsigned seed);
+std::string NoiseBytes(size_t size, unsigned state);
 
 // Folder of the running test program: the build's bin folder, where every program and DLL lies.
 std::string BinDir();

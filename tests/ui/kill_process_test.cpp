@@ -7,8 +7,8 @@
 // killed writing a file per contact leaves at most that file cut, without its END:VCARD; and the
 // next export into the same folder writes every contact.
 //
-// Kill points are random but reproducible: QUILLON_KILL_SEED=<n> repeats a run (its seed is
-// printed). A kill waits for a state of the run (the store or the export's count growing to the
+// Kill points are random but reproducible: QUILLON_KILL_POINTS=<n> repeats a run (the number it
+// drew them from is printed). A kill waits for a state of the run (the store or the export's count growing to the
 // chosen point), never for a time.
 #include <gtest/gtest.h>
 
@@ -39,15 +39,16 @@ const DWORD kRunWait = 240000;   // a whole run under qemu, with the machine bus
 enum Mode { kDuplicate = 0, kReplace = 1, kLeaveOld = 2 };
 const char* const kModeNames[] = {"Duplicate contacts", "Replace existing contacts", "Leave old contacts"};
 
-unsigned Seed()
+// The number the kill points are drawn from: the one given, else the clock's.
+unsigned KillPoints()
 {
-    static unsigned seed = [] {
-        const char* given = std::getenv("QUILLON_KILL_SEED");
-        unsigned s = given && *given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : ::GetTickCount();
-        std::printf("kill points: QUILLON_KILL_SEED=%u\n", s);
-        return s;
+    static unsigned start = [] {
+        const char* given = std::getenv("QUILLON_KILL_POINTS");
+        unsigned n = given && *given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : ::GetTickCount();
+        std::printf("kill points: QUILLON_KILL_POINTS=%u\n", n);
+        return n;
     }();
-    return seed;
+    return start;
 }
 
 // Card i in its two versions: the older contact the store holds (even i only) and the card.
@@ -280,7 +281,7 @@ void QuillonKilled::ImportKilled(Mode mode)
     ULONGLONG bytesPerContact = world.StoreSize() / (kCards / 2);
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Import.WABFolderID", world.pab));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Import.WinFolder", s_cards->path()));
-    std::mt19937 random(Seed() + static_cast<unsigned>(mode));
+    std::mt19937 random(KillPoints() + static_cast<unsigned>(mode));
 
     CContents now;
     ASSERT_TRUE(ReadFolder(world.store, world.pab, &now));
@@ -430,7 +431,7 @@ TEST_F(QuillonKilled, Export)
     ASSERT_EQ(S_OK, WabStandinLoadDescription(world.store.c_str(), world.dir.file("few.txt").c_str(), error, sizeof error))
         << error;
     ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "Export.WABAllFolders", 0));
-    std::mt19937 random(Seed() + 3);
+    std::mt19937 random(KillPoints() + 3);
     const ULONGLONG bytesPerCard = 200;  // at least, for a card of the first folder
     for (int oneFile = 0; oneFile < 2; ++oneFile) {
         std::string folder = world.dir.file(oneFile ? "one file" : "per contact");
