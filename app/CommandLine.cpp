@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/raii.h"
 
 namespace {

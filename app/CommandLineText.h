@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-// The ordered entry-identifier texts read from a selection file.
-using CSelectionList = std::vector<std::string>;
+#include "base/Selection.h"
 
 enum class RunMode { None, Import, Export, About, BugReport, Debug, Help };
 

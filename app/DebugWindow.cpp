@@ -3,9 +3,9 @@
 #include <shellapi.h>
 #include <string>
 
-#include "app/App.h"
-#include "app/LibBrisco.h"
-#include "app/Settings.h"
+#include "base/App.h"
+#include "base/LibBrisco.h"
+#include "base/Settings.h"
 #include "app/resource.h"
 #include "common/text.h"
 #include "ui/FolderPicker.h"

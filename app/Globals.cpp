@@ -1,8 +1,8 @@
 // The program-wide services, constructed before the entry runs in this order (one translation
 // unit fixes it): the log first, so that everything after it can write lines; then the support
 // library binding, which loads the library right here.
-#include "app/LibBrisco.h"
-#include "app/Log.h"
+#include "base/LibBrisco.h"
+#include "base/Log.h"
 #include "contact/CharConverter.h"
 #include "wab/WABLib.h"
 

@@ -3,18 +3,18 @@
 #include <shellapi.h>
 #include <string>
 
-#include "app/App.h"
+#include "base/App.h"
 #include "app/CommandLine.h"
 #include "app/DebugWindow.h"
-#include "app/LibBrisco.h"
-#include "app/Log.h"
-#include "app/Settings.h"
+#include "base/LibBrisco.h"
+#include "base/Log.h"
+#include "base/Settings.h"
 #include "common/guard.h"
 #include "common/raii.h"
 #include "common/text.h"
 #include "common/window.h"
 #include "contact/CharConverter.h"
-#include "ui/resource.h"
+#include "base/strings.h"
 #include "vcard/export/vCardExport.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "contact/Contact.h"
 #include "standins/wab32/wabstandin.h"
 #include "wab/WABLib.h"

@@ -1,10 +1,14 @@
 // Owners for the Windows resources our components hold, so that no early return leaks one.
 // Each owner is move-only; get() hands the raw value to a call, reset() replaces it and
-// release() gives up ownership. COM pointers use Microsoft::WRL::ComPtr instead.
+// release() gives up ownership. COM pointers use Microsoft::WRL::ComPtr instead; the address
+// book's buffers, row sets and lists have their owners beside CWABLib (wab/WABLib.h).
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <cstdio>
 #include <utility>
 
 namespace common {
@@ -29,6 +33,8 @@ public:
     }
 
     value_type get() const noexcept { return m_value; }
+    // For owners of a pointer to a structure.
+    value_type operator->() const noexcept { return m_value; }
     bool valid() const noexcept { return m_value != Traits::invalid(); }
     explicit operator bool() const noexcept { return valid(); }
 
@@ -97,12 +103,41 @@ struct GdiTraits {
 };
 using CBitmap = CUnique<GdiTraits<HBITMAP>>;
 using CFont = CUnique<GdiTraits<HFONT>>;
+using CBrush = CUnique<GdiTraits<HBRUSH>>;
+using CPen = CUnique<GdiTraits<HPEN>>;
+
+// A memory device context (CreateCompatibleDC).
+struct MemoryDcTraits {
+    using type = HDC;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DeleteDC(h); }
+};
+using CMemoryDC = CUnique<MemoryDcTraits>;
+
+// The device context of a window, or of the screen for a null window (GetDC / ReleaseDC).
+class CWindowDC {
+public:
+    explicit CWindowDC(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
+    ~CWindowDC()
+    {
+        if (m_dc)
+            ::ReleaseDC(m_window, m_dc);
+    }
+    CWindowDC(const CWindowDC&) = delete;
+    CWindowDC& operator=(const CWindowDC&) = delete;
+    HDC get() const noexcept { return m_dc; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
+};
 
 struct ImageListTraits {
     using type = HIMAGELIST;
     static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept;  // ImageList_Destroy, defined where comctl32 is linked
+    static void close(type h) noexcept { ::ImageList_Destroy(h); }
 };
+using CImageList = CUnique<ImageListTraits>;
 
 struct MenuTraits {
     using type = HMENU;
@@ -125,6 +160,61 @@ struct MappedViewTraits {
     static void close(type view) noexcept { ::UnmapViewOfFile(view); }
 };
 using CMappedView = CUnique<MappedViewTraits>;
+
+struct BstrTraits {
+    using type = BSTR;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type text) noexcept { ::SysFreeString(text); }
+};
+using CBstr = CUnique<BstrTraits>;
+
+// Memory the COM allocator handed out (CoTaskMemAlloc, the shell's item lists).
+template <class T>
+struct CoTaskMemTraits {
+    using type = T;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type p) noexcept { ::CoTaskMemFree(const_cast<void*>(static_cast<const void*>(p))); }
+};
+template <class T>
+using CCoTaskMem = CUnique<CoTaskMemTraits<T>>;
+
+// A C stream. A writer that must know whether its last bytes reached the file closes it itself:
+// fclose(file.release()).
+struct StdioFileTraits {
+    using type = FILE*;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type f) noexcept { std::fclose(f); }
+};
+using CStdioFile = CUnique<StdioFileTraits>;
+
+// A pointer freed by a plain function: CFreed<T*, &Free> (a library's own lists and buffers).
+template <class T, auto Free>
+struct FreeTraits {
+    using type = T;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type p) noexcept { Free(p); }
+};
+template <class T, auto Free>
+using CFreed = CUnique<FreeTraits<T, Free>>;
+
+// Runs a function when the scope ends, however it ends; Dismiss() cancels it.
+template <class F>
+class CScopeExit {
+public:
+    explicit CScopeExit(F f) noexcept : m_f(std::move(f)) {}
+    ~CScopeExit()
+    {
+        if (m_armed)
+            m_f();
+    }
+    CScopeExit(const CScopeExit&) = delete;
+    CScopeExit& operator=(const CScopeExit&) = delete;
+    void Dismiss() noexcept { m_armed = false; }
+
+private:
+    F m_f;
+    bool m_armed = true;
+};
 
 // A critical section and its scoped lock.
 class CCriticalSection {

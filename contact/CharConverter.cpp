@@ -1,12 +1,12 @@
 #include "contact/CharConverter.h"
 
-#include "app/App.h"
-#include "app/Log.h"
-#include "app/Settings.h"
+#include "base/App.h"
+#include "base/Log.h"
+#include "base/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
 #include "common/window.h"
-#include "ui/resource.h"
+#include "base/strings.h"
 
 namespace {
 

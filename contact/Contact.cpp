@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 const wchar_t CContact::kConferencingServersSet[] = L"{00062004-0000-0000-C000-000000000046}";
 

@@ -4,18 +4,12 @@
 
 #include <vector>
 
-#include "app/App.h"
-#include "app/Log.h"
+#include "base/App.h"
+#include "base/Log.h"
 #include "common/raii.h"
 #include "common/text.h"
 #include "common/guard.h"
 #include "common/window.h"
-
-// Image lists are used only by the dialogs, so their owner's close lives with them.
-void common::ImageListTraits::close(HIMAGELIST h) noexcept
-{
-    ::ImageList_Destroy(h);
-}
 
 namespace ui {
 

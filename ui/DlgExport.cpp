@@ -3,9 +3,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include "app/App.h"
-#include "app/LibBrisco.h"
-#include "app/Log.h"
+#include "base/App.h"
+#include "base/LibBrisco.h"
+#include "base/Log.h"
 #include "common/raii.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"

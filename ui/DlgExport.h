@@ -7,8 +7,8 @@
 #include <windows.h>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/Settings.h"
+#include "base/Selection.h"
+#include "base/Settings.h"
 #include "ui/Dialog.h"
 
 class CvCardExport;

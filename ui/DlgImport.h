@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <string>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "ui/Dialog.h"
 
 class CDlgImport : public ui::CDialog {

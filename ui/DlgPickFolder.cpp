@@ -1,8 +1,8 @@
 #include "ui/DlgPickFolder.h"
 
-#include "app/App.h"
-#include "app/Log.h"
-#include "app/Settings.h"
+#include "base/App.h"
+#include "base/Log.h"
+#include "base/Settings.h"
 #include "ui/resource.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/DlgProgress.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/text.h"
 #include "ui/resource.h"
 #include "common/guard.h"

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/text.h"
 #include "wab/EntryId.h"
 

@@ -161,3 +161,25 @@ private:
 };
 
 extern CWABLib g_wabLib;
+
+// Owners of what the address book hands out: buffers (FreeBuffer), row sets (FreeRows), and the
+// folder and item lists (FreeFolders, FreeFolder, FreeItems).
+template <class T>
+struct WabBufferTraits {
+    using type = T*;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type p) noexcept { (void)g_wabLib.FreeBuffer(p); }
+};
+template <class T>
+using CWabBuffer = common::CUnique<WabBufferTraits<T>>;
+
+struct WabRowSetTraits {
+    using type = SRowSet*;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type rows) noexcept { g_wabLib.FreeRows(rows); }
+};
+using CRowSet = common::CUnique<WabRowSetTraits>;
+
+using CFolderList = common::CFreed<WABFolderList*, &CWABLib::FreeFolders>;
+using CFolderEntry = common::CFreed<WABFolder*, &CWABLib::FreeFolder>;
+using CItemList = common::CFreed<WABItemList*, &CWABLib::FreeItems>;

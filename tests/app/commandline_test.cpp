@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/raii.h"
 #include "support/testsupport.h"
 #include "wab/log_capture.h"

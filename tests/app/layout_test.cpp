@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/LibBrisco.h"
+#include "base/LibBrisco.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <regex>
 #include <string>
 
-#include "app/Log.h"
-#include "app/Settings.h"
+#include "base/Log.h"
+#include "base/Settings.h"
 #include "support/testsupport.h"
 
 using testsupport::CTempDir;

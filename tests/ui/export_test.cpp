@@ -8,7 +8,7 @@
 #include <vector>
 
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "contact/CharConverter.h"
 #include "dialogdriver.h"
 #include "standins/wab32/wabstandin.h"

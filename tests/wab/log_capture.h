@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "support/testsupport.h"
 
 class CLogCapture {

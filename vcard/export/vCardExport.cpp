@@ -7,14 +7,14 @@
 #include <cwchar>
 #include <iterator>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/text.h"
 #include "common/window.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "ui/DlgExport.h"
 #include "ui/DlgProgress.h"
-#include "ui/resource.h"
+#include "base/strings.h"
 
 namespace {
 
@@ -94,11 +94,6 @@ private:
                cp == 437 || cp == 850;
     }
 };
-
-struct ItemListDeleter {
-    void operator()(WABItemList* list) const { CWABLib::FreeItems(list); }
-};
-using CItemList = std::unique_ptr<WABItemList, ItemListDeleter>;
 
 // Names Windows keeps for devices: a file of that name, with or without an extension, is the
 // device itself.

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CommandLine.h"
+#include "base/Selection.h"
 #include "common/raii.h"
 #include "vcard/export/CardText.h"
 #include "wab/WABLib.h"

@@ -5,7 +5,7 @@
 #include <new>
 #include <unordered_set>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "contact/Contact.h"
 #include "wab/EntryId.h"
 #include "wab/WABLib.h"
@@ -16,11 +16,6 @@ const ULONG CEqualContactIndex::kTags[kNameFields] = {t::kDisplayName, t::kGiven
                                                       t::kSurname, t::kDisplayNamePrefix, t::kCompanyName};
 
 namespace {
-
-struct CRowsDeleter {
-    void operator()(SRowSet* rows) const { g_wabLib.FreeRows(rows); }
-};
-using CRows = std::unique_ptr<SRowSet, CRowsDeleter>;
 
 std::string RowEntryId(const SRow& row)
 {
@@ -120,7 +115,7 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
     SRowSet* raw = nullptr;
     HRESULT hr = g_wabLib.GetItemRows(folderId, MAPI_UNICODE, reinterpret_cast<const SPropTagArray*>(&idColumn),
                                       &otherQuery, &raw);
-    CRows others(raw);
+    CRowSet others(raw);
     if (FAILED(hr))
         return hr;  // GetItemRows logged it
     std::unordered_set<std::string> matchNothing;
@@ -133,7 +128,7 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
     raw = nullptr;
     hr = g_wabLib.GetItemRows(folderId, MAPI_UNICODE, reinterpret_cast<const SPropTagArray*>(&columns), &contacts,
                               &raw);
-    CRows rows(raw);
+    CRowSet rows(raw);
     if (FAILED(hr))
         return hr;
     try {

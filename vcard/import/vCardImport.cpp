@@ -10,7 +10,7 @@
 #include <memory>
 #include <new>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/raii.h"
 #include "common/text.h"
 #include "common/window.h"
@@ -18,7 +18,7 @@
 #include "contact/Contact.h"
 #include "ui/DlgImport.h"
 #include "ui/DlgProgress.h"
-#include "ui/resource.h"
+#include "base/strings.h"
 #include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
@@ -117,23 +117,6 @@ std::wstring JoinPath(const std::wstring& folder, const wchar_t* name)
     return joined;
 }
 
-class CFindHandle {
-public:
-    explicit CFindHandle(HANDLE h) : m_h(h) {}
-    ~CFindHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::FindClose(m_h);
-    }
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    HANDLE get() const { return m_h; }
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_h;
-};
-
 }  // namespace
 
 void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode)
@@ -158,7 +141,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     } release{*this};
     m_keepCounted = true;
     {
-        CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
+        common::CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
         if (!search.valid()) {
             ShowNoFilesMessage();
             return;
@@ -190,7 +173,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     IndexTargetFolder();
 
     {
-        CFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
+        common::CFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
         if (search.valid()) {
             do {
                 std::wstring path = JoinPath(source, found.cFileName);
@@ -422,14 +405,6 @@ struct CEqualRestriction {
     }
 };
 
-struct CItemListDeleter {
-    void operator()(WABItemList* list) const { CWABLib::FreeItems(list); }
-};
-
-struct CBufferDeleter {
-    void operator()(SPropValue* values) const { g_wabLib.FreeBuffer(values); }
-};
-
 }  // namespace
 
 HRESULT CvCardImport::_QueryEqualContacts(std::vector<std::string>* ids)
@@ -446,7 +421,7 @@ HRESULT CvCardImport::_QueryEqualContacts(std::vector<std::string>* ids)
     HRESULT hr = g_wabLib.GetItemsEx(m_targetFolder.c_str(), MAPI_UNICODE,
                                      reinterpret_cast<const SPropTagArray*>(&columns), &restriction.all,
                                      nullptr, &raw);
-    std::unique_ptr<WABItemList, CItemListDeleter> rows(raw);
+    CItemList rows(raw);
     if (FAILED(hr))
         return hr;
     for (ULONG i = 0; rows && i < rows->count; ++i)
@@ -882,7 +857,7 @@ void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
     std::copy(CEqualContactIndex::kTags, CEqualContactIndex::kTags + CEqualContactIndex::kNameFields, tags + 1);
     SPropValue* values = nullptr;
     HRESULT hr = g_wabLib.GetItemPropsList(entry, tags, 1 + CEqualContactIndex::kNameFields, &values);
-    std::unique_ptr<SPropValue, CBufferDeleter> owned(values);
+    CWabBuffer<SPropValue> owned(values);
     if (SUCCEEDED(hr) && (values[0].ulPropTag != PR_ENTRYID || values[0].Value.bin.cb == 0))
         hr = MAPI_E_NOT_FOUND;
     if (FAILED(hr)) {

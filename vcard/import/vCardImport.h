@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "base/Selection.h"
 #include "vcard/import/CardReader.h"
 #include "vcard/import/EqualContactIndex.h"
 #include "wab/WABLib.h"

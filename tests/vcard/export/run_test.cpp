@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
 #include "standins/wab32/wabstandin.h"

@@ -1,4 +1,4 @@
-#include "app/App.h"
+#include "base/App.h"
 
 namespace {
 HINSTANCE g_instance = nullptr;

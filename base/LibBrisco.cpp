@@ -1,8 +1,8 @@
-#include "app/LibBrisco.h"
+#include "base/LibBrisco.h"
 
 #include <cstring>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "common/guard.h"
 
 namespace {

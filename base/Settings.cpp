@@ -1,11 +1,11 @@
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <cstring>
 #include <vector>
 
-#include "app/App.h"
+#include "base/App.h"
 #include "common/text.h"
-#include "ui/resource.h"
+#include "base/strings.h"
 
 namespace {
 
