@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include "common/raii.h"
 #include "common/text.h"
 
 namespace {
@@ -165,21 +166,16 @@ void CLog::TrimFile(const char* path, long limit)
     long size = static_cast<long>(attr.nFileSizeLow);
 
     std::string newPath = common::Format("%s1", path);
-    FILE* in = std::fopen(path, "rb");
-    FILE* out = std::fopen(newPath.c_str(), "wb");
-    if (!in || !out) {
-        if (in)
-            std::fclose(in);
-        if (out)
-            std::fclose(out);
+    common::CStdioFile in(std::fopen(path, "rb"));
+    common::CStdioFile out(std::fopen(newPath.c_str(), "wb"));
+    if (!in || !out)
         return;
-    }
 
     // Keep the newer half, starting at a line start.
     long start = size - limit / 2;
-    std::fseek(in, start, SEEK_SET);
+    std::fseek(in.get(), start, SEEK_SET);
     char block[4096];
-    size_t got = std::fread(block, 1, 4095, in);
+    size_t got = std::fread(block, 1, 4095, in.get());
     long skip = static_cast<long>(got);
     for (size_t i = 0; i + 1 < got; ++i) {
         if (block[i] == '\r' && block[i + 1] == '\n') {
@@ -195,17 +191,17 @@ void CLog::TrimFile(const char* path, long limit)
             }
         }
     }
-    std::fseek(in, start + skip, SEEK_SET);
+    std::fseek(in.get(), start + skip, SEEK_SET);
 
     bool ok = true;
-    while ((got = std::fread(block, 1, sizeof block, in)) > 0) {
-        if (std::fwrite(block, 1, got, out) != got) {
+    while ((got = std::fread(block, 1, sizeof block, in.get())) > 0) {
+        if (std::fwrite(block, 1, got, out.get()) != got) {
             ok = false;
             break;
         }
     }
-    std::fclose(in);
-    if (std::fclose(out) != 0)
+    in.reset();
+    if (std::fclose(out.release()) != 0)
         ok = false;
     if (!ok) {
         ::DeleteFileA(newPath.c_str());

@@ -5,7 +5,7 @@
 //   1. Each class derives from CComObject<CMyClass, IFirst, ISecond...> and lists what it answers
 //      in a static table; the first entry also answers IUnknown:
 //
-//        class CMyClass : public common::CComObject<CMyClass, IFirst, ISecond> {
+//        class CMyClass final : public common::CComObject<CMyClass, IFirst, ISecond> {
 //        public:
 //            static const common::CInterfaceEntry<CMyClass> kInterfaces[];
 //            explicit CMyClass(IUnknown* outer) : CComObject(outer) {}
@@ -23,7 +23,7 @@
 //
 //        static common::CClassEntry g_classes[] = {
 //            {&CLSID_MyClass, &common::CreateComObject<CMyClass>, 101 /* REGISTRY script */}};
-//        static common::CComServer g_server(g_classes, 1, &LIBID_MyLib);
+//        static common::CComServer g_server(g_classes, &LIBID_MyLib);
 //
 //   3. The exports forward to it: DllMain calls Attach/Detach, and DllGetClassObject,
 //      DllCanUnloadNow, DllRegisterServer and DllUnregisterServer call the members of the same
@@ -190,6 +190,9 @@ struct CReplacement {
 class CComServer {
 public:
     CComServer(CClassEntry* classes, size_t count, const GUID* libid) noexcept;
+    // The whole class table, counted.
+    template <size_t N>
+    CComServer(CClassEntry (&classes)[N], const GUID* libid) noexcept : CComServer(classes, N, libid) {}
     CComServer(const CComServer&) = delete;
     CComServer& operator=(const CComServer&) = delete;
 

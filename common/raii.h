@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 namespace common {
@@ -167,6 +168,12 @@ struct BstrTraits {
     static void close(type text) noexcept { ::SysFreeString(text); }
 };
 using CBstr = CUnique<BstrTraits>;
+
+// A BSTR holding text, embedded nulls included; invalid when there is no memory for it.
+inline CBstr MakeBstr(const std::wstring& text)
+{
+    return CBstr(::SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size())));
+}
 
 // Memory the COM allocator handed out (CoTaskMemAlloc, the shell's item lists).
 template <class T>

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "common/guard.h"
+#include "common/raii.h"
 #include "common/text.h"
 #include "libbrisco/LibBriscoApi.h"
 
@@ -61,16 +62,15 @@ std::string WindowsVersion()
 // The last bytes of a text file, starting at a line start.
 std::string Tail(const std::string& path, long maxBytes)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    common::CStdioFile f(std::fopen(path.c_str(), "rb"));
     if (!f)
         return "(not found)\r\n";
-    std::fseek(f, 0, SEEK_END);
-    long size = std::ftell(f);
+    std::fseek(f.get(), 0, SEEK_END);
+    long size = std::ftell(f.get());
     long start = size > maxBytes ? size - maxBytes : 0;
-    std::fseek(f, start, SEEK_SET);
+    std::fseek(f.get(), start, SEEK_SET);
     std::string text(static_cast<size_t>(size - start), '\0');
-    size_t got = std::fread(&text[0], 1, text.size(), f);
-    std::fclose(f);
+    size_t got = std::fread(&text[0], 1, text.size(), f.get());
     text.resize(got);
     if (start > 0) {
         size_t nl = text.find('\n');
@@ -86,12 +86,11 @@ void RecordHelpTopic(const char* topic)
     DWORD length = ::GetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return;
-    FILE* f = std::fopen(path, "ab");
+    common::CStdioFile f(std::fopen(path, "ab"));
     if (!f)
         return;
     std::string line = std::string(topic ? topic : "") + "\r\n";
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
+    std::fwrite(line.data(), 1, line.size(), f.get());
 }
 
 }  // namespace
@@ -152,9 +151,9 @@ __declspec(dllexport) int WINAPI LibBriscoReportProblem(HINSTANCE instance)
         if (logPath[0])
             body += "--- " + std::string(logPath) + " ---\r\n" + Tail(logPath, 32768) + "\r\n";
 
-        FILE* out = std::fopen(report.c_str(), "wb");
-        bool written = out && std::fwrite(body.data(), 1, body.size(), out) == body.size();
-        if (out && std::fclose(out) != 0)
+        common::CStdioFile out(std::fopen(report.c_str(), "wb"));
+        bool written = out && std::fwrite(body.data(), 1, body.size(), out.get()) == body.size();
+        if (out && std::fclose(out.release()) != 0)
             written = false;
         std::string text = written ? "A problem report was written to\n" + report +
                                          "\n\nPlease add what happened and send it to Brisco support."

@@ -20,7 +20,7 @@ namespace {
 
 // ---- sinks: each SDK source gets its own, which calls one member of the add-in ---------------
 
-class CInitSink : public common::CComObject<CInitSink, ITanagerInitEvents> {
+class CInitSink final : public common::CComObject<CInitSink, ITanagerInitEvents> {
 public:
     static const common::CInterfaceEntry<CInitSink> kInterfaces[];
     explicit CInitSink(IUnknown* outer) : CComObject(outer) {}
@@ -43,7 +43,7 @@ public:
 const common::CInterfaceEntry<CInitSink> CInitSink::kInterfaces[] = {
     {&IID_ITanagerInitEvents, &common::CastTo<CInitSink, ITanagerInitEvents>}, {nullptr, nullptr}};
 
-class CHostSink : public common::CComObject<CHostSink, ITanagerHostEvents> {
+class CHostSink final : public common::CComObject<CHostSink, ITanagerHostEvents> {
 public:
     static const common::CInterfaceEntry<CHostSink> kInterfaces[];
     explicit CHostSink(IUnknown* outer) : CComObject(outer) {}
@@ -61,7 +61,7 @@ const common::CInterfaceEntry<CHostSink> CHostSink::kInterfaces[] = {
 
 // Buttons and menu items have the same one event; a sink of either calls the member it was given.
 template <class I, const IID* Iid>
-class CClickSink : public common::CComObject<CClickSink<I, Iid>, I> {
+class CClickSink final : public common::CComObject<CClickSink<I, Iid>, I> {
 public:
     static const common::CInterfaceEntry<CClickSink> kInterfaces[];
     explicit CClickSink(IUnknown* outer) : common::CComObject<CClickSink<I, Iid>, I>(outer) {}
@@ -95,18 +95,6 @@ HRESULT MakeSink(CAddin* owner, ComPtr<I>& out, void (CAddin::*handler)() = null
         sink->m_handler = handler;
     return S_OK;
 }
-
-class CBstr {
-public:
-    explicit CBstr(const std::wstring& text) : m_text(::SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()))) {}
-    ~CBstr() { ::SysFreeString(m_text); }
-    CBstr(const CBstr&) = delete;
-    CBstr& operator=(const CBstr&) = delete;
-    BSTR get() const { return m_text; }
-
-private:
-    BSTR m_text;
-};
 
 }  // namespace
 
@@ -192,9 +180,9 @@ HRESULT CAddin::_AddButton(ITanagerToolbar* toolbar, const wchar_t* caption, con
                            void (CAddin::*handler)(), CEventLink<ITanagerButton>& link)
 {
     const std::string& folder = CDebug::Instance().LogFolder();
-    CBstr text(caption);
-    CBstr image(common::AnsiToWide(PicturePath(folder, picture)));
-    CBstr hover(common::AnsiToWide(PicturePath(folder, picture + "_over")));
+    common::CBstr text = common::MakeBstr(caption);
+    common::CBstr image = common::MakeBstr(common::AnsiToWide(PicturePath(folder, picture)));
+    common::CBstr hover = common::MakeBstr(common::AnsiToWide(PicturePath(folder, picture + "_over")));
     ComPtr<ITanagerButton> button;
     HRESULT hr = toolbar->AddButton(text.get(), image.get(), hover.get(), &button);
     if (FAILED(hr))
@@ -209,8 +197,8 @@ HRESULT CAddin::_AddButton(ITanagerToolbar* toolbar, const wchar_t* caption, con
 HRESULT CAddin::_AddSubButton(ITanagerButton* button, const wchar_t* caption, void (CAddin::*handler)(),
                               CEventLink<ITanagerButton>& link)
 {
-    CBstr text(caption);
-    CBstr none(L"");
+    common::CBstr text = common::MakeBstr(caption);
+    common::CBstr none = common::MakeBstr(L"");
     ComPtr<ITanagerButton> item;
     HRESULT hr = button->AddSubButton(text.get(), none.get(), none.get(), &item);
     if (FAILED(hr))
@@ -265,7 +253,7 @@ HRESULT CAddin::_BuildInterface()
     hr = m_Tanager.Get()->GetMenu(3, &menu);
     if (FAILED(hr))
         return hr;
-    CBstr caption(L"Quillon Options...");
+    common::CBstr caption = common::MakeBstr(L"Quillon Options...");
     ComPtr<ITanagerMenuItem> item;
     hr = menu->AddItem(caption.get(), &item);
     if (FAILED(hr))

@@ -60,7 +60,7 @@ private:
     DWORD m_cookie = 0;
 };
 
-class CAddin : public common::CComObject<CAddin, IDispatch> {
+class CAddin final : public common::CComObject<CAddin, IDispatch> {
 public:
     static const common::CInterfaceEntry<CAddin> kInterfaces[];
     explicit CAddin(IUnknown* outer);

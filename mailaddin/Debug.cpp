@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include "common/raii.h"
 #include "common/text.h"
 #include "mailaddin/WinReg.h"
 
@@ -31,23 +32,21 @@ void CErr::FromHResult(HRESULT hr)
     std::string description;
     Microsoft::WRL::ComPtr<IErrorInfo> info;
     if (::GetErrorInfo(0, &info) == S_OK && info) {
-        BSTR text = nullptr;
-        if (SUCCEEDED(info->GetDescription(&text)) && text)
-            description = common::WideToAnsi(text, ::SysStringLen(text));
-        ::SysFreeString(text);
+        common::CBstr text;
+        if (SUCCEEDED(info->GetDescription(text.put())) && text)
+            description = common::WideToAnsi(text.get(), ::SysStringLen(text.get()));
     }
     if (description.empty()) {
-        char* buffer = nullptr;
+        common::CLocalMem buffer;
         DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+                                   nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(buffer.put()), 0, nullptr);
         if (n && buffer) {
-            description.assign(buffer, n);
+            description.assign(static_cast<const char*>(buffer.get()), n);
             while (!description.empty() && (description.back() == '\r' || description.back() == '\n' ||
                                             description.back() == ' ' || description.back() == '.'))
                 description.pop_back();
         }
-        ::LocalFree(buffer);
     }
     if (description.empty())
         description = "Automation error";
@@ -97,12 +96,10 @@ std::string GeneralDate(const SYSTEMTIME& t)
     DATE date = 0;
     if (!::SystemTimeToVariantTime(const_cast<SYSTEMTIME*>(&t), &date))
         return std::string();
-    BSTR text = nullptr;
-    if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, &text)))
+    common::CBstr text;
+    if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put())))
         return std::string();
-    std::string out = common::WideToAnsi(text, ::SysStringLen(text));
-    ::SysFreeString(text);
-    return out;
+    return common::WideToAnsi(text.get(), ::SysStringLen(text.get()));
 }
 
 // A list handed on whole as the first argument stands for its elements, however deep.
@@ -118,12 +115,10 @@ CParams Unwrap(const CParams& params)
 
 std::string SingleText(float value)
 {
-    BSTR text = nullptr;
-    if (FAILED(::VarBstrFromR4(value, LOCALE_USER_DEFAULT, 0, &text)))
+    common::CBstr text;
+    if (FAILED(::VarBstrFromR4(value, LOCALE_USER_DEFAULT, 0, text.put())))
         return std::string();
-    std::string out = common::WideToAnsi(text, ::SysStringLen(text));
-    ::SysFreeString(text);
-    return out;
+    return common::WideToAnsi(text.get(), ::SysStringLen(text.get()));
 }
 
 std::unique_ptr<CDebug> CDebug::s_instance;

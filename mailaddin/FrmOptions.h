@@ -5,26 +5,27 @@
 
 #include <windows.h>
 
+#include "common/dialog.h"
+
 namespace gimlet {
 
-class CFrmOptions {
+class CFrmOptions final : public common::CDialog {
 public:
+    CFrmOptions();
+
     bool m_bChanged = false;
 
     // Shows the form modally; returns when it is closed.
-    INT_PTR Show(HWND owner);
+    INT_PTR Show(HWND owner) { return DoModal(owner); }
 
 private:
-    static INT_PTR CALLBACK _DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    void _OnInitDialog();
-    void _OnCommand(int id);
+    bool OnInitDialog() override;
+    bool OnClicked(int id) override;
+    void OnClickedOK() override;
+    void OnClickedCancel() override;
     void _OnSeparateToolbarClick();
-    void _OnClickedOK();
-    void _OnClickedCancel();
     bool _Checked(int id) const;
     void _Check(int id, bool checked);
-
-    HWND m_dialog = nullptr;
 };
 
 // The module that holds the add-in's resources (the DLL, or the program it is linked into).

@@ -25,14 +25,14 @@ const CStyle kVista = {RGB(245, 246, 247), RGB(214, 232, 251), RGB(250, 250, 250
 
 void Fill(HDC dc, const RECT& r, COLORREF colour)
 {
-    common::CUnique<common::GdiTraits<HBRUSH>> brush(::CreateSolidBrush(colour));
+    common::CBrush brush(::CreateSolidBrush(colour));
     ::FillRect(dc, &r, brush.get());
 }
 
 void Polygon(HDC dc, const POINT* points, int count, COLORREF colour)
 {
-    common::CUnique<common::GdiTraits<HBRUSH>> brush(::CreateSolidBrush(colour));
-    common::CUnique<common::GdiTraits<HPEN>> pen(::CreatePen(PS_SOLID, 1, colour));
+    common::CBrush brush(::CreateSolidBrush(colour));
+    common::CPen pen(::CreatePen(PS_SOLID, 1, colour));
     HGDIOBJ oldBrush = ::SelectObject(dc, brush.get());
     HGDIOBJ oldPen = ::SelectObject(dc, pen.get());
     ::Polygon(dc, points, count);
@@ -64,8 +64,8 @@ void DrawCard(HDC dc, const CStyle& s, bool import)
 
 void DrawHelp(HDC dc, const CStyle& s)
 {
-    common::CUnique<common::GdiTraits<HBRUSH>> brush(::CreateSolidBrush(s.help));
-    common::CUnique<common::GdiTraits<HPEN>> pen(::CreatePen(PS_SOLID, 1, s.help));
+    common::CBrush brush(::CreateSolidBrush(s.help));
+    common::CPen pen(::CreatePen(PS_SOLID, 1, s.help));
     HGDIOBJ oldBrush = ::SelectObject(dc, brush.get());
     HGDIOBJ oldPen = ::SelectObject(dc, pen.get());
     ::Ellipse(dc, 3, 3, 29, 29);
@@ -80,15 +80,16 @@ void DrawHelp(HDC dc, const CStyle& s)
     ::SelectObject(dc, oldFont);
 }
 
-HIMAGELIST BuildList(const CStyle& s)
+common::CImageList BuildList(const CStyle& s)
 {
-    HIMAGELIST list = ::ImageList_Create(kPictureSize, kPictureSize, ILC_COLOR24, kPictureCount, 0);
+    common::CImageList list(::ImageList_Create(kPictureSize, kPictureSize, ILC_COLOR24, kPictureCount, 0));
     if (!list)
-        return nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
+        return list;
+    common::CWindowDC screen(nullptr);
+    common::CMemoryDC memory(::CreateCompatibleDC(screen.get()));
+    HDC dc = memory.get();
     for (int i = 0; i < kPictureCount; ++i) {
-        common::CBitmap bitmap(::CreateCompatibleBitmap(screen, kPictureSize, kPictureSize));
+        common::CBitmap bitmap(::CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
         HGDIOBJ old = ::SelectObject(dc, bitmap.get());
         bool hover = (i % 2) == 1;
         RECT all = {0, 0, kPictureSize, kPictureSize};
@@ -98,10 +99,8 @@ HIMAGELIST BuildList(const CStyle& s)
         else
             DrawCard(dc, s, i / 2 == 1);
         ::SelectObject(dc, old);
-        ::ImageList_Add(list, bitmap.get(), nullptr);
+        ::ImageList_Add(list.get(), bitmap.get(), nullptr);
     }
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
     return list;
 }
 
@@ -146,10 +145,6 @@ CDummyForm::CDummyForm()
 
 CDummyForm::~CDummyForm()
 {
-    if (m_il32)
-        ::ImageList_Destroy(m_il32);
-    if (m_il32Vista)
-        ::ImageList_Destroy(m_il32Vista);
     if (m_window)
         ::DestroyWindow(m_window);
 }
@@ -186,10 +181,8 @@ bool SaveBitmapFile(HBITMAP bitmap, const std::string& path)
     DWORD stride = ((static_cast<DWORD>(info.bmWidth) * 3 + 3) / 4) * 4;
     header.biSizeImage = stride * static_cast<DWORD>(info.bmHeight);
     std::vector<BYTE> pixels(header.biSizeImage);
-    HDC screen = ::GetDC(nullptr);
-    int lines = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(),
-                            reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
+    int lines = ::GetDIBits(common::CWindowDC(nullptr).get(), bitmap, 0, static_cast<UINT>(info.bmHeight),
+                            pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
     if (lines != info.bmHeight)
         return false;
     BITMAPFILEHEADER file = {};
@@ -211,19 +204,17 @@ void WritePictures(const std::string& folder)
     CDummyForm& form = CDummyForm::Instance();
     HIMAGELIST list = UseVistaPictures() ? form.il32_vista() : form.il32();
     int count = list ? ::ImageList_GetImageCount(list) : 0;
-    HDC screen = ::GetDC(nullptr);
+    common::CWindowDC screen(nullptr);
     for (int i = 0; i < count && i < kPictureCount; ++i) {
         int width = 0, height = 0;
         ::ImageList_GetIconSize(list, &width, &height);
-        common::CBitmap bitmap(::CreateCompatibleBitmap(screen, width, height));
-        HDC dc = ::CreateCompatibleDC(screen);
-        HGDIOBJ old = ::SelectObject(dc, bitmap.get());
-        ::ImageList_Draw(list, i, dc, 0, 0, ILD_NORMAL);
-        ::SelectObject(dc, old);
-        ::DeleteDC(dc);
+        common::CBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+        common::CMemoryDC dc(::CreateCompatibleDC(screen.get()));
+        HGDIOBJ old = ::SelectObject(dc.get(), bitmap.get());
+        ::ImageList_Draw(list, i, dc.get(), 0, 0, ILD_NORMAL);
+        ::SelectObject(dc.get(), old);
         SaveBitmapFile(bitmap.get(), PicturePath(folder, kPictureKeys[i]));
     }
-    ::ReleaseDC(nullptr, screen);
 }
 
 void DeletePictures(const std::string& folder)

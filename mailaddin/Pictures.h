@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "common/raii.h"
+
 namespace gimlet {
 
 constexpr int kPictureCount = 6;
@@ -28,15 +30,15 @@ public:
     CDummyForm& operator=(const CDummyForm&) = delete;
 
     HWND Window() const { return m_window; }
-    HIMAGELIST il32() const { return m_il32; }
-    HIMAGELIST il32_vista() const { return m_il32Vista; }
+    HIMAGELIST il32() const { return m_il32.get(); }
+    HIMAGELIST il32_vista() const { return m_il32Vista.get(); }
 
 private:
     CDummyForm();
     static std::unique_ptr<CDummyForm> s_instance;
     HWND m_window = nullptr;
-    HIMAGELIST m_il32 = nullptr;
-    HIMAGELIST m_il32Vista = nullptr;
+    common::CImageList m_il32;
+    common::CImageList m_il32Vista;
 };
 
 // The Windows major version as the picture choice sees it; false when it cannot be read.

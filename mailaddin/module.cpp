@@ -10,7 +10,7 @@
 namespace {
 common::CClassEntry g_classes[] = {
     {&gimlet::CLSID_Addin, &common::CreateComObject<gimlet::CAddin>, IDR_ADDIN}};
-common::CComServer g_server(g_classes, 1, &gimlet::LIBID_Gimlet);
+common::CComServer g_server(g_classes, &gimlet::LIBID_Gimlet);
 
 // Every event and failure of the add-in goes to its debug log, an escaped exception too.
 struct CGuardReportToDebugLog {

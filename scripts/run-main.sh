@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The README's run command: starts Quillon under Wine on the sample address book. On the user's
-# display the window stays until the user closes it; on a private Xvfb (no display) a screenshot
-# is taken into the build folder and the program is closed again.
+# The README's run command: under Wine, Quillon exports the sample address book to vCard files and
+# imports them again into a new folder, and the two folders are compared (run-main-inner.sh). On
+# the user's display the user presses OK in each dialog; on a private Xvfb (no display)
+# QuillonDriver.exe plays the user.
 set -euo pipefail
 build=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,140 +1,27 @@
-// The dialog base of Quillon's dialogs and the thin control wrappers they talk through.
-//
-// CDialog runs a dialog template from the program's resources and turns the messages of its
-// dialog procedure into member calls (OnInitDialog, OnCommand, OnNotify, OnClickedOK, ...), so that
-// each dialog reads as the steps it performs. The object is bound to its window through DWLP_USER
-// at WM_INITDIALOG; nothing thrown inside a handler leaves the dialog procedure.
-//
-// The wrappers hold a window handle they do not own; each operation is one SendMessage.
+// Quillon's dialogs: the common dialog base over the program's resources, a dialog that cannot be
+// shown logged; the program's texts for them; the shell's folder browser.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 #include <string>
+
+#include "common/dialog.h"
 
 namespace ui {
 
-// A child window (or any window) by handle: texts, enabling, visibility.
-class CWindowRef {
-public:
-    CWindowRef() = default;
-    explicit CWindowRef(HWND hwnd) : m_hwnd(hwnd) {}
-    HWND Handle() const { return m_hwnd; }
-    void Attach(HWND hwnd) { m_hwnd = hwnd; }
+using common::CButton;
+using common::CComboBox;
+using common::CProgressBar;
+using common::CTreeView;
+using common::CWindowRef;
 
-    std::string GetText() const;
-    void SetText(const char* text) const { ::SetWindowTextA(m_hwnd, text); }
-    void SetText(const std::string& text) const { SetText(text.c_str()); }
-    void Enable(bool enable) const { ::EnableWindow(m_hwnd, enable ? TRUE : FALSE); }
-    bool IsEnabled() const { return ::IsWindowEnabled(m_hwnd) != FALSE; }
-    void Show(bool show) const { ::ShowWindow(m_hwnd, show ? SW_SHOW : SW_HIDE); }
-    bool IsVisible() const { return ::IsWindowVisible(m_hwnd) != FALSE; }
-    void Focus() const { ::SetFocus(m_hwnd); }
+class CDialog : public common::CDialog {
+public:
+    explicit CDialog(UINT templateId);
 
 protected:
-    HWND m_hwnd = nullptr;
+    void OnShowFailed(HRESULT code) override;
 };
-
-// Push buttons and check boxes.
-class CButton : public CWindowRef {
-public:
-    using CWindowRef::CWindowRef;
-    // BM_GETCHECK: BST_CHECKED, BST_UNCHECKED or BST_INDETERMINATE.
-    bool IsChecked() const { return ::SendMessageA(m_hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    void SetCheck(bool checked) const
-    {
-        ::SendMessageA(m_hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-    }
-};
-
-// Drop-down lists.
-class CComboBox : public CWindowRef {
-public:
-    using CWindowRef::CWindowRef;
-    void ResetContent() const { ::SendMessageA(m_hwnd, CB_RESETCONTENT, 0, 0); }
-    // CB_ADDSTRING: the new item's index, or CB_ERR / CB_ERRSPACE.
-    int AddString(const char* text) const
-    {
-        return static_cast<int>(::SendMessageA(m_hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
-    }
-    int GetCount() const { return static_cast<int>(::SendMessageA(m_hwnd, CB_GETCOUNT, 0, 0)); }
-    // CB_GETCURSEL: the selected index, or CB_ERR (-1) when nothing is selected.
-    int GetCurSel() const { return static_cast<int>(::SendMessageA(m_hwnd, CB_GETCURSEL, 0, 0)); }
-    void SetCurSel(int index) const { ::SendMessageA(m_hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
-    // The text of an item; empty for an index out of range.
-    std::string GetItemText(int index) const;
-};
-
-// The folder tree.
-class CTreeView : public CWindowRef {
-public:
-    using CWindowRef::CWindowRef;
-    void DeleteAllItems() const { TreeView_DeleteAllItems(m_hwnd); }
-    // Inserts an item after `after` (TVI_FIRST, TVI_LAST, TVI_SORT or an item); null on failure.
-    HTREEITEM InsertItem(HTREEITEM parent, HTREEITEM after, const char* text, int image, LPARAM data) const;
-    void SetImageList(HIMAGELIST images) const { TreeView_SetImageList(m_hwnd, images, TVSIL_NORMAL); }
-    void Expand(HTREEITEM item) const { TreeView_Expand(m_hwnd, item, TVE_EXPAND); }
-    void EnsureVisible(HTREEITEM item) const { TreeView_EnsureVisible(m_hwnd, item); }
-    void Select(HTREEITEM item) const { TreeView_SelectItem(m_hwnd, item); }
-    HTREEITEM GetSelection() const { return TreeView_GetSelection(m_hwnd); }
-    HTREEITEM GetRoot() const { return TreeView_GetRoot(m_hwnd); }
-    HTREEITEM GetChild(HTREEITEM item) const { return TreeView_GetChild(m_hwnd, item); }
-    HTREEITEM GetNextSibling(HTREEITEM item) const { return TreeView_GetNextSibling(m_hwnd, item); }
-    // The item's data; false when the item cannot be read.
-    bool GetItemData(HTREEITEM item, LPARAM* data) const;
-    std::string GetItemText(HTREEITEM item) const;
-};
-
-// The progress bar.
-class CProgressBar : public CWindowRef {
-public:
-    using CWindowRef::CWindowRef;
-    void SetRange(int low, int high) const { ::SendMessageA(m_hwnd, PBM_SETRANGE32, low, high); }
-    void SetPos(int pos) const { ::SendMessageA(m_hwnd, PBM_SETPOS, static_cast<WPARAM>(pos), 0); }
-};
-
-class CDialog {
-public:
-    explicit CDialog(UINT templateId) : m_templateId(templateId) {}
-    virtual ~CDialog() = default;
-    CDialog(const CDialog&) = delete;
-    CDialog& operator=(const CDialog&) = delete;
-
-    // Runs the dialog modally from the program's resources; returns the value given to
-    // EndDialog, or -1 when the dialog could not be created (logged).
-    INT_PTR DoModal(HWND owner);
-
-    HWND Handle() const { return m_hwnd; }
-    HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
-    void EndDialog(INT_PTR result) const { ::EndDialog(m_hwnd, result); }
-
-protected:
-    // Return true to let the system give the focus to the first control.
-    virtual bool OnInitDialog() { return true; }
-    // Return true when the command was handled. The default sends the clicks of OK and Cancel
-    // to OnClickedOK and OnClickedCancel.
-    virtual bool OnCommand(int id, int code, HWND control);
-    virtual bool OnNotify(int id, NMHDR* header, LRESULT* result) { return false; }
-    // Every other message; return true with *result set when handled.
-    virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) { return false; }
-    virtual void OnClickedOK() { EndDialog(IDOK); }
-    virtual void OnClickedCancel() { EndDialog(IDCANCEL); }
-    // Called once the window is gone (the dialog loop has ended or is ending).
-    virtual void OnDestroy() {}
-
-    // The messages of a message box owned by this dialog; the caption is the given text.
-    int MessageBox(const char* text, const char* caption, UINT type) const;
-
-private:
-    static INT_PTR CALLBACK _DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    INT_PTR _Dispatch(UINT msg, WPARAM wp, LPARAM lp);
-
-    UINT m_templateId;
-    HWND m_hwnd = nullptr;
-};
-
-// Makes sure the common-control classes the dialogs use (tree, progress bar) are registered.
-void InitDialogControls();
 
 // The string resource `id` of the program, empty when it does not exist.
 std::string LoadUiString(UINT id);

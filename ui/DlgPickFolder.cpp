@@ -78,23 +78,19 @@ bool CDlgPickFolder::_BuildImageList()
 void CDlgPickFolder::_FillTree()
 {
     m_tree.DeleteAllItems();
-    m_folders.reset();
-
-    WABFolderList* list = nullptr;
-    HRESULT hr = g_wabLib._GetFolders(&list);
-    if (FAILED(hr) || !list) {
-        CWABLib::FreeFolders(list);
+    HRESULT hr = g_wabLib._GetFolders(m_folders.put());
+    if (FAILED(hr) || !m_folders) {
+        m_folders.reset();
         m_selectedId.clear();
         return;
     }
-    m_folders.reset(list);
 
     HTREEITEM root = m_tree.InsertItem(TVI_ROOT, TVI_LAST, "Address Book", kRootImage, kRootData);
     HTREEITEM remembered = nullptr;
     // From the last folder to the first: every folder but the first goes to its sorted place, the
     // first is put on top, so the address book's main folder always leads the list.
-    for (ULONG i = list->count; i-- > 0;) {
-        const WABFolder& folder = list->folders[i];
+    for (ULONG i = m_folders->count; i-- > 0;) {
+        const WABFolder& folder = m_folders->folders[i];
         HTREEITEM item = m_tree.InsertItem(root, i == 0 ? TVI_FIRST : TVI_SORT, folder.name ? folder.name : "",
                                            kFolderImage, static_cast<LPARAM>(i));
         if (item && folder.id && m_selectedId == folder.id)

@@ -36,10 +36,6 @@ public:
     static int SystemMajorVersion();
 
 private:
-    struct FolderListDeleter {
-        void operator()(WABFolderList* list) const { CWABLib::FreeFolders(list); }
-    };
-
     bool OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     void OnClickedOK() override;
@@ -50,12 +46,12 @@ private:
     bool _BuildImageList();
 
     // In this order the fields of the picker, then the version source.
-    std::unique_ptr<WABFolderList, FolderListDeleter> m_folders;
+    CFolderList m_folders;
     std::string m_selectedId;
     std::string m_selectedName;
     BOOL m_allFoldersAllowed;
     BOOL m_allFoldersChosen;
-    common::CUnique<common::ImageListTraits> m_images;
+    common::CImageList m_images;
     ui::CTreeView m_tree;
     MajorVersionFn m_majorVersion = &SystemMajorVersion;
 };

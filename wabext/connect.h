@@ -20,7 +20,7 @@ namespace ferrule {
 
 HINSTANCE ModuleInstance() noexcept;
 
-class CConnect : public common::CComObject<CConnect, IContextMenu, IWABExtInit> {
+class CConnect final : public common::CComObject<CConnect, IContextMenu, IWABExtInit> {
 public:
     static const common::CInterfaceEntry<CConnect> kInterfaces[];
 

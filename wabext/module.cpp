@@ -10,7 +10,7 @@
 namespace {
 common::CClassEntry g_classes[] = {
     {&ferrule::CLSID_Connect, &common::CreateComObject<ferrule::CConnect>, IDR_CONNECT}};
-common::CComServer g_server(g_classes, 1, &ferrule::LIBID_FERRULELib);
+common::CComServer g_server(g_classes, &ferrule::LIBID_FERRULELib);
 }  // namespace
 
 HINSTANCE ferrule::ModuleInstance() noexcept { return g_server.Instance(); }

@@ -13,7 +13,7 @@ common::CClassEntry g_classes[] = {
     {&CLSID_TanagerInit, &common::CreateComObject<tanager::CInit>, 0},
     {&CLSID_TanagerHost, &common::CreateComObject<tanager::CHost>, 0},
     {&CLSID_TanagerToolbar, &common::CreateComObject<tanager::CToolbar>, 0}};
-common::CComServer g_server(g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_Tanager);
+common::CComServer g_server(g_classes, &LIBID_Tanager);
 }  // namespace
 
 COMMON_COM_SERVER_EXPORTS(g_server)

@@ -68,7 +68,7 @@ constexpr long kMaxMenus = 6;
 // Sets the thread's error object so that the caller can read a description, and returns hr.
 HRESULT Fail(HRESULT hr, const wchar_t* description) noexcept;
 
-class CInit : public common::CComObject<CInit, ITanagerInit, IConnectionPointContainer> {
+class CInit final : public common::CComObject<CInit, ITanagerInit, IConnectionPointContainer> {
 public:
     static const common::CInterfaceEntry<CInit> kInterfaces[];
     explicit CInit(IUnknown* outer);
@@ -86,7 +86,7 @@ private:
     bool m_ready = false;
 };
 
-class CHost : public common::CComObject<CHost, ITanagerHost, IConnectionPointContainer> {
+class CHost final : public common::CComObject<CHost, ITanagerHost, IConnectionPointContainer> {
 public:
     static const common::CInterfaceEntry<CHost> kInterfaces[];
     explicit CHost(IUnknown* outer);
@@ -103,7 +103,7 @@ private:
     CConnectionPoint m_events;
 };
 
-class CToolbar : public common::CComObject<CToolbar, ITanagerToolbar> {
+class CToolbar final : public common::CComObject<CToolbar, ITanagerToolbar> {
 public:
     static const common::CInterfaceEntry<CToolbar> kInterfaces[];
     explicit CToolbar(IUnknown* outer);
@@ -118,7 +118,7 @@ private:
     std::shared_ptr<CToolbarNode> m_node;
 };
 
-class CButton : public common::CComObject<CButton, ITanagerButton, IConnectionPointContainer> {
+class CButton final : public common::CComObject<CButton, ITanagerButton, IConnectionPointContainer> {
 public:
     static const common::CInterfaceEntry<CButton> kInterfaces[];
     explicit CButton(IUnknown* outer);
@@ -140,7 +140,7 @@ private:
     bool m_isItem = false;
 };
 
-class CMenu : public common::CComObject<CMenu, ITanagerMenu> {
+class CMenu final : public common::CComObject<CMenu, ITanagerMenu> {
 public:
     static const common::CInterfaceEntry<CMenu> kInterfaces[];
     explicit CMenu(IUnknown* outer) : CComObject(outer) {}
@@ -154,7 +154,7 @@ private:
     long m_index = 0;
 };
 
-class CMenuItem : public common::CComObject<CMenuItem, ITanagerMenuItem, IConnectionPointContainer> {
+class CMenuItem final : public common::CComObject<CMenuItem, ITanagerMenuItem, IConnectionPointContainer> {
 public:
     static const common::CInterfaceEntry<CMenuItem> kInterfaces[];
     explicit CMenuItem(IUnknown* outer);
@@ -172,7 +172,7 @@ private:
     std::shared_ptr<CMenuItemNode> m_node;
 };
 
-class CSite : public common::CComObject<CSite, ITanagerSite> {
+class CSite final : public common::CComObject<CSite, ITanagerSite> {
 public:
     static const common::CInterfaceEntry<CSite> kInterfaces[];
     explicit CSite(IUnknown* outer) : CComObject(outer) {}

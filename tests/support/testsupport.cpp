@@ -481,15 +481,28 @@ CBoxWatch::CBoxWatch(const wchar_t* caption, int button)
     : m_caption(caption), m_thread([this, button] {
           HWND answered = nullptr;
           DWORD answeredAt = 0;
+          HWND seen = nullptr;
+          DWORD seenAt = 0;
           while (!m_stop) {
               BoxSearch search{&m_caption, nullptr};
               ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
               HWND box = search.found;
+              if (box != seen) {
+                  seen = box;
+                  seenAt = ::GetTickCount();
+              }
               // A box that is still there a while after its answer gets the answer again.
               if (box && (box != answered || ::GetTickCount() - answeredAt > 500)) {
                   if (box != answered) {
+                      // A box can be visible before its text is in place (seen on a loaded
+                      // machine); it is read once the text is there, or after a second without.
+                      std::string text = DialogStaticText(box);
+                      if (text.empty() && ::GetTickCount() - seenAt < 1000) {
+                          ::Sleep(10);
+                          continue;
+                      }
                       std::lock_guard<std::mutex> hold(m_lock);
-                      m_texts.push_back(DialogStaticText(box));
+                      m_texts.push_back(text);
                   }
                   PostClick(box, button);
                   answered = box;

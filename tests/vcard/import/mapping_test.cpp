@@ -519,7 +519,8 @@ TEST(Messages, FileMessagesOfTheRun)
         std::vector<std::string> texts = boxes.Texts();
         ASSERT_EQ(texts.size(), 2u);
         EXPECT_NE(texts[0].find("No vCard files were found. Please select other directory containing vCard files."),
-                  std::string::npos);
+                  std::string::npos)
+            << texts[0];
         EXPECT_NE(texts[1].find("C:\\in\\a.vcf file cannot be opened. "), std::string::npos);
         EXPECT_NE(texts[1].find("Please, try renaming the file"), std::string::npos);
     }
