@@ -59,61 +59,59 @@ private:
     value_type m_value;
 };
 
-// Kernel handles that use NULL for "none" (events, mutexes, threads, processes).
-struct HandleTraits {
-    using type = HANDLE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::CloseHandle(h); }
-};
-using CHandle = CUnique<HandleTraits>;
-
-// File handles, which use INVALID_HANDLE_VALUE for "none".
-struct FileHandleTraits {
-    using type = HANDLE;
-    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(type h) noexcept { ::CloseHandle(h); }
-};
-using CFileHandle = CUnique<FileHandleTraits>;
-
-struct FindHandleTraits {
-    using type = HANDLE;
-    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(type h) noexcept { ::FindClose(h); }
-};
-using CFindHandle = CUnique<FindHandleTraits>;
-
-struct RegKeyTraits {
-    using type = HKEY;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::RegCloseKey(h); }
-};
-using CRegKey = CUnique<RegKeyTraits>;
-
-struct ModuleTraits {
-    using type = HMODULE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::FreeLibrary(h); }
-};
-using CModule = CUnique<ModuleTraits>;
-
-template <class T>
-struct GdiTraits {
+// An owner of a value that is null when there is none, released by one plain function:
+// CFreed<T, &Free>. Most of the owners below are such, and so are a library's own lists and buffers.
+template <class T, auto Free>
+struct FreeTraits {
     using type = T;
     static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DeleteObject(h); }
+    static void close(type p) noexcept { Free(p); }
 };
-using CBitmap = CUnique<GdiTraits<HBITMAP>>;
-using CFont = CUnique<GdiTraits<HFONT>>;
-using CBrush = CUnique<GdiTraits<HBRUSH>>;
-using CPen = CUnique<GdiTraits<HPEN>>;
+template <class T, auto Free>
+using CFreed = CUnique<FreeTraits<T, Free>>;
 
-// A memory device context (CreateCompatibleDC).
-struct MemoryDcTraits {
-    using type = HDC;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DeleteDC(h); }
+// Kernel handles that use NULL for "none" (events, mutexes, threads, processes).
+using CHandle = CFreed<HANDLE, &::CloseHandle>;
+
+// File and search handles, which use INVALID_HANDLE_VALUE for "none".
+template <auto Close>
+struct InvalidHandleTraits {
+    using type = HANDLE;
+    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(type h) noexcept { Close(h); }
 };
-using CMemoryDC = CUnique<MemoryDcTraits>;
+using CFileHandle = CUnique<InvalidHandleTraits<&::CloseHandle>>;
+using CFindHandle = CUnique<InvalidHandleTraits<&::FindClose>>;
+
+using CRegKey = CFreed<HKEY, &::RegCloseKey>;
+using CModule = CFreed<HMODULE, &::FreeLibrary>;
+using CMenu = CFreed<HMENU, &::DestroyMenu>;
+using CLocalMem = CFreed<HLOCAL, &::LocalFree>;
+// A view of a file mapping, as MapViewOfFile hands it out.
+using CMappedView = CFreed<void*, &::UnmapViewOfFile>;
+using CBstr = CFreed<BSTR, &::SysFreeString>;
+
+// GDI objects, memory device contexts (CreateCompatibleDC) and image lists.
+using CBitmap = CFreed<HBITMAP, &::DeleteObject>;
+using CFont = CFreed<HFONT, &::DeleteObject>;
+using CBrush = CFreed<HBRUSH, &::DeleteObject>;
+using CPen = CFreed<HPEN, &::DeleteObject>;
+using CMemoryDC = CFreed<HDC, &::DeleteDC>;
+using CImageList = CFreed<HIMAGELIST, &::ImageList_Destroy>;
+
+// Memory the COM allocator handed out (CoTaskMemAlloc, the shell's item lists).
+template <class T>
+using CCoTaskMem = CFreed<T, &::CoTaskMemFree>;
+
+// A C stream. A writer that must know whether its last bytes reached the file closes it itself:
+// fclose(file.release()).
+using CStdioFile = CFreed<FILE*, &std::fclose>;
+
+// A BSTR holding text, embedded nulls included; invalid when there is no memory for it.
+inline CBstr MakeBstr(const std::wstring& text)
+{
+    return CBstr(::SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size())));
+}
 
 // The device context of a window, or of the screen for a null window (GetDC / ReleaseDC).
 class CWindowDC {
@@ -132,77 +130,6 @@ private:
     HWND m_window;
     HDC m_dc;
 };
-
-struct ImageListTraits {
-    using type = HIMAGELIST;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::ImageList_Destroy(h); }
-};
-using CImageList = CUnique<ImageListTraits>;
-
-struct MenuTraits {
-    using type = HMENU;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DestroyMenu(h); }
-};
-using CMenu = CUnique<MenuTraits>;
-
-struct LocalMemTraits {
-    using type = HLOCAL;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::LocalFree(h); }
-};
-using CLocalMem = CUnique<LocalMemTraits>;
-
-// A view of a file mapping, as MapViewOfFile hands it out.
-struct MappedViewTraits {
-    using type = void*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type view) noexcept { ::UnmapViewOfFile(view); }
-};
-using CMappedView = CUnique<MappedViewTraits>;
-
-struct BstrTraits {
-    using type = BSTR;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type text) noexcept { ::SysFreeString(text); }
-};
-using CBstr = CUnique<BstrTraits>;
-
-// A BSTR holding text, embedded nulls included; invalid when there is no memory for it.
-inline CBstr MakeBstr(const std::wstring& text)
-{
-    return CBstr(::SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size())));
-}
-
-// Memory the COM allocator handed out (CoTaskMemAlloc, the shell's item lists).
-template <class T>
-struct CoTaskMemTraits {
-    using type = T;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type p) noexcept { ::CoTaskMemFree(const_cast<void*>(static_cast<const void*>(p))); }
-};
-template <class T>
-using CCoTaskMem = CUnique<CoTaskMemTraits<T>>;
-
-// A C stream. A writer that must know whether its last bytes reached the file closes it itself:
-// fclose(file.release()).
-struct StdioFileTraits {
-    using type = FILE*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type f) noexcept { std::fclose(f); }
-};
-using CStdioFile = CUnique<StdioFileTraits>;
-
-// A pointer freed by a plain function: CFreed<T*, &Free> (a library's own lists and buffers).
-template <class T, auto Free>
-struct FreeTraits {
-    using type = T;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type p) noexcept { Free(p); }
-};
-template <class T, auto Free>
-using CFreed = CUnique<FreeTraits<T, Free>>;
 
 // Runs a function when the scope ends, however it ends; Dismiss() cancels it.
 template <class F>
