@@ -25,7 +25,7 @@ LAYERS = {
     "wab": 2,
     "contact": 3,
     "ui": 4,
-    "vcard/import": 5, "vcard/export": 5,
+    "vcard": 5, "vcard/import": 5, "vcard/export": 5,
     "app": 6,
     "standins": 9,
 }
