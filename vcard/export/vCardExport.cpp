@@ -8,13 +8,13 @@
 #include <iterator>
 
 #include "base/Log.h"
+#include "base/strings.h"
 #include "common/text.h"
-#include "common/window.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "ui/DlgExport.h"
 #include "ui/DlgProgress.h"
-#include "base/strings.h"
+#include "vcard/RunSteps.h"
 
 namespace {
 
@@ -164,7 +164,20 @@ CvCardExport::~CvCardExport() = default;
 
 int CvCardExport::RunExport(HWND owner, const CSelectionList* selection)
 {
-    return ShowExportDialog(owner, selection, this);
+    m_owner = owner;
+    const std::string selectionFolder = vcard::SelectionFolder(selection);
+    CDlgExport dialog(selectionFolder.empty() ? nullptr : selectionFolder.c_str(),
+                      selection ? static_cast<int>(selection->size()) : 0);
+    if (dialog.DoModal(owner) != IDOK)
+        return -1;
+
+    const char* folderId = nullptr;
+    if (!dialog.AllFolders() && !dialog.FolderId().empty())
+        folderId = dialog.FolderId().c_str();
+    // The run reports its own outcome to the user; the command only says that it ran.
+    Execute(dialog.TargetFolder().c_str(), folderId, dialog.SelectedOnly(), selection,
+            dialog.FormatIndex() == 1 ? "3.0" : "2.1", dialog.OneFile(), dialog.EncodingName().c_str());
+    return 0;
 }
 
 void CvCardExport::ProductVersion(int* major, int* minor)
@@ -559,11 +572,8 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
 
     int status = 0;
     CDlgProgress progress;
-    if (!progress.Start(m_owner))
+    if (!vcard::StartProgress(progress, m_owner, IDS_EXPORTING, m_total))
         return -1;
-    progress.SetText(IDS_EXPORTING);
-    progress.SetRange(m_total);
-    progress.SetPos(0);
 
     int codePage = encoding && *encoding ? g_charConverter.CodePageByName(encoding) : CCharConverter::kAnsiCodePage;
     if (codePage <= 0)
@@ -611,13 +621,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     m_fileOpen = false;
 
     m_rest = m_total - m_exported - m_failed;
-    UINT message = IDS_EXPORT_OK;
-    if (m_exported == 0)
-        message = IDS_EXPORT_FAILED;
-    else if (m_failed >= 1 || m_rest > 0)
-        message = IDS_EXPORT_PARTIAL;
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    common::OwnedMessageBox(m_owner, common::LoadStringText(instance, message).c_str(),
-                  common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+    vcard::ShowClosingMessage(m_owner, m_exported, m_failed >= 1 || m_rest > 0, IDS_EXPORT_OK, IDS_EXPORT_PARTIAL,
+                              IDS_EXPORT_FAILED);
     return status;
 }

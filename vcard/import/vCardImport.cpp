@@ -18,6 +18,7 @@
 #include "contact/Contact.h"
 #include "ui/DlgImport.h"
 #include "ui/DlgProgress.h"
+#include "vcard/RunSteps.h"
 #include "base/strings.h"
 #include "wab/EntryId.h"
 #include "wab/WABLib.h"
@@ -82,16 +83,7 @@ CvCardImport::~CvCardImport() = default;
 int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 {
     m_owner = owner;
-    std::string preset;
-    if (selection && !selection->empty()) {
-        char* folder = nullptr;
-        HRESULT hr = g_wabLib.FindItemFolder((*selection)[0].c_str(), &folder);
-        if (hr == S_OK && folder)
-            preset = folder;
-        if (folder)
-            g_wabLib.FreeBuffer(folder);
-    }
-    CDlgImport dialog(preset);
+    CDlgImport dialog(vcard::SelectionFolder(selection));
     if (dialog.DoModal(owner) == IDOK)
         RunImport(dialog.SourceFolder().c_str(), dialog.TargetFolder().c_str(), dialog.ConflictMode());
     return 0;
@@ -163,11 +155,8 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_rest = 0;
     m_incomplete = 0;
     CDlgProgress progress;
-    if (!progress.Start(m_owner))
+    if (!vcard::StartProgress(progress, m_owner, IDS_IMPORTING, m_total))
         return;
-    progress.SetText(IDS_IMPORTING);
-    progress.SetRange(m_total);
-    progress.SetPos(0);
     m_progress = &progress;
     m_lastProgress = ::GetTickCount();
     IndexTargetFolder();
@@ -193,14 +182,8 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     progress.Close();
 
     m_rest = m_total - m_imported - m_failed;
-    UINT message = IDS_IMPORT_OK;
-    if (m_imported == 0)
-        message = IDS_IMPORT_FAILED;
-    else if (m_failed > 0 || m_rest > 0 || m_incomplete > 0)
-        message = IDS_IMPORT_PARTIAL;
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    common::OwnedMessageBox(m_owner, common::LoadStringText(instance, message).c_str(),
-                  common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+    vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || m_rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
+                              IDS_IMPORT_PARTIAL, IDS_IMPORT_FAILED);
 }
 
 void CvCardImport::SetCurrentFilePath(const std::wstring& path)
