@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <array>
 #include <new>
 
 #include "base/Log.h"
@@ -17,10 +18,126 @@ namespace {
 
 FILETIME ToFileTime(uint64_t value)
 {
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(value);
-    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
-    return ft;
+    return {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// One field of the card and the contact property it goes to (the e-mail fields name theirs where
+// they are written), and how a contact whose names and company matched the card is compared with
+// it: the names not again, a text or date as it stands, the lists each by a rule of their own.
+enum class Match { kNamed, kText, kDate, kEmails, kServers, kGender, kChildren };
+struct CField {
+    Match match;
+    ULONG tag;
+    const char* property;  // named in the log when the address book refuses it
+    const std::wstring* text;
+    const std::vector<std::wstring>* list;
+    uint64_t number;  // a date's file time, or the gender
+    // Only a field the card gives is written, and compared: an empty one agrees with any contact.
+    bool Given() const { return text ? !text->empty() : list ? !list->empty() : number != 0; }
+};
+
+// The card's fields in the order AddContact writes them and IsContactEqual compares them: one list,
+// so that no field can be written and then left out of the comparison, or the other way round.
+std::array<CField, 36> FieldsOf(const CImportCard& c)
+{
+    using namespace contact_tags;
+    const Match N = Match::kNamed, T = Match::kText, D = Match::kDate;
+    return {{
+        {N, kGivenName, "PR_GIVEN_NAME", &c.givenName},
+        {N, kMiddleName, "PR_MIDDLE_NAME", &c.middleName},
+        {N, kSurname, "PR_SURNAME", &c.familyName},
+        {N, kDisplayNamePrefix, "PR_DISPLAY_NAME_PREFIX", &c.namePrefix},
+        {N, kDisplayName, "PR_DISPLAY_NAME", &c.displayName},
+        {T, kNickname, "PR_NICKNAME", &c.nickname},
+        {N, kCompanyName, "PR_COMPANY_NAME", &c.company},
+        {T, kDepartmentName, "PR_DEPARTMENT_NAME", &c.department},
+        {T, kTitle, "PR_TITLE", &c.jobTitle},
+        {T, kComment, "PR_COMMENT", &c.note},
+        {D, kBirthday, "PR_BIRTHDAY", nullptr, nullptr, c.birthday},
+        {T, kOfficeLocation, "PR_OFFICE_LOCATION", &c.business[CImportCard::kExtended]},
+        {T, kBusinessAddressStreet, "PR_BUSINESS_ADDRESS_STREET", &c.business[CImportCard::kStreet]},
+        {T, kBusinessAddressCity, "PR_BUSINESS_ADDRESS_CITY", &c.business[CImportCard::kLocality]},
+        {T, kBusinessAddressStateOrProvince, "PR_BUSINESS_ADDRESS_STATE_OR_PROVINCE", &c.business[CImportCard::kRegion]},
+        {T, kBusinessAddressPostalCode, "PR_BUSINESS_ADDRESS_POSTAL_CODE", &c.business[CImportCard::kPostalCode]},
+        {T, kBusinessAddressCountry, "PR_BUSINESS_ADDRESS_COUNTRY", &c.business[CImportCard::kCountry]},
+        {T, kHomeAddressStreet, "PR_HOME_ADDRESS_STREET", &c.home[CImportCard::kStreet]},
+        {T, kHomeAddressCity, "PR_HOME_ADDRESS_CITY", &c.home[CImportCard::kLocality]},
+        {T, kHomeAddressStateOrProvince, "PR_HOME_ADDRESS_STATE_OR_PROVINCE", &c.home[CImportCard::kRegion]},
+        {T, kHomeAddressPostalCode, "PR_HOME_ADDRESS_POSTAL_CODE", &c.home[CImportCard::kPostalCode]},
+        {T, kHomeAddressCountry, "PR_HOME_ADDRESS_COUNTRY", &c.home[CImportCard::kCountry]},
+        {T, kBusinessTelephoneNumber, "PR_BUSINESS_TELEPHONE_NUMBER", &c.businessPhone},
+        {T, kBusinessFaxNumber, "PR_BUSINESS_FAX_NUMBER", &c.businessFax},
+        {T, kHomeTelephoneNumber, "PR_HOME_TELEPHONE_NUMBER", &c.homePhone},
+        {T, kHomeFaxNumber, "PR_HOME_FAX_NUMBER", &c.homeFax},
+        {T, kMobileTelephoneNumber, "PR_MOBILE_TELEPHONE_NUMBER", &c.mobilePhone},
+        {T, kPagerTelephoneNumber, "PR_PAGER_TELEPHONE_NUMBER", &c.pager},
+        {Match::kEmails, 0, nullptr, nullptr, &c.emails},
+        {T, kBusinessHomePage, "PR_BUSINESS_HOME_PAGE", &c.businessWebPage},
+        {T, kPersonalHomePage, "PR_PERSONAL_HOME_PAGE", &c.personalWebPage},
+        {T, kSpouseName, "PR_SPOUSE_NAME", &c.spouse},
+        {D, kWeddingAnniversary, "PR_WEDDING_ANNIVERSARY", nullptr, nullptr, c.anniversary},
+        {Match::kServers, 0, "ConferencingServers", nullptr, &c.conferencingServers},  // a tag of its own
+        {Match::kGender, kGender, "PR_GENDER", nullptr, nullptr, c.gender},
+        {Match::kChildren, kChildrensNames, "PR_CHILDRENS_NAMES", nullptr, &c.children},
+    }};
+}
+
+// The card lists the default address first; the contact keeps it at its default index and the
+// others around it in order.
+bool EmailsEqual(CContact& contact, const CImportCard& c)
+{
+    std::vector<std::wstring> addresses;
+    (void)contact._GetTextArrayPropW(contact_tags::kContactEmailAddresses, &addresses);
+    if (addresses.size() != c.emails.size())
+        return false;
+    size_t count = addresses.size();
+    std::vector<std::wstring> types;
+    (void)contact._GetTextArrayPropW(contact_tags::kContactAddrTypes, &types);
+    types.resize(count);
+    LONG index = 0;
+    (void)contact.GetDefaultAddressIndex(&index);
+    size_t def = index < 0 || static_cast<size_t>(index) >= count ? 0 : static_cast<size_t>(index);
+    for (size_t i = 0; i < count; ++i) {
+        size_t j = i == 0 ? def : (i <= def ? i - 1 : i);
+        if (addresses[j] != c.emails[i])
+            return false;
+        if (i < c.emailTypes.size() && !c.emailTypes[i].empty() && types[j] != c.emailTypes[i])
+            return false;
+    }
+    return true;
+}
+
+// A field the card gives, against the contact's; a value that cannot be read compares as absent.
+bool FieldEqual(CContact& contact, const CField& f, const CImportCard& c)
+{
+    std::wstring text;
+    FILETIME date = {0, 0};
+    std::vector<std::wstring> list;
+    SHORT gender = 0;
+    switch (f.match) {
+    case Match::kNamed:
+        return true;
+    case Match::kText:
+        (void)contact._GetTextPropW(f.tag, &text);
+        return text == *f.text;
+    case Match::kDate:
+        (void)contact._GetDateProp(f.tag, &date);
+        return ((static_cast<uint64_t>(date.dwHighDateTime) << 32) | date.dwLowDateTime) == f.number;
+    case Match::kEmails:
+        return EmailsEqual(contact, c);
+    case Match::kServers:
+        (void)contact.GetConferencingServers(&list);
+        return list == *f.list;
+    case Match::kGender:
+        (void)contact.GetGender(&gender);
+        return static_cast<USHORT>(gender) == f.number;
+    case Match::kChildren:
+        (void)contact._GetTextArrayPropW(f.tag, &list);
+        for (std::wstring& child : list)
+            child = vcard::TrimBlanks(child);
+        return list == *f.list;
+    }
+    return true;
 }
 
 }  // namespace
@@ -132,12 +249,10 @@ struct CEqualRestriction {
 
 }  // namespace
 
-HRESULT CvCardImport::_QueryEqualContacts(std::vector<std::string>* ids)
+HRESULT CvCardImport::_QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids)
 {
     namespace t = contact_tags;
     ids->clear();
-    const std::wstring* texts[6] = {&m_card.displayName, &m_card.givenName, &m_card.middleName,
-                                    &m_card.familyName, &m_card.namePrefix, &m_card.company};
     CEqualRestriction restriction;
     restriction.Build(texts, CEqualContactIndex::kTags);
 
@@ -167,7 +282,7 @@ HRESULT CvCardImport::EqualCandidates(bool fromIndex, std::vector<std::string>* 
                                     &m_card.familyName, &m_card.namePrefix, &m_card.company};
     if (fromIndex && m_index.Find(texts, ids))
         return S_OK;
-    return _QueryEqualContacts(ids);
+    return _QueryEqualContacts(texts, ids);
 }
 
 HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
@@ -208,97 +323,10 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
 
 bool CvCardImport::IsContactEqual(IMAPIProp* item)
 {
-    namespace t = contact_tags;
     CContact contact(item);
-    const CImportCard& c = m_card;
-    auto text = [&contact](ULONG tag, const std::wstring& value) {
-        if (value.empty())
-            return true;
-        std::wstring stored;
-        (void)contact._GetTextPropW(tag, &stored);
-        return stored == value;
-    };
-    auto date = [&contact](ULONG tag, uint64_t value) {
-        if (value == 0)
-            return true;
-        FILETIME stored = {0, 0};
-        (void)contact._GetDateProp(tag, &stored);
-        FILETIME wanted = ToFileTime(value);
-        return stored.dwLowDateTime == wanted.dwLowDateTime && stored.dwHighDateTime == wanted.dwHighDateTime;
-    };
-
-    if (!text(t::kNickname, c.nickname) || !text(t::kDepartmentName, c.department) ||
-        !text(t::kTitle, c.jobTitle) || !text(t::kComment, c.note) || !date(t::kBirthday, c.birthday) ||
-        !text(t::kOfficeLocation, c.business[CImportCard::kExtended]) ||
-        !text(t::kBusinessAddressStreet, c.business[CImportCard::kStreet]) ||
-        !text(t::kBusinessAddressCity, c.business[CImportCard::kLocality]) ||
-        !text(t::kBusinessAddressStateOrProvince, c.business[CImportCard::kRegion]) ||
-        !text(t::kBusinessAddressPostalCode, c.business[CImportCard::kPostalCode]) ||
-        !text(t::kBusinessAddressCountry, c.business[CImportCard::kCountry]) ||
-        !text(t::kHomeAddressStreet, c.home[CImportCard::kStreet]) ||
-        !text(t::kHomeAddressCity, c.home[CImportCard::kLocality]) ||
-        !text(t::kHomeAddressStateOrProvince, c.home[CImportCard::kRegion]) ||
-        !text(t::kHomeAddressPostalCode, c.home[CImportCard::kPostalCode]) ||
-        !text(t::kHomeAddressCountry, c.home[CImportCard::kCountry]) ||
-        !text(t::kBusinessTelephoneNumber, c.businessPhone) || !text(t::kBusinessFaxNumber, c.businessFax) ||
-        !text(t::kHomeTelephoneNumber, c.homePhone) || !text(t::kHomeFaxNumber, c.homeFax) ||
-        !text(t::kMobileTelephoneNumber, c.mobilePhone) || !text(t::kPagerTelephoneNumber, c.pager))
-        return false;
-    if (!c.emails.empty() && !_EmailsEqual(contact))
-        return false;
-    if (!text(t::kBusinessHomePage, c.businessWebPage) || !text(t::kPersonalHomePage, c.personalWebPage) ||
-        !text(t::kSpouseName, c.spouse) || !date(t::kWeddingAnniversary, c.anniversary))
-        return false;
-    if (!c.conferencingServers.empty()) {
-        std::vector<std::wstring> servers;
-        (void)contact.GetConferencingServers(&servers);
-        if (servers != c.conferencingServers)
-            return false;
-    }
-    if (c.gender != 0) {
-        SHORT gender = 0;
-        (void)contact.GetGender(&gender);
-        if (static_cast<USHORT>(gender) != c.gender)
-            return false;
-    }
-    if (!c.children.empty()) {
-        std::vector<std::wstring> children;
-        (void)contact._GetTextArrayPropW(t::kChildrensNames, &children);
-        if (children.size() != c.children.size())
-            return false;
-        for (size_t i = 0; i < children.size(); ++i) {
-            if (vcard::TrimBlanks(children[i]) != c.children[i])
-                return false;
-        }
-    }
-    return true;
-}
-
-// The card lists the default address first; the contact keeps it at its default index and the
-// others around it in order.
-bool CvCardImport::_EmailsEqual(CContact& contact)
-{
-    namespace t = contact_tags;
-    const CImportCard& c = m_card;
-    std::vector<std::wstring> addresses;
-    (void)contact._GetTextArrayPropW(t::kContactEmailAddresses, &addresses);
-    if (addresses.size() != c.emails.size())
-        return false;
-    size_t count = addresses.size();
-    std::vector<std::wstring> types;
-    (void)contact._GetTextArrayPropW(t::kContactAddrTypes, &types);
-    types.resize(count);
-    LONG index = 0;
-    (void)contact.GetDefaultAddressIndex(&index);
-    size_t def = index < 0 || static_cast<size_t>(index) >= count ? 0 : static_cast<size_t>(index);
-    for (size_t i = 0; i < count; ++i) {
-        size_t j = i == 0 ? def : (i <= def ? i - 1 : i);
-        if (addresses[j] != c.emails[i])
-            return false;
-        if (i < c.emailTypes.size() && !c.emailTypes[i].empty() && types[j] != c.emailTypes[i])
-            return false;
-    }
-    return true;
+    const auto fields = FieldsOf(m_card);
+    return std::all_of(fields.begin(), fields.end(),
+                       [&](const CField& f) { return !f.Given() || FieldEqual(contact, f, m_card); });
 }
 
 HRESULT CvCardImport::AddContact()
@@ -328,65 +356,39 @@ HRESULT CvCardImport::AddContact()
         g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
                      common::ToUtf8(CardName()).c_str());
     };
-    auto text = [&](ULONG tag, const std::wstring& value, const char* property) {
-        if (!value.empty())
-            check(contact._PutTextPropW(tag, value), property);
-    };
-    auto date = [&](ULONG tag, uint64_t value, const char* property) {
-        if (value != 0)
-            check(contact._PutDateProp(tag, ToFileTime(value)), property);
-    };
-
-    text(t::kGivenName, c.givenName, "PR_GIVEN_NAME");
-    text(t::kMiddleName, c.middleName, "PR_MIDDLE_NAME");
-    text(t::kSurname, c.familyName, "PR_SURNAME");
-    text(t::kDisplayNamePrefix, c.namePrefix, "PR_DISPLAY_NAME_PREFIX");
-    text(t::kDisplayName, c.displayName, "PR_DISPLAY_NAME");
-    text(t::kNickname, c.nickname, "PR_NICKNAME");
-    text(t::kCompanyName, c.company, "PR_COMPANY_NAME");
-    text(t::kDepartmentName, c.department, "PR_DEPARTMENT_NAME");
-    text(t::kTitle, c.jobTitle, "PR_TITLE");
-    text(t::kComment, c.note, "PR_COMMENT");
-    date(t::kBirthday, c.birthday, "PR_BIRTHDAY");
-    text(t::kOfficeLocation, c.business[CImportCard::kExtended], "PR_OFFICE_LOCATION");
-    text(t::kBusinessAddressStreet, c.business[CImportCard::kStreet], "PR_BUSINESS_ADDRESS_STREET");
-    text(t::kBusinessAddressCity, c.business[CImportCard::kLocality], "PR_BUSINESS_ADDRESS_CITY");
-    text(t::kBusinessAddressStateOrProvince, c.business[CImportCard::kRegion],
-         "PR_BUSINESS_ADDRESS_STATE_OR_PROVINCE");
-    text(t::kBusinessAddressPostalCode, c.business[CImportCard::kPostalCode], "PR_BUSINESS_ADDRESS_POSTAL_CODE");
-    text(t::kBusinessAddressCountry, c.business[CImportCard::kCountry], "PR_BUSINESS_ADDRESS_COUNTRY");
-    text(t::kHomeAddressStreet, c.home[CImportCard::kStreet], "PR_HOME_ADDRESS_STREET");
-    text(t::kHomeAddressCity, c.home[CImportCard::kLocality], "PR_HOME_ADDRESS_CITY");
-    text(t::kHomeAddressStateOrProvince, c.home[CImportCard::kRegion], "PR_HOME_ADDRESS_STATE_OR_PROVINCE");
-    text(t::kHomeAddressPostalCode, c.home[CImportCard::kPostalCode], "PR_HOME_ADDRESS_POSTAL_CODE");
-    text(t::kHomeAddressCountry, c.home[CImportCard::kCountry], "PR_HOME_ADDRESS_COUNTRY");
-    text(t::kBusinessTelephoneNumber, c.businessPhone, "PR_BUSINESS_TELEPHONE_NUMBER");
-    text(t::kBusinessFaxNumber, c.businessFax, "PR_BUSINESS_FAX_NUMBER");
-    text(t::kHomeTelephoneNumber, c.homePhone, "PR_HOME_TELEPHONE_NUMBER");
-    text(t::kHomeFaxNumber, c.homeFax, "PR_HOME_FAX_NUMBER");
-    text(t::kMobileTelephoneNumber, c.mobilePhone, "PR_MOBILE_TELEPHONE_NUMBER");
-    text(t::kPagerTelephoneNumber, c.pager, "PR_PAGER_TELEPHONE_NUMBER");
-    if (!c.emails.empty()) {
-        text(t::kEmailAddress, c.emails[0], "PR_EMAIL_ADDRESS");
-        text(t::kAddrType, c.emailTypes.empty() ? std::wstring() : c.emailTypes[0], "PR_ADDRTYPE");
-        check(contact._PutTextArrayPropW(t::kContactEmailAddresses, c.emails), "PR_CONTACT_EMAIL_ADDRESSES");
-        check(contact._PutTextArrayPropW(t::kContactAddrTypes, c.emailTypes), "PR_CONTACT_ADDRTYPES");
-        check(contact.PutDefaultAddressIndex(0), "PR_CONTACT_DEFAULT_ADDRESS_INDEX");
-    }
-    text(t::kBusinessHomePage, c.businessWebPage, "PR_BUSINESS_HOME_PAGE");
-    text(t::kPersonalHomePage, c.personalWebPage, "PR_PERSONAL_HOME_PAGE");
-    text(t::kSpouseName, c.spouse, "PR_SPOUSE_NAME");
-    date(t::kWeddingAnniversary, c.anniversary, "PR_WEDDING_ANNIVERSARY");
-    if (!c.conferencingServers.empty()) {
+    for (const CField& f : FieldsOf(c)) {
+        if (!f.Given())
+            continue;
         ULONG tag = 0;
-        HRESULT named = contact.GetNamedTag(true, &tag);
-        check(SUCCEEDED(named) ? contact._PutTextArrayPropW(tag, c.conferencingServers) : named,
-              "ConferencingServers");
+        switch (f.match) {
+        case Match::kNamed:
+        case Match::kText:
+            check(contact._PutTextPropW(f.tag, *f.text), f.property);
+            break;
+        case Match::kDate:
+            check(contact._PutDateProp(f.tag, ToFileTime(f.number)), f.property);
+            break;
+        case Match::kEmails:
+            if (!c.emails[0].empty())
+                check(contact._PutTextPropW(t::kEmailAddress, c.emails[0]), "PR_EMAIL_ADDRESS");
+            if (!c.emailTypes.empty() && !c.emailTypes[0].empty())
+                check(contact._PutTextPropW(t::kAddrType, c.emailTypes[0]), "PR_ADDRTYPE");
+            check(contact._PutTextArrayPropW(t::kContactEmailAddresses, c.emails), "PR_CONTACT_EMAIL_ADDRESSES");
+            check(contact._PutTextArrayPropW(t::kContactAddrTypes, c.emailTypes), "PR_CONTACT_ADDRTYPES");
+            check(contact.PutDefaultAddressIndex(0), "PR_CONTACT_DEFAULT_ADDRESS_INDEX");
+            break;
+        case Match::kServers:
+            hr = contact.GetNamedTag(true, &tag);
+            check(SUCCEEDED(hr) ? contact._PutTextArrayPropW(tag, *f.list) : hr, f.property);
+            break;
+        case Match::kGender:
+            check(contact.PutGender(static_cast<SHORT>(f.number)), f.property);
+            break;
+        case Match::kChildren:
+            check(contact._PutTextArrayPropW(f.tag, *f.list), f.property);
+            break;
+        }
     }
-    if (c.gender != 0)
-        check(contact.PutGender(static_cast<SHORT>(c.gender)), "PR_GENDER");
-    if (!c.children.empty())
-        check(contact._PutTextArrayPropW(t::kChildrensNames, c.children), "PR_CHILDRENS_NAMES");
 
     hr = entry->SaveChanges(0);
     if (FAILED(hr)) {

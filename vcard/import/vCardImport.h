@@ -16,7 +16,6 @@
 #include "vcard/import/EqualContactIndex.h"
 #include "wab/WABLib.h"
 
-class CContact;
 class CDlgProgress;
 
 // The property mapping and the card loop are CCardReader's; this class gives them the character
@@ -130,8 +129,7 @@ protected:
     void _ReportCardCut(size_t skipped) override;
 
 private:
-    bool _EmailsEqual(CContact& contact);
-    HRESULT _QueryEqualContacts(std::vector<std::string>* ids);
+    HRESULT _QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids);
     // Puts a contact just saved into the index, with its names as the address book kept them.
     void _IndexSavedContact(IMAPIProp* entry);
     // The progress window shows processed now when the last update is 50 ms old, and always
