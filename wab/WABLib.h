@@ -20,6 +20,7 @@
 
 #include <wrl/client.h>
 #include <string>
+#include <vector>
 
 #include "common/raii.h"
 
@@ -137,6 +138,13 @@ public:
     IWABObject* WABObject() const { return m_wabObject.Get(); }
 
 private:
+    // The result of a call refused here rather than by the address book: no folder with that
+    // identifier, or an object of the wrong type.
+    static const HRESULT kFailed = -1;
+    static ENTRYID* _AsEntryId(std::vector<BYTE>& bytes)
+    {
+        return bytes.empty() ? nullptr : reinterpret_cast<ENTRYID*>(bytes.data());
+    }
     HRESULT _CheckOpen(const char* context) const;
     HRESULT _OpenContainer(ULONG cb, const ENTRYID* id, const char* context, const char* failure,
                            Microsoft::WRL::ComPtr<IABContainer>* container, ULONG* objectType);
