@@ -12,9 +12,8 @@ std::string SelectionFolder(const CSelectionList* selection)
 {
     if (!selection || selection->empty())
         return std::string();
-    char* found = nullptr;
-    HRESULT hr = g_wabLib.FindItemFolder((*selection)[0].c_str(), &found);
-    CWabBuffer<char> folder(found);
+    CWabBuffer<char> folder;
+    HRESULT hr = g_wabLib.FindItemFolder((*selection)[0].c_str(), folder.put());
     return hr == S_OK && folder ? std::string(folder.get()) : std::string();
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/Log.h"
@@ -142,10 +143,9 @@ bool CWABLib::ReInit()
 
 HRESULT CWABLib::AllocateBuffer(ULONG size, void** buffer)
 {
-    if (!buffer) {
-        g_log.LogErr("CWABLib::AllocateBuffer", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(buffer, "CWABLib::AllocateBuffer");
+    if (!buffer)
         return -1;
-    }
     *buffer = nullptr;
     if (!m_wabObject)
         return -2;
@@ -154,10 +154,9 @@ HRESULT CWABLib::AllocateBuffer(ULONG size, void** buffer)
 
 HRESULT CWABLib::FreeBuffer(void* buffer)
 {
-    if (!buffer) {
-        g_log.LogErr("CWABLib::FreeBuffer", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(buffer, "CWABLib::FreeBuffer");
+    if (!buffer)
         return -1;
-    }
     if (!m_wabObject)
         return -2;
     return m_wabObject->FreeBuffer(buffer);
@@ -165,13 +164,9 @@ HRESULT CWABLib::FreeBuffer(void* buffer)
 
 void CWABLib::_FreeRows(SRowSet* rows)
 {
-    if (!rows)
-        return;
-    for (ULONG i = 0; i < rows->cRows; ++i) {
-        if (rows->aRow[i].lpProps)
-            FreeBuffer(rows->aRow[i].lpProps);
-    }
-    FreeBuffer(rows);
+    for (ULONG i = 0; rows && i < rows->cRows; ++i)
+        _FreeBuffer(rows->aRow[i].lpProps);
+    _FreeBuffer(rows);
 }
 
 HRESULT CWABLib::_GetPAB(const char* context, std::string* pab)
@@ -184,8 +179,7 @@ HRESULT CWABLib::_GetPAB(const char* context, std::string* pab)
         return hr;
     }
     pab->assign(reinterpret_cast<const char*>(id), id ? cb : 0);
-    if (id)
-        FreeBuffer(id);
+    _FreeBuffer(id);
     return S_OK;
 }
 
@@ -203,10 +197,9 @@ HRESULT CWABLib::_OpenContainer(ULONG cb, const ENTRYID* id, const char* context
 HRESULT CWABLib::_OpenEntry(const char* entryId, ULONG* objectType, IUnknown** object)
 {
     const char* ctx = "CWABLib::_OpenEntry";
-    if (!objectType || !object) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(objectType && object, ctx);
+    if (!objectType || !object)
         return -1;
-    }
     *objectType = 0;
     *object = nullptr;
     HRESULT hr = _CheckOpen(ctx);
@@ -220,10 +213,9 @@ HRESULT CWABLib::_OpenEntry(const char* entryId, ULONG* objectType, IUnknown** o
 HRESULT CWABLib::OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** item)
 {
     const char* ctx = "CWABLib::OpenItem";
-    if (!objectType || !item) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(objectType && item, ctx);
+    if (!objectType || !item)
         return -1;
-    }
     *item = nullptr;
     IUnknown* object = nullptr;
     HRESULT hr = _OpenEntry(entryId, objectType, &object);
@@ -244,10 +236,9 @@ HRESULT CWABLib::OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** it
 HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
 {
     const char* ctx = "CWABLib::CreateItem";
-    if (!item) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item, ctx);
+    if (!item)
         return -1;
-    }
     *item = nullptr;
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
@@ -267,19 +258,17 @@ HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
     ULONG count = 0;
     SPropValue* values = nullptr;
     hr = container->GetProps(AsTagArray(&tags), 0, &count, &values);
+    common::CScopeExit freeValues([&] { _FreeBuffer(values); });
     // A template the container does not have comes back as an error value, not as a failure.
     if (SUCCEEDED(hr) && (!values || count < 1 || PROP_TYPE(values[0].ulPropTag) != PT_BINARY))
         hr = (values && count >= 1 && PROP_TYPE(values[0].ulPropTag) == PT_ERROR) ? values[0].Value.err
                                                                                : MAPI_E_NOT_FOUND;
     if (FAILED(hr)) {
-        if (values)
-            FreeBuffer(values);
         g_log.LogErr(ctx, hr, "get templateID");
         return hr;
     }
     hr = container->CreateEntry(values[0].Value.bin.cb, reinterpret_cast<ENTRYID*>(values[0].Value.bin.lpb), 0,
                                 item);
-    FreeBuffer(values);
     if (FAILED(hr)) {
         *item = nullptr;
         g_log.LogErr(ctx, hr, "CreateEntry");
@@ -317,52 +306,41 @@ HRESULT CWABLib::DeleteItem(const char* entryId)
 HRESULT CWABLib::GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value)
 {
     const char* ctx = "CWABLib::GetItemProps";
-    if (!value) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(value, ctx);
+    if (!value)
         return -1;
-    }
     *value = nullptr;
-    if (!item) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item, ctx);
+    if (!item)
         return -1;
-    }
     OneTag tags = {1, {tag}};
     ULONG count = 0;
     SPropValue* values = nullptr;
     HRESULT hr = item->GetProps(AsTagArray(&tags), 0, &count, &values);
+    common::CScopeExit freeValues([&] { _FreeBuffer(values); });
     if (FAILED(hr)) {
-        if (values)
-            FreeBuffer(values);
         g_log.LogErr(ctx, hr, "Item->GetProps");
         return hr;
     }
-    if (!values || count < 1) {
-        if (values)
-            FreeBuffer(values);
+    if (!values || count < 1)
         return MAPI_E_NOT_FOUND;
-    }
     // The property could not be read: the value carries the reason.
-    if (hr == MAPI_W_ERRORS_RETURNED || PROP_TYPE(values[0].ulPropTag) == PT_ERROR) {
-        hr = PROP_TYPE(values[0].ulPropTag) == PT_ERROR ? values[0].Value.err : MAPI_E_NOT_FOUND;
-        FreeBuffer(values);
-        return hr;
-    }
-    *value = values;
+    if (hr == MAPI_W_ERRORS_RETURNED || PROP_TYPE(values[0].ulPropTag) == PT_ERROR)
+        return PROP_TYPE(values[0].ulPropTag) == PT_ERROR ? values[0].Value.err : MAPI_E_NOT_FOUND;
+    *value = std::exchange(values, nullptr);
     return hr;
 }
 
 HRESULT CWABLib::GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG count, SPropValue** values)
 {
     const char* ctx = "CWABLib::GetItemPropsList";
-    if (!values) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(values, ctx);
+    if (!values)
         return -1;
-    }
     *values = nullptr;
-    if (!item || !tags || count == 0) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item && tags && count != 0, ctx);
+    if (!item || !tags || count == 0)
         return -1;
-    }
     // SPropTagArray: the count, then the tags.
     std::vector<ULONG> array(count + 1);
     array[0] = count;
@@ -370,19 +348,16 @@ HRESULT CWABLib::GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG coun
     ULONG got = 0;
     SPropValue* read = nullptr;
     HRESULT hr = item->GetProps(reinterpret_cast<SPropTagArray*>(array.data()), 0, &got, &read);
+    common::CScopeExit freeRead([&] { _FreeBuffer(read); });
     if (FAILED(hr)) {
-        if (read)
-            FreeBuffer(read);
         g_log.LogErr(ctx, hr, "Item->GetProps");
         return hr;
     }
     if (!read || got != count) {
-        if (read)
-            FreeBuffer(read);
         g_log.LogErr(ctx, MAPI_E_CALL_FAILED, "Item->GetProps gave %lu values for %lu tags", got, count);
         return MAPI_E_CALL_FAILED;
     }
-    *values = read;
+    *values = std::exchange(read, nullptr);
     return S_OK;
 }
 
@@ -391,10 +366,9 @@ HRESULT CWABLib::SetItemProps(IMAPIProp* item, const SPropValue* value, SPropPro
     const char* ctx = "CWABLib::SetItemProps";
     if (problems)
         *problems = nullptr;
-    if (!item || !value) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item && value, ctx);
+    if (!item || !value)
         return -1;
-    }
     SPropProblemArray* listed = nullptr;
     HRESULT hr = item->SetProps(1, const_cast<SPropValue*>(value), &listed);
     if (listed && listed->cProblem > 0) {
@@ -408,8 +382,8 @@ HRESULT CWABLib::SetItemProps(IMAPIProp* item, const SPropValue* value, SPropPro
         g_log.LogErr(ctx, hr, "Item->SetProps");
     if (problems)
         *problems = listed;
-    else if (listed)
-        FreeBuffer(listed);
+    else
+        _FreeBuffer(listed);
     return hr;
 }
 

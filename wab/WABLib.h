@@ -157,6 +157,13 @@ private:
     HRESULT _QueryRows(const char* context, IMAPITable* table, const SPropTagArray* columns,
                        const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows);
     void _FreeRows(SRowSet* rows);
+    // Frees a buffer of this session, if any: the owners below free through g_wabLib, whichever
+    // session made the buffer. A failed free leaves the caller nothing to do.
+    void _FreeBuffer(void* buffer)
+    {
+        if (buffer)
+            (void)FreeBuffer(buffer);
+    }
 
     common::CModule m_library;
     LPWABOPEN m_open = nullptr;

@@ -76,10 +76,9 @@ struct EntryIdRestriction {
 HRESULT CWABLib::_GetFolders(WABFolderList** list, const SRestriction* restriction)
 {
     const char* ctx = "CWABLib::_GetFolders";
-    if (!list) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(list, ctx);
+    if (!list)
         return -1;
-    }
     *list = nullptr;
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
@@ -112,34 +111,25 @@ HRESULT CWABLib::_GetFolders(WABFolderList** list, const SRestriction* restricti
         return hr;
     }
 
-    WABFolderList* result = new (std::nothrow) WABFolderList{0, nullptr};
+    CFolderList result(new (std::nothrow) WABFolderList{0, nullptr});
     if (!result) {
         g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolderList");
         return E_OUTOFMEMORY;
     }
-    *list = result;
-    if (count == 0)
-        return hr;
-
     SRowSet* rows = nullptr;
-    hr = table->QueryRows(static_cast<LONG>(count), 0, &rows);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "RootTable->QueryRows");
-        FreeFolders(result);
-        *list = nullptr;
-        return hr;
+    if (count > 0) {
+        hr = table->QueryRows(static_cast<LONG>(count), 0, &rows);
+        if (FAILED(hr)) {
+            g_log.LogErr(ctx, hr, "RootTable->QueryRows");
+            return hr;
+        }
     }
-    if (!rows)
-        return hr;
-    result->folders = new (std::nothrow) WABFolder[rows->cRows ? rows->cRows : 1];
-    if (!result->folders) {
-        _FreeRows(rows);
-        FreeFolders(result);
-        *list = nullptr;
+    common::CScopeExit freeRows([&] { _FreeRows(rows); });
+    if (rows && !(result->folders = new (std::nothrow) WABFolder[rows->cRows ? rows->cRows : 1])) {
         g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolder[]");
         return E_OUTOFMEMORY;
     }
-    for (ULONG r = 0; r < rows->cRows; ++r) {
+    for (ULONG r = 0; rows && r < rows->cRows; ++r) {
         const SRow& row = rows->aRow[r];
         const SBinary* eid = nullptr;
         const SPropValue* name = nullptr;
@@ -167,10 +157,8 @@ HRESULT CWABLib::_GetFolders(WABFolderList** list, const SRestriction* restricti
             else
                 delete[] f.name;
         }
-        if (row.lpProps)
-            FreeBuffer(row.lpProps);
     }
-    FreeBuffer(rows);
+    *list = result.release();
     return hr;
 }
 
@@ -207,34 +195,27 @@ LONG CWABLib::_GetItemsCount(ULONG cbEntryId, const ENTRYID* entryId)
 HRESULT CWABLib::GetFolder(const char* folderId, WABFolder** folder)
 {
     const char* ctx = "CWABLib::GetFolder";
-    if (!folder) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(folder, ctx);
+    if (!folder)
         return -1;
-    }
     *folder = nullptr;
     std::vector<BYTE> bytes = EntryIdFromText(folderId);
     EntryIdRestriction restriction(bytes);
-    WABFolderList* list = nullptr;
-    HRESULT hr = _GetFolders(&list, &restriction.restriction);
-    if (FAILED(hr)) {
-        FreeFolders(list);
+    CFolderList list;
+    HRESULT hr = _GetFolders(list.put(), &restriction.restriction);
+    if (FAILED(hr))
         return hr;
-    }
-    if (!list || list->count == 0) {
-        FreeFolders(list);
+    if (!list || list->count == 0)
         return kFailed;
-    }
     QUILLON_ASSERT(list->count == 1, ctx);
     WABFolder* result = new (std::nothrow) WABFolder(list->folders[0]);
     if (!result) {
-        FreeFolders(list);
         g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolder");
         return E_OUTOFMEMORY;
     }
     // The record's texts now belong to the caller's copy.
     list->folders[0].id = nullptr;
     list->folders[0].name = nullptr;
-    FreeFolders(list);
     *folder = result;
     return S_OK;
 }
@@ -373,10 +354,9 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
                             WABItemList** list)
 {
     const char* ctx = "CWABLib::GetItemsEx";
-    if (!list || !columns) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(list && columns, ctx);
+    if (!list || !columns)
         return -1;
-    }
     *list = nullptr;
     ComPtr<IMAPITable> table;
     HRESULT hr = _ContentsTable(ctx, folderId, flags, &table);
@@ -395,9 +375,9 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
     hr = _QueryRows(ctx, table.Get(), columns, restriction, sortOrder, &rows);
     if (FAILED(hr) || !rows)
         return hr;
+    common::CScopeExit freeRows([&] { _FreeRows(rows); });
     result->items = new (std::nothrow) WABItem[rows->cRows ? rows->cRows : 1];
     if (!result->items) {
-        _FreeRows(rows);
         g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABItem[]");
         return E_OUTOFMEMORY;
     }
@@ -460,10 +440,7 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
             delete[] item.businessPhone;
             delete[] item.homePhone;
         }
-        if (row.lpProps)
-            FreeBuffer(row.lpProps);
     }
-    FreeBuffer(rows);
     return hr;
 }
 
@@ -471,10 +448,9 @@ HRESULT CWABLib::GetItemRows(const char* folderId, ULONG flags, const SPropTagAr
                              const SRestriction* restriction, SRowSet** rows)
 {
     const char* ctx = "CWABLib::GetItemRows";
-    if (!rows || !columns) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(rows && columns, ctx);
+    if (!rows || !columns)
         return -1;
-    }
     *rows = nullptr;
     ComPtr<IMAPITable> table;
     HRESULT hr = _ContentsTable(ctx, folderId, flags, &table);
@@ -502,32 +478,27 @@ void CWABLib::FreeItems(WABItemList* list)
 HRESULT CWABLib::FindItemFolder(const char* entryId, char** folderId)
 {
     const char* ctx = "CWABLib::FindItemFolder";
-    if (!folderId) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(folderId, ctx);
+    if (!folderId)
         return -1;
-    }
     *folderId = nullptr;
     std::vector<BYTE> id = EntryIdFromText(entryId);
-    if (id.empty()) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(!id.empty(), ctx);
+    if (id.empty())
         return -1;
-    }
-    WABFolderList* folders = nullptr;
-    HRESULT hr = _GetFolders(&folders);
-    if (FAILED(hr)) {
-        FreeFolders(folders);
+    CFolderList folders;
+    HRESULT hr = _GetFolders(folders.put());
+    if (FAILED(hr))
         return hr;
-    }
 
     OneTag2 columns = {2, {PR_ENTRYID, PR_OBJECT_TYPE}};
     EntryIdRestriction restriction(id);
     hr = 1;
     for (ULONG i = 0; folders && i < folders->count; ++i) {
-        WABItemList* items = nullptr;
+        CItemList items;
         HRESULT step = GetItemsEx(folders->folders[i].id, 0, reinterpret_cast<SPropTagArray*>(&columns),
-                                  &restriction.restriction, nullptr, &items);
+                                  &restriction.restriction, nullptr, items.put());
         bool found = SUCCEEDED(step) && items && items->count > 0;
-        FreeItems(items);
         if (FAILED(step)) {
             hr = step;
             break;
@@ -548,6 +519,5 @@ HRESULT CWABLib::FindItemFolder(const char* entryId, char** folderId)
         hr = S_OK;
         break;
     }
-    FreeFolders(folders);
     return hr;
 }

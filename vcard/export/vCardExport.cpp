@@ -324,10 +324,9 @@ void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f, ULONG
 void CvCardExport::WriteCard()
 {
     m_cardBuffer.Empty();
-    if (!m_writer || !m_contact) {
-        g_log.LogErr("CvCardExport::WriteCard", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(m_writer && m_contact, "CvCardExport::WriteCard");
+    if (!m_writer || !m_contact)
         return;
-    }
     CContact contact(m_contact.Get());
     ReadCardFields(contact, &m_fields, &m_serversTag);
     (void)TheEncoder().TakeLost();
@@ -520,10 +519,8 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
                           const CSelectionList* selection, const char* format, bool oneFile, const char* encoding)
 {
     const char* ctx = "CvCardExport::Execute";
-    if (folderId && !*folderId)
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-    if (selectionMode && (!selection || selection->empty()))
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(!folderId || *folderId, ctx);
+    QUILLON_ASSERT(!selectionMode || (selection && !selection->empty()), ctx);
 
     m_oneFile = oneFile;
     m_fileOpen = false;
@@ -540,15 +537,13 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     m_targetFolder = targetFolder ? targetFolder : "";
 
     if (folderId) {
-        WABFolder* folder = nullptr;
-        HRESULT hr = g_wabLib.GetFolder(folderId, &folder);
+        CFolderEntry folder;
+        HRESULT hr = g_wabLib.GetFolder(folderId, folder.put());
         if (FAILED(hr) || !folder) {
             g_log.LogErr(ctx, hr, "GetFolder(%s)", folderId);
-            CWABLib::FreeFolder(folder);
             return FAILED(hr) ? hr : -1;
         }
         m_oneFileBaseName = folder->name ? folder->name : "";
-        CWABLib::FreeFolder(folder);
     } else {
         m_oneFileBaseName = "AddressBook";
     }
@@ -558,9 +553,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     if (selectionMode) {
         count = selection ? static_cast<int>(selection->size()) : 0;
     } else {
-        WABItemList* list = nullptr;
-        HRESULT hr = g_wabLib.GetItems(folderId, folderId == nullptr, &list);
-        items.reset(list);
+        HRESULT hr = g_wabLib.GetItems(folderId, folderId == nullptr, items.put());
         // A folder that cannot be listed is not an empty one: the run ends with the failure.
         if (FAILED(hr))
             return hr;

@@ -257,11 +257,10 @@ HRESULT CvCardImport::_QueryEqualContacts(const std::wstring* const texts[6], st
     restriction.Build(texts, CEqualContactIndex::kTags);
 
     SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, t::kDisplayName}};
-    WABItemList* raw = nullptr;
+    CItemList rows;
     HRESULT hr = g_wabLib.GetItemsEx(m_targetFolder.c_str(), MAPI_UNICODE,
                                      reinterpret_cast<const SPropTagArray*>(&columns), &restriction.all,
-                                     nullptr, &raw);
-    CItemList rows(raw);
+                                     nullptr, rows.put());
     if (FAILED(hr))
         return hr;
     for (ULONG i = 0; rows && i < rows->count; ++i)
