@@ -26,13 +26,13 @@ CContact::~CContact()
 CContact::CReadValue::~CReadValue()
 {
     if (owned)
-        m_wab.FreeBuffer(owned);
+        (void)m_wab.FreeBuffer(owned);  // a failed free leaves nothing to do
 }
 
 void CContact::_DropPreloaded()
 {
     if (m_preloaded)
-        m_wab.FreeBuffer(m_preloaded);
+        (void)m_wab.FreeBuffer(m_preloaded);  // a failed free leaves nothing to do
     m_preloaded = nullptr;
     m_preloadedTags.clear();
 }
@@ -78,7 +78,7 @@ HRESULT CContact::_Read(ULONG tag, CReadValue* value)
         else if (read)
             reason = MAPI_E_INVALID_TYPE;
         if (read)
-            m_wab.FreeBuffer(read);
+            (void)m_wab.FreeBuffer(read);  // the reason is what the caller needs
         return reason;
     }
     value->owned = read;
