@@ -425,7 +425,7 @@ std::wstring CvCardExport::_MakeBaseName()
 // writing it): cut by a kill, it lacks the END:VCARD that every complete one ends with.
 bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
-    const char* ctx = "CvCardExport::MakeFileName";
+    const char* ctx = "CvCardExport::_CreateNumberedFile";
     std::wstring folder = common::AnsiToWide(m_targetFolder);
     if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
@@ -455,8 +455,7 @@ bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
         bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
                      (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(m_partPath.c_str()) != INVALID_FILE_ATTRIBUTES);
         if (!taken) {
-            g_log.LogErr("CvCardExport::ExportContact", HRESULT_FROM_WIN32(error), "CreateFile(%s)",
-                         common::ToUtf8(m_partPath).c_str());
+            g_log.LogErr(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s)", common::ToUtf8(m_partPath).c_str());
             return false;
         }
     }
@@ -471,14 +470,14 @@ bool CvCardExport::_Complete()
         return true;
     // Left as it is: a file that took the name meanwhile is not replaced, and the cards stay in
     // the ".part" file.
-    g_log.LogErr("CvCardExport::ExportContact", common::HResultFromLastError(), "MoveFile(%s)",
+    g_log.LogErr("CvCardExport::_Complete", common::HResultFromLastError(), "MoveFile(%s)",
                  common::ToUtf8(m_finalPath).c_str());
     return false;
 }
 
 int CvCardExport::_ExportContact()
 {
-    const char* ctx = "CvCardExport::ExportContact";
+    const char* ctx = "CvCardExport::_ExportContact";
     WriteCard();
     if (!m_oneFile || !m_fileOpen) {
         if (!_CreateNumberedFile(_MakeBaseName()))

@@ -85,7 +85,7 @@ void CvCardImport::_ReportCardCut(size_t skipped)
 
 void CvCardImport::_ReportInvalidElement()
 {
-    g_log.LogWar("CvCardImport::ReadEncodedValue", 0, "%s in %s is not valid quoted-printable",
+    g_log.LogWar("CvCardImport::_ReportInvalidElement", 0, "%s in %s is not valid quoted-printable",
                  m_text.Name().c_str(), m_currentFilePath.c_str());
     std::string text = Substitute(common::LoadStringText(::GetModuleHandleA(nullptr),
                                                          IDS_ELEMENT_INVALID),
