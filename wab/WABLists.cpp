@@ -125,7 +125,9 @@ HRESULT CWABLib::_GetFolders(WABFolderList** list, const SRestriction* restricti
         }
     }
     common::CScopeExit freeRows([&] { _FreeRows(rows); });
-    if (rows && !(result->folders = new (std::nothrow) WABFolder[rows->cRows ? rows->cRows : 1])) {
+    if (rows)
+        result->folders = new (std::nothrow) WABFolder[rows->cRows ? rows->cRows : 1];
+    if (rows && !result->folders) {
         g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolder[]");
         return E_OUTOFMEMORY;
     }

@@ -1,7 +1,8 @@
 // Import of vCard files into an address-book folder: the files are read into cards by CCardReader
 // (CardReader.h: the property mapping over the character converter), and AddContact writes a
 // card as a new contact. The byte-level text work is CvCardText's (vCardText.h); this class
-// reads the files, reports what the reader meets and talks to the address book.
+// reads the files (vCardImport.cpp), reports what the reader meets (ImportReader.cpp) and talks
+// to the address book (CardToContact.cpp).
 #pragma once
 
 #include <windows.h>
