@@ -154,13 +154,19 @@ int main(int argc, char** argv)
         for (const std::string& id : ids) {
             Microsoft::WRL::ComPtr<IMAPIProp> entry;
             ULONG type = 0;
-            g_wabLib.OpenItem(id.c_str(), &type, entry.GetAddressOf());
+            if (FAILED(g_wabLib.OpenItem(id.c_str(), &type, entry.GetAddressOf()))) {
+                std::printf("cannot open contact %s\n", id.c_str());
+                return 1;
+            }
         }
         std::printf("OpenItem through the stand-in: %.2f us/contact\n", Seconds(opened) * 1e6 / count);
         std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> entries(ids.size());
         for (size_t i = 0; i < ids.size(); ++i) {
             ULONG type = 0;
-            g_wabLib.OpenItem(ids[i].c_str(), &type, entries[i].GetAddressOf());
+            if (FAILED(g_wabLib.OpenItem(ids[i].c_str(), &type, entries[i].GetAddressOf()))) {
+                std::printf("cannot open contact %s\n", ids[i].c_str());
+                return 1;
+            }
         }
         g_charConverter.SetCurrentCodePage(65001);
         CvCardExport run;

@@ -207,7 +207,7 @@ bool ReadContacts(const char* folder, CSavedContacts* out)
                 stored.push_back(values[v]);
         }
         bool copied = out->Add(stored.data(), static_cast<ULONG>(stored.size()));
-        g_wabLib.FreeBuffer(values);
+        (void)g_wabLib.FreeBuffer(values);  // a failed free does not change what was copied
         if (!copied)
             break;
     }
@@ -247,7 +247,7 @@ double SaveFloor(const std::string& store, const CSavedContacts& contacts, doubl
     }
     double seconds = Seconds(t);
     *cpuSeconds = CpuSeconds() - cpu;
-    g_wabLib.FreeBuffer(templateId);
+    (void)g_wabLib.FreeBuffer(templateId);  // the time is taken already
     return seconds;
 }
 

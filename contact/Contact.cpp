@@ -10,13 +10,10 @@ namespace {
 
 // A tag of the wrong type is a caller's slip: it is reported, and the property is then read or
 // written in the type the operation handles, so that a value is never taken for another kind.
-ULONG CheckedTag(ULONG tag, ULONG type, const char* context, int line)
+ULONG CheckedTag(ULONG tag, ULONG type, const char* context)
 {
-    if (PROP_TYPE(tag) != type) {
-        g_log.LogErr(context, 0, "ASSERT failed in line %d", line);
-        return PROP_TAG(type, PROP_ID(tag));
-    }
-    return tag;
+    QUILLON_ASSERT(PROP_TYPE(tag) == type, context);
+    return PROP_TAG(type, PROP_ID(tag));
 }
 
 }  // namespace
@@ -29,13 +26,13 @@ CContact::~CContact()
 CContact::CReadValue::~CReadValue()
 {
     if (owned)
-        m_wab.FreeBuffer(owned);
+        (void)m_wab.FreeBuffer(owned);  // a failed free leaves nothing to do
 }
 
 void CContact::_DropPreloaded()
 {
     if (m_preloaded)
-        m_wab.FreeBuffer(m_preloaded);
+        (void)m_wab.FreeBuffer(m_preloaded);  // a failed free leaves nothing to do
     m_preloaded = nullptr;
     m_preloadedTags.clear();
 }
@@ -81,7 +78,7 @@ HRESULT CContact::_Read(ULONG tag, CReadValue* value)
         else if (read)
             reason = MAPI_E_INVALID_TYPE;
         if (read)
-            m_wab.FreeBuffer(read);
+            (void)m_wab.FreeBuffer(read);  // the reason is what the caller needs
         return reason;
     }
     value->owned = read;
@@ -99,7 +96,7 @@ HRESULT CContact::_Write(const SPropValue& value)
 HRESULT CContact::_GetTextPropW(ULONG tag, std::wstring* value)
 {
     value->clear();
-    tag = CheckedTag(tag, PT_UNICODE, "CContact::_GetTextPropW", __LINE__);
+    tag = CheckedTag(tag, PT_UNICODE, "CContact::_GetTextPropW");
     CReadValue v(m_wab);
     HRESULT hr = _Read(tag, &v);
     if (FAILED(hr) || !v.value)
@@ -111,7 +108,7 @@ HRESULT CContact::_GetTextPropW(ULONG tag, std::wstring* value)
 
 HRESULT CContact::_PutTextPropW(ULONG tag, const std::wstring& value)
 {
-    tag = CheckedTag(tag, PT_UNICODE, "CContact::_PutTextPropW", __LINE__);
+    tag = CheckedTag(tag, PT_UNICODE, "CContact::_PutTextPropW");
     SPropValue v = {};
     v.ulPropTag = tag;
     v.Value.lpszW = const_cast<wchar_t*>(value.c_str());
@@ -121,7 +118,7 @@ HRESULT CContact::_PutTextPropW(ULONG tag, const std::wstring& value)
 HRESULT CContact::_GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values)
 {
     values->clear();
-    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_GetTextArrayPropW", __LINE__);
+    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_GetTextArrayPropW");
     CReadValue v(m_wab);
     HRESULT hr = _Read(tag, &v);
     if (FAILED(hr) || !v.value)
@@ -136,7 +133,7 @@ HRESULT CContact::_GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* value
 
 HRESULT CContact::_PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values)
 {
-    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_PutTextArrayPropW", __LINE__);
+    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_PutTextArrayPropW");
     std::vector<wchar_t*> pointers;
     pointers.reserve(values.size());
     for (const std::wstring& s : values)
@@ -151,7 +148,7 @@ HRESULT CContact::_PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>&
 HRESULT CContact::_GetDateProp(ULONG tag, FILETIME* value)
 {
     *value = FILETIME();
-    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_GetDateProp", __LINE__);
+    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_GetDateProp");
     CReadValue v(m_wab);
     HRESULT hr = _Read(tag, &v);
     if (FAILED(hr) || !v.value)
@@ -162,7 +159,7 @@ HRESULT CContact::_GetDateProp(ULONG tag, FILETIME* value)
 
 HRESULT CContact::_PutDateProp(ULONG tag, const FILETIME& value)
 {
-    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_PutDateProp", __LINE__);
+    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_PutDateProp");
     SPropValue v = {};
     v.ulPropTag = tag;
     v.Value.ft = value;
@@ -211,10 +208,9 @@ HRESULT CContact::GetNamedTag(bool create, ULONG* tag)
 {
     const char* ctx = "CContact::GetNamedTag";
     *tag = 0;
-    if (!m_entry) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(m_entry, ctx);
+    if (!m_entry)
         return -1;
-    }
     GUID set;
     HRESULT hr = ::CLSIDFromString(kConferencingServersSet, &set);
     if (FAILED(hr)) {
@@ -228,19 +224,16 @@ HRESULT CContact::GetNamedTag(bool create, ULONG* tag)
     MAPINAMEID* names[1] = {&name};
     SPropTagArray* tags = nullptr;
     hr = m_entry->GetIDsFromNames(1, names, create ? MAPI_CREATE : 0, &tags);
-    if (FAILED(hr)) {
+    common::CScopeExit freeTags([&] {
         if (tags)
-            m_wab.FreeBuffer(tags);
+            (void)m_wab.FreeBuffer(tags);  // a failed free leaves nothing to do
+    });
+    if (FAILED(hr))
         return hr;
-    }
     // A name the address book does not know comes back as an error tag.
-    if (!tags || tags->cValues < 1 || PROP_TYPE(tags->aulPropTag[0]) == PT_ERROR || PROP_ID(tags->aulPropTag[0]) == 0) {
-        if (tags)
-            m_wab.FreeBuffer(tags);
+    if (!tags || tags->cValues < 1 || PROP_TYPE(tags->aulPropTag[0]) == PT_ERROR || PROP_ID(tags->aulPropTag[0]) == 0)
         return MAPI_E_NOT_FOUND;
-    }
     *tag = PROP_TAG(PT_MV_UNICODE, PROP_ID(tags->aulPropTag[0]));
-    m_wab.FreeBuffer(tags);
     return S_OK;
 }
 

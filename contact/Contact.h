@@ -70,29 +70,29 @@ public:
     // tags that follow are answered from it exactly as a read of their own would be answered, until
     // the contact is written. Reading a card's forty properties one request at a time cost more
     // than laying out the card. When the request fails, every read goes to the address book.
-    HRESULT Preload(const ULONG* tags, ULONG count);
+    [[nodiscard]] HRESULT Preload(const ULONG* tags, ULONG count);
 
-    IMAPIProp* Entry() const { return m_entry; }
+    [[nodiscard]] IMAPIProp* Entry() const { return m_entry; }
 
     // Typed reads empty their output first; a property the contact lacks returns
     // MAPI_E_NOT_FOUND with the output empty. A tag of another type than the operation handles
     // is logged as a failed check and read or written with the operation's own type.
-    HRESULT _GetTextPropW(ULONG tag, std::wstring* value);
-    HRESULT _PutTextPropW(ULONG tag, const std::wstring& value);
-    HRESULT _GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values);
-    HRESULT _PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values);
-    HRESULT _GetDateProp(ULONG tag, FILETIME* value);
-    HRESULT _PutDateProp(ULONG tag, const FILETIME& value);
+    [[nodiscard]] HRESULT _GetTextPropW(ULONG tag, std::wstring* value);
+    [[nodiscard]] HRESULT _PutTextPropW(ULONG tag, const std::wstring& value);
+    [[nodiscard]] HRESULT _GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values);
+    [[nodiscard]] HRESULT _PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values);
+    [[nodiscard]] HRESULT _GetDateProp(ULONG tag, FILETIME* value);
+    [[nodiscard]] HRESULT _PutDateProp(ULONG tag, const FILETIME& value);
 
-    HRESULT GetGender(SHORT* gender);
-    HRESULT PutGender(SHORT gender);
-    HRESULT GetDefaultAddressIndex(LONG* index);
-    HRESULT PutDefaultAddressIndex(LONG index);
+    [[nodiscard]] HRESULT GetGender(SHORT* gender);
+    [[nodiscard]] HRESULT PutGender(SHORT gender);
+    [[nodiscard]] HRESULT GetDefaultAddressIndex(LONG* index);
+    [[nodiscard]] HRESULT PutDefaultAddressIndex(LONG index);
 
     // Tag (type PT_MV_UNICODE) of ConferencingServers; with create the address book makes the
     // name known when it is new. 0 and the failure code when it cannot be resolved.
-    HRESULT GetNamedTag(bool create, ULONG* tag);
-    HRESULT GetConferencingServers(std::vector<std::wstring>* servers);
+    [[nodiscard]] HRESULT GetNamedTag(bool create, ULONG* tag);
+    [[nodiscard]] HRESULT GetConferencingServers(std::vector<std::wstring>* servers);
 
 private:
     // A value read for a typed read: one of the preloaded values, or the address book's buffer of a
@@ -110,8 +110,8 @@ private:
         CWABLib& m_wab;
     };
 
-    HRESULT _Read(ULONG tag, CReadValue* value);
-    HRESULT _Write(const SPropValue& value);
+    [[nodiscard]] HRESULT _Read(ULONG tag, CReadValue* value);
+    [[nodiscard]] HRESULT _Write(const SPropValue& value);
     void _DropPreloaded();
 
     IMAPIProp* m_entry;

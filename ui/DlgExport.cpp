@@ -11,7 +11,6 @@
 #include "contact/CharConverter.h"
 #include "ui/DlgPickFolder.h"
 #include "ui/resource.h"
-#include "vcard/export/vCardExport.h"
 #include "wab/WABLib.h"
 
 namespace {
@@ -34,33 +33,6 @@ bool IsExistingFolder(const std::string& path)
 }  // namespace
 
 const char CDlgExport::kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
-
-int ShowExportDialog(HWND owner, const CSelectionList* selection, CvCardExport* run)
-{
-    run->SetOwner(owner);
-
-    int count = selection ? static_cast<int>(selection->size()) : 0;
-    std::string selectionFolder;
-    if (count > 0) {
-        char* folderId = nullptr;
-        if (g_wabLib.FindItemFolder((*selection)[0].c_str(), &folderId) == S_OK && folderId)
-            selectionFolder = folderId;
-        if (folderId)
-            g_wabLib.FreeBuffer(folderId);
-    }
-
-    CDlgExport dialog(selectionFolder.empty() ? nullptr : selectionFolder.c_str(), count);
-    if (dialog.DoModal(owner) != IDOK)
-        return -1;
-
-    const char* folderId = nullptr;
-    if (!dialog.AllFolders() && !dialog.FolderId().empty())
-        folderId = dialog.FolderId().c_str();
-    // The run reports its own outcome to the user; the command only says that it ran.
-    run->Execute(dialog.TargetFolder().c_str(), folderId, dialog.SelectedOnly(), selection,
-                 dialog.FormatIndex() == 1 ? "3.0" : "2.1", dialog.OneFile(), dialog.EncodingName().c_str());
-    return 0;
-}
 
 CDlgExport::CDlgExport(const char* selectionFolder, int selectionCount)
     : ui::CDialog(IDD_EXPORT),

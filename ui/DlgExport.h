@@ -7,16 +7,8 @@
 #include <windows.h>
 #include <string>
 
-#include "base/Selection.h"
 #include "base/Settings.h"
 #include "ui/Dialog.h"
-
-class CvCardExport;
-
-// The export command: shows the export dialog owned by owner (selection: the contacts selected
-// at start, or null) and, on OK, runs the export with the choices. 0 when the export ran, -1 when
-// the dialog was cancelled (or could not be shown).
-int ShowExportDialog(HWND owner, const CSelectionList* selection, CvCardExport* run);
 
 class CDlgExport : public ui::CDialog {
 public:

@@ -167,7 +167,8 @@ void CDlgPickFolder::_Refresh()
     // The tree's items point into the list: empty the tree before the list goes.
     m_tree.DeleteAllItems();
     m_folders.reset();
-    g_wabLib.ReInit();
+    // A failed log-on is logged there and leaves the tree empty.
+    (void)g_wabLib.ReInit();
     _FillTree();
 }
 

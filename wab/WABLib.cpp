@@ -1,8 +1,11 @@
+// The session with the address book and its single entries: opening and closing the library,
+// buffers, and opening, creating, deleting, reading and writing entries. The folder and item
+// lists are in WABLists.cpp.
 #include "wab/WABLib.h"
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <utility>
 #include <vector>
 
 #include "base/Log.h"
@@ -17,9 +20,6 @@ const char kInitContext[] = "CWAB::Init";
 const char kDllPathKey[] = "Software\\Microsoft\\WAB\\DLLPath";
 const char kDefaultDll[] = "WAB32.DLL";
 const size_t kPathSize = 260;
-// The result of a call refused here rather than by the address book: no folder with that
-// identifier, or an object of the wrong type.
-const HRESULT kFailed = -1;
 
 // A one-tag array laid out as the address book expects it.
 struct OneTag {
@@ -27,72 +27,9 @@ struct OneTag {
     ULONG aulPropTag[1];
 };
 
-struct OneTag2 {
-    ULONG cValues;
-    ULONG aulPropTag[2];
-};
-
 SPropTagArray* AsTagArray(OneTag* tags)
 {
     return reinterpret_cast<SPropTagArray*>(tags);
-}
-
-char* DupText(const char* text)
-{
-    if (!text)
-        return nullptr;
-    size_t n = std::strlen(text);
-    char* copy = new (std::nothrow) char[n + 1];
-    if (copy)
-        std::memcpy(copy, text, n + 1);
-    return copy;
-}
-
-char* DupText(const std::string& text)
-{
-    return DupText(text.c_str());
-}
-
-// A text column: the 8-bit form as stored, or the UTF-16 form converted to the ANSI code page
-// (tables opened with MAPI_UNICODE give the latter).
-char* DupColumnText(const SPropValue& v)
-{
-    if (PROP_TYPE(v.ulPropTag) == PT_STRING8)
-        return DupText(v.Value.lpszA);
-    if (PROP_TYPE(v.ulPropTag) == PT_UNICODE && v.Value.lpszW) {
-        int n = ::WideCharToMultiByte(CP_ACP, 0, v.Value.lpszW, -1, nullptr, 0, nullptr, nullptr);
-        if (n <= 0)
-            return nullptr;
-        char* text = new (std::nothrow) char[static_cast<size_t>(n)];
-        if (text && ::WideCharToMultiByte(CP_ACP, 0, v.Value.lpszW, -1, text, n, nullptr, nullptr) <= 0)
-            text[0] = '\0';
-        return text;
-    }
-    return nullptr;
-}
-
-// The restriction "PR_ENTRYID equals these bytes".
-struct EntryIdRestriction {
-    SPropValue value;
-    SRestriction restriction;
-
-    explicit EntryIdRestriction(std::vector<BYTE>& bytes)
-    {
-        value = SPropValue();
-        value.ulPropTag = PR_ENTRYID;
-        value.Value.bin.cb = static_cast<ULONG>(bytes.size());
-        value.Value.bin.lpb = bytes.empty() ? nullptr : bytes.data();
-        restriction = SRestriction();
-        restriction.rt = RES_PROPERTY;
-        restriction.res.resProperty.relop = RELOP_EQ;
-        restriction.res.resProperty.ulPropTag = PR_ENTRYID;
-        restriction.res.resProperty.lpProp = &value;
-    }
-};
-
-ENTRYID* AsEntryId(std::vector<BYTE>& bytes)
-{
-    return bytes.empty() ? nullptr : reinterpret_cast<ENTRYID*>(bytes.data());
 }
 
 }  // namespace
@@ -206,10 +143,9 @@ bool CWABLib::ReInit()
 
 HRESULT CWABLib::AllocateBuffer(ULONG size, void** buffer)
 {
-    if (!buffer) {
-        g_log.LogErr("CWABLib::AllocateBuffer", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(buffer, "CWABLib::AllocateBuffer");
+    if (!buffer)
         return -1;
-    }
     *buffer = nullptr;
     if (!m_wabObject)
         return -2;
@@ -218,10 +154,9 @@ HRESULT CWABLib::AllocateBuffer(ULONG size, void** buffer)
 
 HRESULT CWABLib::FreeBuffer(void* buffer)
 {
-    if (!buffer) {
-        g_log.LogErr("CWABLib::FreeBuffer", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(buffer, "CWABLib::FreeBuffer");
+    if (!buffer)
         return -1;
-    }
     if (!m_wabObject)
         return -2;
     return m_wabObject->FreeBuffer(buffer);
@@ -229,13 +164,9 @@ HRESULT CWABLib::FreeBuffer(void* buffer)
 
 void CWABLib::_FreeRows(SRowSet* rows)
 {
-    if (!rows)
-        return;
-    for (ULONG i = 0; i < rows->cRows; ++i) {
-        if (rows->aRow[i].lpProps)
-            FreeBuffer(rows->aRow[i].lpProps);
-    }
-    FreeBuffer(rows);
+    for (ULONG i = 0; rows && i < rows->cRows; ++i)
+        _FreeBuffer(rows->aRow[i].lpProps);
+    _FreeBuffer(rows);
 }
 
 HRESULT CWABLib::_GetPAB(const char* context, std::string* pab)
@@ -248,8 +179,7 @@ HRESULT CWABLib::_GetPAB(const char* context, std::string* pab)
         return hr;
     }
     pab->assign(reinterpret_cast<const char*>(id), id ? cb : 0);
-    if (id)
-        FreeBuffer(id);
+    _FreeBuffer(id);
     return S_OK;
 }
 
@@ -264,456 +194,28 @@ HRESULT CWABLib::_OpenContainer(ULONG cb, const ENTRYID* id, const char* context
     return hr;
 }
 
-HRESULT CWABLib::_GetFolders(WABFolderList** list, const SRestriction* restriction)
-{
-    const char* ctx = "CWABLib::_GetFolders";
-    if (!list) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-        return -1;
-    }
-    *list = nullptr;
-    HRESULT hr = _CheckOpen(ctx);
-    if (FAILED(hr))
-        return hr;
-
-    ComPtr<IABContainer> root;
-    ULONG type = 0;
-    hr = m_addrBook->OpenEntry(0, nullptr, nullptr, MAPI_BEST_ACCESS, &type,
-                               reinterpret_cast<IUnknown**>(root.GetAddressOf()));
-    ComPtr<IMAPITable> table;
-    if (SUCCEEDED(hr)) {
-        QUILLON_ASSERT(type == MAPI_ABCONT, ctx);
-        hr = root->GetContentsTable(WAB_LOCAL_CONTAINERS, table.GetAddressOf());
-    }
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Open Root Container");
-        return hr;
-    }
-    if (restriction) {
-        hr = table->Restrict(const_cast<SRestriction*>(restriction), 0);
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "RootTable->Restrict");
-            return hr;
-        }
-    }
-    ULONG count = 0;
-    hr = table->GetRowCount(0, &count);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "RootTable->GetRowCount");
-        return hr;
-    }
-
-    WABFolderList* result = new (std::nothrow) WABFolderList{0, nullptr};
-    if (!result) {
-        g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolderList");
-        return E_OUTOFMEMORY;
-    }
-    *list = result;
-    if (count == 0)
-        return hr;
-
-    SRowSet* rows = nullptr;
-    hr = table->QueryRows(static_cast<LONG>(count), 0, &rows);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "RootTable->QueryRows");
-        FreeFolders(result);
-        *list = nullptr;
-        return hr;
-    }
-    if (!rows)
-        return hr;
-    result->folders = new (std::nothrow) WABFolder[rows->cRows ? rows->cRows : 1];
-    if (!result->folders) {
-        _FreeRows(rows);
-        FreeFolders(result);
-        *list = nullptr;
-        g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolder[]");
-        return E_OUTOFMEMORY;
-    }
-    for (ULONG r = 0; r < rows->cRows; ++r) {
-        const SRow& row = rows->aRow[r];
-        const SBinary* eid = nullptr;
-        const SPropValue* name = nullptr;
-        ULONG flags = 0;
-        for (ULONG c = 0; c < row.cValues && row.lpProps; ++c) {
-            const SPropValue& v = row.lpProps[c];
-            if (PROP_TYPE(v.ulPropTag) == PT_ERROR)
-                continue;
-            if (v.ulPropTag == PR_ENTRYID)
-                eid = &v.Value.bin;
-            else if (v.ulPropTag == PR_DISPLAY_NAME_A || v.ulPropTag == PR_DISPLAY_NAME_W)
-                name = &v;
-            else if (v.ulPropTag == PR_CONTAINER_FLAGS)
-                flags = v.Value.ul;
-        }
-        if (eid && eid->cb > 0 && eid->lpb) {
-            WABFolder& f = result->folders[result->count];
-            f.size = sizeof(WABFolder);
-            f.id = DupText(EntryIdToText(eid->lpb, eid->cb));
-            f.name = name ? DupColumnText(*name) : nullptr;
-            f.flags = flags;
-            f.count = _GetItemsCount(eid->cb, reinterpret_cast<const ENTRYID*>(eid->lpb));
-            if (f.id)
-                ++result->count;
-            else
-                delete[] f.name;
-        }
-        if (row.lpProps)
-            FreeBuffer(row.lpProps);
-    }
-    FreeBuffer(rows);
-    return hr;
-}
-
-LONG CWABLib::_GetItemsCount(ULONG cbEntryId, const ENTRYID* entryId)
-{
-    const char* ctx = "CWABLib::_GetItemsCount";
-    if (FAILED(_CheckOpen(ctx)))
-        return -1;
-    ComPtr<IABContainer> container;
-    ULONG type = 0;
-    if (FAILED(_OpenContainer(cbEntryId, entryId, ctx, "AddrBook->OpenEntry", &container, &type)))
-        return -1;
-    if (type != MAPI_ABCONT) {
-        g_log.LogErr(ctx, static_cast<long>(type), "Object is not ABContainer");
-        return -1;
-    }
-    ComPtr<IMAPITable> table;
-    HRESULT hr = container->GetContentsTable(0, table.GetAddressOf());
-    if (hr == MAPI_E_NOT_FOUND)
-        return 0;
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Container->GetContentsTable");
-        return -1;
-    }
-    ULONG count = 0;
-    hr = table->GetRowCount(0, &count);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->GetRowCount");
-        return -1;
-    }
-    return static_cast<LONG>(count);
-}
-
-HRESULT CWABLib::GetFolder(const char* folderId, WABFolder** folder)
-{
-    const char* ctx = "CWABLib::GetFolder";
-    if (!folder) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-        return -1;
-    }
-    *folder = nullptr;
-    std::vector<BYTE> bytes = EntryIdFromText(folderId);
-    EntryIdRestriction restriction(bytes);
-    WABFolderList* list = nullptr;
-    HRESULT hr = _GetFolders(&list, &restriction.restriction);
-    if (FAILED(hr)) {
-        FreeFolders(list);
-        return hr;
-    }
-    if (!list || list->count == 0) {
-        FreeFolders(list);
-        return kFailed;
-    }
-    QUILLON_ASSERT(list->count == 1, ctx);
-    WABFolder* result = new (std::nothrow) WABFolder(list->folders[0]);
-    if (!result) {
-        FreeFolders(list);
-        g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABFolder");
-        return E_OUTOFMEMORY;
-    }
-    // The record's texts now belong to the caller's copy.
-    list->folders[0].id = nullptr;
-    list->folders[0].name = nullptr;
-    FreeFolders(list);
-    *folder = result;
-    return S_OK;
-}
-
-void CWABLib::FreeFolders(WABFolderList* list)
-{
-    if (!list)
-        return;
-    for (ULONG i = 0; i < list->count && list->folders; ++i) {
-        delete[] list->folders[i].id;
-        delete[] list->folders[i].name;
-    }
-    delete[] list->folders;
-    delete list;
-}
-
-void CWABLib::FreeFolder(WABFolder* folder)
-{
-    if (!folder)
-        return;
-    delete[] folder->id;
-    delete[] folder->name;
-    delete folder;
-}
-
-HRESULT CWABLib::GetItems(const char* folderId, bool allFolders, WABItemList** list)
-{
-    static const struct {
-        ULONG cValues;
-        ULONG aulPropTag[7];
-    } kColumns = {7,
-                  {PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A,
-                   PR_LAST_MODIFICATION_TIME, PR_BUSINESS_TELEPHONE_NUMBER_A, PR_HOME_TELEPHONE_NUMBER_A}};
-    SPropValue type = {};
-    type.ulPropTag = PR_OBJECT_TYPE;
-    type.Value.l = MAPI_MAILUSER;
-    SRestriction onlyContacts = {};
-    onlyContacts.rt = RES_PROPERTY;
-    onlyContacts.res.resProperty.relop = RELOP_EQ;
-    onlyContacts.res.resProperty.ulPropTag = PR_OBJECT_TYPE;
-    onlyContacts.res.resProperty.lpProp = &type;
-    ULONG flags = allFolders ? (WAB_LOCAL_CONTAINERS | WAB_PROFILE_CONTENTS) : 0;
-    return GetItemsEx(folderId, flags, reinterpret_cast<const SPropTagArray*>(&kColumns), &onlyContacts,
-                      nullptr, list);
-}
-
-// The folder a listing reads: the one named, or the personal address book when none is named or
-// every folder is asked for.
-HRESULT CWABLib::_OpenFolder(const char* ctx, const char* folderId, ULONG flags, ComPtr<IABContainer>* container)
-{
-    std::vector<BYTE> id;
-    if (!folderId || !*folderId || (flags & WAB_PROFILE_CONTENTS)) {
-        std::string pab;
-        HRESULT hr = _GetPAB(ctx, &pab);
-        if (FAILED(hr))
-            return hr;
-        id.assign(pab.begin(), pab.end());
-    } else {
-        id = EntryIdFromText(folderId);
-    }
-    ULONG type = 0;
-    HRESULT hr = _OpenContainer(static_cast<ULONG>(id.size()), AsEntryId(id), ctx, "AddrBook->OpenEntry",
-                                container, &type);
-    if (FAILED(hr))
-        return hr;
-    if (type != MAPI_ABCONT) {
-        g_log.LogErr(ctx, static_cast<long>(type), "Object is not ABContainer");
-        return kFailed;
-    }
-    return S_OK;
-}
-
-// Every row of a folder's table with the given columns, restricted and sorted when asked; *rows
-// stays null when there is none.
-HRESULT CWABLib::_QueryRows(const char* ctx, IMAPITable* table, const SPropTagArray* columns,
-                            const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows)
-{
-    *rows = nullptr;
-    HRESULT hr = table->SetColumns(const_cast<SPropTagArray*>(columns), 0);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->SetColumns");
-        return hr;
-    }
-    if (restriction) {
-        hr = table->Restrict(const_cast<SRestriction*>(restriction), 0);
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "lpTable->Restrict");
-            return hr;
-        }
-    }
-    if (sortOrder) {
-        hr = table->SortTable(const_cast<SSortOrderSet*>(sortOrder), 0);
-        if (FAILED(hr)) {
-            g_log.LogErr(ctx, hr, "lpTable->SortTable");
-            return hr;
-        }
-    }
-    ULONG count = 0;
-    hr = table->GetRowCount(0, &count);
-    if (FAILED(hr)) {
-        g_log.LogErr(ctx, hr, "Table->GetRowCount");
-        return hr;
-    }
-    if (count == 0)
-        return hr;
-    hr = table->QueryRows(static_cast<LONG>(count), 0, rows);
-    if (FAILED(hr)) {
-        *rows = nullptr;
-        g_log.LogErr(ctx, hr, "Table->QueryRows");
-    }
-    return hr;
-}
-
-HRESULT CWABLib::_ContentsTable(const char* context, const char* folderId, ULONG flags,
-                                ComPtr<IMAPITable>* table)
-{
-    HRESULT hr = _CheckOpen(context);
-    if (FAILED(hr))
-        return hr;
-    ComPtr<IABContainer> container;
-    hr = _OpenFolder(context, folderId, flags, &container);
-    if (FAILED(hr))
-        return hr;
-    hr = container->GetContentsTable(flags, table->GetAddressOf());
-    if (hr == MAPI_E_NOT_FOUND)
-        return S_FALSE;
-    if (FAILED(hr)) {
-        g_log.LogErr(context, hr, "Container->GetContentsTable");
-        return hr;
-    }
-    return S_OK;
-}
-
-HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
-                            const SRestriction* restriction, const SSortOrderSet* sortOrder,
-                            WABItemList** list)
-{
-    const char* ctx = "CWABLib::GetItemsEx";
-    if (!list || !columns) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-        return -1;
-    }
-    *list = nullptr;
-    ComPtr<IMAPITable> table;
-    HRESULT hr = _ContentsTable(ctx, folderId, flags, &table);
-    if (FAILED(hr))
-        return hr;
-    WABItemList* result = new (std::nothrow) WABItemList{0, nullptr};
-    if (!result) {
-        g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABItemList");
-        return E_OUTOFMEMORY;
-    }
-    *list = result;
-    if (hr == S_FALSE)
-        return S_OK;
-
-    SRowSet* rows = nullptr;
-    hr = _QueryRows(ctx, table.Get(), columns, restriction, sortOrder, &rows);
-    if (FAILED(hr) || !rows)
-        return hr;
-    result->items = new (std::nothrow) WABItem[rows->cRows ? rows->cRows : 1];
-    if (!result->items) {
-        _FreeRows(rows);
-        g_log.LogErr(ctx, E_OUTOFMEMORY, "new WABItem[]");
-        return E_OUTOFMEMORY;
-    }
-    for (ULONG r = 0; r < rows->cRows; ++r) {
-        const SRow& row = rows->aRow[r];
-        WABItem item = {};
-        item.size = sizeof(WABItem);
-        const SBinary* eid = nullptr;
-        for (ULONG c = 0; c < row.cValues && row.lpProps; ++c) {
-            const SPropValue& v = row.lpProps[c];
-            if (PROP_TYPE(v.ulPropTag) == PT_ERROR)
-                continue;
-            switch (PROP_ID(v.ulPropTag)) {
-            case PROP_ID(PR_ENTRYID):
-                if (PROP_TYPE(v.ulPropTag) == PT_BINARY)
-                    eid = &v.Value.bin;
-                break;
-            case PROP_ID(PR_OBJECT_TYPE):
-                if (PROP_TYPE(v.ulPropTag) == PT_LONG)
-                    item.type = v.Value.ul;
-                break;
-            case PROP_ID(PR_DISPLAY_NAME_A):
-                delete[] item.name;
-                item.name = DupColumnText(v);
-                break;
-            case PROP_ID(PR_EMAIL_ADDRESS_A):
-                delete[] item.email;
-                item.email = DupColumnText(v);
-                break;
-            case PROP_ID(PR_LAST_MODIFICATION_TIME):
-                if (PROP_TYPE(v.ulPropTag) == PT_SYSTIME)
-                    item.modified = v.Value.ft;
-                break;
-            case PROP_ID(PR_BUSINESS_TELEPHONE_NUMBER_A):
-                delete[] item.businessPhone;
-                item.businessPhone = DupColumnText(v);
-                break;
-            case PROP_ID(PR_HOME_TELEPHONE_NUMBER_A):
-                delete[] item.homePhone;
-                item.homePhone = DupColumnText(v);
-                break;
-            default:
-                break;
-            }
-        }
-        bool keep = false;
-        if (eid && eid->cb > 0 && eid->lpb) {
-            if (item.type == MAPI_MAILUSER || item.type == MAPI_DISTLIST) {
-                item.id = DupText(EntryIdToText(eid->lpb, eid->cb));
-                keep = item.id != nullptr;
-            } else {
-                g_log.LogErr(ctx, static_cast<long>(item.type), "Skipping item with unknown type");
-            }
-        }
-        if (keep) {
-            result->items[result->count++] = item;
-        } else {
-            delete[] item.name;
-            delete[] item.email;
-            delete[] item.businessPhone;
-            delete[] item.homePhone;
-        }
-        if (row.lpProps)
-            FreeBuffer(row.lpProps);
-    }
-    FreeBuffer(rows);
-    return hr;
-}
-
-HRESULT CWABLib::GetItemRows(const char* folderId, ULONG flags, const SPropTagArray* columns,
-                             const SRestriction* restriction, SRowSet** rows)
-{
-    const char* ctx = "CWABLib::GetItemRows";
-    if (!rows || !columns) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-        return -1;
-    }
-    *rows = nullptr;
-    ComPtr<IMAPITable> table;
-    HRESULT hr = _ContentsTable(ctx, folderId, flags, &table);
-    if (hr != S_OK)
-        return FAILED(hr) ? hr : S_OK;
-    return _QueryRows(ctx, table.Get(), columns, restriction, nullptr, rows);
-}
-
-void CWABLib::FreeItems(WABItemList* list)
-{
-    if (!list)
-        return;
-    for (ULONG i = 0; i < list->count && list->items; ++i) {
-        WABItem& item = list->items[i];
-        delete[] item.id;
-        delete[] item.name;
-        delete[] item.email;
-        delete[] item.businessPhone;
-        delete[] item.homePhone;
-    }
-    delete[] list->items;
-    delete list;
-}
-
 HRESULT CWABLib::_OpenEntry(const char* entryId, ULONG* objectType, IUnknown** object)
 {
     const char* ctx = "CWABLib::_OpenEntry";
-    if (!objectType || !object) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(objectType && object, ctx);
+    if (!objectType || !object)
         return -1;
-    }
     *objectType = 0;
     *object = nullptr;
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
         return hr;
     std::vector<BYTE> id = EntryIdFromText(entryId);
-    return m_addrBook->OpenEntry(static_cast<ULONG>(id.size()), AsEntryId(id), nullptr, MAPI_BEST_ACCESS,
+    return m_addrBook->OpenEntry(static_cast<ULONG>(id.size()), _AsEntryId(id), nullptr, MAPI_BEST_ACCESS,
                                  objectType, object);
 }
 
 HRESULT CWABLib::OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** item)
 {
     const char* ctx = "CWABLib::OpenItem";
-    if (!objectType || !item) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(objectType && item, ctx);
+    if (!objectType || !item)
         return -1;
-    }
     *item = nullptr;
     IUnknown* object = nullptr;
     HRESULT hr = _OpenEntry(entryId, objectType, &object);
@@ -731,66 +233,12 @@ HRESULT CWABLib::OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** it
     return hr;
 }
 
-HRESULT CWABLib::FindItemFolder(const char* entryId, char** folderId)
-{
-    const char* ctx = "CWABLib::FindItemFolder";
-    if (!folderId) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-        return -1;
-    }
-    *folderId = nullptr;
-    std::vector<BYTE> id = EntryIdFromText(entryId);
-    if (id.empty()) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-        return -1;
-    }
-    WABFolderList* folders = nullptr;
-    HRESULT hr = _GetFolders(&folders);
-    if (FAILED(hr)) {
-        FreeFolders(folders);
-        return hr;
-    }
-
-    OneTag2 columns = {2, {PR_ENTRYID, PR_OBJECT_TYPE}};
-    EntryIdRestriction restriction(id);
-    hr = 1;
-    for (ULONG i = 0; folders && i < folders->count; ++i) {
-        WABItemList* items = nullptr;
-        HRESULT step = GetItemsEx(folders->folders[i].id, 0, reinterpret_cast<SPropTagArray*>(&columns),
-                                  &restriction.restriction, nullptr, &items);
-        bool found = SUCCEEDED(step) && items && items->count > 0;
-        FreeItems(items);
-        if (FAILED(step)) {
-            hr = step;
-            break;
-        }
-        if (!found)
-            continue;
-        const char* text = folders->folders[i].id;
-        size_t n = std::strlen(text) + 1;
-        void* buffer = nullptr;
-        HRESULT alloc = AllocateBuffer(static_cast<ULONG>(n), &buffer);
-        if (FAILED(alloc) || !buffer) {
-            g_log.LogErr(ctx, alloc, "AllocateBuffer");
-            hr = FAILED(alloc) ? alloc : E_OUTOFMEMORY;
-            break;
-        }
-        std::memcpy(buffer, text, n);
-        *folderId = static_cast<char*>(buffer);
-        hr = S_OK;
-        break;
-    }
-    FreeFolders(folders);
-    return hr;
-}
-
 HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
 {
     const char* ctx = "CWABLib::CreateItem";
-    if (!item) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item, ctx);
+    if (!item)
         return -1;
-    }
     *item = nullptr;
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
@@ -798,7 +246,7 @@ HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
     std::vector<BYTE> id = EntryIdFromText(folderId);
     ComPtr<IABContainer> container;
     ULONG type = 0;
-    hr = _OpenContainer(static_cast<ULONG>(id.size()), AsEntryId(id), ctx, "open container", &container, &type);
+    hr = _OpenContainer(static_cast<ULONG>(id.size()), _AsEntryId(id), ctx, "open container", &container, &type);
     if (FAILED(hr))
         return hr;
     if (type != MAPI_ABCONT) {
@@ -810,19 +258,17 @@ HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
     ULONG count = 0;
     SPropValue* values = nullptr;
     hr = container->GetProps(AsTagArray(&tags), 0, &count, &values);
+    common::CScopeExit freeValues([&] { _FreeBuffer(values); });
     // A template the container does not have comes back as an error value, not as a failure.
     if (SUCCEEDED(hr) && (!values || count < 1 || PROP_TYPE(values[0].ulPropTag) != PT_BINARY))
         hr = (values && count >= 1 && PROP_TYPE(values[0].ulPropTag) == PT_ERROR) ? values[0].Value.err
                                                                                : MAPI_E_NOT_FOUND;
     if (FAILED(hr)) {
-        if (values)
-            FreeBuffer(values);
         g_log.LogErr(ctx, hr, "get templateID");
         return hr;
     }
     hr = container->CreateEntry(values[0].Value.bin.cb, reinterpret_cast<ENTRYID*>(values[0].Value.bin.lpb), 0,
                                 item);
-    FreeBuffer(values);
     if (FAILED(hr)) {
         *item = nullptr;
         g_log.LogErr(ctx, hr, "CreateEntry");
@@ -860,52 +306,41 @@ HRESULT CWABLib::DeleteItem(const char* entryId)
 HRESULT CWABLib::GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value)
 {
     const char* ctx = "CWABLib::GetItemProps";
-    if (!value) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(value, ctx);
+    if (!value)
         return -1;
-    }
     *value = nullptr;
-    if (!item) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item, ctx);
+    if (!item)
         return -1;
-    }
     OneTag tags = {1, {tag}};
     ULONG count = 0;
     SPropValue* values = nullptr;
     HRESULT hr = item->GetProps(AsTagArray(&tags), 0, &count, &values);
+    common::CScopeExit freeValues([&] { _FreeBuffer(values); });
     if (FAILED(hr)) {
-        if (values)
-            FreeBuffer(values);
         g_log.LogErr(ctx, hr, "Item->GetProps");
         return hr;
     }
-    if (!values || count < 1) {
-        if (values)
-            FreeBuffer(values);
+    if (!values || count < 1)
         return MAPI_E_NOT_FOUND;
-    }
     // The property could not be read: the value carries the reason.
-    if (hr == MAPI_W_ERRORS_RETURNED || PROP_TYPE(values[0].ulPropTag) == PT_ERROR) {
-        hr = PROP_TYPE(values[0].ulPropTag) == PT_ERROR ? values[0].Value.err : MAPI_E_NOT_FOUND;
-        FreeBuffer(values);
-        return hr;
-    }
-    *value = values;
+    if (hr == MAPI_W_ERRORS_RETURNED || PROP_TYPE(values[0].ulPropTag) == PT_ERROR)
+        return PROP_TYPE(values[0].ulPropTag) == PT_ERROR ? values[0].Value.err : MAPI_E_NOT_FOUND;
+    *value = std::exchange(values, nullptr);
     return hr;
 }
 
 HRESULT CWABLib::GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG count, SPropValue** values)
 {
     const char* ctx = "CWABLib::GetItemPropsList";
-    if (!values) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(values, ctx);
+    if (!values)
         return -1;
-    }
     *values = nullptr;
-    if (!item || !tags || count == 0) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item && tags && count != 0, ctx);
+    if (!item || !tags || count == 0)
         return -1;
-    }
     // SPropTagArray: the count, then the tags.
     std::vector<ULONG> array(count + 1);
     array[0] = count;
@@ -913,19 +348,16 @@ HRESULT CWABLib::GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG coun
     ULONG got = 0;
     SPropValue* read = nullptr;
     HRESULT hr = item->GetProps(reinterpret_cast<SPropTagArray*>(array.data()), 0, &got, &read);
+    common::CScopeExit freeRead([&] { _FreeBuffer(read); });
     if (FAILED(hr)) {
-        if (read)
-            FreeBuffer(read);
         g_log.LogErr(ctx, hr, "Item->GetProps");
         return hr;
     }
     if (!read || got != count) {
-        if (read)
-            FreeBuffer(read);
         g_log.LogErr(ctx, MAPI_E_CALL_FAILED, "Item->GetProps gave %lu values for %lu tags", got, count);
         return MAPI_E_CALL_FAILED;
     }
-    *values = read;
+    *values = std::exchange(read, nullptr);
     return S_OK;
 }
 
@@ -934,10 +366,9 @@ HRESULT CWABLib::SetItemProps(IMAPIProp* item, const SPropValue* value, SPropPro
     const char* ctx = "CWABLib::SetItemProps";
     if (problems)
         *problems = nullptr;
-    if (!item || !value) {
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(item && value, ctx);
+    if (!item || !value)
         return -1;
-    }
     SPropProblemArray* listed = nullptr;
     HRESULT hr = item->SetProps(1, const_cast<SPropValue*>(value), &listed);
     if (listed && listed->cProblem > 0) {
@@ -951,8 +382,8 @@ HRESULT CWABLib::SetItemProps(IMAPIProp* item, const SPropValue* value, SPropPro
         g_log.LogErr(ctx, hr, "Item->SetProps");
     if (problems)
         *problems = listed;
-    else if (listed)
-        FreeBuffer(listed);
+    else
+        _FreeBuffer(listed);
     return hr;
 }
 

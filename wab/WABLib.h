@@ -20,6 +20,7 @@
 
 #include <wrl/client.h>
 #include <string>
+#include <vector>
 
 #include "common/raii.h"
 
@@ -69,24 +70,24 @@ public:
 
     // Session. Init loads the library named by HKLM "Software\Microsoft\WAB\DLLPath" (or
     // "WAB32.DLL") and opens the store (storeFile null: the default store). True when open.
-    bool Init(bool profiles, const char* storeFile, bool mail);
+    [[nodiscard]] bool Init(bool profiles, const char* storeFile, bool mail);
     // Closes and opens again with the arguments of the last Init.
-    bool ReInit();
+    [[nodiscard]] bool ReInit();
     void Close();
-    bool IsOpen() const;
+    [[nodiscard]] bool IsOpen() const;
 
     // Buffers of the address book. FreeBuffer(null) and AllocateBuffer(size, null) return -1,
     // both return -2 without a session.
-    HRESULT AllocateBuffer(ULONG size, void** buffer);
-    HRESULT FreeBuffer(void* buffer);
+    [[nodiscard]] HRESULT AllocateBuffer(ULONG size, void** buffer);
+    [[nodiscard]] HRESULT FreeBuffer(void* buffer);
 
     // Folders. _GetFolders lists every local container in table order, filtered by the
     // restriction when one is given; the list is handed out even when empty.
-    HRESULT _GetFolders(WABFolderList** list, const SRestriction* restriction = nullptr);
+    [[nodiscard]] HRESULT _GetFolders(WABFolderList** list, const SRestriction* restriction = nullptr);
     // Entries of a container, -1 when they cannot be counted.
-    LONG _GetItemsCount(ULONG cbEntryId, const ENTRYID* entryId);
+    [[nodiscard]] LONG _GetItemsCount(ULONG cbEntryId, const ENTRYID* entryId);
     // The folder with that identifier text; -1 (and no record) when no folder has it.
-    HRESULT GetFolder(const char* folderId, WABFolder** folder);
+    [[nodiscard]] HRESULT GetFolder(const char* folderId, WABFolder** folder);
     static void FreeFolders(WABFolderList* list);
     static void FreeFolder(WABFolder* folder);
 
@@ -94,61 +95,75 @@ public:
     // GetItemsEx lists the rows of a folder's contents table (null or empty id, or
     // WAB_PROFILE_CONTENTS in flags: the personal address book); after a failure the list made
     // so far may still be handed out and must be freed.
-    HRESULT GetItems(const char* folderId, bool allFolders, WABItemList** list);
-    HRESULT GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
-                       const SRestriction* restriction, const SSortOrderSet* sortOrder,
-                       WABItemList** list);
+    [[nodiscard]] HRESULT GetItems(const char* folderId, bool allFolders, WABItemList** list);
+    [[nodiscard]] HRESULT GetItemsEx(const char* folderId, ULONG flags, const SPropTagArray* columns,
+                                     const SRestriction* restriction, const SSortOrderSet* sortOrder,
+                                     WABItemList** list);
     static void FreeItems(WABItemList* list);
     // The rows of a folder's contents table with any columns, as the table gives them (for
     // callers that need columns a WABItem has no field for). *rows is null for an empty folder;
     // otherwise the caller frees it with FreeRows. One QueryRows for the whole table.
-    HRESULT GetItemRows(const char* folderId, ULONG flags, const SPropTagArray* columns,
-                        const SRestriction* restriction, SRowSet** rows);
+    [[nodiscard]] HRESULT GetItemRows(const char* folderId, ULONG flags, const SPropTagArray* columns,
+                                      const SRestriction* restriction, SRowSet** rows);
     void FreeRows(SRowSet* rows) { _FreeRows(rows); }
 
     // Opens any entry by its text. OpenItem opens only contacts and groups (-1 otherwise).
-    HRESULT _OpenEntry(const char* entryId, ULONG* objectType, IUnknown** object);
-    HRESULT OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** item);
+    [[nodiscard]] HRESULT _OpenEntry(const char* entryId, ULONG* objectType, IUnknown** object);
+    [[nodiscard]] HRESULT OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** item);
     // Text of the first folder that lists the entry, in a buffer from AllocateBuffer that the
     // caller frees with FreeBuffer. 0 when found, 1 when no folder lists it, else the failure.
-    HRESULT FindItemFolder(const char* entryId, char** folderId);
+    [[nodiscard]] HRESULT FindItemFolder(const char* entryId, char** folderId);
     // A new, unsaved contact in the folder; the caller sets its properties and saves it.
-    HRESULT CreateItem(const char* folderId, IMAPIProp** item);
+    [[nodiscard]] HRESULT CreateItem(const char* folderId, IMAPIProp** item);
     // Deletes the entry through the personal address book, whichever folder lists it.
-    HRESULT DeleteItem(const char* entryId);
+    [[nodiscard]] HRESULT DeleteItem(const char* entryId);
 
     // One property of an open entry. On success *value is the address book's buffer (free it
     // with FreeBuffer); a property the entry cannot give returns its own error code (typically
     // MAPI_E_NOT_FOUND) and no buffer.
-    HRESULT GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value);
+    [[nodiscard]] HRESULT GetItemProps(IMAPIProp* item, ULONG tag, SPropValue** value);
     // Several properties of an open entry in one request: *values receives `count` values in the
     // order of `tags`, each the property or a PT_ERROR value with the reason it could not be
     // given (free the array with FreeBuffer). A request the entry refuses as a whole is logged.
-    HRESULT GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG count, SPropValue** values);
+    [[nodiscard]] HRESULT GetItemPropsList(IMAPIProp* item, const ULONG* tags, ULONG count, SPropValue** values);
     // Writes one value; the problems the address book lists are logged and handed out (free
     // them with FreeBuffer). Returns the result of SetProps.
-    HRESULT SetItemProps(IMAPIProp* item, const SPropValue* value, SPropProblemArray** problems);
+    [[nodiscard]] HRESULT SetItemProps(IMAPIProp* item, const SPropValue* value, SPropProblemArray** problems);
     // Writes one value: 0 when it was stored, else the first listed problem's code or the
     // call's own code.
-    HRESULT SetItemProp(IMAPIProp* item, const SPropValue* value);
+    [[nodiscard]] HRESULT SetItemProp(IMAPIProp* item, const SPropValue* value);
 
     // The session's interfaces, for the few callers that talk to the address book directly.
-    IAddrBook* AddrBook() const { return m_addrBook.Get(); }
-    IWABObject* WABObject() const { return m_wabObject.Get(); }
+    [[nodiscard]] IAddrBook* AddrBook() const { return m_addrBook.Get(); }
+    [[nodiscard]] IWABObject* WABObject() const { return m_wabObject.Get(); }
 
 private:
-    HRESULT _CheckOpen(const char* context) const;
-    HRESULT _OpenContainer(ULONG cb, const ENTRYID* id, const char* context, const char* failure,
-                           Microsoft::WRL::ComPtr<IABContainer>* container, ULONG* objectType);
-    HRESULT _GetPAB(const char* context, std::string* pab);
-    HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,
-                        Microsoft::WRL::ComPtr<IABContainer>* container);
+    // The result of a call refused here rather than by the address book: no folder with that
+    // identifier, or an object of the wrong type.
+    static const HRESULT kFailed = -1;
+    [[nodiscard]] static ENTRYID* _AsEntryId(std::vector<BYTE>& bytes)
+    {
+        return bytes.empty() ? nullptr : reinterpret_cast<ENTRYID*>(bytes.data());
+    }
+    [[nodiscard]] HRESULT _CheckOpen(const char* context) const;
+    [[nodiscard]] HRESULT _OpenContainer(ULONG cb, const ENTRYID* id, const char* context, const char* failure,
+                                         Microsoft::WRL::ComPtr<IABContainer>* container, ULONG* objectType);
+    [[nodiscard]] HRESULT _GetPAB(const char* context, std::string* pab);
+    [[nodiscard]] HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,
+                                      Microsoft::WRL::ComPtr<IABContainer>* container);
     // The folder's contents table; S_FALSE (no table) for a folder that has no contents to list.
-    HRESULT _ContentsTable(const char* context, const char* folderId, ULONG flags,
-                           Microsoft::WRL::ComPtr<IMAPITable>* table);
-    HRESULT _QueryRows(const char* context, IMAPITable* table, const SPropTagArray* columns,
-                       const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows);
+    [[nodiscard]] HRESULT _ContentsTable(const char* context, const char* folderId, ULONG flags,
+                                         Microsoft::WRL::ComPtr<IMAPITable>* table);
+    [[nodiscard]] HRESULT _QueryRows(const char* context, IMAPITable* table, const SPropTagArray* columns,
+                                     const SRestriction* restriction, const SSortOrderSet* sortOrder, SRowSet** rows);
     void _FreeRows(SRowSet* rows);
+    // Frees a buffer of this session, if any: the owners below free through g_wabLib, whichever
+    // session made the buffer. A failed free leaves the caller nothing to do.
+    void _FreeBuffer(void* buffer)
+    {
+        if (buffer)
+            (void)FreeBuffer(buffer);
+    }
 
     common::CModule m_library;
     LPWABOPEN m_open = nullptr;

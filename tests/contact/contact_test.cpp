@@ -52,7 +52,7 @@ protected:
         SPropValue* id = nullptr;
         EXPECT_EQ(S_OK, g_wabLib.GetItemProps(entry.Get(), PR_ENTRYID, &id));
         std::string text = EntryIdToText(id->Value.bin.lpb, id->Value.bin.cb);
-        g_wabLib.FreeBuffer(id);
+        (void)g_wabLib.FreeBuffer(id);  // the free is not under test
         ComPtr<IMAPIProp> opened;
         ULONG type = 0;
         EXPECT_EQ(S_OK, g_wabLib.OpenItem(text.c_str(), &type, opened.GetAddressOf()));

@@ -429,7 +429,7 @@ TEST_F(ExportDialogTest, ExportCommandRunsTheSelectedContactsOnOk)
     int result = 0;
     RunDriven(
         [&] {
-            result = ShowExportDialog(nullptr, &selection, &run);
+            result = run.RunExport(nullptr, &selection);
             return 0;
         },
         [&] {
@@ -459,7 +459,7 @@ TEST_F(ExportDialogTest, ExportCommandWithAllFoldersExportsEveryContact)
     int result = 0;
     RunDriven(
         [&] {
-            result = ShowExportDialog(nullptr, nullptr, &run);
+            result = run.RunExport(nullptr, nullptr);
             return 0;
         },
         [&] {
@@ -483,7 +483,7 @@ TEST_F(ExportDialogTest, ExportCommandCancelledRunsNothing)
     int result = 0;
     RunDriven(
         [&] {
-            result = ShowExportDialog(nullptr, nullptr, &run);
+            result = run.RunExport(nullptr, nullptr);
             return 0;
         },
         [&] {

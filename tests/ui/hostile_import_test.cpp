@@ -244,11 +244,12 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
         ASSERT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
         CContact contact(entry.Get());
         std::wstring phone, name;
-        contact._GetTextPropW(t::kBusinessTelephoneNumber, &phone);
-        contact._GetTextPropW(t::kDisplayName, &name);
+        // A property that cannot be read stays empty, which the expectations below catch.
+        (void)contact._GetTextPropW(t::kBusinessTelephoneNumber, &phone);
+        (void)contact._GetTextPropW(t::kDisplayName, &name);
         phones.push_back(common::ToUtf8(phone));
         if (name == L"Folded")
-            contact._GetTextPropW(t::kComment, &foldedNote);
+            (void)contact._GetTextPropW(t::kComment, &foldedNote);
     }
     CWABLib::FreeItems(list);
     std::sort(phones.begin(), phones.end());

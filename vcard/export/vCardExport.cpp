@@ -8,13 +8,13 @@
 #include <iterator>
 
 #include "base/Log.h"
+#include "base/strings.h"
 #include "common/text.h"
-#include "common/window.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "ui/DlgExport.h"
 #include "ui/DlgProgress.h"
-#include "base/strings.h"
+#include "vcard/RunSteps.h"
 
 namespace {
 
@@ -164,7 +164,20 @@ CvCardExport::~CvCardExport() = default;
 
 int CvCardExport::RunExport(HWND owner, const CSelectionList* selection)
 {
-    return ShowExportDialog(owner, selection, this);
+    m_owner = owner;
+    const std::string selectionFolder = vcard::SelectionFolder(selection);
+    CDlgExport dialog(selectionFolder.empty() ? nullptr : selectionFolder.c_str(),
+                      selection ? static_cast<int>(selection->size()) : 0);
+    if (dialog.DoModal(owner) != IDOK)
+        return -1;
+
+    const char* folderId = nullptr;
+    if (!dialog.AllFolders() && !dialog.FolderId().empty())
+        folderId = dialog.FolderId().c_str();
+    // The run reports its own outcome to the user; the command only says that it ran.
+    Execute(dialog.TargetFolder().c_str(), folderId, dialog.SelectedOnly(), selection,
+            dialog.FormatIndex() == 1 ? "3.0" : "2.1", dialog.OneFile(), dialog.EncodingName().c_str());
+    return 0;
 }
 
 void CvCardExport::ProductVersion(int* major, int* minor)
@@ -311,10 +324,9 @@ void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f, ULONG
 void CvCardExport::WriteCard()
 {
     m_cardBuffer.Empty();
-    if (!m_writer || !m_contact) {
-        g_log.LogErr("CvCardExport::WriteCard", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(m_writer && m_contact, "CvCardExport::WriteCard");
+    if (!m_writer || !m_contact)
         return;
-    }
     CContact contact(m_contact.Get());
     ReadCardFields(contact, &m_fields, &m_serversTag);
     (void)TheEncoder().TakeLost();
@@ -413,7 +425,7 @@ std::wstring CvCardExport::_MakeBaseName()
 // writing it): cut by a kill, it lacks the END:VCARD that every complete one ends with.
 bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
-    const char* ctx = "CvCardExport::MakeFileName";
+    const char* ctx = "CvCardExport::_CreateNumberedFile";
     std::wstring folder = common::AnsiToWide(m_targetFolder);
     if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
@@ -443,8 +455,7 @@ bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
         bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
                      (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(m_partPath.c_str()) != INVALID_FILE_ATTRIBUTES);
         if (!taken) {
-            g_log.LogErr("CvCardExport::ExportContact", HRESULT_FROM_WIN32(error), "CreateFile(%s)",
-                         common::ToUtf8(m_partPath).c_str());
+            g_log.LogErr(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s)", common::ToUtf8(m_partPath).c_str());
             return false;
         }
     }
@@ -459,14 +470,14 @@ bool CvCardExport::_Complete()
         return true;
     // Left as it is: a file that took the name meanwhile is not replaced, and the cards stay in
     // the ".part" file.
-    g_log.LogErr("CvCardExport::ExportContact", common::HResultFromLastError(), "MoveFile(%s)",
+    g_log.LogErr("CvCardExport::_Complete", common::HResultFromLastError(), "MoveFile(%s)",
                  common::ToUtf8(m_finalPath).c_str());
     return false;
 }
 
 int CvCardExport::_ExportContact()
 {
-    const char* ctx = "CvCardExport::ExportContact";
+    const char* ctx = "CvCardExport::_ExportContact";
     WriteCard();
     if (!m_oneFile || !m_fileOpen) {
         if (!_CreateNumberedFile(_MakeBaseName()))
@@ -507,10 +518,8 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
                           const CSelectionList* selection, const char* format, bool oneFile, const char* encoding)
 {
     const char* ctx = "CvCardExport::Execute";
-    if (folderId && !*folderId)
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
-    if (selectionMode && (!selection || selection->empty()))
-        g_log.LogErr(ctx, 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(!folderId || *folderId, ctx);
+    QUILLON_ASSERT(!selectionMode || (selection && !selection->empty()), ctx);
 
     m_oneFile = oneFile;
     m_fileOpen = false;
@@ -527,15 +536,13 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     m_targetFolder = targetFolder ? targetFolder : "";
 
     if (folderId) {
-        WABFolder* folder = nullptr;
-        HRESULT hr = g_wabLib.GetFolder(folderId, &folder);
+        CFolderEntry folder;
+        HRESULT hr = g_wabLib.GetFolder(folderId, folder.put());
         if (FAILED(hr) || !folder) {
             g_log.LogErr(ctx, hr, "GetFolder(%s)", folderId);
-            CWABLib::FreeFolder(folder);
             return FAILED(hr) ? hr : -1;
         }
         m_oneFileBaseName = folder->name ? folder->name : "";
-        CWABLib::FreeFolder(folder);
     } else {
         m_oneFileBaseName = "AddressBook";
     }
@@ -545,9 +552,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     if (selectionMode) {
         count = selection ? static_cast<int>(selection->size()) : 0;
     } else {
-        WABItemList* list = nullptr;
-        HRESULT hr = g_wabLib.GetItems(folderId, folderId == nullptr, &list);
-        items.reset(list);
+        HRESULT hr = g_wabLib.GetItems(folderId, folderId == nullptr, items.put());
         // A folder that cannot be listed is not an empty one: the run ends with the failure.
         if (FAILED(hr))
             return hr;
@@ -559,11 +564,8 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
 
     int status = 0;
     CDlgProgress progress;
-    if (!progress.Start(m_owner))
+    if (!vcard::StartProgress(progress, m_owner, IDS_EXPORTING, m_total))
         return -1;
-    progress.SetText(IDS_EXPORTING);
-    progress.SetRange(m_total);
-    progress.SetPos(0);
 
     int codePage = encoding && *encoding ? g_charConverter.CodePageByName(encoding) : CCharConverter::kAnsiCodePage;
     if (codePage <= 0)
@@ -611,13 +613,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     m_fileOpen = false;
 
     m_rest = m_total - m_exported - m_failed;
-    UINT message = IDS_EXPORT_OK;
-    if (m_exported == 0)
-        message = IDS_EXPORT_FAILED;
-    else if (m_failed >= 1 || m_rest > 0)
-        message = IDS_EXPORT_PARTIAL;
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    common::OwnedMessageBox(m_owner, common::LoadStringText(instance, message).c_str(),
-                  common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+    vcard::ShowClosingMessage(m_owner, m_exported, m_failed >= 1 || m_rest > 0, IDS_EXPORT_OK, IDS_EXPORT_PARTIAL,
+                              IDS_EXPORT_FAILED);
     return status;
 }

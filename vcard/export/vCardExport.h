@@ -1,9 +1,9 @@
 // Export of address-book contacts to vCard files: the run over a folder, all folders or a
 // selection, one file per contact or all of them in one file, and the writer of each card.
 //
-// The export dialog fills in the user's choices and calls Execute once; the object serves that
-// one run. Cards are built in the card buffer (vcard/export/CardText.h lays out the bytes) and
-// written unchanged, back to back in one-file mode.
+// RunExport shows the export dialog and calls Execute once with the user's choices; the object
+// serves that one run. Cards are built in the card buffer (vcard/export/CardText.h lays out the
+// bytes) and written unchanged, back to back in one-file mode.
 #pragma once
 
 #include <windows.h>

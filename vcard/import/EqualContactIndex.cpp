@@ -112,10 +112,9 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
     otherQuery.res.resAnd.lpRes = otherTyped;
 
     SizedSPropTagArray(1, idColumn) = {1, {PR_ENTRYID}};
-    SRowSet* raw = nullptr;
+    CRowSet others;
     HRESULT hr = g_wabLib.GetItemRows(folderId, MAPI_UNICODE, reinterpret_cast<const SPropTagArray*>(&idColumn),
-                                      &otherQuery, &raw);
-    CRowSet others(raw);
+                                      &otherQuery, others.put());
     if (FAILED(hr))
         return hr;  // GetItemRows logged it
     std::unordered_set<std::string> matchNothing;
@@ -125,10 +124,9 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
 
     SizedSPropTagArray(2 + kNameFields, columns) = {
         2 + kNameFields, {PR_ENTRYID, PR_OBJECT_TYPE, kTags[0], kTags[1], kTags[2], kTags[3], kTags[4], kTags[5]}};
-    raw = nullptr;
+    CRowSet rows;
     hr = g_wabLib.GetItemRows(folderId, MAPI_UNICODE, reinterpret_cast<const SPropTagArray*>(&columns), &contacts,
-                              &raw);
-    CRowSet rows(raw);
+                              rows.put());
     if (FAILED(hr))
         return hr;
     try {

@@ -1,7 +1,8 @@
 // Import of vCard files into an address-book folder: the files are read into cards by CCardReader
 // (CardReader.h: the property mapping over the character converter), and AddContact writes a
 // card as a new contact. The byte-level text work is CvCardText's (vCardText.h); this class
-// reads the files, reports what the reader meets and talks to the address book.
+// reads the files (vCardImport.cpp), reports what the reader meets (ImportReader.cpp) and talks
+// to the address book (CardToContact.cpp).
 #pragma once
 
 #include <windows.h>
@@ -16,7 +17,6 @@
 #include "vcard/import/EqualContactIndex.h"
 #include "wab/WABLib.h"
 
-class CContact;
 class CDlgProgress;
 
 // The property mapping and the card loop are CCardReader's; this class gives them the character
@@ -130,8 +130,7 @@ protected:
     void _ReportCardCut(size_t skipped) override;
 
 private:
-    bool _EmailsEqual(CContact& contact);
-    HRESULT _QueryEqualContacts(std::vector<std::string>* ids);
+    HRESULT _QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids);
     // Puts a contact just saved into the index, with its names as the address book kept them.
     void _IndexSavedContact(IMAPIProp* entry);
     // The progress window shows processed now when the last update is 50 ms old, and always

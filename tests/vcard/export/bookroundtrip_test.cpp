@@ -182,7 +182,7 @@ protected:
         EXPECT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, key, "Export.Encoding", encoding));
         EXPECT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, key, "Export.SaveInOneFile", 1));
         CvCardExport run;
-        uitest::RunDriven([&] { return static_cast<INT_PTR>(ShowExportDialog(nullptr, nullptr, &run)); },
+        uitest::RunDriven([&] { return static_cast<INT_PTR>(run.RunExport(nullptr, nullptr)); },
                           [] { Confirm("Export", "Export completed successfully."); });
         return Import(files.path(), newFolder, "Import completed successfully.");
     }

@@ -166,8 +166,9 @@ protected:
             CContact contact(entry.Get());
             CStored s;
             s.id = list->items[i].id;
-            contact._GetTextPropW(t::kDisplayName, &s.name);
-            contact._GetTextPropW(t::kBusinessTelephoneNumber, &s.phone);
+            // Absent reads as empty, which the summaries compare.
+            (void)contact._GetTextPropW(t::kDisplayName, &s.name);
+            (void)contact._GetTextPropW(t::kBusinessTelephoneNumber, &s.phone);
             out.push_back(s);
         }
         CWABLib::FreeItems(list);

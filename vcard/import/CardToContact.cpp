@@ -1,0 +1,435 @@
+// From card to contact: which contact of the target folder a card matches, whether it differs,
+// and the card written as a new contact.
+#include "vcard/import/vCardImport.h"
+
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <array>
+#include <new>
+
+#include "base/Log.h"
+#include "common/text.h"
+#include "contact/Contact.h"
+#include "wab/EntryId.h"
+#include "wab/WABLib.h"
+
+namespace {
+
+FILETIME ToFileTime(uint64_t value)
+{
+    return {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// One field of the card and the contact property it goes to (the e-mail fields name theirs where
+// they are written), and how a contact whose names and company matched the card is compared with
+// it: the names not again, a text or date as it stands, the lists each by a rule of their own.
+enum class Match { kNamed, kText, kDate, kEmails, kServers, kGender, kChildren };
+struct CField {
+    Match match;
+    ULONG tag;
+    const char* property;  // named in the log when the address book refuses it
+    const std::wstring* text;
+    const std::vector<std::wstring>* list;
+    uint64_t number;  // a date's file time, or the gender
+    // Only a field the card gives is written, and compared: an empty one agrees with any contact.
+    bool Given() const { return text ? !text->empty() : list ? !list->empty() : number != 0; }
+};
+
+// The card's fields in the order AddContact writes them and IsContactEqual compares them: one list,
+// so that no field can be written and then left out of the comparison, or the other way round.
+std::array<CField, 36> FieldsOf(const CImportCard& c)
+{
+    using namespace contact_tags;
+    const Match N = Match::kNamed, T = Match::kText, D = Match::kDate;
+    return {{
+        {N, kGivenName, "PR_GIVEN_NAME", &c.givenName},
+        {N, kMiddleName, "PR_MIDDLE_NAME", &c.middleName},
+        {N, kSurname, "PR_SURNAME", &c.familyName},
+        {N, kDisplayNamePrefix, "PR_DISPLAY_NAME_PREFIX", &c.namePrefix},
+        {N, kDisplayName, "PR_DISPLAY_NAME", &c.displayName},
+        {T, kNickname, "PR_NICKNAME", &c.nickname},
+        {N, kCompanyName, "PR_COMPANY_NAME", &c.company},
+        {T, kDepartmentName, "PR_DEPARTMENT_NAME", &c.department},
+        {T, kTitle, "PR_TITLE", &c.jobTitle},
+        {T, kComment, "PR_COMMENT", &c.note},
+        {D, kBirthday, "PR_BIRTHDAY", nullptr, nullptr, c.birthday},
+        {T, kOfficeLocation, "PR_OFFICE_LOCATION", &c.business[CImportCard::kExtended]},
+        {T, kBusinessAddressStreet, "PR_BUSINESS_ADDRESS_STREET", &c.business[CImportCard::kStreet]},
+        {T, kBusinessAddressCity, "PR_BUSINESS_ADDRESS_CITY", &c.business[CImportCard::kLocality]},
+        {T, kBusinessAddressStateOrProvince, "PR_BUSINESS_ADDRESS_STATE_OR_PROVINCE", &c.business[CImportCard::kRegion]},
+        {T, kBusinessAddressPostalCode, "PR_BUSINESS_ADDRESS_POSTAL_CODE", &c.business[CImportCard::kPostalCode]},
+        {T, kBusinessAddressCountry, "PR_BUSINESS_ADDRESS_COUNTRY", &c.business[CImportCard::kCountry]},
+        {T, kHomeAddressStreet, "PR_HOME_ADDRESS_STREET", &c.home[CImportCard::kStreet]},
+        {T, kHomeAddressCity, "PR_HOME_ADDRESS_CITY", &c.home[CImportCard::kLocality]},
+        {T, kHomeAddressStateOrProvince, "PR_HOME_ADDRESS_STATE_OR_PROVINCE", &c.home[CImportCard::kRegion]},
+        {T, kHomeAddressPostalCode, "PR_HOME_ADDRESS_POSTAL_CODE", &c.home[CImportCard::kPostalCode]},
+        {T, kHomeAddressCountry, "PR_HOME_ADDRESS_COUNTRY", &c.home[CImportCard::kCountry]},
+        {T, kBusinessTelephoneNumber, "PR_BUSINESS_TELEPHONE_NUMBER", &c.businessPhone},
+        {T, kBusinessFaxNumber, "PR_BUSINESS_FAX_NUMBER", &c.businessFax},
+        {T, kHomeTelephoneNumber, "PR_HOME_TELEPHONE_NUMBER", &c.homePhone},
+        {T, kHomeFaxNumber, "PR_HOME_FAX_NUMBER", &c.homeFax},
+        {T, kMobileTelephoneNumber, "PR_MOBILE_TELEPHONE_NUMBER", &c.mobilePhone},
+        {T, kPagerTelephoneNumber, "PR_PAGER_TELEPHONE_NUMBER", &c.pager},
+        {Match::kEmails, 0, nullptr, nullptr, &c.emails},
+        {T, kBusinessHomePage, "PR_BUSINESS_HOME_PAGE", &c.businessWebPage},
+        {T, kPersonalHomePage, "PR_PERSONAL_HOME_PAGE", &c.personalWebPage},
+        {T, kSpouseName, "PR_SPOUSE_NAME", &c.spouse},
+        {D, kWeddingAnniversary, "PR_WEDDING_ANNIVERSARY", nullptr, nullptr, c.anniversary},
+        {Match::kServers, 0, "ConferencingServers", nullptr, &c.conferencingServers},  // a tag of its own
+        {Match::kGender, kGender, "PR_GENDER", nullptr, nullptr, c.gender},
+        {Match::kChildren, kChildrensNames, "PR_CHILDRENS_NAMES", nullptr, &c.children},
+    }};
+}
+
+// The card lists the default address first; the contact keeps it at its default index and the
+// others around it in order.
+bool EmailsEqual(CContact& contact, const CImportCard& c)
+{
+    std::vector<std::wstring> addresses;
+    (void)contact._GetTextArrayPropW(contact_tags::kContactEmailAddresses, &addresses);
+    if (addresses.size() != c.emails.size())
+        return false;
+    size_t count = addresses.size();
+    std::vector<std::wstring> types;
+    (void)contact._GetTextArrayPropW(contact_tags::kContactAddrTypes, &types);
+    types.resize(count);
+    LONG index = 0;
+    (void)contact.GetDefaultAddressIndex(&index);
+    size_t def = index < 0 || static_cast<size_t>(index) >= count ? 0 : static_cast<size_t>(index);
+    for (size_t i = 0; i < count; ++i) {
+        size_t j = i == 0 ? def : (i <= def ? i - 1 : i);
+        if (addresses[j] != c.emails[i])
+            return false;
+        if (i < c.emailTypes.size() && !c.emailTypes[i].empty() && types[j] != c.emailTypes[i])
+            return false;
+    }
+    return true;
+}
+
+// A field the card gives, against the contact's; a value that cannot be read compares as absent.
+bool FieldEqual(CContact& contact, const CField& f, const CImportCard& c)
+{
+    std::wstring text;
+    FILETIME date = {0, 0};
+    std::vector<std::wstring> list;
+    SHORT gender = 0;
+    switch (f.match) {
+    case Match::kNamed:
+        return true;
+    case Match::kText:
+        (void)contact._GetTextPropW(f.tag, &text);
+        return text == *f.text;
+    case Match::kDate:
+        (void)contact._GetDateProp(f.tag, &date);
+        return ((static_cast<uint64_t>(date.dwHighDateTime) << 32) | date.dwLowDateTime) == f.number;
+    case Match::kEmails:
+        return EmailsEqual(contact, c);
+    case Match::kServers:
+        (void)contact.GetConferencingServers(&list);
+        return list == *f.list;
+    case Match::kGender:
+        (void)contact.GetGender(&gender);
+        return static_cast<USHORT>(gender) == f.number;
+    case Match::kChildren:
+        (void)contact._GetTextArrayPropW(f.tag, &list);
+        for (std::wstring& child : list)
+            child = vcard::TrimBlanks(child);
+        return list == *f.list;
+    }
+    return true;
+}
+
+}  // namespace
+
+// In "Replace existing contacts" the card is added and saved before the old contact is deleted:
+// a card that cannot be stored must never cost the user the contact it was to replace.
+HRESULT CvCardImport::putContactItem()
+{
+    const char* ctx = "CvCardImport::putContactItem";
+    std::string match;
+    // A card without names and company says nothing about who it is: matching it by its (empty)
+    // names would take any other nameless contact for it, to be replaced or to keep it out. It
+    // is added, unless (in "Duplicate contacts") an identical contact exists.
+    const CImportCard& c = m_card;
+    bool nameless = c.displayName.empty() && c.givenName.empty() && c.middleName.empty() &&
+                    c.familyName.empty() && c.namePrefix.empty() && c.company.empty();
+    bool differs = m_conflictMode == kLeaveOld;
+    HRESULT found = 1;
+    if (!nameless || m_conflictMode == kDuplicate)
+        found = FindEqualContact(&match, &differs);
+    bool add = false;
+    bool replace = false;
+    if (found == 1) {
+        add = true;
+    } else if (found == 0) {
+        if (!differs || m_conflictMode == kLeaveOld)
+            return 0;
+        add = true;
+        replace = m_conflictMode == kReplace;
+    } else {
+        g_log.LogErr(ctx, found, "FindEqualContact");
+        return -1;
+    }
+    HRESULT stored = S_OK;
+    if (add) {
+        stored = AddContact();
+        if (FAILED(stored)) {
+            g_log.LogErr(ctx, stored, "AddContact");
+            return stored;
+        }
+    }
+    if (replace) {
+        HRESULT hr = g_wabLib.DeleteItem(match.c_str());
+        if (FAILED(hr))
+            g_log.LogWar(ctx, hr, "DeleteItem");
+        else
+            m_index.Remove(match);
+    }
+    return stored;
+}
+
+namespace {
+
+// Owns one SRestriction tree's values for the search of equal contacts.
+struct CEqualRestriction {
+    SPropValue values[7];
+    SRestriction exists[6];
+    SRestriction notExists[6];
+    SRestriction emptyText[6];
+    SRestriction either[6][2];
+    SRestriction terms[7];
+    SRestriction all;
+    wchar_t empty[1] = {0};
+
+    void Build(const std::wstring* const texts[6], const ULONG* tags)
+    {
+        values[0] = {};
+        values[0].ulPropTag = PR_OBJECT_TYPE;
+        values[0].Value.l = MAPI_MAILUSER;
+        terms[0] = {};
+        terms[0].rt = RES_PROPERTY;
+        terms[0].res.resProperty.relop = RELOP_EQ;
+        terms[0].res.resProperty.ulPropTag = PR_OBJECT_TYPE;
+        terms[0].res.resProperty.lpProp = &values[0];
+        for (int i = 0; i < 6; ++i) {
+            SPropValue& v = values[i + 1];
+            v = {};
+            v.ulPropTag = tags[i];
+            v.Value.lpszW = texts[i]->empty() ? empty : const_cast<wchar_t*>(texts[i]->c_str());
+            SRestriction equal = {};
+            equal.rt = RES_PROPERTY;
+            equal.res.resProperty.relop = RELOP_EQ;
+            equal.res.resProperty.ulPropTag = tags[i];
+            equal.res.resProperty.lpProp = &v;
+            if (!texts[i]->empty()) {
+                terms[i + 1] = equal;
+                continue;
+            }
+            exists[i] = {};
+            exists[i].rt = RES_EXIST;
+            exists[i].res.resExist.ulPropTag = tags[i];
+            notExists[i] = {};
+            notExists[i].rt = RES_NOT;
+            notExists[i].res.resNot.lpRes = &exists[i];
+            emptyText[i] = equal;
+            either[i][0] = notExists[i];
+            either[i][1] = emptyText[i];
+            terms[i + 1] = {};
+            terms[i + 1].rt = RES_OR;
+            terms[i + 1].res.resOr.cRes = 2;
+            terms[i + 1].res.resOr.lpRes = either[i];
+        }
+        all = {};
+        all.rt = RES_AND;
+        all.res.resAnd.cRes = 7;
+        all.res.resAnd.lpRes = terms;
+    }
+};
+
+}  // namespace
+
+HRESULT CvCardImport::_QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids)
+{
+    namespace t = contact_tags;
+    ids->clear();
+    CEqualRestriction restriction;
+    restriction.Build(texts, CEqualContactIndex::kTags);
+
+    SizedSPropTagArray(3, columns) = {3, {PR_ENTRYID, PR_OBJECT_TYPE, t::kDisplayName}};
+    CItemList rows;
+    HRESULT hr = g_wabLib.GetItemsEx(m_targetFolder.c_str(), MAPI_UNICODE,
+                                     reinterpret_cast<const SPropTagArray*>(&columns), &restriction.all,
+                                     nullptr, rows.put());
+    if (FAILED(hr))
+        return hr;
+    for (ULONG i = 0; rows && i < rows->count; ++i)
+        ids->push_back(rows->items[i].id ? rows->items[i].id : "");
+    return S_OK;
+}
+
+HRESULT CvCardImport::IndexTargetFolder()
+{
+    // A failure has logged its line where it happened; the searches then go to the address book
+    // one by one, as slow as before but with the same answers.
+    return m_index.Load(m_targetFolder.c_str());
+}
+
+HRESULT CvCardImport::EqualCandidates(bool fromIndex, std::vector<std::string>* ids)
+{
+    const std::wstring* texts[6] = {&m_card.displayName, &m_card.givenName, &m_card.middleName,
+                                    &m_card.familyName, &m_card.namePrefix, &m_card.company};
+    if (fromIndex && m_index.Find(texts, ids))
+        return S_OK;
+    return _QueryEqualContacts(texts, ids);
+}
+
+HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
+{
+    entryId->clear();
+    std::vector<std::string> rows;
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = EqualCandidates(true, &rows);
+    } catch (const std::bad_alloc&) {
+        g_log.LogErr("CvCardImport::FindEqualContact", hr, "candidates");
+    }
+    if (FAILED(hr))
+        return hr;
+    if (rows.empty())
+        return 1;
+    const std::string& first = rows[0];
+    if (*differs) {
+        entryId->assign(first);
+        return 0;
+    }
+    for (const std::string& id : rows) {
+        ULONG type = 0;
+        Microsoft::WRL::ComPtr<IMAPIProp> item;
+        hr = g_wabLib.OpenItem(id.c_str(), &type, item.GetAddressOf());
+        if (FAILED(hr))
+            return hr;
+        if (IsContactEqual(item.Get())) {
+            entryId->assign(id);
+            *differs = false;
+            return 0;
+        }
+    }
+    entryId->assign(first);
+    *differs = true;
+    return 0;
+}
+
+bool CvCardImport::IsContactEqual(IMAPIProp* item)
+{
+    CContact contact(item);
+    const auto fields = FieldsOf(m_card);
+    return std::all_of(fields.begin(), fields.end(),
+                       [&](const CField& f) { return !f.Given() || FieldEqual(contact, f, m_card); });
+}
+
+HRESULT CvCardImport::AddContact()
+{
+    // The new entry goes straight into the ComPtr: mingw-w64's ComPtr::Attach adds a reference of
+    // its own, so attaching a pointer we already own would keep the entry (and with it the whole
+    // address book) alive after the session closes.
+    Microsoft::WRL::ComPtr<IMAPIProp> entry;
+    HRESULT hr = g_wabLib.CreateItem(m_targetFolder.c_str(), entry.GetAddressOf());
+    if (FAILED(hr))
+        return hr;
+    if (!entry) {
+        g_log.LogErr("CvCardImport::AddContact", E_POINTER, "CreateItem gave no entry");
+        return E_POINTER;
+    }
+    CContact contact(entry.Get());
+    const CImportCard& c = m_card;
+    namespace t = contact_tags;
+
+    // Each write logs its own failure and does not stop the others; a property the address book
+    // refused is named with the contact here, and the saved contact then counts as incomplete.
+    int refused = 0;
+    auto check = [&](HRESULT put, const char* property) {
+        if (SUCCEEDED(put))
+            return;
+        ++refused;
+        g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
+                     common::ToUtf8(CardName()).c_str());
+    };
+    for (const CField& f : FieldsOf(c)) {
+        if (!f.Given())
+            continue;
+        ULONG tag = 0;
+        switch (f.match) {
+        case Match::kNamed:
+        case Match::kText:
+            check(contact._PutTextPropW(f.tag, *f.text), f.property);
+            break;
+        case Match::kDate:
+            check(contact._PutDateProp(f.tag, ToFileTime(f.number)), f.property);
+            break;
+        case Match::kEmails:
+            if (!c.emails[0].empty())
+                check(contact._PutTextPropW(t::kEmailAddress, c.emails[0]), "PR_EMAIL_ADDRESS");
+            if (!c.emailTypes.empty() && !c.emailTypes[0].empty())
+                check(contact._PutTextPropW(t::kAddrType, c.emailTypes[0]), "PR_ADDRTYPE");
+            check(contact._PutTextArrayPropW(t::kContactEmailAddresses, c.emails), "PR_CONTACT_EMAIL_ADDRESSES");
+            check(contact._PutTextArrayPropW(t::kContactAddrTypes, c.emailTypes), "PR_CONTACT_ADDRTYPES");
+            check(contact.PutDefaultAddressIndex(0), "PR_CONTACT_DEFAULT_ADDRESS_INDEX");
+            break;
+        case Match::kServers:
+            hr = contact.GetNamedTag(true, &tag);
+            check(SUCCEEDED(hr) ? contact._PutTextArrayPropW(tag, *f.list) : hr, f.property);
+            break;
+        case Match::kGender:
+            check(contact.PutGender(static_cast<SHORT>(f.number)), f.property);
+            break;
+        case Match::kChildren:
+            check(contact._PutTextArrayPropW(f.tag, *f.list), f.property);
+            break;
+        }
+    }
+
+    hr = entry->SaveChanges(0);
+    if (FAILED(hr)) {
+        g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
+        return hr;
+    }
+    if (m_index.IsLoaded())
+        _IndexSavedContact(entry.Get());
+    return refused > 0 ? MAPI_W_ERRORS_RETURNED : S_OK;
+}
+
+void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
+{
+    // Read back rather than taken from the card: the names the search will compare are those
+    // the address book kept.
+    ULONG tags[1 + CEqualContactIndex::kNameFields] = {PR_ENTRYID};
+    std::copy(CEqualContactIndex::kTags, CEqualContactIndex::kTags + CEqualContactIndex::kNameFields, tags + 1);
+    SPropValue* values = nullptr;
+    HRESULT hr = g_wabLib.GetItemPropsList(entry, tags, 1 + CEqualContactIndex::kNameFields, &values);
+    CWabBuffer<SPropValue> owned(values);
+    if (SUCCEEDED(hr) && (values[0].ulPropTag != PR_ENTRYID || values[0].Value.bin.cb == 0))
+        hr = MAPI_E_NOT_FOUND;
+    if (FAILED(hr)) {
+        // Without the new contact the index would miss a duplicate: the rest of the run asks
+        // the address book instead.
+        g_log.LogWar("CvCardImport::AddContact", hr, "saved contact not indexed; equal contacts are searched by query");
+        m_index.Clear();
+        return;
+    }
+    std::wstring texts[CEqualContactIndex::kNameFields];
+    const std::wstring* present[CEqualContactIndex::kNameFields] = {};
+    for (int i = 0; i < CEqualContactIndex::kNameFields; ++i) {
+        const SPropValue& v = values[1 + i];
+        if (v.ulPropTag == CEqualContactIndex::kTags[i] && v.Value.lpszW) {
+            texts[i] = v.Value.lpszW;
+            present[i] = &texts[i];
+        }
+    }
+    try {
+        m_index.Add(EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb), present);
+    } catch (const std::bad_alloc&) {
+        g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY, "saved contact not indexed; equal contacts are searched by query");
+        m_index.Clear();
+    }
+}

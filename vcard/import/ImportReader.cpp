@@ -1,0 +1,107 @@
+// The reader as the import runs it: values decoded through the character converter, the card
+// loop kept from running out of memory, and what the reader meets told to the log and the user.
+#include "vcard/import/vCardImport.h"
+
+#include <new>
+
+#include "base/Log.h"
+#include "base/strings.h"
+#include "common/text.h"
+#include "common/window.h"
+#include "contact/CharConverter.h"
+
+namespace {
+
+const char kCaption[] = "Quillon";
+
+// The reader's values become characters through the character converter's current code page.
+class CConverterDecoder : public vcard::ITextDecoder {
+public:
+    int CodePageByCharset(const char* name) const override { return g_charConverter.CodePageByCharset(name); }
+    void SetCodePage(int codePage) override { g_charConverter.SetCurrentCodePage(codePage); }
+    int ToWide(const std::string& bytes, std::wstring* text) const override
+    {
+        return g_charConverter.ToWide(bytes, text);
+    }
+    bool LeadBytes(int codePage, bool* leadBytes) const override
+    {
+        UINT cp = codePage == CCharConverter::kAnsiCodePage ? ::GetACP() : static_cast<UINT>(codePage);
+        CPINFO info = {};
+        if (codePage == CCharConverter::kNoCodePage || !::GetCPInfo(cp, &info) || info.MaxCharSize != 2)
+            return false;
+        for (int b = 0; b < 256; ++b)
+            leadBytes[b] = ::IsDBCSLeadByteEx(cp, static_cast<BYTE>(b)) != FALSE;
+        return true;
+    }
+};
+
+CConverterDecoder g_converterDecoder;
+
+// "%1" and "%2" of a string-table text, each replaced once by its argument (the arguments are
+// not searched again, so a path holding "%2" stays as it is).
+std::string Substitute(const std::string& text, const std::string& one, const std::string& two)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            out += text[i + 1] == '1' ? one : two;
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+CvCardImport::CvCardImport() : vcard::CCardReader(g_converterDecoder) {}
+CvCardImport::~CvCardImport() = default;
+
+int CvCardImport::ReadCards(const CardSink& sink)
+{
+    try {
+        return ReadAllCards(sink);
+    } catch (const std::bad_alloc&) {
+        g_log.LogErr("CvCardImport::ReadCards", E_OUTOFMEMORY, "%s", m_currentFilePath.c_str());
+        ResetCard();
+        return -1;
+    }
+}
+
+void CvCardImport::_ReportLineCut()
+{
+    g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s line of %zu bytes cut to its first %zu in card \"%s\"",
+                 m_currentFilePath.c_str(), m_text.Name().c_str(), m_text.FullLineBytes(),
+                 vcard::CvCardText::kMaxLineBytes, common::ToUtf8(CardName()).c_str());
+}
+
+void CvCardImport::_ReportCardCut(size_t skipped)
+{
+    g_log.LogWar("CvCardImport::ReadCards", 0, "%s: card \"%s\" read up to %zu lines or %zu bytes: %zu more lines skipped",
+                 m_currentFilePath.c_str(), common::ToUtf8(CardName()).c_str(), kMaxCardProperties, kMaxCardBytes,
+                 skipped);
+}
+
+void CvCardImport::_ReportInvalidElement()
+{
+    g_log.LogWar("CvCardImport::_ReportInvalidElement", 0, "%s in %s is not valid quoted-printable",
+                 m_text.Name().c_str(), m_currentFilePath.c_str());
+    std::string text = Substitute(common::LoadStringText(::GetModuleHandleA(nullptr),
+                                                         IDS_ELEMENT_INVALID),
+                                  common::WideToAnsi(m_currentFile), m_text.Name());
+    common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CvCardImport::ShowNoFilesMessage() const
+{
+    std::string text = common::LoadStringText(::GetModuleHandleA(nullptr), IDS_NO_VCARD_FILES);
+    common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CvCardImport::ShowCannotOpenMessage(const char* path) const
+{
+    std::string text = std::string(path ? path : "") +
+                       common::LoadStringText(::GetModuleHandleA(nullptr), IDS_FILE_CANNOT_OPEN);
+    return common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
+}
