@@ -25,8 +25,9 @@ LAYERS = {
     "wab": 2,
     "contact": 3,
     "ui": 4,
-    "vcard": 5, "vcard/import": 5, "vcard/export": 5,
-    "app": 6,
+    "vcard": 5,
+    "vcard/import": 6, "vcard/export": 6,
+    "app": 7,
     "standins": 9,
 }
 # The support library's interface is ours and ships; the binding in base/ calls it.
