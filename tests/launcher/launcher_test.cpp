@@ -18,23 +18,11 @@ struct CStarted {
     DWORD threadId = 0;
 };
 
-// Our own CreateProcess: the quit message goes to the launcher's main thread, whose id only
-// CreateProcess tells.
+// The quit message goes to the launcher's main thread.
 CStarted Start(const std::string& exe, const std::string& grapnelLog)
 {
     CStarted s;
-    ::SetEnvironmentVariableA("GRAPNEL_LOG", grapnelLog.c_str());
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + exe + "\"";
-    BOOL ok = ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    ::SetEnvironmentVariableA("GRAPNEL_LOG", nullptr);
-    if (ok) {
-        ::CloseHandle(pi.hThread);
-        s.process.reset(pi.hProcess);
-        s.threadId = pi.dwThreadId;
-    }
+    s.process = StartProcess("\"" + exe + "\"", std::string(), nullptr, {{"GRAPNEL_LOG", grapnelLog}}, &s.threadId);
     return s;
 }
 

@@ -20,7 +20,7 @@
 
 namespace uitest {
 
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
+using testsupport::kWait;
 
 // Visible dialogs (#32770) of this process, topmost first.
 inline std::vector<HWND> OwnDialogs()
@@ -339,7 +339,7 @@ inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordF
 {
     HelpRequest request;
     ::DeleteFileA(recordFile.c_str());
-    ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", recordFile.c_str());
+    testsupport::CScopedEnv helpLog("LIBBRISCO_STANDIN_HELP_LOG", recordFile.c_str());
     testsupport::PostClick(dialog, helpId);
     const DWORD self = ::GetCurrentProcessId();
     HWND box = nullptr;
@@ -367,7 +367,6 @@ inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordF
         request.viewerCommandLine = viewer.commandLine;
         testsupport::CloseHelpViewer(viewer, kWait);
     }
-    ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", nullptr);
     request.topics = testsupport::ReadFileBytes(recordFile);
     return request;
 }

@@ -20,8 +20,7 @@
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "dialogdriver.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"
 #include "wab/log_capture.h"
@@ -31,7 +30,8 @@ namespace t = contact_tags;
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+using testsupport::kQuillonKey;
+const char* const kSettingsKey = kQuillonKey;
 const char kCannotOpen[] = " file cannot be opened. ";
 
 std::string Card(const std::string& body) { return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + body + "END:VCARD\r\n"; }
@@ -112,11 +112,10 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
     testsupport::CTempDir dir;
     CLogCapture log;
     ASSERT_GT(g_charConverter.LoadFrom((testsupport::BinDir() + "\\supportedEncodings.txt").c_str(), nullptr), 10u);
-    const std::string store = dir.file("hostile.wab");
-    ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
-    ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), pab, sizeof pab));
-    ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+    testsupport::CClearedValues settings(kSettingsKey, testsupport::kImportSettings);
+    testsupport::CScratchBook book;
+    const char* const pab = book.pab().c_str();
+    ASSERT_TRUE(book.Open());
     const std::string source = dir.file("cards");
     ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
 
@@ -275,6 +274,4 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
             EXPECT_NE(naming[0].find(k.logged), std::string::npos) << naming[0];
         }
     }
-    g_wabLib.Close();
-    testsupport::DeleteRegValues(kSettingsKey, {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"});
 }

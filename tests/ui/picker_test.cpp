@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "dialogdriver.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "ui/DlgPickFolder.h"
 #include "ui/resource.h"
 #include "wab/WABLib.h"
@@ -27,33 +26,11 @@ class PickerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        store = dir.file("picker.wab");
-        // The address book lists its first folder first and the others in the order they were made.
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Zeta"));
-        zeta = Pab();
-        mike = AddFolder(L"Mike");
-        alpha = AddFolder(L"Alpha");
-        kilo = AddFolder(L"Kilo");
-        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        mike = book.AddFolder(L"Mike");
+        alpha = book.AddFolder(L"Alpha");
+        kilo = book.AddFolder(L"Kilo");
+        ASSERT_TRUE(book.Open());
         log.Clear();
-    }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        g_wabLib.Close();
-    }
-
-    std::string Pab()
-    {
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        EXPECT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        return id;
-    }
-    std::string AddFolder(const wchar_t* name)
-    {
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        EXPECT_EQ(S_OK, WabStandinAddFolder(store.c_str(), name, id, sizeof id));
-        return id;
     }
 
     static HWND Tree(HWND dialog) { return ::GetDlgItem(dialog, IDC_PICK_TREE); }
@@ -74,9 +51,10 @@ protected:
         TreeView_SelectItem(Tree(dialog), item);
     }
 
-    testsupport::CTempDir dir;
     CLogCapture log;
-    std::string store, zeta, mike, alpha, kilo;
+    // The address book lists its first folder first and the others in the order they were made.
+    testsupport::CScratchBook book{g_wabLib, L"Zeta"};
+    std::string zeta = book.pab(), mike, alpha, kilo;
 };
 
 }  // namespace
@@ -214,7 +192,7 @@ TEST_F(PickerTest, RefreshShowsNewFoldersAndKeepsTheSelection)
                                    HWND dialog = WaitDialog("Select Folder");
                                    ASSERT_NE(dialog, nullptr);
                                    Select(dialog, "Mike");
-                                   bravo = AddFolder(L"Bravo");
+                                   bravo = book.AddFolder(L"Bravo");
                                    EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
                                    Click(dialog, IDC_PICK_REFRESH);
                                    EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Bravo", "Kilo", "Mike"}));

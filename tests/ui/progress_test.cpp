@@ -10,8 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
-
 std::string ItemText(HWND dialog, int id)
 {
     return WindowText(::GetDlgItem(dialog, id));

@@ -43,7 +43,7 @@ struct CFerruleCopy {
     bool Load()
     {
         if (!testsupport::CopyFileTo(testsupport::BinDir() + "\\Ferrule.DLL", dir.file("Ferrule.DLL")) ||
-            !testsupport::CopyFileTo(testsupport::BinDir() + "\\ferrule_recorder.exe", dir.file("Quillon.exe")))
+            !testsupport::CopyFileTo(testsupport::BinDir() + "\\converter_recorder.exe", dir.file("Quillon.exe")))
             return false;
         module.reset(LoadLibraryA(dir.file("Ferrule.DLL").c_str()));
         if (!module)
@@ -183,21 +183,8 @@ protected:
     // The command line the recorder received; empty on time-out.
     static std::string RecordedLine()
     {
-        const std::string file = g_copy->RecordFile();
-        // The file appears by a rename; the renaming handle may still be open for a moment.
-        std::string line;
-        if (!testsupport::WaitUntil([&] { return !(line = testsupport::ReadFileBytes(file)).empty(); }, 15000))
-            return std::string();
-        // Gone before the next command records, or that one could be read as this one. A deleted
-        // file that a handle still holds stays visible (and in the next recorder's way) until that
-        // handle closes: wait until it is really gone.
-        testsupport::WaitUntil(
-            [&] {
-                DeleteFileA(file.c_str());
-                return !testsupport::FileExists(file);
-            },
-            5000);
-        return line;
+        std::vector<std::string> record = testsupport::TakeRecord(g_copy->dir.path());
+        return record.empty() ? std::string() : record[0];
     }
 
     static std::string Expected(const char* options)
@@ -487,14 +474,13 @@ TEST_F(FerruleTest, VerbAsTextOrUnknownOffsetStartsNothing)
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, list.get()));
     // A temporary folder of this test's own, to see that no selection file is written.
     CTempDir temp;
-    char oldTmp[MAX_PATH + 1] = {};
-    DWORD hadTmp = GetEnvironmentVariableA("TMP", oldTmp, sizeof(oldTmp));
-    SetEnvironmentVariableA("TMP", temp.path().c_str());
-    EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), "export"));
-    EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(2)));
-    EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(0xFFFF)));
-    EXPECT_EQ(E_INVALIDARG, connect->InvokeCommand(nullptr));
-    SetEnvironmentVariableA("TMP", hadTmp ? oldTmp : nullptr);
+    {
+        testsupport::CScopedEnv tmp("TMP", temp.path().c_str());
+        EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), "export"));
+        EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(2)));
+        EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(0xFFFF)));
+        EXPECT_EQ(E_INVALIDARG, connect->InvokeCommand(nullptr));
+    }
     EXPECT_TRUE(testsupport::ListFiles(temp.path()).empty());
 }
 

@@ -112,21 +112,6 @@ struct Tally {
     std::vector<std::pair<std::wstring, std::wstring>> values;  // before and after, per change
 };
 
-// What a code page makes of a text: the system's own conversion there and back.
-std::wstring ThroughCodePage(const std::wstring& text, int codePage)
-{
-    UINT cp = codePage < 0 ? ::GetACP() : static_cast<UINT>(codePage);
-    if (text.empty())
-        return text;
-    std::string bytes(text.size() * 4, '\0');
-    int n = ::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
-                                  static_cast<int>(bytes.size()), nullptr, nullptr);
-    std::wstring back(text.size() * 2, L'\0');
-    int m = ::MultiByteToWideChar(cp, 0, bytes.data(), n, &back[0], static_cast<int>(back.size()));
-    back.resize(m > 0 ? static_cast<size_t>(m) : 0);
-    return back;
-}
-
 // 3.0 writes every line break as \n, which reads back as CR LF.
 std::wstring LineBreaksAs30(std::wstring text)
 {
@@ -218,10 +203,7 @@ protected:
         testsupport::PostClick(box, IDOK);
     }
 
-    testsupport::CClearedValues m_settings{"Software\\Brisco\\Quillon",
-                                           {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
-                                            "Export.Format", "Export.Encoding", "Export.SaveInOneFile",
-                                            "Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"}};
+    testsupport::CClearedValues m_settings{testsupport::kQuillonKey, testsupport::kDialogSettings};
     CScratchBook m_book;
 };
 

@@ -2,18 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "contact/CharConverter.h"
-#include "support/testsupport.h"
-
 namespace importtest {
-
-std::string Crlf(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\r\n";
-    return out;
-}
 
 std::string Card(const std::string& version, const std::vector<std::string>& lines)
 {
@@ -33,16 +22,6 @@ std::wstring W(const std::string& utf8)
     std::wstring out(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
     return out;
-}
-
-void LoadEncodings()
-{
-    static bool loaded = false;
-    if (loaded)
-        return;
-    std::string path = testsupport::BinDir() + "\\supportedEncodings.txt";
-    ASSERT_GT(g_charConverter.LoadFrom(path.c_str(), nullptr), 10u) << path;
-    loaded = true;
 }
 
 CReadResult ReadAll(const std::string& text)

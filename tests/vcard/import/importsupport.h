@@ -5,27 +5,22 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/testsupport.h"
+#include "support/encodings.h"
 #include "vcard/import/vCardImport.h"
 
 namespace importtest {
 
-// The lines joined with CR LF, each line ended.
-std::string Crlf(const std::vector<std::string>& lines);
+using testsupport::Crlf;
+using testsupport::LoadEncodings;
+
 // One card: BEGIN:VCARD, VERSION (omitted when version is empty), the lines, END:VCARD.
 std::string Card(const std::string& version, const std::vector<std::string>& lines);
 
 // UTF-8 to UTF-16, for expected values.
 std::wstring W(const std::string& utf8);
-
-// The encodings file beside the tests, loaded into g_charConverter once per process.
-void LoadEncodings();
 
 struct CReadResult {
     int result = 0;
