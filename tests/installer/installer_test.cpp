@@ -410,13 +410,9 @@ TEST_F(Setup, HostExportsThroughTheInstalledFerrule)
     ASSERT_TRUE(quillon && QueryFullProcessImageNameA(quillon.get(), 0, image, &size));
     EXPECT_EQ(0, lstrcmpiA((g_folder + "\\Quillon.exe").c_str(), image)) << image;
 
-    SendMessageA(GetDlgItem(dialog, IDC_EXPORT_TARGET), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cards.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE; }, kWait));
-    PostClick(dialog, IDOK);
-    HWND box = WaitTopWindow(quillonPid, "#32770", "Quillon for Outlook Express", kWait);
-    ASSERT_NE(nullptr, box) << "no closing message";
-    EXPECT_EQ("Export completed successfully.", DialogStaticText(box));
-    PostClick(box, IDOK);
+    SetItemText(dialog, IDC_EXPORT_TARGET, cards);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog));
+    ASSERT_EQ("Export completed successfully.", TakeClosingMessage(quillonPid));
     LONG code = -1;
     ASSERT_TRUE(WaitExit(host.get(), kWait, &code)) << "the host did not end after Quillon";
     EXPECT_EQ(0, code);

@@ -474,6 +474,44 @@ void PostClick(HWND dialog, int controlId)
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, controlId)));
 }
 
+std::string ItemText(HWND dialog, int id)
+{
+    return WindowText(::GetDlgItem(dialog, id));
+}
+
+void SetItemText(HWND dialog, int id, const std::string& text)
+{
+    ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool IsEnabled(HWND dialog, int id)
+{
+    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+
+bool PressOkWhenEnabled(HWND dialog, DWORD timeoutMs)
+{
+    if (!WaitUntil([&] { return IsEnabled(dialog, IDOK); }, timeoutMs))
+        return false;
+    PostClick(dialog, IDOK);
+    return true;
+}
+
+std::string TakeClosingMessage(DWORD processId, DWORD timeoutMs)
+{
+    HWND box = WaitTopWindow(processId, "#32770", "Quillon for Outlook Express", timeoutMs);
+    if (!box)
+        return "<none>";
+    std::string text = DialogStaticText(box);
+    PostClick(box, IDOK);
+    return text;
+}
+
 bool SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
                   DWORD type)
 {

@@ -129,6 +129,17 @@ std::string DialogStaticText(HWND dialog);
 
 // Presses a button of a (possibly other process's) dialog without blocking on its message loop.
 void PostClick(HWND dialog, int controlId);
+// A control of a dialog, by its id, read and set with messages.
+std::string ItemText(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::string& text);
+bool IsChecked(HWND dialog, int id);
+bool IsEnabled(HWND dialog, int id);
+// Presses OK as soon as the dialog enables it (it does once its fields are valid); false when it
+// stays disabled.
+bool PressOkWhenEnabled(HWND dialog, DWORD timeoutMs = kWait);
+// The closing message of a run of Quillon in a process ("Quillon for Outlook Express"), answered
+// with OK: its text, or "<none>" when it did not show.
+std::string TakeClosingMessage(DWORD processId, DWORD timeoutMs = kWait);
 
 // Registry helpers for scratch values. Unless a root is given they work under
 // HKEY_CURRENT_USER; name "" is a key's default value.

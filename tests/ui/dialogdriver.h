@@ -20,7 +20,11 @@
 
 namespace uitest {
 
+using testsupport::IsChecked;
+using testsupport::IsEnabled;
+using testsupport::ItemText;
 using testsupport::kWait;
+using testsupport::SetItemText;
 
 // Visible dialogs (#32770) of this process, topmost first.
 inline std::vector<HWND> OwnDialogs()
@@ -101,26 +105,6 @@ inline INT_PTR RunDriven(const std::function<INT_PTR()>& modal, const std::funct
     return result;
 }
 
-inline std::string ItemText(HWND dialog, int id)
-{
-    return testsupport::WindowText(::GetDlgItem(dialog, id));
-}
-
-inline void SetItemText(HWND dialog, int id, const std::string& text)
-{
-    ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-inline bool IsChecked(HWND dialog, int id)
-{
-    return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-inline bool IsEnabled(HWND dialog, int id)
-{
-    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
-}
-
 inline bool IsShown(HWND dialog, int id)
 {
     return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE;
@@ -150,23 +134,6 @@ inline HWND FindTree(HWND window)
     return found;
 }
 
-// Texts of a tree's items: the root's children in display order.
-inline std::vector<std::string> TreeChildren(HWND tree, HTREEITEM parent)
-{
-    std::vector<std::string> out;
-    for (HTREEITEM item = TreeView_GetChild(tree, parent); item; item = TreeView_GetNextSibling(tree, item)) {
-        char text[260] = "";
-        TVITEMA tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-        tvi.hItem = item;
-        tvi.pszText = text;
-        tvi.cchTextMax = sizeof text;
-        ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-        out.push_back(text);
-    }
-    return out;
-}
-
 inline std::string TreeItemText(HWND tree, HTREEITEM item)
 {
     char text[260] = "";
@@ -178,6 +145,15 @@ inline std::string TreeItemText(HWND tree, HTREEITEM item)
     if (!item || !::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi)))
         return std::string();
     return text;
+}
+
+// Texts of a tree's items: the root's children in display order.
+inline std::vector<std::string> TreeChildren(HWND tree, HTREEITEM parent)
+{
+    std::vector<std::string> out;
+    for (HTREEITEM item = TreeView_GetChild(tree, parent); item; item = TreeView_GetNextSibling(tree, item))
+        out.push_back(TreeItemText(tree, item));
+    return out;
 }
 
 // The child of parent with that text, or null.

@@ -13,15 +13,6 @@
 
 using namespace testsupport;
 
-namespace {
-
-std::string ControlText(HWND dialog, int id)
-{
-    return WindowText(::GetDlgItem(dialog, id));
-}
-
-}  // namespace
-
 TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
 {
     // A first start: no export values before, none left behind. The log tells each step, for the
@@ -58,18 +49,16 @@ TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
         FAIL() << "the export dialog did not open; " << world.ErrLog();
     }
     EXPECT_FALSE(FileExists(selection)) << "the tmp selection file is deleted once read";
-    EXPECT_EQ(ControlText(dialog, IDC_EXPORT_SOURCE), "Friends");
-    EXPECT_EQ(::SendMessageA(::GetDlgItem(dialog, IDC_EXPORT_SELECTED_ONLY), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDOK)));
+    EXPECT_EQ(ItemText(dialog, IDC_EXPORT_SOURCE), "Friends");
+    EXPECT_TRUE(IsChecked(dialog, IDC_EXPORT_SELECTED_ONLY));
+    EXPECT_FALSE(IsEnabled(dialog, IDOK));
 
-    ::SendMessageA(::GetDlgItem(dialog, IDC_EXPORT_TARGET), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }, kWait))
-        << "OK did not follow the typed target folder";
+    SetItemText(dialog, IDC_EXPORT_TARGET, target);
     ::SendMessageA(::GetDlgItem(dialog, IDC_EXPORT_FORMAT), CB_SETCURSEL, 1, 0);
-    PostClick(dialog, IDOK);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog)) << "OK did not follow the typed target folder";
 
-    HWND box = WaitTopWindow(pid, "#32770", "Quillon for Outlook Express", kWait);
-    if (!box) {
+    std::string closing = TakeClosingMessage(pid);
+    if (closing == "<none>") {
         LONG code = 0;
         bool ended = WaitExit(process.get(), 0, &code);
         FAIL() << "no closing message; Quillon " << (ended ? "ended with " + std::to_string(code) : "still runs")
@@ -77,8 +66,7 @@ TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
                << DescribeTopWindows(pid) << "main.log:\n"
                << ReadFileBytes(world.DataFile("main.log")) << world.ErrLog();
     }
-    EXPECT_EQ(DialogStaticText(box), "Export completed successfully.");
-    PostClick(box, IDOK);
+    EXPECT_EQ(closing, "Export completed successfully.");
     LONG code = 12345;
     ASSERT_TRUE(WaitExit(process.get(), kWait, &code)) << "Quillon did not end";
     EXPECT_EQ(code, 0);

@@ -39,16 +39,10 @@ TEST(QuillonImport, CardsOfAFolderArriveInTheSelectedContactsFolder)
     HWND dialog = WaitTopWindow(pid, "#32770", "Import", kWait);
     ASSERT_NE(nullptr, dialog) << "the import dialog did not open; " << world.ErrLog();
     EXPECT_FALSE(FileExists(selection)) << "the tmp selection file is deleted once read";
-    EXPECT_EQ("Friends", WindowText(::GetDlgItem(dialog, IDC_IMPORT_TARGET)));
-    ::SendMessageA(::GetDlgItem(dialog, IDC_IMPORT_SOURCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cards.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }, kWait))
-        << "OK did not follow the typed source folder";
-    PostClick(dialog, IDOK);
-
-    HWND box = WaitTopWindow(pid, "#32770", "Quillon for Outlook Express", kWait);
-    ASSERT_NE(nullptr, box) << "no summary";
-    EXPECT_EQ("Import completed successfully.", DialogStaticText(box));
-    PostClick(box, IDOK);
+    EXPECT_EQ("Friends", ItemText(dialog, IDC_IMPORT_TARGET));
+    SetItemText(dialog, IDC_IMPORT_SOURCE, cards);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog)) << "OK did not follow the typed source folder";
+    ASSERT_EQ("Import completed successfully.", TakeClosingMessage(pid));
     LONG code = 12345;
     ASSERT_TRUE(WaitExit(process.get(), kWait, &code)) << "Quillon did not end";
     EXPECT_EQ(0, code);

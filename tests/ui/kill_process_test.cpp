@@ -166,9 +166,7 @@ void StartRun(const CKillWorld& world, const char* mode, const char* dialogTitle
     ASSERT_TRUE(run->process);
     HWND dialog = WaitTopWindow(run->pid, "#32770", dialogTitle, kWait);
     ASSERT_NE(nullptr, dialog) << "no " << dialogTitle << " dialog; " << world.ErrLog();
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }, kWait))
-        << "OK stays disabled on the preset choices";
-    PostClick(dialog, IDOK);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog)) << "OK stays disabled on the preset choices";
 }
 
 // Kills the run once reached() holds; false when the run came to its closing message first (the

@@ -10,11 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string ItemText(HWND dialog, int id)
-{
-    return WindowText(::GetDlgItem(dialog, id));
-}
-
 int BarPos(HWND dialog)
 {
     return static_cast<int>(::SendMessageA(::GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));

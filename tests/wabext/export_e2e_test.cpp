@@ -73,16 +73,11 @@ TEST(FerruleEndToEnd, HostExportsThreeContactsThroughQuillon)
     DWORD quillonPid = 0;
     HWND dialog = WaitChildWindow(host.get(), hostPid, "Quillon.exe", "#32770", "Export", &quillonPid);
     ASSERT_NE(nullptr, dialog) << "Quillon's export dialog did not open; " << world.ErrLog();
-    EXPECT_EQ(BST_CHECKED, SendMessageA(GetDlgItem(dialog, IDC_EXPORT_SELECTED_ONLY), BM_GETCHECK, 0, 0));
-    EXPECT_EQ("Friends", WindowText(GetDlgItem(dialog, IDC_EXPORT_SOURCE)));
-    SendMessageA(GetDlgItem(dialog, IDC_EXPORT_TARGET), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE; }, kWait));
-    PostClick(dialog, IDOK);
-
-    HWND box = WaitTopWindow(quillonPid, "#32770", "Quillon for Outlook Express", kWait);
-    ASSERT_NE(nullptr, box) << "no closing message";
-    EXPECT_EQ("Export completed successfully.", DialogStaticText(box));
-    PostClick(box, IDOK);
+    EXPECT_TRUE(IsChecked(dialog, IDC_EXPORT_SELECTED_ONLY));
+    EXPECT_EQ("Friends", ItemText(dialog, IDC_EXPORT_SOURCE));
+    SetItemText(dialog, IDC_EXPORT_TARGET, target);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog));
+    ASSERT_EQ("Export completed successfully.", TakeClosingMessage(quillonPid));
     LONG code = -1;
     ASSERT_TRUE(WaitExit(host.get(), kWait, &code)) << "the host did not end after Quillon";
     EXPECT_EQ(0, code);

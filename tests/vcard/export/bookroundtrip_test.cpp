@@ -193,9 +193,7 @@ protected:
     {
         HWND dialog = uitest::WaitDialog(dialogTitle);
         ASSERT_NE(nullptr, dialog) << dialogTitle;
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; },
-                                           uitest::kWait));
-        testsupport::PostClick(dialog, IDOK);
+        ASSERT_TRUE(testsupport::PressOkWhenEnabled(dialog));
         HWND box = uitest::WaitDialog("Quillon for Outlook Express", "", 60000);
         ASSERT_NE(nullptr, box) << "no closing message";
         if (closing)
