@@ -1,6 +1,7 @@
-// What the export tests share: card texts from lines, file times, a scratch address book in the
-// stand-in store with contacts made from plain values, and a watcher that answers (and records)
-// the closing message boxes of the run.
+// What the export tests share: file times, what a code page makes of a text, a scratch address
+// book opened as the program's session with contacts made from plain values, and a watcher that
+// answers (and records) the closing message boxes of the run. Card texts from lines and the
+// encodings file come from the common support.
 #pragma once
 
 #include <windows.h>

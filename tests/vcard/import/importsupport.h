@@ -1,6 +1,6 @@
 // What the import tests share: card texts built from lines, a reader run that keeps a copy of
-// every card, the encodings list loaded once, and a watcher that answers (and records) any
-// message box the reader shows, so that no test can hang on one.
+// every card, the encodings list loaded once (from the common support), and a watcher that
+// answers (and records) any message box the reader shows, so that no test can hang on one.
 #pragma once
 
 #include <windows.h>
