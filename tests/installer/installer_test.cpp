@@ -91,19 +91,6 @@ int QuillonEntries()
 
 bool FerruleListed() { return RegText(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid) != "<missing>"; }
 
-std::string FileVersion(const std::string& file)
-{
-    DWORD ignored = 0;
-    std::vector<char> data(GetFileVersionInfoSizeA(file.c_str(), &ignored) + 1);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT size = 0;
-    if (!GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &size))
-        return "";
-    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
-}
-
 // A stripped image has no COFF symbols (the header's count of them is 0).
 bool Stripped(const std::string& file)
 {
@@ -197,7 +184,7 @@ void ExpectInstalled(const std::string& folder)
     EXPECT_EQ(ReadFileBytes(BinDir() + "\\supportedEncodings.txt"), ReadFileBytes(folder + "\\supportedEncodings.txt"));
 
     EXPECT_EQ(1, QuillonEntries());
-    const std::string version = FileVersion(BinDir() + "\\Quillon.exe");
+    const std::string version = VersionValue(BinDir() + "\\Quillon.exe", "file");
     const struct {
         const char* name;
         std::string value;
@@ -381,7 +368,7 @@ TEST_F(Setup, InstalledQuillonShowsItsAboutBox)
     CRunningQuillon quillon(g_folder);
     ASSERT_NE(nullptr, quillon.box()) << "no About box";
     EXPECT_NE(std::string::npos,
-              DialogStaticText(quillon.box()).find("Version " + FileVersion(BinDir() + "\\Quillon.exe")));
+              DialogStaticText(quillon.box()).find("Version " + VersionValue(BinDir() + "\\Quillon.exe", "file")));
     EXPECT_EQ(0, quillon.Close());
 }
 

@@ -237,18 +237,9 @@ TEST_F(AddinTest, RegistrationDescribesTheClassFromItsTypeLibrary)
     EXPECT_EQ(1u, count);
 
     // The version resource.
-    std::string dll = g_world->addinFolder + "\\Gimlet.dll";
-    DWORD ignored = 0, size = ::GetFileVersionInfoSizeA(dll.c_str(), &ignored);
-    std::vector<char> block(size);
-    ASSERT_TRUE(size && ::GetFileVersionInfoA(dll.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(97, 0), fixed->dwFileVersionLS);
-    char* text = nullptr;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion", reinterpret_cast<void**>(&text), &len));
-    EXPECT_STREQ("1.00.0097", text);
+    const std::string dll = g_world->addinFolder + "\\Gimlet.dll";
+    EXPECT_EQ("1.0.0.97", VersionValue(dll, "file"));
+    EXPECT_EQ("1.00.0097", VersionValue(dll, "FileVersion"));
 }
 
 TEST_F(AddinTest, UnregistrationRemovesTheClass)

@@ -143,6 +143,27 @@ CScopedEnv::~CScopedEnv()
     ::SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
 }
 
+std::string VersionValue(const std::string& file, const std::string& name)
+{
+    DWORD ignored = 0;
+    std::vector<char> block(::GetFileVersionInfoSizeA(file.c_str(), &ignored) + 1);
+    void* value = nullptr;
+    UINT length = 0;
+    const bool fixed = name == "file" || name == "product";
+    if (!::GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
+        !::VerQueryValueA(block.data(), fixed ? "\\" : ("\\StringFileInfo\\040904B0\\" + name).c_str(), &value,
+                          &length) ||
+        !value)
+        return "<missing>";
+    if (!fixed)
+        return static_cast<const char*>(value);
+    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
+    const DWORD high = name == "file" ? info->dwFileVersionMS : info->dwProductVersionMS;
+    const DWORD low = name == "file" ? info->dwFileVersionLS : info->dwProductVersionLS;
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
+           std::to_string(LOWORD(low));
+}
+
 std::string Crlf(const std::vector<std::string>& lines)
 {
     std::string out;

@@ -65,6 +65,10 @@ std::string Crlf(const std::vector<std::string>& lines);
 // The lines of a text without their ends; a last line without one counts too.
 std::vector<std::string> SplitLines(const std::string& text, const std::string& end = "\r\n");
 
+// A program's version resource: "file" and "product" give its fixed versions as "a.b.c.d", any
+// other name the string of that name (U.S. English, Unicode); "<missing>" when there is none.
+std::string VersionValue(const std::string& file, const std::string& name);
+
 // Starts a program; the process handle is returned owned. cwd may be empty; env holds variables
 // the program gets on top of this process's own (an empty value removes one).
 common::CHandle StartProcess(const std::string& commandLine, const std::string& cwd = std::string(),
