@@ -404,19 +404,6 @@ TEST_F(FerruleTest, MenuThatCannotTakeTheSubmenuIsAFailure)
     EXPECT_TRUE(FAILED(connect->QueryContextMenu(gone, 0, 1, 100, CMF_NORMAL)));
 }
 
-TEST_F(FerruleTest, BitmapResourcesAre16By16With8BitsPerPixel)
-{
-    for (int id : {203, 204}) {
-        HRSRC res = FindResourceA(g_copy->module.get(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2) /* RT_BITMAP */);
-        ASSERT_NE(nullptr, res) << id;
-        const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(g_copy->module.get(), res)));
-        ASSERT_NE(nullptr, header);
-        EXPECT_EQ(16, header->biWidth);
-        EXPECT_EQ(16, header->biHeight);
-        EXPECT_EQ(8, header->biBitCount);
-    }
-}
-
 TEST_F(FerruleTest, CommandStrings)
 {
     ComPtr<IContextMenu> connect = Create<IContextMenu>(IID_IContextMenu);
