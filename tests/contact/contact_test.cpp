@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "contact/Contact.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "wab/EntryId.h"
-#include "wab/log_capture.h"
 
 using Microsoft::WRL::ComPtr;
 namespace t = contact_tags;

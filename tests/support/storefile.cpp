@@ -126,6 +126,16 @@ bool CStoreFile::Load(const std::string& description)
     return ok;
 }
 
+LONG WabStore(const std::vector<std::string>& arguments, const std::vector<std::pair<std::string, std::string>>& env)
+{
+    std::string line = Quote(BinDir() + "\\wabstore.exe");
+    for (const std::string& argument : arguments)
+        line += " " + Quote(argument);
+    LONG code = -1;
+    EXPECT_TRUE(RunProcess(line, &code, kWait, std::string(), env)) << line;
+    return code;
+}
+
 CQuillonWorld::CQuillonWorld(std::vector<std::string> clearedSettings)
     : m_wabFile(kWabFileNameKey, "", store.path()), m_settings(kQuillonKey, std::move(clearedSettings))
 {

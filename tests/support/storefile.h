@@ -58,6 +58,11 @@ private:
     std::string m_pab;
 };
 
+// The stand-in's store tool, wabstore.exe, run to its end with these arguments (each quoted);
+// its exit code, -1 when it did not end.
+LONG WabStore(const std::vector<std::string>& arguments,
+              const std::vector<std::pair<std::string, std::string>>& env = {});
+
 // Quillon.exe's world for a test that runs it: its data folder in a scratch folder, a scratch store
 // that the registry names as the address book's default, and these settings of its key cleared;
 // all as they were again when the object goes.
@@ -73,6 +78,25 @@ private:
     CSavedValue m_wabFile;
     CClearedValues m_settings;
 };
+
+// The contacts of a folder as a CWABLib (the program's g_wabLib unless told otherwise) lists them,
+// each opened: its identifier text and the entry. A failing list or open fails the test.
+struct COpenedItem {
+    std::string id;
+    Microsoft::WRL::ComPtr<IMAPIProp> entry;
+};
+inline std::vector<COpenedItem> OpenItems(const std::string& folder, CWABLib& wab = g_wabLib)
+{
+    std::vector<COpenedItem> items;
+    CItemList list;
+    EXPECT_EQ(S_OK, wab.GetItems(folder.c_str(), false, list.put())) << folder;
+    for (ULONG i = 0; list && i < list->count; ++i) {
+        items.push_back({list->items[i].id, nullptr});
+        ULONG type = 0;
+        EXPECT_EQ(S_OK, wab.OpenItem(list->items[i].id, &type, items.back().entry.GetAddressOf())) << items.back().id;
+    }
+    return items;
+}
 
 // A scratch store that a CWABLib (the program's g_wabLib unless told otherwise) opens with Open()
 // and that is closed when the object goes: the faults a test injected are cleared first, and no

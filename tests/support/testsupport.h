@@ -69,6 +69,9 @@ std::vector<std::string> SplitLines(const std::string& text, const std::string& 
 // other name the string of that name (U.S. English, Unicode); "<missing>" when there is none.
 std::string VersionValue(const std::string& file, const std::string& name);
 
+// A command line's argument in double quotes.
+inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
 // Starts a program; the process handle is returned owned. cwd may be empty; env holds variables
 // the program gets on top of this process's own (an empty value removes one).
 common::CHandle StartProcess(const std::string& commandLine, const std::string& cwd = std::string(),

@@ -11,12 +11,12 @@
 #include "base/Settings.h"
 #include "contact/CharConverter.h"
 #include "dialogdriver.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "ui/DlgExport.h"
 #include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 using testsupport::PostClick;

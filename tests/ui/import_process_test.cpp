@@ -49,9 +49,7 @@ TEST(QuillonImport, CardsOfAFolderArriveInTheSelectedContactsFolder)
 
     // What the folder holds now, as the store tool lists it (UTF-8).
     std::string listing = world.file("list.txt");
-    LONG listed = -1;
-    ASSERT_TRUE(RunProcess("\"" + BinDir() + "\\wabstore.exe\" list \"" + world.store.path() + "\" \"" + listing + "\"", &listed));
-    ASSERT_EQ(0, listed);
+    ASSERT_EQ(0, WabStore({"list", world.store.path(), listing}));
     std::string text = ReadFileBytes(listing);
     size_t folder = text.find(" Friends (2)");
     ASSERT_NE(std::string::npos, folder) << text;

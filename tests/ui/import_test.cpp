@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "dialogdriver.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "ui/DlgImport.h"
 #include "ui/resource.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 using testsupport::PostClick;

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "dialogdriver.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "ui/DlgPickFolder.h"
 #include "ui/resource.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 using Strings = std::vector<std::string>;

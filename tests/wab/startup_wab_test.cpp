@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "log_capture.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "wab/WABLib.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "log_capture.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "wab/EntryId.h"
 #include "wab/WABLib.h"

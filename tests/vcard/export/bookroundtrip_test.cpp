@@ -32,17 +32,11 @@ namespace {
 std::vector<vcard::CardFields> FolderFields(const std::string& folder)
 {
     std::vector<vcard::CardFields> out;
-    WABItemList* list = nullptr;
-    EXPECT_EQ(S_OK, g_wabLib.GetItems(folder.c_str(), false, &list));
-    for (ULONG i = 0; list && i < list->count; ++i) {
-        ULONG type = 0;
-        Microsoft::WRL::ComPtr<IMAPIProp> entry;
-        EXPECT_EQ(S_OK, g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()));
-        CContact contact(entry.Get());
+    for (const testsupport::COpenedItem& item : testsupport::OpenItems(folder)) {
+        CContact contact(item.entry.Get());
         out.emplace_back();
         CvCardExport::ReadCardFields(contact, &out.back());
     }
-    CWABLib::FreeItems(list);
     return out;
 }
 

@@ -42,16 +42,8 @@ protected:
     std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> Contacts()
     {
         std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> out;
-        WABItemList* list = nullptr;
-        HRESULT hr = g_wabLib.GetItems(m_pab.c_str(), false, &list);
-        EXPECT_EQ(hr, S_OK);
-        for (ULONG i = 0; list && i < list->count; ++i) {
-            ULONG type = 0;
-            Microsoft::WRL::ComPtr<IMAPIProp> entry;
-            EXPECT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
-            out.push_back(entry);
-        }
-        CWABLib::FreeItems(list);
+        for (const testsupport::COpenedItem& item : testsupport::OpenItems(m_pab))
+            out.push_back(item.entry);
         return out;
     }
 

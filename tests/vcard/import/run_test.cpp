@@ -96,20 +96,14 @@ protected:
     std::vector<CStored> Stored()
     {
         std::vector<CStored> out;
-        WABItemList* list = nullptr;
-        EXPECT_EQ(g_wabLib.GetItems(m_pab.c_str(), false, &list), S_OK);
-        for (ULONG i = 0; list && i < list->count; ++i) {
-            ULONG type = 0;
-            Microsoft::WRL::ComPtr<IMAPIProp> entry;
-            EXPECT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
-            CContact contact(entry.Get());
+        for (const testsupport::COpenedItem& item : testsupport::OpenItems(m_pab)) {
+            CContact contact(item.entry.Get());
             CStored s;
-            s.id = list->items[i].id;
+            s.id = item.id;
             contact._GetTextPropW(t::kDisplayName, &s.name);
             contact._GetTextPropW(t::kBusinessTelephoneNumber, &s.phone);
             out.push_back(s);
         }
-        CWABLib::FreeItems(list);
         std::sort(out.begin(), out.end(), [](const CStored& a, const CStored& b) {
             return a.name != b.name ? a.name < b.name : a.phone < b.phone;
         });
