@@ -105,6 +105,29 @@ inline INT_PTR RunDriven(const std::function<INT_PTR()>& modal, const std::funct
     return result;
 }
 
+// Runs a modal dialog (its DoModal) and drives it once its window, titled `title`, is up.
+template <class Dialog>
+INT_PTR RunDialog(Dialog& dialog, const std::string& title, const std::function<void(HWND)>& drive)
+{
+    return RunDriven([&] { return dialog.DoModal(nullptr); },
+                     [&] {
+                         HWND hwnd = WaitDialog(title);
+                         ASSERT_NE(hwnd, nullptr) << "the dialog \"" << title << "\" did not open";
+                         drive(hwnd);
+                     });
+}
+
+// Answers this process's message box titled `title` whose text holds `text` with OK and waits until
+// it is gone; false when no such box came or it stayed.
+inline bool AnswerBox(const std::string& title, const std::string& text = std::string())
+{
+    HWND box = WaitDialog(title, text);
+    if (!box)
+        return false;
+    testsupport::PostClick(box, IDOK);
+    return WaitGone(box);
+}
+
 inline bool IsShown(HWND dialog, int id)
 {
     return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE;

@@ -112,12 +112,7 @@ protected:
     // Opens the dialog, lets check() look at it and drive it, and returns the dialog's result.
     INT_PTR Run(CDlgExport& dialog, const std::function<void(HWND)>& check)
     {
-        return RunDriven([&] { return dialog.DoModal(nullptr); },
-                         [&] {
-                             HWND hwnd = WaitDialog("Export");
-                             ASSERT_NE(hwnd, nullptr) << "the export dialog did not open";
-                             check(hwnd);
-                         });
+        return RunDialog(dialog, "Export", check);
     }
 
     // Runs the picker from the source "..." button and picks a folder there (or all folders).

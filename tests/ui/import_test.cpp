@@ -60,12 +60,7 @@ protected:
 
     INT_PTR Run(CDlgImport& dialog, const std::function<void(HWND)>& check)
     {
-        return RunDriven([&] { return dialog.DoModal(nullptr); },
-                         [&] {
-                             HWND hwnd = WaitDialog("Import");
-                             ASSERT_NE(hwnd, nullptr) << "the import dialog did not open";
-                             check(hwnd);
-                         });
+        return RunDialog(dialog, "Import", check);
     }
 
     // Presses the source "..." button and waits for the browser; the browser must have been asked
