@@ -6,10 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
