@@ -43,12 +43,8 @@ SPropValue Short(ULONG tag, short value)
 
 SPropValue Time(ULONG tag, WORD year, WORD month, WORD day)
 {
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
     SPropValue v = Tagged(tag);
-    ::SystemTimeToFileTime(&st, &v.Value.ft);
+    v.Value.ft = Date(year, month, day);
     return v;
 }
 

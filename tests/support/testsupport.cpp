@@ -307,6 +307,17 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
     return found;
 }
 
+FILETIME Date(WORD year, WORD month, WORD day)
+{
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    FILETIME ft = {};
+    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft)) << year << "-" << month << "-" << day;
+    return ft;
+}
+
 std::string NoiseBytes(size_t size, unsigned state)
 {
     std::string bytes(size, '\0');
@@ -641,10 +652,9 @@ CBoxWatch::~CBoxWatch()
 
 std::vector<std::string> CBoxWatch::Texts()
 {
-    std::lock_guard<std::mutex> hold(m_lock);
     std::vector<std::string> texts;
-    for (const auto& box : m_boxes)
-        texts.push_back(box.second);
+    for (const std::string& box : Boxes())
+        texts.push_back(box.substr(box.find('|') + 1));
     return texts;
 }
 

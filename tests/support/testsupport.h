@@ -32,6 +32,9 @@ private:
     bool m_had = false;
 };
 
+// A calendar day as a file time (midnight, UTC).
+FILETIME Date(WORD year, WORD month, WORD day);
+
 // Bytes that look random but are the same on every run: the content of a damaged or foreign file.
 std::string NoiseBytes(size_t size, unsigned state);
 

@@ -46,25 +46,31 @@ inline std::vector<HWND> OwnDialogs()
     return args.found;
 }
 
-// A visible dialog of this process whose title is exactly `title`, or whose static text contains
-// `text` when a text is given.
-inline HWND WaitDialog(const std::string& title, const std::string& text = std::string(), DWORD timeoutMs = kWait)
+// The first of this process's visible dialogs that `matches`, waited for; null when none comes in time.
+inline HWND WaitOwnDialog(const std::function<bool(HWND)>& matches, DWORD timeoutMs)
 {
     HWND found = nullptr;
     testsupport::WaitUntil(
         [&] {
-            for (HWND hwnd : OwnDialogs()) {
-                if (testsupport::WindowText(hwnd) != title)
-                    continue;
-                if (!text.empty() && testsupport::DialogStaticText(hwnd).find(text) == std::string::npos)
-                    continue;
-                found = hwnd;
-                return true;
-            }
+            for (HWND hwnd : OwnDialogs())
+                if (matches(hwnd))
+                    return (found = hwnd) != nullptr;
             return false;
         },
         timeoutMs);
     return found;
+}
+
+// A visible dialog of this process whose title is exactly `title` and, when a text is given, whose
+// static text contains it.
+inline HWND WaitDialog(const std::string& title, const std::string& text = std::string(), DWORD timeoutMs = kWait)
+{
+    return WaitOwnDialog(
+        [&](HWND hwnd) {
+            return testsupport::WindowText(hwnd) == title &&
+                   (text.empty() || testsupport::DialogStaticText(hwnd).find(text) != std::string::npos);
+        },
+        timeoutMs);
 }
 
 inline bool WaitGone(HWND hwnd, DWORD timeoutMs = kWait)
@@ -206,20 +212,12 @@ inline std::string BrowsableParent()
 // included) before it is shown. Null when no such browser appears in time.
 inline HWND WaitFolderBrowser(HWND dialog, const std::string& title, DWORD timeoutMs = kWait)
 {
-    HWND found = nullptr;
-    testsupport::WaitUntil(
-        [&] {
-            for (HWND hwnd : OwnDialogs()) {
-                const std::string statics = "\n" + testsupport::DialogStaticText(hwnd) + "\n";
-                if (hwnd != dialog && FindTree(hwnd) && statics.find("\n" + title + "\n") != std::string::npos) {
-                    found = hwnd;
-                    return true;
-                }
-            }
-            return false;
+    return WaitOwnDialog(
+        [&](HWND hwnd) {
+            const std::string statics = "\n" + testsupport::DialogStaticText(hwnd) + "\n";
+            return hwnd != dialog && FindTree(hwnd) && statics.find("\n" + title + "\n") != std::string::npos;
         },
         timeoutMs);
-    return found;
 }
 
 // An item among the expanded part of a tree whose text ends with `suffix`, or null.

@@ -204,6 +204,17 @@ protected:
         return end == std::string::npos ? std::string() : line.substr(start, end - start);
     }
 
+    // What the selection file of the last command held; the file is deleted.
+    static std::string TakeSelection()
+    {
+        std::string tmp = SelectionFileOf(RecordedLine());
+        if (tmp.empty())
+            return "<no selection file>";
+        std::string bytes = testsupport::ReadFileBytes(tmp);
+        DeleteFileA(tmp.c_str());
+        return bytes;
+    }
+
 };
 
 // ---- COM rules ----------------------------------------------------------------------------
@@ -540,10 +551,7 @@ TEST_F(FerruleTest, EntriesWithoutIdOrTypeAreSkippedAndTheLastValuesCount)
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, list.get()));
 
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kExport)));
-    std::string tmp = SelectionFileOf(RecordedLine());
-    ASSERT_FALSE(tmp.empty());
-    EXPECT_EQ("0000000051575331060000002A000000\r\n0102\r\n", testsupport::ReadFileBytes(tmp));
-    DeleteFileA(tmp.c_str());
+    EXPECT_EQ("0000000051575331060000002A000000\r\n0102\r\n", TakeSelection());
 }
 
 TEST_F(FerruleTest, InitializeWithoutTheListBitKeepsTheSelection)
@@ -559,18 +567,12 @@ TEST_F(FerruleTest, InitializeWithoutTheListBitKeepsTheSelection)
     EXPECT_EQ(S_OK, init->Initialize(nullptr));
 
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kImport)));
-    std::string tmp = SelectionFileOf(RecordedLine());
-    ASSERT_FALSE(tmp.empty());
-    EXPECT_EQ("000000000AFF\r\n", testsupport::ReadFileBytes(tmp));
-    DeleteFileA(tmp.c_str());
+    EXPECT_EQ("000000000AFF\r\n", TakeSelection());
 
     // A new list replaces the old one; each command writes a new file.
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, second.get()));
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kExport)));
-    std::string tmp2 = SelectionFileOf(RecordedLine());
-    ASSERT_FALSE(tmp2.empty());
-    EXPECT_EQ("0000000051575331060000002A000000\r\n", testsupport::ReadFileBytes(tmp2));
-    DeleteFileA(tmp2.c_str());
+    EXPECT_EQ("0000000051575331060000002A000000\r\n", TakeSelection());
 }
 
 TEST_F(FerruleTest, MissingConverterIsStillSuccessAndLeavesNoSelectionFile)

@@ -45,15 +45,4 @@ CImportCard ReadOne(const std::string& text)
     return r.cards.empty() ? CImportCard() : r.cards[0];
 }
 
-FILETIME Date(WORD year, WORD month, WORD day)
-{
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    FILETIME ft = {};
-    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft));
-    return ft;
-}
-
 }  // namespace importtest

@@ -34,7 +34,7 @@ CReadResult ReadAll(const std::string& text);
 CImportCard ReadOne(const std::string& text);
 
 // A birthday as the import stores it.
-FILETIME Date(WORD year, WORD month, WORD day);
+using testsupport::Date;
 
 // Answers every "Quillon" message box of this process with a button (IDOK, IDCANCEL) while it
 // lives, and keeps each box's text.
