@@ -1,9 +1,10 @@
 // Scratch stores of the stand-in address book, built through its fixture functions rather than
-// through a session, so that what a test then opens is exactly what it wrote; and, for the tests of
-// our own code, the program's session open on such a store for a test's life.
+// through a session, so that what a test then opens is exactly what it wrote; the store tool; the
+// world a run of Quillon.exe finds its store in; and, for the tests of our own code, the program's
+// session open on such a store for a test's life and the contacts it lists.
 //
-// CStoreFile needs the stand-in (link `wab32`); CScratchBook needs CWABLib too (`quillon_core`):
-// it is written inline here so that programs without CWABLib can still use the rest.
+// All of it needs the stand-in (link `wab32`); OpenItems and CScratchBook need CWABLib too
+// (`quillon_core`): they are written inline here so that programs without it can use the rest.
 #pragma once
 
 #include <gtest/gtest.h>
