@@ -6,8 +6,8 @@
 #include "app/CommandLine.h"
 #include "base/Log.h"
 #include "common/raii.h"
+#include "support/logcapture.h"
 #include "support/testsupport.h"
-#include "wab/log_capture.h"
 
 using testsupport::CTempDir;
 

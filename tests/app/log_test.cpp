@@ -135,27 +135,19 @@ TEST(Settings, LogLevelFromCurrentUserOverLocalMachine)
 {
     const std::string key = GetSettingsKeyPath();
     ASSERT_EQ("Software\\Brisco\\Quillon", key);
-    HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
-    for (HKEY root : roots) {
-        common::CRegKey k;
-        if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-            ::RegDeleteValueA(k.get(), "LogLevel");
-    }
+    testsupport::CClearedValues user(key.c_str(), {"LogLevel"});
+    testsupport::CClearedValues machine(key.c_str(), {"LogLevel"}, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(1, GetLogLevel());
     ASSERT_TRUE(testsupport::SetRegDword(HKEY_LOCAL_MACHINE, key, "LogLevel", 3));
     EXPECT_EQ(3, GetLogLevel());
     ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, key, "LogLevel", 0));
     EXPECT_EQ(0, GetLogLevel());
-    for (HKEY root : roots) {
-        common::CRegKey k;
-        if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-            ::RegDeleteValueA(k.get(), "LogLevel");
-    }
 }
 
 TEST(Settings, DialogValuesRejectTheWrongType)
 {
     const std::string key = GetSettingsKeyPath();
+    testsupport::CClearedValues values(key.c_str(), {"Test.Expand", "Test.DwordAsString", "Test.StringAsDword", "Test.Flag"});
     ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, key, "Test.Expand", "%TEMP%\\x", REG_EXPAND_SZ));
     ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, key, "Test.DwordAsString", "1"));
     ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, key, "Test.StringAsDword", 7));
@@ -178,8 +170,4 @@ TEST(Settings, DialogValuesRejectTheWrongType)
     ::SetLastError(0);
     EXPECT_FALSE(settings.WriteString("Test.Null", nullptr));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), settings.LastWriteError());
-    common::CRegKey k;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, k.put()));
-    for (const char* name : {"Test.Expand", "Test.DwordAsString", "Test.StringAsDword", "Test.Flag"})
-        ::RegDeleteValueA(k.get(), name);
 }

@@ -11,22 +11,8 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
-
 class QuillonProcess : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
-        exe = BinDir() + "\\Quillon.exe";
-    }
-    void TearDown() override
-    {
-        DeleteRegValues(kQuillonKey, {"LogLevel"});
-    }
-
-    std::string DataFile(const char* name) const { return dir.file("appdata") + "\\Brisco\\Quillon\\" + name; }
-
     LONG Run(const std::string& args, const std::vector<std::pair<std::string, std::string>>& env = {},
              const std::string& program = std::string())
     {
@@ -37,9 +23,9 @@ protected:
         return code;
     }
 
-    CSavedValue appData{kShellFoldersKey, "AppData"};
-    CTempDir dir;
-    std::string exe;
+    CScratchAppData dir;
+    CClearedValues logLevel{kQuillonKey, {"LogLevel"}};
+    std::string exe = BinDir() + "\\Quillon.exe";
 };
 
 }  // namespace
@@ -52,7 +38,7 @@ TEST_F(QuillonProcess, WithoutAModeEndsWithMinusTenAfterTheLogStartedAndConsumes
 
     EXPECT_EQ(-10, Run("-selection tmp \"" + selection + "\""));
     EXPECT_FALSE(FileExists(selection)) << "a tmp selection file is read and deleted whatever the mode";
-    std::string log = ReadFileBytes(DataFile("main.log"));
+    std::string log = ReadFileBytes(dir.DataFile("main.log"));
     EXPECT_NE(std::string::npos, log.find("Inf in InitLog: Version = 2.1.0.14\r\n")) << log;
     EXPECT_NE(std::string::npos, log.find("Inf in DoneLog: \r\n\r\n\r\n")) << log;
 
@@ -63,9 +49,9 @@ TEST_F(QuillonProcess, WithoutAModeEndsWithMinusTenAfterTheLogStartedAndConsumes
 TEST_F(QuillonProcess, DefaultLevelWritesNothingOnANormalEnd)
 {
     EXPECT_EQ(-10, Run(""));
-    EXPECT_EQ("", ReadFileBytes(DataFile("main.log")));
-    EXPECT_EQ("", ReadFileBytes(DataFile("main.err")));
-    EXPECT_TRUE(FileExists(DataFile("main.log"))) << "the data folder is made under AppData";
+    EXPECT_EQ("", ReadFileBytes(dir.DataFile("main.log")));
+    EXPECT_EQ("", ReadFileBytes(dir.DataFile("main.err")));
+    EXPECT_TRUE(FileExists(dir.DataFile("main.log"))) << "the data folder is made under AppData";
 }
 
 TEST_F(QuillonProcess, MissingSupportLibraryEndsWithMinusOne)
@@ -77,14 +63,14 @@ TEST_F(QuillonProcess, MissingSupportLibraryEndsWithMinusOne)
 
     // Nothing is shown to the user: a message box would hold the process until Run's time-out.
     EXPECT_EQ(-1, Run("-about", {}, prog + "\\Quillon.exe"));
-    std::string err = ReadFileBytes(DataFile("main.err"));
+    std::string err = ReadFileBytes(dir.DataFile("main.err"));
     EXPECT_NE(std::string::npos, err.find(" Err[0xffffff38] in WinMain: libbrisco.InitEx\r\n")) << err;
 }
 
 TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
 {
     EXPECT_EQ(-1, Run("-bugreport", {{"LIBBRISCO_STANDIN_INITEX_RESULT", "7"}}));
-    std::string err = ReadFileBytes(DataFile("main.err"));
+    std::string err = ReadFileBytes(dir.DataFile("main.err"));
     EXPECT_NE(std::string::npos, err.find(" Err[0x7] in WinMain: libbrisco.InitEx\r\n")) << err;
 }
 
@@ -98,18 +84,17 @@ TEST_F(QuillonProcess, AnEscapedExceptionEndsTheRunWithMinusOneAndALogLine)
         {"LibBriscoInitEx", " Err[0xffffffff] in WinMain: libbrisco.InitEx\r\n"},
     };
     for (const auto& c : cases) {
-        DeleteFileA(DataFile("main.err").c_str());
+        DeleteFileA(dir.DataFile("main.err").c_str());
         EXPECT_EQ(-1, Run("-about", {{"QUILLON_TEST_THROW", c.first}})) << c.first;
-        std::string err = ReadFileBytes(DataFile("main.err"));
+        std::string err = ReadFileBytes(dir.DataFile("main.err"));
         EXPECT_NE(std::string::npos, err.find(c.second)) << c.first << ": " << err;
     }
 }
 
 TEST_F(QuillonProcess, WithoutAppDataTheLogsLieBesideTheProgram)
 {
-    common::CRegKey k;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_SET_VALUE, k.put()));
-    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteValueA(k.get(), "AppData"));
+    DeleteRegValues(kShellFoldersKey, {"AppData"});
+    ASSERT_EQ("<missing>", RegText(HKEY_CURRENT_USER, kShellFoldersKey, "AppData"));
     std::string prog = dir.file("prog");
     ASSERT_TRUE(::CreateDirectoryA(prog.c_str(), nullptr));
     ASSERT_TRUE(CopyFileTo(exe, prog + "\\Quillon.exe"));

@@ -9,8 +9,8 @@
 
 #include "common/raii.h"
 #include "contact/CharConverter.h"
+#include "support/logcapture.h"
 #include "support/testsupport.h"
-#include "wab/log_capture.h"
 
 using testsupport::CTempDir;
 

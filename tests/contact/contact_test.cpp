@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "contact/Contact.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "wab/EntryId.h"
-#include "wab/log_capture.h"
 
 using Microsoft::WRL::ComPtr;
 namespace t = contact_tags;
@@ -22,19 +21,8 @@ class ContactTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        store = dir.file("contacts.wab");
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        pab = id;
-        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        ASSERT_TRUE(book.Open());
         log.Clear();
-    }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        g_wabLib.Close();
-        EXPECT_EQ(0u, WabStandinLiveObjects()) << "objects of the address book outlived the session";
     }
 
     // A new contact in the personal address book.
@@ -60,9 +48,9 @@ protected:
         return opened;
     }
 
-    testsupport::CTempDir dir;
     CLogCapture log;
-    std::string store, pab;
+    testsupport::CScratchBook book;
+    std::string pab = book.pab();
 };
 
 FILETIME Time(ULONGLONG value)

@@ -12,7 +12,6 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 const char kTitle[] = "Quillon Help";
 
 // ASCII lower case: Windows passes paths on in whatever case they were given.
@@ -44,12 +43,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FileExists(BinDir() + "\\Quillon.chm")) << "the build puts Quillon.chm beside the programs";
-        // The logs of Quillon's start land in a scratch folder.
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
     }
 
-    CSavedValue appData{kShellFoldersKey, "AppData"};
-    CTempDir dir;
+    CScratchAppData dir;  // the logs of Quillon's start land there
 };
 
 }  // namespace

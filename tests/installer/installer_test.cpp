@@ -17,8 +17,7 @@
 #include <vector>
 
 #include "mailclient_ids.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "ui/resource.h"
 
 using namespace testsupport;
@@ -26,7 +25,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const DWORD kWait = 60000;
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillon";
 const char kFerruleClass[] = "CLSID\\{C0CEE871-6EDE-4B3F-9D49-487132A1193C}";
@@ -68,22 +66,6 @@ std::string DefaultFolder()
 std::string Shortcuts() { return Folder(CSIDL_COMMON_PROGRAMS) + "\\Quillon"; }
 std::string DataFolder() { return Folder(CSIDL_APPDATA) + "\\Brisco\\Quillon"; }
 
-bool KeyExists(HKEY root, const std::string& key)
-{
-    common::CRegKey k;
-    return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
-}
-
-// A string value, or "<absent>".
-std::string RegText(HKEY root, const std::string& key, const char* name)
-{
-    char data[1024] = "";
-    DWORD size = sizeof data - 1;
-    if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
-        return "<absent>";
-    return data;
-}
-
 DWORD RegNumber(HKEY root, const std::string& key, const char* name)
 {
     DWORD value = 0, size = sizeof value;
@@ -107,20 +89,7 @@ int QuillonEntries()
     return count;
 }
 
-bool FerruleListed() { return RegText(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid) != "<absent>"; }
-
-std::string FileVersion(const std::string& file)
-{
-    DWORD ignored = 0;
-    std::vector<char> data(GetFileVersionInfoSizeA(file.c_str(), &ignored) + 1);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT size = 0;
-    if (!GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &size))
-        return "";
-    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
-}
+bool FerruleListed() { return RegText(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid) != "<missing>"; }
 
 // A stripped image has no COFF symbols (the header's count of them is 0).
 bool Stripped(const std::string& file)
@@ -215,7 +184,7 @@ void ExpectInstalled(const std::string& folder)
     EXPECT_EQ(ReadFileBytes(BinDir() + "\\supportedEncodings.txt"), ReadFileBytes(folder + "\\supportedEncodings.txt"));
 
     EXPECT_EQ(1, QuillonEntries());
-    const std::string version = FileVersion(BinDir() + "\\Quillon.exe");
+    const std::string version = VersionValue(BinDir() + "\\Quillon.exe", "file");
     const struct {
         const char* name;
         std::string value;
@@ -234,7 +203,7 @@ void ExpectInstalled(const std::string& folder)
     EXPECT_EQ(folder + "\\Ferrule.DLL", RegText(HKEY_CLASSES_ROOT, std::string(kFerruleClass) + "\\InprocServer32", nullptr));
     EXPECT_EQ(folder + "\\Gimlet.dll", RegText(HKEY_CLASSES_ROOT, std::string(kGimletClass) + "\\InprocServer32", nullptr));
     for (const char* key : kClassKeys)
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, key)) << key;
     EXPECT_TRUE(FerruleListed());
 
     const std::string quillon = folder + "\\Quillon.exe";
@@ -252,12 +221,12 @@ void ExpectNothingInstalled(const std::string& folder)
     EXPECT_FALSE(FileExists(DefaultFolder() + "\\..")) << "the maker's folder";
     EXPECT_FALSE(FileExists(Shortcuts()));
     EXPECT_EQ(0, QuillonEntries());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
     for (const char* key : kClassKeys)
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key)) << key;
     EXPECT_FALSE(FerruleListed());
     // The address book's keys were made for our entry alone in this prefix.
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kWabExtContextKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kWabExtContextKey));
 }
 
 // The installed Quillon with its About box open (it then holds its mutex); closes it on request.
@@ -327,6 +296,25 @@ HWND FindControl(HWND top, int id)
     return search.found;
 }
 
+const int kNext = 1;  // Next, Install and Finish are one button of the setup's window
+
+// Waits through the progress page to the page whose text holds `finish`, pressing Next whenever
+// the page offers it again.
+bool WaitFinishPage(HWND window, const char* finish)
+{
+    DWORD posted = 0;
+    return WaitUntil([&] {
+        if (AllTexts(window).find(finish) != std::string::npos)
+            return true;
+        HWND next = GetDlgItem(window, kNext);
+        if (IsWindowEnabled(next) && WindowText(next) == "&Next >" && GetTickCount() - posted > 1000) {
+            PostClick(window, kNext);
+            posted = GetTickCount();
+        }
+        return false;
+    }, kWait);
+}
+
 // Where the current install is; each step leaves it for the next.
 std::string g_folder;
 
@@ -380,7 +368,7 @@ TEST_F(Setup, InstalledQuillonShowsItsAboutBox)
     CRunningQuillon quillon(g_folder);
     ASSERT_NE(nullptr, quillon.box()) << "no About box";
     EXPECT_NE(std::string::npos,
-              DialogStaticText(quillon.box()).find("Version " + FileVersion(BinDir() + "\\Quillon.exe")));
+              DialogStaticText(quillon.box()).find("Version " + VersionValue(BinDir() + "\\Quillon.exe", "file")));
     EXPECT_EQ(0, quillon.Close());
 }
 
@@ -390,29 +378,18 @@ TEST_F(Setup, HostExportsThroughTheInstalledFerrule)
 {
     CTempDir dir;
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\WAB\\DLLPath", "", BinDir() + "\\wab32.dll"));
-    const std::string store = dir.file("book.wab");
-    ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    SPropValue name = {};
-    name.ulPropTag = PR_DISPLAY_NAME_W;
-    name.Value.lpszW = const_cast<wchar_t*>(L"Ann Lee");
-    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-    ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), nullptr, 1, &name, id, sizeof id));
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store));
+    CStoreFile store;
+    store.AddNamed("", L"Ann Lee");
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store.path()));
     const std::string cards = dir.file("cards");
     ASSERT_TRUE(CreateDirectoryA(cards.c_str(), nullptr));
 
     DWORD hostPid = 0;
     common::CHandle host =
-        StartProcess("\"" + BinDir() + "\\WabHost.exe\" -store \"" + store + "\" -command export -wait 90", "", &hostPid);
+        StartProcess("\"" + BinDir() + "\\WabHost.exe\" -store \"" + store.path() + "\" -command export -wait 90", "", &hostPid);
     ASSERT_TRUE(host);
     DWORD quillonPid = 0;
-    HWND dialog = nullptr;
-    WaitUntil([&] {
-        if (!quillonPid)
-            quillonPid = FindChildProcess(hostPid, "Quillon.exe");
-        dialog = quillonPid ? FindTopWindow(quillonPid, "#32770", "Export") : nullptr;
-        return dialog || WaitForSingleObject(host.get(), 0) == WAIT_OBJECT_0;
-    }, kWait);
+    HWND dialog = WaitChildWindow(host.get(), hostPid, "Quillon.exe", "#32770", "Export", &quillonPid);
     ASSERT_NE(nullptr, dialog) << "the installed Quillon showed no export dialog";
     common::CHandle quillon(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, quillonPid));
     char image[MAX_PATH] = "";
@@ -420,13 +397,9 @@ TEST_F(Setup, HostExportsThroughTheInstalledFerrule)
     ASSERT_TRUE(quillon && QueryFullProcessImageNameA(quillon.get(), 0, image, &size));
     EXPECT_EQ(0, lstrcmpiA((g_folder + "\\Quillon.exe").c_str(), image)) << image;
 
-    SendMessageA(GetDlgItem(dialog, IDC_EXPORT_TARGET), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cards.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE; }, kWait));
-    PostClick(dialog, IDOK);
-    HWND box = WaitTopWindow(quillonPid, "#32770", "Quillon for Outlook Express", kWait);
-    ASSERT_NE(nullptr, box) << "no closing message";
-    EXPECT_EQ("Export completed successfully.", DialogStaticText(box));
-    PostClick(box, IDOK);
+    SetItemText(dialog, IDC_EXPORT_TARGET, cards);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog));
+    ASSERT_EQ("Export completed successfully.", TakeClosingMessage(quillonPid));
     LONG code = -1;
     ASSERT_TRUE(WaitExit(host.get(), kWait, &code)) << "the host did not end after Quillon";
     EXPECT_EQ(0, code);
@@ -437,15 +410,8 @@ TEST_F(Setup, HostExportsThroughTheInstalledFerrule)
 // About item starts the installed Quillon.
 TEST_F(Setup, MailClientLoadsTheInstalledGimlet)
 {
-    LONG code = -1;
-    ASSERT_TRUE(RunProcess("regsvr32.exe /s \"" + BinDir() + "\\Tanager.dll\"", &code, kWait) && code == 0);
-    struct CUnregister {
-        ~CUnregister()
-        {
-            LONG ignored = 0;
-            RunProcess("regsvr32.exe /s /u \"" + BinDir() + "\\Tanager.dll\"", &ignored, kWait);
-        }
-    } unregister;
+    ASSERT_TRUE(Regsvr32("/s", BinDir() + "\\Tanager.dll"));
+    common::CScopeExit unregister([] { Regsvr32("/s /u", BinDir() + "\\Tanager.dll"); });
     DWORD pid = 0;
     common::CHandle client = StartProcess("\"" + BinDir() + "\\mailclient.exe\"", "", &pid);
     ASSERT_TRUE(client);
@@ -471,6 +437,7 @@ TEST_F(Setup, MailClientLoadsTheInstalledGimlet)
         WaitUntil([&] { return !IsWindow(about); }, kWait);
     }
     PostMessageA(main, WM_CLOSE, 0, 0);
+    LONG code = -1;
     EXPECT_TRUE(WaitExit(client.get(), kWait, &code)) << "the mail client did not end";
 }
 
@@ -528,7 +495,6 @@ TEST_F(Setup, InteractiveSetupWalksItsPages)
     ASSERT_TRUE(setup);
     HWND window = WaitTopWindow(pid, "#32770", "Quillon", kWait);
     ASSERT_NE(nullptr, window) << "the setup showed no window";
-    const int kNext = 1;  // Next, Install and Finish are one button of the setup's window
     ASSERT_TRUE(WaitUntil([&] { return AllTexts(window).find("Welcome to Quillon Setup") != std::string::npos; }, kWait))
         << AllTexts(window);
     PostClick(window, kNext);
@@ -540,17 +506,7 @@ TEST_F(Setup, InteractiveSetupWalksItsPages)
     EXPECT_EQ(g_folder, shown);
     PostClick(window, kNext);
     // The progress page stays when done; its Next leads to the finish page.
-    DWORD posted = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        if (AllTexts(window).find("Completing Quillon Setup") != std::string::npos)
-            return true;
-        HWND next = GetDlgItem(window, kNext);
-        if (IsWindowEnabled(next) && WindowText(next) == "&Next >" && GetTickCount() - posted > 1000) {
-            PostClick(window, kNext);
-            posted = GetTickCount();
-        }
-        return false;
-    }, kWait)) << AllTexts(window);
+    ASSERT_TRUE(WaitFinishPage(window, "Completing Quillon Setup")) << AllTexts(window);
     PostClick(window, kNext);
     LONG code = -1;
     ASSERT_TRUE(WaitExit(setup.get(), kWait, &code));
@@ -581,7 +537,7 @@ TEST_F(Setup, UninstallOfAHalfRemovedInstallKeepsUserData)
         ASSERT_TRUE(DeleteFileA((g_folder + "\\" + gone).c_str())) << gone;
     EXPECT_EQ(0, RunUninstaller(g_folder, "/S"));
     ExpectNothingInstalled(g_folder);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kQuillonKey));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kQuillonKey));
     EXPECT_TRUE(FileExists(DataFolder() + "\\main.log"));
 }
 
@@ -597,7 +553,6 @@ TEST_F(Setup, InteractiveUninstallRemovesUserDataWhenChosen)
     ASSERT_NE(0u, copy) << "the uninstaller started no copy of itself: " << code;
     HWND window = WaitTopWindow(copy, "#32770", "Quillon", kWait);
     ASSERT_NE(nullptr, window) << "the uninstaller showed no window";
-    const int kNext = 1;
     PostClick(window, kNext);
     HWND tree = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (tree = FindControl(window, 1032)) != nullptr; }, kWait)) << "no components page";
@@ -609,21 +564,11 @@ TEST_F(Setup, InteractiveUninstallRemovesUserDataWhenChosen)
     PostMessageA(tree, WM_KEYDOWN, VK_SPACE, 0);
     ASSERT_TRUE(WaitUntil([&] { return TreeView_GetItemState(tree, data, TVIS_STATEIMAGEMASK) != unchosen; }, kWait));
     PostClick(window, kNext);
-    DWORD posted = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        if (AllTexts(window).find("Completing Quillon Uninstall") != std::string::npos)
-            return true;
-        HWND next = GetDlgItem(window, kNext);
-        if (IsWindowEnabled(next) && WindowText(next) == "&Next >" && GetTickCount() - posted > 1000) {
-            PostClick(window, kNext);
-            posted = GetTickCount();
-        }
-        return false;
-    }, kWait)) << AllTexts(window);
+    ASSERT_TRUE(WaitFinishPage(window, "Completing Quillon Uninstall")) << AllTexts(window);
     PostClick(window, kNext);
     EXPECT_EQ(0, WaitProcess(copy));
     ExpectNothingInstalled(g_folder);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kQuillonKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kQuillonKey));
     EXPECT_FALSE(FileExists(DataFolder()));
 }
 
@@ -635,7 +580,7 @@ TEST_F(Setup, UninstallRemovesUserDataWhenAsked)
     MakeUserData();
     EXPECT_EQ(0, RunUninstaller(g_folder, "/S /REMOVEUSERDATA"));
     ExpectNothingInstalled(g_folder);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kQuillonKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kQuillonKey));
     EXPECT_FALSE(FileExists(DataFolder()));
 }
 

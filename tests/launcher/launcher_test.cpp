@@ -18,23 +18,11 @@ struct CStarted {
     DWORD threadId = 0;
 };
 
-// Our own CreateProcess: the quit message goes to the launcher's main thread, whose id only
-// CreateProcess tells.
+// The quit message goes to the launcher's main thread.
 CStarted Start(const std::string& exe, const std::string& grapnelLog)
 {
     CStarted s;
-    ::SetEnvironmentVariableA("GRAPNEL_LOG", grapnelLog.c_str());
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + exe + "\"";
-    BOOL ok = ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    ::SetEnvironmentVariableA("GRAPNEL_LOG", nullptr);
-    if (ok) {
-        ::CloseHandle(pi.hThread);
-        s.process.reset(pi.hProcess);
-        s.threadId = pi.dwThreadId;
-    }
+    s.process = StartProcess("\"" + exe + "\"", std::string(), nullptr, {{"GRAPNEL_LOG", grapnelLog}}, &s.threadId);
     return s;
 }
 
@@ -91,37 +79,16 @@ TEST_F(LauncherTest, KeepsGrapnelLoadedUntilQuitThenEndsWithZero)
 
 TEST(LauncherResources, VersionDescribesTheSdkLauncher)
 {
-    std::string exe = BinDir() + "\\launcher.exe";
-    DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(exe.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(1, 3), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionLS);
-    EXPECT_EQ(MAKELONG(1, 3), fixed->dwProductVersionMS);
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwProductVersionLS);
-
-    struct {
+    const struct {
         const char* name;
         const char* value;
-    } const strings[] = {
-        {"FileDescription", "Tanager Launcher"},
-        {"InternalName", "launcher"},
-        {"OriginalFilename", "launcher.exe"},
-        {"FileVersion", "3.1.1.0"},
+    } rows[] = {
+        {"file", "3.1.1.0"},         {"product", "3.1.1.0"},       {"FileDescription", "Tanager Launcher"},
+        {"InternalName", "launcher"}, {"OriginalFilename", "launcher.exe"}, {"FileVersion", "3.1.1.0"},
         {"ProductVersion", "3.1.1.0"},
     };
-    for (const auto& s : strings) {
-        char* value = nullptr;
-        std::string path = std::string("\\StringFileInfo\\040904b0\\") + s.name;
-        ASSERT_TRUE(::VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &len)) << s.name;
-        EXPECT_STREQ(s.value, value) << s.name;
-    }
+    for (const auto& r : rows)
+        EXPECT_EQ(r.value, VersionValue(BinDir() + "\\launcher.exe", r.name)) << r.name;
 }
 
 TEST(LauncherResources, IconGroup101HoldsFourSizes)

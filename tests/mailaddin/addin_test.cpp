@@ -47,57 +47,24 @@ std::string TakeBstr(BSTR text)
     return out;
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return lines;
-}
-
 HRESULT CallExport(HMODULE module, const char* name)
 {
     auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(module, name));
     return fn ? fn() : E_NOTIMPL;
 }
 
-std::string RegText(HKEY root, const std::string& key, const char* name)
-{
-    char value[1024] = {};
-    DWORD size = sizeof value;
-    if (::RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return "<missing>";
-    return value;
-}
-
 // Everything the suite shares: registrations, the scratch folders and the redirected AppData.
 struct CWorld {
-    CTempDir scratch;
-    std::string addinFolder, appData, logFolder, savedAppData;
-    bool hadAppData = false;
+    CScratchAppData scratch;
+    std::string addinFolder = scratch.file("addin");
+    std::string logFolder = scratch.AppData() + "\\Brisco\\Quillon";
     common::CModule tanager, gimlet;
 
     bool Setup()
     {
-        addinFolder = scratch.file("addin");
-        appData = scratch.file("appdata");
-        logFolder = appData + "\\Brisco\\Quillon";
         ::CreateDirectoryA(addinFolder.c_str(), nullptr);
         if (!CopyFileTo(BinDir() + "\\Gimlet.dll", addinFolder + "\\Gimlet.dll") ||
-            !CopyFileTo(BinDir() + "\\gimlet_recorder.exe", addinFolder + "\\Quillon.exe"))
-            return false;
-        char saved[MAX_PATH] = {};
-        DWORD size = sizeof saved;
-        hadAppData = ::RegGetValueA(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", RRF_RT_REG_SZ, nullptr, saved,
-                                    &size) == ERROR_SUCCESS;
-        savedAppData = saved;
-        if (!SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", appData))
+            !CopyFileTo(BinDir() + "\\converter_recorder.exe", addinFolder + "\\Quillon.exe"))
             return false;
         tanager.reset(::LoadLibraryA((BinDir() + "\\Tanager.dll").c_str()));
         gimlet.reset(::LoadLibraryA((addinFolder + "\\Gimlet.dll").c_str()));
@@ -112,10 +79,6 @@ struct CWorld {
         if (tanager)
             CallExport(tanager.get(), "DllUnregisterServer");
         ::CoFreeUnusedLibraries();
-        if (hadAppData)
-            SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", savedAppData);
-        else
-            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFoldersKey, "AppData");
         DeleteRegTree(HKEY_CURRENT_USER, kAddinKey);
     }
 };
@@ -158,6 +121,7 @@ protected:
         ASSERT_HRESULT_SUCCEEDED(site->Reset());
         ASSERT_HRESULT_SUCCEEDED(site->put_HostWindow(kHostWindow));
         ::DeleteFileA(LogFile().c_str());
+        ::DeleteFileA((g_world->addinFolder + "\\cmdline.txt").c_str());  // a record an earlier test left
         DeleteRegTree(HKEY_CURRENT_USER, kAddinKey);
     }
     void TearDown() override
@@ -168,14 +132,6 @@ protected:
 
     std::string LogFile() const { return g_world->logFolder + "\\Gimlet.log"; }
 
-    // The recorder's lines, once its file is there and readable: right after the rename the file
-    // may still be held, and a read then gives nothing. Empty on time-out.
-    static std::vector<std::string> WaitRecord(const std::string& record)
-    {
-        std::string text;
-        WaitUntil([&] { return !(text = ReadFileBytes(record)).empty(); }, 20000);
-        return SplitLines(text);
-    }
     std::string Picture(const char* key) const { return g_world->logFolder + "\\" + key + ".bmp"; }
 
     // The log's lines without their time stamps.
@@ -281,18 +237,9 @@ TEST_F(AddinTest, RegistrationDescribesTheClassFromItsTypeLibrary)
     EXPECT_EQ(1u, count);
 
     // The version resource.
-    std::string dll = g_world->addinFolder + "\\Gimlet.dll";
-    DWORD ignored = 0, size = ::GetFileVersionInfoSizeA(dll.c_str(), &ignored);
-    std::vector<char> block(size);
-    ASSERT_TRUE(size && ::GetFileVersionInfoA(dll.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(97, 0), fixed->dwFileVersionLS);
-    char* text = nullptr;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion", reinterpret_cast<void**>(&text), &len));
-    EXPECT_STREQ("1.00.0097", text);
+    const std::string dll = g_world->addinFolder + "\\Gimlet.dll";
+    EXPECT_EQ("1.0.0.97", VersionValue(dll, "file"));
+    EXPECT_EQ("1.00.0097", VersionValue(dll, "FileVersion"));
 }
 
 TEST_F(AddinTest, UnregistrationRemovesTheClass)
@@ -400,8 +347,7 @@ TEST_F(AddinTest, ErrorWhileBuildingIsLoggedAndKeepsWhatWasBuilt)
     long delivered = -1;
     ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 2, -1, &delivered));  // the built part works
     EXPECT_EQ(1, delivered);
-    ASSERT_TRUE(WaitUntil([] { return FileExists(g_world->addinFolder + "\\cmdline.txt"); }, 20000));
-    ::DeleteFileA((g_world->addinFolder + "\\cmdline.txt").c_str());
+    EXPECT_FALSE(TakeRecord(g_world->addinFolder).empty());
 }
 
 TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
@@ -416,13 +362,11 @@ TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
         {0, -1, "-Import -Foreground"}, {1, -1, "-Export -Foreground"}, {2, -1, "-Help"},
         {2, 0, "-BugReport"},           {2, 1, "-About -Foreground"},
     };
-    const std::string record = g_world->addinFolder + "\\cmdline.txt";
     for (const auto& c : cases) {
-        ::DeleteFileA(record.c_str());
         long delivered = -1;
         ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, c.button, c.sub, &delivered));
         EXPECT_EQ(1, delivered);
-        std::vector<std::string> lines = WaitRecord(record);
+        std::vector<std::string> lines = TakeRecord(g_world->addinFolder);
         ASSERT_EQ(2u, lines.size()) << "the converter was not started for " << c.parameters;
         // The program as the shell names it, then exactly our parameters.
         const std::string& line = lines[0];
@@ -432,7 +376,6 @@ TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
         EXPECT_NE(std::string::npos, line.substr(0, end).find("Quillon.exe")) << line;
         EXPECT_EQ(0, lstrcmpiA(g_world->addinFolder.c_str(), lines[1].c_str())) << "working folder " << lines[1];
     }
-    ::DeleteFileA(record.c_str());
     EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI"}),
               Log());
 }
@@ -444,8 +387,6 @@ TEST_F(AddinTest, NoExceptionReachesTheMailClient)
     CreateAddin();
     Fire(&ITanagerSite::Ready);
     Select(1);
-    const std::string record = g_world->addinFolder + "\\cmdline.txt";
-    ::DeleteFileA(record.c_str());
     {
         CScopedEnv hook("QUILLON_TEST_THROW", "CAddin::OnClick");
         long delivered = -1;
@@ -469,8 +410,7 @@ TEST_F(AddinTest, NoExceptionReachesTheMailClient)
     // The same button works afterwards.
     long delivered = -1;
     ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 0, -1, &delivered));
-    EXPECT_FALSE(WaitRecord(record).empty());
-    ::DeleteFileA(record.c_str());
+    EXPECT_FALSE(TakeRecord(g_world->addinFolder).empty());
 }
 
 TEST_F(AddinTest, OptionsItemShowsTheOptionsFormModally)
@@ -578,7 +518,6 @@ TEST_F(AddinTest, MailClientShowsTheToolbarAndItsButtonsStartTheConverter)
     }, 20000)) << "the add-in's toolbar did not appear with three buttons";
     EXPECT_TRUE(::IsWindowVisible(toolbar));
 
-    const std::string record = g_world->addinFolder + "\\cmdline.txt";
     const struct {
         int command;
         const char* parameters;
@@ -586,15 +525,13 @@ TEST_F(AddinTest, MailClientShowsTheToolbarAndItsButtonsStartTheConverter)
                   {mailclient::ButtonCommand(0, 1), " -Export -Foreground"},
                   {mailclient::ItemCommand(0, 2, 1), " -About -Foreground"}};
     for (const auto& c : clicks) {
-        ::DeleteFileA(record.c_str());
         ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(c.command, 0), 0);
-        std::vector<std::string> lines = WaitRecord(record);
+        std::vector<std::string> lines = TakeRecord(g_world->addinFolder);
         ASSERT_FALSE(lines.empty()) << c.parameters;
         const std::string& line = lines[0];
         ASSERT_GE(line.size(), strlen(c.parameters));
         EXPECT_EQ(c.parameters, line.substr(line.size() - strlen(c.parameters))) << line;
     }
-    ::DeleteFileA(record.c_str());
 
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     LONG code = -1;

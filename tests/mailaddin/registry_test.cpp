@@ -24,15 +24,6 @@ namespace {
 const char kScratch[] = "Software\\Brisco\\GimletTest";
 const char kAddinKey[] = "Software\\Brisco\\Quillon\\Addin";
 
-bool KeyExists(const std::string& key)
-{
-    HKEY h = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(h);
-    return true;
-}
-
 bool ReadDword(const std::string& key, const std::string& name, DWORD* value, DWORD* type)
 {
     DWORD size = sizeof *value;
@@ -163,8 +154,8 @@ TEST_F(WinRegTest, DeleteKeyRecRemovesThreeLevels)
     // A key with subkeys of its own cannot go in one step.
     EXPECT_FALSE(reg.DeleteKey("Top"));
     EXPECT_TRUE(reg.DeleteKeyRec("Top"));
-    EXPECT_FALSE(KeyExists(base));
-    EXPECT_TRUE(KeyExists(kScratch));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, base));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kScratch));
     EXPECT_FALSE(reg.DeleteKeyRec("Top"));  // nothing left to delete
 }
 
@@ -204,7 +195,7 @@ TEST_F(OptionsTest, DefaultsWithoutKey)
     EXPECT_TRUE(options.SeparateToolbar());
     EXPECT_TRUE(options.SmallButtons());
     EXPECT_TRUE(options.EditMenu());
-    EXPECT_FALSE(KeyExists(kAddinKey));  // reading creates nothing
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey));  // reading creates nothing
 }
 
 TEST_F(OptionsTest, StoredValuesAreReadAndWrittenAsDwords)
@@ -249,24 +240,12 @@ TEST_F(OptionsTest, StoredValuesAreReadAndWrittenAsDwords)
 
 TEST(LogFolder, ComesFromTheShellFoldersAppData)
 {
-    const char key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    CWinReg reg;
-    ASSERT_TRUE(reg.InitForRead(CWinReg::KeyCurrentUser(), key));
-    std::string saved = reg.GetString("AppData");
-    reg.Close();
-
-    CTempDir dir;
-    std::string appData = dir.file("Roaming");
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, key, "AppData", appData));
+    CScratchAppData dir;
     std::string folder = CDebug::FindLogFolder();
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, key, "AppData", ""));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", ""));
     std::string fallback = CDebug::FindLogFolder();
-    if (saved.empty())
-        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, key, "AppData");
-    else
-        SetRegString(HKEY_CURRENT_USER, key, "AppData", saved);
 
-    EXPECT_EQ(appData + "\\Brisco\\Quillon", folder);
+    EXPECT_EQ(dir.AppData() + "\\Brisco\\Quillon", folder);
     DWORD attributes = ::GetFileAttributesA(folder.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(BinDir(), fallback);  // the add-in's own folder: here, the test program's

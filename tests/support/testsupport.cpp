@@ -1,8 +1,10 @@
 #include "support/testsupport.h"
 
+#include <gtest/gtest.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
 #include <cstdio>
+#include <list>
 
 #include "common/text.h"
 
@@ -124,30 +126,84 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     return names;
 }
 
+CScopedEnv::CScopedEnv(const char* name, const char* value) : m_name(name)
+{
+    DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
+    if (size > 0) {
+        m_old.resize(size);
+        DWORD n = ::GetEnvironmentVariableA(name, &m_old[0], size);
+        m_had = n < size;
+        m_old.resize(m_had ? n : 0);
+    }
+    ::SetEnvironmentVariableA(name, value);
+}
+
+CScopedEnv::~CScopedEnv()
+{
+    ::SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
+}
+
+std::string VersionValue(const std::string& file, const std::string& name)
+{
+    DWORD ignored = 0;
+    std::vector<char> block(::GetFileVersionInfoSizeA(file.c_str(), &ignored) + 1);
+    void* value = nullptr;
+    UINT length = 0;
+    const bool fixed = name == "file" || name == "product";
+    if (!::GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
+        !::VerQueryValueA(block.data(), fixed ? "\\" : ("\\StringFileInfo\\040904B0\\" + name).c_str(), &value,
+                          &length) ||
+        !value)
+        return "<missing>";
+    if (!fixed)
+        return static_cast<const char*>(value);
+    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
+    const DWORD high = name == "file" ? info->dwFileVersionMS : info->dwProductVersionMS;
+    const DWORD low = name == "file" ? info->dwFileVersionLS : info->dwProductVersionLS;
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
+           std::to_string(LOWORD(low));
+}
+
+std::string Crlf(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
+{
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t at = text.find(end, pos);
+        if (at == std::string::npos)
+            at = text.size();
+        lines.push_back(text.substr(pos, at - pos));
+        pos = at + end.size();
+    }
+    return lines;
+}
+
 common::CHandle StartProcess(const std::string& commandLine, const std::string& cwd, DWORD* processId,
-                             const std::vector<std::pair<std::string, std::string>>& env)
+                             const std::vector<std::pair<std::string, std::string>>& env, DWORD* threadId)
 {
     // Environment changes go through this process's own block, which the child inherits.
-    std::vector<std::pair<std::string, std::string>> saved;
-    for (const auto& kv : env) {
-        char old[32767];
-        DWORD n = ::GetEnvironmentVariableA(kv.first.c_str(), old, sizeof old);
-        saved.emplace_back(kv.first, n ? std::string(old, n) : std::string("\x01"));
-        ::SetEnvironmentVariableA(kv.first.c_str(), kv.second.empty() ? nullptr : kv.second.c_str());
-    }
+    std::list<CScopedEnv> changed;
+    for (const auto& kv : env)
+        changed.emplace_back(kv.first.c_str(), kv.second.empty() ? nullptr : kv.second.c_str());
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::string cmd = commandLine;
-    BOOL ok = ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
-    for (const auto& kv : saved)
-        ::SetEnvironmentVariableA(kv.first.c_str(), kv.second == "\x01" ? nullptr : kv.second.c_str());
-    if (!ok)
+    if (!::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
+                          &si, &pi))
         return common::CHandle();
     ::CloseHandle(pi.hThread);
     if (processId)
         *processId = pi.dwProcessId;
+    if (threadId)
+        *threadId = pi.dwThreadId;
     return common::CHandle(pi.hProcess);
 }
 
@@ -251,6 +307,17 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
     return found;
 }
 
+FILETIME Date(WORD year, WORD month, WORD day)
+{
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    FILETIME ft = {};
+    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft)) << year << "-" << month << "-" << day;
+    return ft;
+}
+
 std::string NoiseBytes(size_t size, unsigned state)
 {
     std::string bytes(size, '\0');
@@ -300,6 +367,22 @@ DWORD FindChildProcess(DWORD parentId, const std::string& exeName)
         if (entry.th32ParentProcessID == parentId && lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0)
             return entry.th32ProcessID;
     return 0;
+}
+
+HWND WaitChildWindow(HANDLE parent, DWORD parentId, const std::string& exeName, const std::string& className,
+                     const std::string& titlePart, DWORD* childId, DWORD timeoutMs)
+{
+    *childId = 0;
+    HWND window = nullptr;
+    WaitUntil(
+        [&] {
+            if (!*childId)
+                *childId = FindChildProcess(parentId, exeName);
+            window = *childId ? FindTopWindow(*childId, className, titlePart) : nullptr;
+            return window || ::WaitForSingleObject(parent, 0) == WAIT_OBJECT_0;
+        },
+        timeoutMs);
+    return window;
 }
 
 namespace {
@@ -423,6 +506,44 @@ void PostClick(HWND dialog, int controlId)
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, controlId)));
 }
 
+std::string ItemText(HWND dialog, int id)
+{
+    return WindowText(::GetDlgItem(dialog, id));
+}
+
+void SetItemText(HWND dialog, int id, const std::string& text)
+{
+    ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool IsEnabled(HWND dialog, int id)
+{
+    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+
+bool PressOkWhenEnabled(HWND dialog, DWORD timeoutMs)
+{
+    if (!WaitUntil([&] { return IsEnabled(dialog, IDOK); }, timeoutMs))
+        return false;
+    PostClick(dialog, IDOK);
+    return true;
+}
+
+std::string TakeClosingMessage(DWORD processId, DWORD timeoutMs)
+{
+    HWND box = WaitTopWindow(processId, "#32770", "Quillon for Outlook Express", timeoutMs);
+    if (!box)
+        return "<none>";
+    std::string text = DialogStaticText(box);
+    PostClick(box, IDOK);
+    return text;
+}
+
 bool SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
                   DWORD type)
 {
@@ -449,11 +570,29 @@ void DeleteRegTree(HKEY root, const std::string& key)
     ::SHDeleteKeyA(root, key.c_str());
 }
 
+bool RegKeyExists(HKEY root, const std::string& key)
+{
+    common::CRegKey k;
+    return ::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
+}
+
+std::string RegText(HKEY root, const std::string& key, const char* name)
+{
+    char data[1024] = "";
+    DWORD size = sizeof data, type = 0;
+    if (::RegGetValueA(root, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+        return "<missing>";
+    if (type != REG_SZ)
+        return "<type " + std::to_string(type) + ">";
+    return data;
+}
+
 namespace {
 
 struct BoxSearch {
-    const std::wstring* caption;
+    const std::vector<CBoxWatch::CAnswer>* answers;
     HWND found;
+    size_t answer;
 };
 
 // The caption is read without a message, so that a box still being built on its thread does not
@@ -469,22 +608,26 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
         std::string(cls) != "#32770")
         return TRUE;
     ::InternalGetWindowText(hwnd, caption, 256);
-    if (*search->caption != caption)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
+    for (size_t i = 0; i < search->answers->size(); ++i) {
+        if ((*search->answers)[i].caption == caption) {
+            search->found = hwnd;
+            search->answer = i;
+            return FALSE;
+        }
+    }
+    return TRUE;
 }
 
 }  // namespace
 
-CBoxWatch::CBoxWatch(const wchar_t* caption, int button)
-    : m_caption(caption), m_thread([this, button] {
+CBoxWatch::CBoxWatch(std::vector<CAnswer> answers)
+    : m_answers(std::move(answers)), m_thread([this] {
           HWND answered = nullptr;
           DWORD answeredAt = 0;
           HWND seen = nullptr;
           DWORD seenAt = 0;
           while (!m_stop) {
-              BoxSearch search{&m_caption, nullptr};
+              BoxSearch search{&m_answers, nullptr, 0};
               ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
               HWND box = search.found;
               if (box != seen) {
@@ -502,9 +645,9 @@ CBoxWatch::CBoxWatch(const wchar_t* caption, int button)
                           continue;
                       }
                       std::lock_guard<std::mutex> hold(m_lock);
-                      m_texts.push_back(text);
+                      m_boxes.emplace_back(common::ToUtf8(m_answers[search.answer].caption), text);
                   }
-                  PostClick(box, button);
+                  PostClick(box, m_answers[search.answer].button);
                   answered = box;
                   answeredAt = ::GetTickCount();
               }
@@ -522,8 +665,19 @@ CBoxWatch::~CBoxWatch()
 
 std::vector<std::string> CBoxWatch::Texts()
 {
+    std::vector<std::string> texts;
+    for (const std::string& box : Boxes())
+        texts.push_back(box.substr(box.find('|') + 1));
+    return texts;
+}
+
+std::vector<std::string> CBoxWatch::Boxes()
+{
     std::lock_guard<std::mutex> hold(m_lock);
-    return m_texts;
+    std::vector<std::string> boxes;
+    for (const auto& box : m_boxes)
+        boxes.push_back(box.first + "|" + box.second);
+    return boxes;
 }
 
 CProgressCanceller::CProgressCanceller()
@@ -585,6 +739,15 @@ std::string DescribeRegValue(const char* key, const char* name)
 const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kWabFileNameKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
 const char kQuillonKey[] = "Software\\Brisco\\Quillon";
+const std::vector<std::string> kExportSettings = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
+                                                  "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
+const std::vector<std::string> kImportSettings = {"Import.WABFolderID", "Import.WinFolder",
+                                                  "Import.ConflictResolution"};
+const std::vector<std::string> kDialogSettings = [] {
+    std::vector<std::string> both = kExportSettings;
+    both.insert(both.end(), kImportSettings.begin(), kImportSettings.end());
+    return both;
+}();
 const char kWabExtContextKey[] = "Software\\Microsoft\\WAB\\WAB4\\ExtContext";
 const char kFerruleClsid[] = "{C0CEE871-6EDE-4B3F-9D49-487132A1193C}";
 
@@ -595,24 +758,24 @@ CFerruleListed::~CFerruleListed()
     ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kWabExtContextKey, kFerruleClsid);
 }
 
-void DeleteRegValues(const char* key, const std::vector<std::string>& names)
+void DeleteRegValues(const char* key, const std::vector<std::string>& names, HKEY root)
 {
     common::CRegKey k;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, k.put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(root, key, 0, KEY_SET_VALUE, k.put()) != ERROR_SUCCESS)
         return;
     for (const std::string& name : names)
         ::RegDeleteValueA(k.get(), name.c_str());
 }
 
-CClearedValues::CClearedValues(const char* key, std::vector<std::string> names)
-    : m_key(key), m_names(std::move(names))
+CClearedValues::CClearedValues(const char* key, std::vector<std::string> names, HKEY root)
+    : m_key(key), m_names(std::move(names)), m_root(root)
 {
-    DeleteRegValues(m_key.c_str(), m_names);
+    DeleteRegValues(m_key.c_str(), m_names, m_root);
 }
 
 CClearedValues::~CClearedValues()
 {
-    DeleteRegValues(m_key.c_str(), m_names);
+    DeleteRegValues(m_key.c_str(), m_names, m_root);
 }
 
 CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name(name)
@@ -626,15 +789,71 @@ CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name
     m_value = buf;
 }
 
+CSavedValue::CSavedValue(const char* key, const char* name, const std::string& value) : CSavedValue(key, name)
+{
+    EXPECT_TRUE(SetRegString(HKEY_CURRENT_USER, key, name, value)) << key << " " << name;
+}
+
 CSavedValue::~CSavedValue()
 {
     if (m_present) {
         SetRegString(HKEY_CURRENT_USER, m_key, m_name, m_value, m_type);
         return;
     }
-    common::CRegKey k;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, KEY_SET_VALUE, k.put()) == ERROR_SUCCESS)
-        ::RegDeleteValueA(k.get(), m_name.empty() ? nullptr : m_name.c_str());
+    DeleteRegValues(m_key.c_str(), {m_name});
+}
+
+CScratchAppData::CScratchAppData() : m_appData(kShellFoldersKey, "AppData", AppData())
+{
+}
+
+std::string CScratchAppData::DataFile(const std::string& name) const
+{
+    return AppData() + "\\Brisco\\Quillon\\" + name;
+}
+
+std::vector<std::string> TakeRecord(const std::string& folder, DWORD timeoutMs)
+{
+    const std::string file = folder + "\\cmdline.txt";
+    // The record appears by a rename, and the renaming handle may still be open for a moment: a
+    // read then gives nothing.
+    std::string text;
+    if (!WaitUntil([&] { return !(text = ReadFileBytes(file)).empty(); }, timeoutMs))
+        return {};
+    // A deleted file that a handle still holds stays visible (and in the next recorder's way) until
+    // that handle closes: wait until it is really gone.
+    WaitUntil(
+        [&] {
+            ::DeleteFileA(file.c_str());
+            return !FileExists(file);
+        },
+        5000);
+    return SplitLines(text);
+}
+
+bool Regsvr32(const std::string& options, const std::string& library)
+{
+    LONG code = -1;
+    return RunProcess("regsvr32.exe " + options + " \"" + library + "\"", &code, kWait) && code == 0;
+}
+
+CFerruleRegistered::CFerruleRegistered(std::string library) : m_library(std::move(library))
+{
+    m_ok = Regsvr32("/s", m_library);
+}
+
+CFerruleRegistered::~CFerruleRegistered()
+{
+    Remove(m_library);
+}
+
+void CFerruleRegistered::Remove(const std::string& library)
+{
+    Regsvr32("/s /u", library);
+    for (const char* key : {"CLSID\\{C0CEE871-6EDE-4B3F-9D49-487132A1193C}", "Ferrule.Connect", "Ferrule.Connect.1",
+                            "TypeLib\\{07DC723E-F819-4C2D-AD32-B0F5AB384E80}",
+                            "Interface\\{A1CFFD6D-89A1-4D5A-91DA-87C9053521D5}"})
+        DeleteRegTree(HKEY_CLASSES_ROOT, key);
 }
 
 }  // namespace testsupport

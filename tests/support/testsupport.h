@@ -1,5 +1,6 @@
-// What the tests share: scratch folders, files, processes run with their exact exit codes, and
-// finding and driving real windows with bounded waits.
+// What the tests share: scratch folders and files, processes run with their exact exit codes,
+// finding and driving real windows with bounded waits, and the registry values and environment
+// variables a test changes and puts back. Stores of the stand-in address book are in storefile.h.
 #pragma once
 
 #include <windows.h>
@@ -14,19 +15,14 @@
 
 namespace testsupport {
 
+// A cap for waits on a state: a loaded machine under qemu can take long.
+const DWORD kWait = 60000;
+
 // An environment variable set for the object's span (null removes it), then put back as it was.
 class CScopedEnv {
 public:
-    CScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        char old[4096];
-        DWORD n = ::GetEnvironmentVariableA(name, old, sizeof old);
-        m_had = n > 0 && n < sizeof old;
-        if (m_had)
-            m_old = old;
-        ::SetEnvironmentVariableA(name, value);
-    }
-    ~CScopedEnv() { ::SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+    CScopedEnv(const char* name, const char* value);
+    ~CScopedEnv();
     CScopedEnv(const CScopedEnv&) = delete;
     CScopedEnv& operator=(const CScopedEnv&) = delete;
 
@@ -35,6 +31,9 @@ private:
     std::string m_old;
     bool m_had = false;
 };
+
+// A calendar day as a file time (midnight, UTC).
+FILETIME Date(WORD year, WORD month, WORD day);
 
 // Bytes that look random but are the same on every run: the content of a damaged or foreign file.
 std::string NoiseBytes(size_t size, unsigned state);
@@ -64,11 +63,24 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool CopyFileTo(const std::string& from, const std::string& to);
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*");
+// The lines joined with CR LF, each line ended.
+std::string Crlf(const std::vector<std::string>& lines);
+// The lines of a text without their ends; a last line without one counts too.
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end = "\r\n");
 
-// Starts a program; the process handle is returned owned. cwd may be empty.
+// A program's version resource: "file" and "product" give its fixed versions as "a.b.c.d", any
+// other name the string of that name (U.S. English, Unicode); "<missing>" when there is none.
+std::string VersionValue(const std::string& file, const std::string& name);
+
+// A command line's argument in double quotes.
+inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+// Starts a program; the process handle is returned owned. cwd may be empty; env holds variables
+// the program gets on top of this process's own (an empty value removes one).
 common::CHandle StartProcess(const std::string& commandLine, const std::string& cwd = std::string(),
                              DWORD* processId = nullptr,
-                             const std::vector<std::pair<std::string, std::string>>& env = {});
+                             const std::vector<std::pair<std::string, std::string>>& env = {},
+                             DWORD* threadId = nullptr);
 
 // Waits for a process to end and gives its exact 32-bit exit code; false on time-out (the process
 // is then terminated so that no test leaves it behind).
@@ -92,6 +104,11 @@ HWND WaitTopWindow(DWORD processId, const std::string& className, const std::str
 // (compared without regard to case); 0 when there is none. Windows of other tests' processes
 // share the display, so a test that did not start a program itself finds its windows through it.
 DWORD FindChildProcess(DWORD parentId, const std::string& exeName);
+
+// A visible top-level window of the program `exeName` that `parent` started (the first such
+// process found; its id in *childId); null when none shows within the time or `parent` ends first.
+HWND WaitChildWindow(HANDLE parent, DWORD parentId, const std::string& exeName, const std::string& className,
+                     const std::string& titlePart, DWORD* childId, DWORD timeoutMs = kWait);
 
 // One line per top-level window of a process: visible or hidden, class and title; for the
 // message of a test that waited in vain for one of them.
@@ -122,24 +139,42 @@ std::string DialogStaticText(HWND dialog);
 
 // Presses a button of a (possibly other process's) dialog without blocking on its message loop.
 void PostClick(HWND dialog, int controlId);
+// A control of a dialog, by its id, read and set with messages.
+std::string ItemText(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::string& text);
+bool IsChecked(HWND dialog, int id);
+bool IsEnabled(HWND dialog, int id);
+// Presses OK as soon as the dialog enables it (it does once its fields are valid); false when it
+// stays disabled.
+bool PressOkWhenEnabled(HWND dialog, DWORD timeoutMs = kWait);
+// The closing message of a run of Quillon in a process ("Quillon for Outlook Express"), answered
+// with OK: its text, or "<none>" when it did not show.
+std::string TakeClosingMessage(DWORD processId, DWORD timeoutMs = kWait);
 
-// Registry helpers for scratch values.
+// Registry helpers for scratch values. Unless a root is given they work under
+// HKEY_CURRENT_USER; name "" is a key's default value.
 bool SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
                   DWORD type = REG_SZ);
 bool SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
 void DeleteRegTree(HKEY root, const std::string& key);
-// A value of HKEY_CURRENT_USER as "sz:text" (with its stored terminator), "dword:N", "type<N>" for
-// other types, or "" when absent: one text that shows both the type and the data.
+bool RegKeyExists(HKEY root, const std::string& key);
+// A string value as it is stored; "<missing>" when there is none, "<type N>" for another type.
+std::string RegText(HKEY root, const std::string& key, const char* name);
+// A value as "sz:text" (with its stored terminator), "dword:N", "type<N>" for other types, or ""
+// when absent: one text that shows both the type and the data.
 std::string DescribeRegValue(const char* key, const char* name);
+// Deletes these values of a key; absent ones are fine.
+void DeleteRegValues(const char* key, const std::vector<std::string>& names, HKEY root = HKEY_CURRENT_USER);
 
-// A string value of HKEY_CURRENT_USER put aside for a test and given back (or deleted again, when
-// there was none) when the object goes. name "" is the key's default value.
 // Where the tests set up Quillon's world, under HKEY_CURRENT_USER: the shell folder "AppData"
 // names its data folder, the address book's "Wab File Name" (default value) names its store, and
-// its own settings.
+// its own settings, among them what its two dialogs remember.
 extern const char kShellFoldersKey[];
 extern const char kWabFileNameKey[];
 extern const char kQuillonKey[];
+extern const std::vector<std::string> kExportSettings;
+extern const std::vector<std::string> kImportSettings;
+extern const std::vector<std::string> kDialogSettings;  // both
 
 // The address book's list of context-menu extensions (HKEY_LOCAL_MACHINE): one value per
 // extension, named by its class identifier. The stand-in host creates what it lists.
@@ -159,14 +194,32 @@ private:
     bool m_ok = false;
 };
 
-// Deletes these values of a key under HKEY_CURRENT_USER; absent ones are fine.
-void DeleteRegValues(const char* key, const std::vector<std::string>& names);
+// regsvr32 run on a library with these options ("/s", "/s /u"); true when it ended with 0.
+bool Regsvr32(const std::string& options, const std::string& library);
+
+// Ferrule registered from `library` while it lives. When it goes, it is unregistered and whatever
+// keys of its class, ProgIDs, type library and interface are left are deleted, so that a failed
+// test leaves nothing for the next one.
+class CFerruleRegistered {
+public:
+    explicit CFerruleRegistered(std::string library);
+    ~CFerruleRegistered();
+    CFerruleRegistered(const CFerruleRegistered&) = delete;
+    CFerruleRegistered& operator=(const CFerruleRegistered&) = delete;
+    bool ok() const { return m_ok; }
+    // Unregisters now, as the destructor does.
+    static void Remove(const std::string& library);
+
+private:
+    std::string m_library;
+    bool m_ok = false;
+};
 
 // Deletes the values when made and again when it goes: a test that starts like a first start
 // and leaves nothing of its own behind.
 class CClearedValues {
 public:
-    CClearedValues(const char* key, std::vector<std::string> names);
+    CClearedValues(const char* key, std::vector<std::string> names, HKEY root = HKEY_CURRENT_USER);
     ~CClearedValues();
     CClearedValues(const CClearedValues&) = delete;
     CClearedValues& operator=(const CClearedValues&) = delete;
@@ -174,11 +227,15 @@ public:
 private:
     std::string m_key;
     std::vector<std::string> m_names;
+    HKEY m_root;
 };
 
+// A value of HKEY_CURRENT_USER put aside for a test, set to `value` when one is given, and given
+// back (or deleted again, when there was none) when the object goes.
 class CSavedValue {
 public:
     CSavedValue(const char* key, const char* name);
+    CSavedValue(const char* key, const char* name, const std::string& value);
     ~CSavedValue();
     CSavedValue(const CSavedValue&) = delete;
     CSavedValue& operator=(const CSavedValue&) = delete;
@@ -189,22 +246,48 @@ private:
     bool m_present = false;
 };
 
-// Answers every message box of this process with exactly this caption with a button (IDOK,
-// IDCANCEL, ...) while it lives, and keeps each box's text. For runs that end in a box on the
-// test's own thread.
+// A scratch folder whose subfolder "appdata" the shell folder "AppData" names while it lives: where
+// Quillon and the add-in put their data folder and logs, away from the user's.
+class CScratchAppData : public CTempDir {
+public:
+    CScratchAppData();
+    std::string AppData() const { return file("appdata"); }
+    // A file of Quillon's data folder there: main.log, main.err, the add-in's Gimlet.log.
+    std::string DataFile(const std::string& name) const;
+
+private:
+    CSavedValue m_appData;
+};
+
+// What the stand-in converter (tests/support/recorder.cpp) recorded in `folder`: the command line
+// it was started with, then its working folder; empty on time-out. The record is deleted before
+// this returns, so that the next start cannot be read as this one.
+std::vector<std::string> TakeRecord(const std::string& folder, DWORD timeoutMs = 20000);
+
+// Answers every message box of this process with exactly one of the given captions with that
+// caption's button (IDOK, IDCANCEL, ...) while it lives, and keeps each box. For runs that end in
+// a box on the test's own thread.
 class CBoxWatch {
 public:
-    explicit CBoxWatch(const wchar_t* caption, int button = IDOK);
+    struct CAnswer {
+        std::wstring caption;
+        int button;
+    };
+    explicit CBoxWatch(const wchar_t* caption, int button = IDOK) : CBoxWatch({{caption, button}}) {}
+    explicit CBoxWatch(std::vector<CAnswer> answers);
     ~CBoxWatch();
     CBoxWatch(const CBoxWatch&) = delete;
     CBoxWatch& operator=(const CBoxWatch&) = delete;
+    // The boxes' static texts, in the order they came.
     std::vector<std::string> Texts();
+    // The boxes as "caption|text".
+    std::vector<std::string> Boxes();
 
 private:
-    std::wstring m_caption;
+    std::vector<CAnswer> m_answers;
     std::atomic<bool> m_stop{false};
     std::mutex m_lock;
-    std::vector<std::string> m_texts;
+    std::vector<std::pair<std::string, std::string>> m_boxes;
     std::thread m_thread;
 };
 

@@ -20,7 +20,11 @@
 
 namespace uitest {
 
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
+using testsupport::IsChecked;
+using testsupport::IsEnabled;
+using testsupport::ItemText;
+using testsupport::kWait;
+using testsupport::SetItemText;
 
 // Visible dialogs (#32770) of this process, topmost first.
 inline std::vector<HWND> OwnDialogs()
@@ -42,25 +46,31 @@ inline std::vector<HWND> OwnDialogs()
     return args.found;
 }
 
-// A visible dialog of this process whose title is exactly `title`, or whose static text contains
-// `text` when a text is given.
-inline HWND WaitDialog(const std::string& title, const std::string& text = std::string(), DWORD timeoutMs = kWait)
+// The first of this process's visible dialogs that `matches`, waited for; null when none comes in time.
+inline HWND WaitOwnDialog(const std::function<bool(HWND)>& matches, DWORD timeoutMs)
 {
     HWND found = nullptr;
     testsupport::WaitUntil(
         [&] {
-            for (HWND hwnd : OwnDialogs()) {
-                if (testsupport::WindowText(hwnd) != title)
-                    continue;
-                if (!text.empty() && testsupport::DialogStaticText(hwnd).find(text) == std::string::npos)
-                    continue;
-                found = hwnd;
-                return true;
-            }
+            for (HWND hwnd : OwnDialogs())
+                if (matches(hwnd))
+                    return (found = hwnd) != nullptr;
             return false;
         },
         timeoutMs);
     return found;
+}
+
+// A visible dialog of this process whose title is exactly `title` and, when a text is given, whose
+// static text contains it.
+inline HWND WaitDialog(const std::string& title, const std::string& text = std::string(), DWORD timeoutMs = kWait)
+{
+    return WaitOwnDialog(
+        [&](HWND hwnd) {
+            return testsupport::WindowText(hwnd) == title &&
+                   (text.empty() || testsupport::DialogStaticText(hwnd).find(text) != std::string::npos);
+        },
+        timeoutMs);
 }
 
 inline bool WaitGone(HWND hwnd, DWORD timeoutMs = kWait)
@@ -101,24 +111,27 @@ inline INT_PTR RunDriven(const std::function<INT_PTR()>& modal, const std::funct
     return result;
 }
 
-inline std::string ItemText(HWND dialog, int id)
+// Runs a modal dialog (its DoModal) and drives it once its window, titled `title`, is up.
+template <class Dialog>
+INT_PTR RunDialog(Dialog& dialog, const std::string& title, const std::function<void(HWND)>& drive)
 {
-    return testsupport::WindowText(::GetDlgItem(dialog, id));
+    return RunDriven([&] { return dialog.DoModal(nullptr); },
+                     [&] {
+                         HWND hwnd = WaitDialog(title);
+                         ASSERT_NE(hwnd, nullptr) << "the dialog \"" << title << "\" did not open";
+                         drive(hwnd);
+                     });
 }
 
-inline void SetItemText(HWND dialog, int id, const std::string& text)
+// Answers this process's message box titled `title` whose text holds `text` with OK and waits until
+// it is gone; false when no such box came or it stayed.
+inline bool AnswerBox(const std::string& title, const std::string& text = std::string())
 {
-    ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-inline bool IsChecked(HWND dialog, int id)
-{
-    return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-inline bool IsEnabled(HWND dialog, int id)
-{
-    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+    HWND box = WaitDialog(title, text);
+    if (!box)
+        return false;
+    testsupport::PostClick(box, IDOK);
+    return WaitGone(box);
 }
 
 inline bool IsShown(HWND dialog, int id)
@@ -150,23 +163,6 @@ inline HWND FindTree(HWND window)
     return found;
 }
 
-// Texts of a tree's items: the root's children in display order.
-inline std::vector<std::string> TreeChildren(HWND tree, HTREEITEM parent)
-{
-    std::vector<std::string> out;
-    for (HTREEITEM item = TreeView_GetChild(tree, parent); item; item = TreeView_GetNextSibling(tree, item)) {
-        char text[260] = "";
-        TVITEMA tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-        tvi.hItem = item;
-        tvi.pszText = text;
-        tvi.cchTextMax = sizeof text;
-        ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-        out.push_back(text);
-    }
-    return out;
-}
-
 inline std::string TreeItemText(HWND tree, HTREEITEM item)
 {
     char text[260] = "";
@@ -178,6 +174,15 @@ inline std::string TreeItemText(HWND tree, HTREEITEM item)
     if (!item || !::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi)))
         return std::string();
     return text;
+}
+
+// Texts of a tree's items: the root's children in display order.
+inline std::vector<std::string> TreeChildren(HWND tree, HTREEITEM parent)
+{
+    std::vector<std::string> out;
+    for (HTREEITEM item = TreeView_GetChild(tree, parent); item; item = TreeView_GetNextSibling(tree, item))
+        out.push_back(TreeItemText(tree, item));
+    return out;
 }
 
 // The child of parent with that text, or null.
@@ -207,20 +212,12 @@ inline std::string BrowsableParent()
 // included) before it is shown. Null when no such browser appears in time.
 inline HWND WaitFolderBrowser(HWND dialog, const std::string& title, DWORD timeoutMs = kWait)
 {
-    HWND found = nullptr;
-    testsupport::WaitUntil(
-        [&] {
-            for (HWND hwnd : OwnDialogs()) {
-                const std::string statics = "\n" + testsupport::DialogStaticText(hwnd) + "\n";
-                if (hwnd != dialog && FindTree(hwnd) && statics.find("\n" + title + "\n") != std::string::npos) {
-                    found = hwnd;
-                    return true;
-                }
-            }
-            return false;
+    return WaitOwnDialog(
+        [&](HWND hwnd) {
+            const std::string statics = "\n" + testsupport::DialogStaticText(hwnd) + "\n";
+            return hwnd != dialog && FindTree(hwnd) && statics.find("\n" + title + "\n") != std::string::npos;
         },
         timeoutMs);
-    return found;
 }
 
 // An item among the expanded part of a tree whose text ends with `suffix`, or null.
@@ -339,7 +336,7 @@ inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordF
 {
     HelpRequest request;
     ::DeleteFileA(recordFile.c_str());
-    ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", recordFile.c_str());
+    testsupport::CScopedEnv helpLog("LIBBRISCO_STANDIN_HELP_LOG", recordFile.c_str());
     testsupport::PostClick(dialog, helpId);
     const DWORD self = ::GetCurrentProcessId();
     HWND box = nullptr;
@@ -367,7 +364,6 @@ inline HelpRequest PressHelp(HWND dialog, int helpId, const std::string& recordF
         request.viewerCommandLine = viewer.commandLine;
         testsupport::CloseHelpViewer(viewer, kWait);
     }
-    ::SetEnvironmentVariableA("LIBBRISCO_STANDIN_HELP_LOG", nullptr);
     request.topics = testsupport::ReadFileBytes(recordFile);
     return request;
 }

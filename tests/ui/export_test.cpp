@@ -11,13 +11,12 @@
 #include "base/Settings.h"
 #include "contact/CharConverter.h"
 #include "dialogdriver.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "ui/DlgExport.h"
 #include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 using testsupport::PostClick;
@@ -25,26 +24,12 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
-const char* const kValues[] = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
-                               "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
+using testsupport::kQuillonKey;
+const char* const kSettingsKey = kQuillonKey;
 const char kEncodings[] =
     "Unicode (UTF-8)|UTF-8|65001\r\n"
     "Western European (Windows)|windows-1252|1252\r\n"
     "Cyrillic (Windows)|windows-1251|1251\r\n";
-
-SPropValue Name(const wchar_t* text)
-{
-    SPropValue v = {};
-    v.ulPropTag = PR_DISPLAY_NAME_W;
-    v.Value.lpszW = const_cast<wchar_t*>(text);
-    return v;
-}
-
-void DeleteValue(const char* name)
-{
-    testsupport::DeleteRegValues(kSettingsKey, {name});
-}
 
 bool SetRaw(const char* name, DWORD type, const void* data, DWORD size)
 {
@@ -109,20 +94,12 @@ class ExportDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : kValues)
-            DeleteValue(name);
-        store = dir.file("export.wab");
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        contacts = id;
-        ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
-        friends = id;
-        AddContact(contacts, L"Ann Lee");
-        AddContact(contacts, L"Ben Roe");
-        cid = AddContact(friends, L"Cid Poe");
-        dee = AddContact(friends, L"Dee Fox");
-        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        friends = book.AddFolder(L"Friends");
+        book.AddNamed(contacts, L"Ann Lee");
+        book.AddNamed(contacts, L"Ben Roe");
+        cid = book.AddNamed(friends, L"Cid Poe");
+        dee = book.AddNamed(friends, L"Dee Fox");
+        ASSERT_TRUE(book.Open());
 
         target = browsable.file("out");
         ASSERT_TRUE(::CreateDirectoryA(target.c_str(), nullptr));
@@ -132,31 +109,10 @@ protected:
         ASSERT_EQ(3u, g_charConverter.LoadFrom(dir.file("enc.txt").c_str(), nullptr));
         log.Clear();
     }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        g_wabLib.Close();
-        for (const char* name : kValues)
-            DeleteValue(name);
-    }
-
-    std::string AddContact(const std::string& folder, const wchar_t* name)
-    {
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        SPropValue v[] = {Name(name)};
-        EXPECT_EQ(S_OK, WabStandinAddContact(store.c_str(), folder.c_str(), 1, v, id, sizeof id));
-        return id;
-    }
-
     // Opens the dialog, lets check() look at it and drive it, and returns the dialog's result.
     INT_PTR Run(CDlgExport& dialog, const std::function<void(HWND)>& check)
     {
-        return RunDriven([&] { return dialog.DoModal(nullptr); },
-                         [&] {
-                             HWND hwnd = WaitDialog("Export");
-                             ASSERT_NE(hwnd, nullptr) << "the export dialog did not open";
-                             check(hwnd);
-                         });
+        return RunDialog(dialog, "Export", check);
     }
 
     // Runs the picker from the source "..." button and picks a folder there (or all folders).
@@ -180,7 +136,9 @@ protected:
     testsupport::CTempDir dir;
     testsupport::CTempDir browsable{BrowsableParent()};  // the folders the browser shows
     CLogCapture log;
-    std::string store, contacts, friends, cid, dee, target, other;
+    testsupport::CClearedValues settings{kQuillonKey, testsupport::kExportSettings};
+    testsupport::CScratchBook book;
+    std::string contacts = book.pab(), friends, cid, dee, target, other;
 };
 
 }  // namespace
@@ -200,8 +158,8 @@ TEST_F(ExportDialogTest, FirstStartShowsDefaultsAndCancelStoresNothing)
         PostClick(hwnd, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-    for (const char* name : kValues)
-        EXPECT_EQ(Stored(name), "") << name;
+    for (const std::string& name : testsupport::kExportSettings)
+        EXPECT_EQ(Stored(name.c_str()), "") << name;
 }
 
 TEST_F(ExportDialogTest, StoredSettingsAreShownAndOkWritesThemBackTyped)

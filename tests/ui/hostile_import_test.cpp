@@ -20,18 +20,18 @@
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
 #include "dialogdriver.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 namespace t = contact_tags;
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
+using testsupport::kQuillonKey;
+const char* const kSettingsKey = kQuillonKey;
 const char kCannotOpen[] = " file cannot be opened. ";
 
 std::string Card(const std::string& body) { return "BEGIN:VCARD\r\nVERSION:2.1\r\n" + body + "END:VCARD\r\n"; }
@@ -112,11 +112,10 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
     testsupport::CTempDir dir;
     CLogCapture log;
     ASSERT_GT(g_charConverter.LoadFrom((testsupport::BinDir() + "\\supportedEncodings.txt").c_str(), nullptr), 10u);
-    const std::string store = dir.file("hostile.wab");
-    ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
-    ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), pab, sizeof pab));
-    ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+    testsupport::CClearedValues settings(kSettingsKey, testsupport::kImportSettings);
+    testsupport::CScratchBook book;
+    const std::string& pab = book.pab();
+    ASSERT_TRUE(book.Open());
     const std::string source = dir.file("cards");
     ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
 
@@ -234,15 +233,10 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
         << "each file that cannot be opened is named in its box";
 
     // Every readable card arrived, whole where it was whole.
-    WABItemList* list = nullptr;
-    ASSERT_EQ(g_wabLib.GetItems(pab, false, &list), S_OK);
     std::vector<std::string> phones;
     std::wstring foldedNote;
-    for (ULONG i = 0; list && i < list->count; ++i) {
-        ULONG type = 0;
-        Microsoft::WRL::ComPtr<IMAPIProp> entry;
-        ASSERT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
-        CContact contact(entry.Get());
+    for (const testsupport::COpenedItem& item : testsupport::OpenItems(pab)) {
+        CContact contact(item.entry.Get());
         std::wstring phone, name;
         // A property that cannot be read stays empty, which the expectations below catch.
         (void)contact._GetTextPropW(t::kBusinessTelephoneNumber, &phone);
@@ -251,7 +245,6 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
         if (name == L"Folded")
             (void)contact._GetTextPropW(t::kComment, &foldedNote);
     }
-    CWABLib::FreeItems(list);
     std::sort(phones.begin(), phones.end());
     EXPECT_EQ(phones, (std::vector<std::string>{"1", "10", "11", "12", "13", "2", "3", "4", "5", "6", "7", "8", "9"}));
     EXPECT_EQ(foldedNote, std::wstring(100000, L'x')) << "the line folded 100,000 times came back whole";
@@ -261,14 +254,9 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.file);
         std::vector<std::string> naming;
-        size_t pos = 0;
-        while (pos < lines.size()) {
-            size_t end = lines.find('\n', pos);
-            std::string line = lines.substr(pos, end - pos);
+        for (const std::string& line : testsupport::SplitLines(lines, "\n"))
             if (line.find("\\" + std::string(k.file)) != std::string::npos)
                 naming.push_back(line);
-            pos = end + 1;
-        }
         if (!k.logged) {
             EXPECT_TRUE(naming.empty()) << naming.front();
         } else {
@@ -276,6 +264,4 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
             EXPECT_NE(naming[0].find(k.logged), std::string::npos) << naming[0];
         }
     }
-    g_wabLib.Close();
-    testsupport::DeleteRegValues(kSettingsKey, {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"});
 }

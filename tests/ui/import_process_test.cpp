@@ -6,44 +6,20 @@
 
 #include <string>
 
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "ui/resource.h"
 
 using namespace testsupport;
 
-namespace {
-
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
-
-}  // namespace
-
 TEST(QuillonImport, CardsOfAFolderArriveInTheSelectedContactsFolder)
 {
-    CSavedValue appData(kShellFoldersKey, "AppData");
-    CSavedValue wabFile(kWabFileNameKey, "");
-    CClearedValues settings(kQuillonKey, {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"});
-    CTempDir dir;
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
-
-    std::string store = dir.file("book.wab");
-    ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store));
-    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-    ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
-    std::string friends = id;
-    SPropValue props[3] = {};
-    props[0].ulPropTag = PR_DISPLAY_NAME_W;
-    props[0].Value.lpszW = const_cast<wchar_t*>(L"Ann Lee");
-    props[1].ulPropTag = PR_GIVEN_NAME_W;
-    props[1].Value.lpszW = const_cast<wchar_t*>(L"Ann");
-    props[2].ulPropTag = PR_SURNAME_W;
-    props[2].Value.lpszW = const_cast<wchar_t*>(L"Lee");
-    ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), friends.c_str(), 3, props, id, sizeof id));
-    std::string ann = id;
+    CQuillonWorld world(kImportSettings);
+    std::string friends = world.store.AddFolder(L"Friends");
+    std::string ann = world.store.AddContact(friends, {Text(PR_DISPLAY_NAME_W, L"Ann Lee"), Text(PR_GIVEN_NAME_W, L"Ann"),
+                                                     Text(PR_SURNAME_W, L"Lee")});
 
     // Two files: Ann again (identical, so not added twice) and a new contact with a non-Latin name.
-    std::string cards = dir.file("cards");
+    std::string cards = world.file("cards");
     ASSERT_TRUE(::CreateDirectoryA(cards.c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(cards + "\\ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\nEND:VCARD\r\n"));
     ASSERT_TRUE(WriteFileBytes(cards + "\\ivan.vcf", "\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:3.0\r\n"
@@ -52,7 +28,7 @@ TEST(QuillonImport, CardsOfAFolderArriveInTheSelectedContactsFolder)
                                                      "FN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD "
                                                      "\xD0\x9F\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE\xD0\xB2\r\n"
                                                      "EMAIL;TYPE=INTERNET:ivan@example.ru\r\nEND:VCARD\r\n"));
-    std::string selection = dir.file("sel 1.tmp");
+    std::string selection = world.file("sel 1.tmp");
     ASSERT_TRUE(WriteFileBytes(selection, ann + "\r\n"));
 
     DWORD pid = 0;
@@ -61,28 +37,19 @@ TEST(QuillonImport, CardsOfAFolderArriveInTheSelectedContactsFolder)
                                            std::string(), &pid);
     ASSERT_TRUE(process);
     HWND dialog = WaitTopWindow(pid, "#32770", "Import", kWait);
-    ASSERT_NE(nullptr, dialog) << "the import dialog did not open; main.err:\n"
-                               << ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.err");
+    ASSERT_NE(nullptr, dialog) << "the import dialog did not open; " << world.ErrLog();
     EXPECT_FALSE(FileExists(selection)) << "the tmp selection file is deleted once read";
-    EXPECT_EQ("Friends", WindowText(::GetDlgItem(dialog, IDC_IMPORT_TARGET)));
-    ::SendMessageA(::GetDlgItem(dialog, IDC_IMPORT_SOURCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cards.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }, kWait))
-        << "OK did not follow the typed source folder";
-    PostClick(dialog, IDOK);
-
-    HWND box = WaitTopWindow(pid, "#32770", "Quillon for Outlook Express", kWait);
-    ASSERT_NE(nullptr, box) << "no summary";
-    EXPECT_EQ("Import completed successfully.", DialogStaticText(box));
-    PostClick(box, IDOK);
+    EXPECT_EQ("Friends", ItemText(dialog, IDC_IMPORT_TARGET));
+    SetItemText(dialog, IDC_IMPORT_SOURCE, cards);
+    ASSERT_TRUE(PressOkWhenEnabled(dialog)) << "OK did not follow the typed source folder";
+    ASSERT_EQ("Import completed successfully.", TakeClosingMessage(pid));
     LONG code = 12345;
     ASSERT_TRUE(WaitExit(process.get(), kWait, &code)) << "Quillon did not end";
     EXPECT_EQ(0, code);
 
     // What the folder holds now, as the store tool lists it (UTF-8).
-    std::string listing = dir.file("list.txt");
-    LONG listed = -1;
-    ASSERT_TRUE(RunProcess("\"" + BinDir() + "\\wabstore.exe\" list \"" + store + "\" \"" + listing + "\"", &listed));
-    ASSERT_EQ(0, listed);
+    std::string listing = world.file("list.txt");
+    ASSERT_EQ(0, WabStore({"list", world.store.path(), listing}));
     std::string text = ReadFileBytes(listing);
     size_t folder = text.find(" Friends (2)");
     ASSERT_NE(std::string::npos, folder) << text;

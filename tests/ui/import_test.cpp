@@ -9,26 +9,20 @@
 #include <vector>
 
 #include "dialogdriver.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "ui/DlgImport.h"
 #include "ui/resource.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 using testsupport::PostClick;
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Brisco\\Quillon";
-const char* const kValues[] = {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"};
-
-void DeleteValue(const char* name)
-{
-    testsupport::DeleteRegValues(kSettingsKey, {name});
-}
+using testsupport::kQuillonKey;
+const char* const kSettingsKey = kQuillonKey;
 
 // A value as "sz:text" (with its stored terminator), "dword:N", or "" when absent.
 std::string Stored(const char* name)
@@ -54,42 +48,19 @@ class ImportDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : kValues)
-            DeleteValue(name);
-        store = dir.file("import.wab");
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        contacts = id;
-        ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Friends", id, sizeof id));
-        friends = id;
-        SPropValue v = {};
-        v.ulPropTag = PR_DISPLAY_NAME_W;
-        v.Value.lpszW = const_cast<wchar_t*>(L"Cid Poe");
-        ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), friends.c_str(), 1, &v, id, sizeof id));
-        cid = id;
-        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        friends = book.AddFolder(L"Friends");
+        cid = book.AddNamed(friends, L"Cid Poe");
+        ASSERT_TRUE(book.Open());
         source = browsable.file("cards");
         ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
         other = browsable.file("other");
         ASSERT_TRUE(::CreateDirectoryA(other.c_str(), nullptr));
         log.Clear();
     }
-    void TearDown() override
-    {
-        g_wabLib.Close();
-        for (const char* name : kValues)
-            DeleteValue(name);
-    }
 
     INT_PTR Run(CDlgImport& dialog, const std::function<void(HWND)>& check)
     {
-        return RunDriven([&] { return dialog.DoModal(nullptr); },
-                         [&] {
-                             HWND hwnd = WaitDialog("Import");
-                             ASSERT_NE(hwnd, nullptr) << "the import dialog did not open";
-                             check(hwnd);
-                         });
+        return RunDialog(dialog, "Import", check);
     }
 
     // Presses the source "..." button and waits for the browser; the browser must have been asked
@@ -117,7 +88,9 @@ protected:
     testsupport::CTempDir dir;
     testsupport::CTempDir browsable{BrowsableParent()};  // the folders the browser shows
     CLogCapture log;
-    std::string store, contacts, friends, cid, source, other;
+    testsupport::CClearedValues settings{kQuillonKey, testsupport::kImportSettings};
+    testsupport::CScratchBook book;
+    std::string contacts = book.pab(), friends, cid, source, other;
 };
 
 }  // namespace
@@ -303,8 +276,8 @@ TEST_F(ImportDialogTest, HelpAsksTheSupportLibraryForTheImportTopic)
         PostClick(hwnd, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-    for (const char* name : kValues)
-        EXPECT_EQ(Stored(name), "") << name;
+    for (const std::string& name : testsupport::kImportSettings)
+        EXPECT_EQ(Stored(name.c_str()), "") << name;
 }
 
 TEST_F(ImportDialogTest, ExecuteRunsTheImportWithTheFolderOfTheSelection)

@@ -21,10 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
-#include "ui/resource.h"
 #include "standins/wab32/wabtest.h"
+#include "support/storefile.h"
+#include "ui/resource.h"
 
 using namespace testsupport;
 
@@ -33,7 +32,6 @@ namespace {
 const int kCards = 2000;         // half of them are in the store beforehand, as older contacts
 const int kCardsPerFile = 100;
 const int kKillsPerRun = 3;
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 const DWORD kRunWait = 240000;   // a whole run under qemu, with the machine busy
 
 enum Mode { kDuplicate = 0, kReplace = 1, kLeaveOld = 2 };
@@ -131,61 +129,29 @@ bool ReadFolder(const std::string& store, const std::string& folder, CContents* 
     return true;
 }
 
-// Quillon's world for one test: its data folder, the store named in the registry, its settings.
-class CQuillonWorld {
+// Quillon's world for one test, with a store whose first folder holds the older version of every
+// even card.
+class CKillWorld : public CQuillonWorld {
 public:
-    CQuillonWorld()
-        : m_appData(kShellFoldersKey, "AppData"), m_wabFile(kWabFileNameKey, ""),
-          m_settings(kQuillonKey, {"Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution",
-                                   "Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder", "Export.Format",
-                                   "Export.Encoding", "Export.SaveInOneFile"})
+    CKillWorld() : CQuillonWorld(kDialogSettings)
     {
-        store = dir.file("book.wab");
-        EXPECT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
-        EXPECT_TRUE(SetRegString(HKEY_CURRENT_USER, kWabFileNameKey, "", store));
-    }
-
-    // A fresh store whose first folder holds the older version of every even card (of the first
-    // `cards`).
-    void MakeStore(int cards = kCards)
-    {
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        pab = id;
         std::string description;
-        for (int i = 0; i < cards; i += 2) {
+        for (int i = 0; i < kCards; i += 2) {
             std::string n = Name(i);
             description += "contact\nPR_DISPLAY_NAME = Given" + n + " Family" + n + "\nPR_GIVEN_NAME = Given" + n +
                            "\nPR_SURNAME = Family" + n + "\nPR_BUSINESS_TELEPHONE_NUMBER = " + Phone(i, false) +
                            "\nPR_EMAIL_ADDRESS = g" + n + "@example.org\nPR_COMMENT = " + Note(i, false) + "\n";
         }
-        std::string path = dir.file("older.txt");
-        ASSERT_TRUE(WriteFileBytes(path, description));
-        char error[256] = "";
-        ASSERT_EQ(S_OK, WabStandinLoadDescription(store.c_str(), path.c_str(), error, sizeof error)) << error;
+        store.Load(description);
     }
 
     ULONGLONG StoreSize() const
     {
         WIN32_FILE_ATTRIBUTE_DATA data = {};
-        if (!::GetFileAttributesExA(store.c_str(), GetFileExInfoStandard, &data))
+        if (!::GetFileAttributesExA(store.path().c_str(), GetFileExInfoStandard, &data))
             return 0;
         return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
-
-    std::string Log() const
-    {
-        return "main.err:\n" + ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.err");
-    }
-
-    CTempDir dir;
-    std::string store;
-    std::string pab;
-
-private:
-    CSavedValue m_appData, m_wabFile;
-    CClearedValues m_settings;
 };
 
 // One run of Quillon.exe -import or -export on the settings in the registry: started, OK pressed.
@@ -194,15 +160,13 @@ struct CRun {
     DWORD pid = 0;
 };
 
-void StartRun(const CQuillonWorld& world, const char* mode, const char* dialogTitle, CRun* run)
+void StartRun(const CKillWorld& world, const char* mode, const char* dialogTitle, CRun* run)
 {
     run->process = StartProcess("\"" + BinDir() + "\\Quillon.exe\" " + mode, std::string(), &run->pid);
     ASSERT_TRUE(run->process);
     HWND dialog = WaitTopWindow(run->pid, "#32770", dialogTitle, kWait);
-    ASSERT_NE(nullptr, dialog) << "no " << dialogTitle << " dialog; " << world.Log();
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }, kWait))
-        << "OK stays disabled on the preset choices";
-    PostClick(dialog, IDOK);
+    ASSERT_NE(nullptr, dialog) << "no " << dialogTitle << " dialog; " << world.ErrLog();
+    ASSERT_TRUE(PressOkWhenEnabled(dialog)) << "OK stays disabled on the preset choices";
 }
 
 // Kills the run once reached() holds; false when the run came to its closing message first (the
@@ -276,15 +240,14 @@ CTempDir* QuillonKilled::s_cards = nullptr;
 
 void QuillonKilled::ImportKilled(Mode mode)
 {
-    CQuillonWorld world;
-    ASSERT_NO_FATAL_FAILURE(world.MakeStore());
+    CKillWorld world;
     ULONGLONG bytesPerContact = world.StoreSize() / (kCards / 2);
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Import.WABFolderID", world.pab));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Import.WABFolderID", world.store.pab()));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Import.WinFolder", s_cards->path()));
     std::mt19937 random(KillPoints() + static_cast<unsigned>(mode));
 
     CContents now;
-    ASSERT_TRUE(ReadFolder(world.store, world.pab, &now));
+    ASSERT_TRUE(ReadFolder(world.store.path(), world.store.pab(), &now));
     int kills = 0;
     std::string figures;
     for (int k = 0; k < kKillsPerRun; ++k) {
@@ -302,7 +265,7 @@ void QuillonKilled::ImportKilled(Mode mode)
         bool killed = KillWhen(run, [&] { return world.StoreSize() >= target; });
 
         CContents was = now;
-        ASSERT_TRUE(ReadFolder(world.store, world.pab, &now));
+        ASSERT_TRUE(ReadFolder(world.store.path(), world.store.pab(), &now));
         ASSERT_EQ(std::vector<std::string>(), now.broken) << "contacts not whole after a kill";
         kills += killed;
         figures += " " + std::to_string(now.Cards() - before) + (killed ? "" : " (ran to its end)");
@@ -337,8 +300,8 @@ void QuillonKilled::ImportKilled(Mode mode)
     ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "Import.ConflictResolution", kLeaveOld));
     CRun run;
     ASSERT_NO_FATAL_FAILURE(StartRun(world, "-import", "Import", &run));
-    EXPECT_EQ("Import completed successfully.", RunToEnd(run)) << world.Log();
-    ASSERT_TRUE(ReadFolder(world.store, world.pab, &now));
+    EXPECT_EQ("Import completed successfully.", RunToEnd(run)) << world.ErrLog();
+    ASSERT_TRUE(ReadFolder(world.store.path(), world.store.pab(), &now));
     ASSERT_EQ(std::vector<std::string>(), now.broken);
     int pairs = 0;
     for (int i = 0; i < kCards; ++i) {
@@ -415,30 +378,24 @@ int WholeCards(const std::string& bytes)
 
 TEST_F(QuillonKilled, Export)
 {
-    CQuillonWorld world;
-    ASSERT_NO_FATAL_FAILURE(world.MakeStore());
+    CKillWorld world;
     // One file per contact from a smaller folder (under Wine a file costs milliseconds), all into
     // one file from the whole first folder (a run short enough as it is).
     const int perContact = 150;
-    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-    ASSERT_EQ(S_OK, WabStandinAddFolder(world.store.c_str(), L"Few", id, sizeof id));
-    const std::string few = id;
+    const std::string few = world.store.AddFolder(L"Few");
     std::string description = "folder Few\n";
     for (int i = 0; i < perContact; ++i)
         description += "contact\nPR_DISPLAY_NAME = Few " + Name(i) + "\nPR_COMMENT = " + Note(i, false) + "\n";
-    ASSERT_TRUE(WriteFileBytes(world.dir.file("few.txt"), description));
-    char error[256] = "";
-    ASSERT_EQ(S_OK, WabStandinLoadDescription(world.store.c_str(), world.dir.file("few.txt").c_str(), error, sizeof error))
-        << error;
+    ASSERT_TRUE(world.store.Load(description));
     ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "Export.WABAllFolders", 0));
     std::mt19937 random(KillPoints() + 3);
     const ULONGLONG bytesPerCard = 200;  // at least, for a card of the first folder
     for (int oneFile = 0; oneFile < 2; ++oneFile) {
-        std::string folder = world.dir.file(oneFile ? "one file" : "per contact");
+        std::string folder = world.file(oneFile ? "one file" : "per contact");
         ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
         ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Export.WinFolder", folder));
         ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "Export.SaveInOneFile", oneFile));
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Export.WABFolderID", oneFile ? world.pab : few));
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kQuillonKey, "Export.WABFolderID", oneFile ? world.store.pab() : few));
         const int contacts = oneFile ? kCards / 2 : perContact;
         // The whole cards of the files under a vCard name, the files cut (one file per contact
         // only: the one in hand at a kill) and the one-file runs' files not complete.
@@ -519,7 +476,7 @@ TEST_F(QuillonKilled, Export)
         }
         CRun run;
         ASSERT_NO_FATAL_FAILURE(StartRun(world, "-export", "Export", &run));
-        EXPECT_EQ("Export completed successfully.", RunToEnd(run)) << world.Log();
+        EXPECT_EQ("Export completed successfully.", RunToEnd(run)) << world.ErrLog();
         int before = cards, partsBefore = parts, cutBefore = cut;
         check(&cards, &parts);
         EXPECT_EQ(before + contacts, cards) << "the export after the kills";

@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "dialogdriver.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "ui/DlgPickFolder.h"
 #include "ui/resource.h"
 #include "wab/WABLib.h"
-#include "wab/log_capture.h"
 
 using namespace uitest;
 using Strings = std::vector<std::string>;
@@ -27,33 +26,11 @@ class PickerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        store = dir.file("picker.wab");
-        // The address book lists its first folder first and the others in the order they were made.
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Zeta"));
-        zeta = Pab();
-        mike = AddFolder(L"Mike");
-        alpha = AddFolder(L"Alpha");
-        kilo = AddFolder(L"Kilo");
-        ASSERT_TRUE(g_wabLib.Init(false, store.c_str(), false));
+        mike = book.AddFolder(L"Mike");
+        alpha = book.AddFolder(L"Alpha");
+        kilo = book.AddFolder(L"Kilo");
+        ASSERT_TRUE(book.Open());
         log.Clear();
-    }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        g_wabLib.Close();
-    }
-
-    std::string Pab()
-    {
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        EXPECT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        return id;
-    }
-    std::string AddFolder(const wchar_t* name)
-    {
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        EXPECT_EQ(S_OK, WabStandinAddFolder(store.c_str(), name, id, sizeof id));
-        return id;
     }
 
     static HWND Tree(HWND dialog) { return ::GetDlgItem(dialog, IDC_PICK_TREE); }
@@ -74,9 +51,10 @@ protected:
         TreeView_SelectItem(Tree(dialog), item);
     }
 
-    testsupport::CTempDir dir;
     CLogCapture log;
-    std::string store, zeta, mike, alpha, kilo;
+    // The address book lists its first folder first and the others in the order they were made.
+    testsupport::CScratchBook book{g_wabLib, L"Zeta"};
+    std::string zeta = book.pab(), mike, alpha, kilo;
 };
 
 }  // namespace
@@ -84,18 +62,15 @@ protected:
 TEST_F(PickerTest, FirstFolderOnTopOthersSortedPresetSelectedAndOkGivesIt)
 {
     CDlgPickFolder picker(kilo.c_str(), false, false);
-    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
-                               [&] {
-                                   HWND dialog = WaitDialog("Select Folder");
-                                   ASSERT_NE(dialog, nullptr) << "the picker did not open";
-                                   EXPECT_EQ(TreeItemText(Tree(dialog), Root(dialog)), "Address Book");
-                                   EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
-                                   EXPECT_EQ(Selected(dialog), "Kilo");
-                                   EXPECT_FALSE(IsShown(dialog, IDC_PICK_ALL_FOLDERS));
-                                   EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
-                                   Select(dialog, "Alpha");
-                                   testsupport::PostClick(dialog, IDOK);
-                               });
+    INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+        EXPECT_EQ(TreeItemText(Tree(dialog), Root(dialog)), "Address Book");
+        EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
+        EXPECT_EQ(Selected(dialog), "Kilo");
+        EXPECT_FALSE(IsShown(dialog, IDC_PICK_ALL_FOLDERS));
+        EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
+        Select(dialog, "Alpha");
+        testsupport::PostClick(dialog, IDOK);
+    });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(picker.SelectedId(), alpha);
     EXPECT_EQ(picker.SelectedName(), "Alpha");
@@ -108,14 +83,11 @@ TEST_F(PickerTest, UnknownOrEmptyPresetSelectsNoFolder)
 {
     for (const std::string& preset : {std::string("00112233"), std::string(zeta, 0, zeta.size() - 2), std::string()}) {
         CDlgPickFolder picker(preset.c_str(), false, false);
-        INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
-                                   [&] {
-                                       HWND dialog = WaitDialog("Select Folder");
-                                       ASSERT_NE(dialog, nullptr);
-                                       std::string selected = Selected(dialog);
-                                       EXPECT_TRUE(selected == "" || selected == "Address Book") << preset;
-                                       testsupport::PostClick(dialog, IDCANCEL);
-                                   });
+        INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+            std::string selected = Selected(dialog);
+            EXPECT_TRUE(selected == "" || selected == "Address Book") << preset;
+            testsupport::PostClick(dialog, IDCANCEL);
+        });
         EXPECT_EQ(result, IDCANCEL);
     }
 }
@@ -123,33 +95,25 @@ TEST_F(PickerTest, UnknownOrEmptyPresetSelectsNoFolder)
 TEST_F(PickerTest, OkRefusesNoSelectionAndTheRootThenAcceptsAFolder)
 {
     CDlgPickFolder picker(nullptr, false, false);
-    INT_PTR result = RunDriven(
-        [&] { return picker.DoModal(nullptr); },
-        [&] {
-            HWND dialog = WaitDialog("Select Folder");
-            ASSERT_NE(dialog, nullptr);
-            const struct {
-                const char* select;
-                const char* message;
-            } refusals[] = {{"", "Please select a folder"}, {"Address Book", "Please select a different folder"}};
-            // The tree control selects its top item whenever it gains the focus without a
-            // selection (as when the picker becomes active again after another program's window
-            // was): the focus goes to a button first, so that no selection comes back by itself.
-            ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDC_PICK_REFRESH)),
-                           TRUE);
-            for (const auto& r : refusals) {
-                Select(dialog, r.select);
-                testsupport::PostClick(dialog, IDOK);
-                HWND box = WaitDialog("Quillon", r.message);
-                ASSERT_NE(box, nullptr) << "no message box: " << r.message;
-                EXPECT_EQ(testsupport::DialogStaticText(box).find(r.message) != std::string::npos, true);
-                testsupport::PostClick(box, IDOK);
-                ASSERT_TRUE(WaitGone(box));
-                EXPECT_TRUE(::IsWindowVisible(dialog)) << "the picker closed after: " << r.message;
-            }
-            Select(dialog, "Zeta");
+    INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+        const struct {
+            const char* select;
+            const char* message;
+        } refusals[] = {{"", "Please select a folder"}, {"Address Book", "Please select a different folder"}};
+        // The tree control selects its top item whenever it gains the focus without a
+        // selection (as when the picker becomes active again after another program's window
+        // was): the focus goes to a button first, so that no selection comes back by itself.
+        ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDC_PICK_REFRESH)),
+                       TRUE);
+        for (const auto& r : refusals) {
+            Select(dialog, r.select);
             testsupport::PostClick(dialog, IDOK);
-        });
+            ASSERT_TRUE(AnswerBox("Quillon", r.message)) << "no message box: " << r.message;
+            EXPECT_TRUE(::IsWindowVisible(dialog)) << "the picker closed after: " << r.message;
+        }
+        Select(dialog, "Zeta");
+        testsupport::PostClick(dialog, IDOK);
+    });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(picker.SelectedId(), zeta);
     EXPECT_EQ(picker.SelectedName(), "Zeta");
@@ -158,21 +122,18 @@ TEST_F(PickerTest, OkRefusesNoSelectionAndTheRootThenAcceptsAFolder)
 TEST_F(PickerTest, AllFoldersCheckedDisablesTheTreeAndOkNeedsNoSelection)
 {
     CDlgPickFolder picker(nullptr, true, true);
-    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
-                               [&] {
-                                   HWND dialog = WaitDialog("Select Folder");
-                                   ASSERT_NE(dialog, nullptr);
-                                   EXPECT_TRUE(IsShown(dialog, IDC_PICK_ALL_FOLDERS));
-                                   EXPECT_TRUE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
-                                   EXPECT_FALSE(IsEnabled(dialog, IDC_PICK_TREE));
-                                   // The box toggles the tree both ways.
-                                   ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
-                                   EXPECT_FALSE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
-                                   EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
-                                   ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
-                                   EXPECT_FALSE(IsEnabled(dialog, IDC_PICK_TREE));
-                                   testsupport::PostClick(dialog, IDOK);
-                               });
+    INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+        EXPECT_TRUE(IsShown(dialog, IDC_PICK_ALL_FOLDERS));
+        EXPECT_TRUE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
+        EXPECT_FALSE(IsEnabled(dialog, IDC_PICK_TREE));
+        // The box toggles the tree both ways.
+        ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+        EXPECT_FALSE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
+        EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
+        ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+        EXPECT_FALSE(IsEnabled(dialog, IDC_PICK_TREE));
+        testsupport::PostClick(dialog, IDOK);
+    });
     EXPECT_EQ(result, IDOK);
     EXPECT_TRUE(picker.AllFoldersChosen());
     EXPECT_EQ(picker.SelectedId(), "");
@@ -188,16 +149,13 @@ TEST_F(PickerTest, AllFoldersAllowedButUncheckedPicksAFolder)
     } cases[] = {{false}, {true}};
     for (const auto& c : cases) {
         CDlgPickFolder picker(mike.c_str(), true, false);
-        INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
-                                   [&] {
-                                       HWND dialog = WaitDialog("Select Folder");
-                                       ASSERT_NE(dialog, nullptr);
-                                       EXPECT_FALSE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
-                                       EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
-                                       if (c.check)
-                                           ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
-                                       testsupport::PostClick(dialog, IDOK);
-                                   });
+        INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+            EXPECT_FALSE(IsChecked(dialog, IDC_PICK_ALL_FOLDERS));
+            EXPECT_TRUE(IsEnabled(dialog, IDC_PICK_TREE));
+            if (c.check)
+                ::SendMessageA(::GetDlgItem(dialog, IDC_PICK_ALL_FOLDERS), BM_CLICK, 0, 0);
+            testsupport::PostClick(dialog, IDOK);
+        });
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(picker.AllFoldersChosen(), c.check);
         EXPECT_EQ(picker.SelectedId(), mike);
@@ -209,26 +167,23 @@ TEST_F(PickerTest, RefreshShowsNewFoldersAndKeepsTheSelection)
 {
     CDlgPickFolder picker(nullptr, false, false);
     std::string bravo;
-    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
-                               [&] {
-                                   HWND dialog = WaitDialog("Select Folder");
-                                   ASSERT_NE(dialog, nullptr);
-                                   Select(dialog, "Mike");
-                                   bravo = AddFolder(L"Bravo");
-                                   EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
-                                   Click(dialog, IDC_PICK_REFRESH);
-                                   EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Bravo", "Kilo", "Mike"}));
-                                   EXPECT_EQ(Selected(dialog), "Mike");
-                                   // The root selected: no folder to keep. The tree control itself
-                                   // selects its top item when it gains the focus without a
-                                   // selection, so the root may come back selected; no folder may.
-                                   Select(dialog, "Address Book");
-                                   Click(dialog, IDC_PICK_REFRESH);
-                                   const std::string afterRoot = Selected(dialog);
-                                   EXPECT_TRUE(afterRoot.empty() || afterRoot == "Address Book") << afterRoot;
-                                   Select(dialog, "Bravo");
-                                   testsupport::PostClick(dialog, IDOK);
-                               });
+    INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+        Select(dialog, "Mike");
+        bravo = book.AddFolder(L"Bravo");
+        EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Kilo", "Mike"}));
+        Click(dialog, IDC_PICK_REFRESH);
+        EXPECT_EQ(Folders(dialog), (Strings{"Zeta", "Alpha", "Bravo", "Kilo", "Mike"}));
+        EXPECT_EQ(Selected(dialog), "Mike");
+        // The root selected: no folder to keep. The tree control itself
+        // selects its top item when it gains the focus without a
+        // selection, so the root may come back selected; no folder may.
+        Select(dialog, "Address Book");
+        Click(dialog, IDC_PICK_REFRESH);
+        const std::string afterRoot = Selected(dialog);
+        EXPECT_TRUE(afterRoot.empty() || afterRoot == "Address Book") << afterRoot;
+        Select(dialog, "Bravo");
+        testsupport::PostClick(dialog, IDOK);
+    });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(picker.SelectedId(), bravo);
     EXPECT_TRUE(g_wabLib.IsOpen());
@@ -248,21 +203,13 @@ TEST_F(PickerTest, HintButtonDependsOnTheSystemVersion)
     for (const auto& c : cases) {
         CDlgPickFolder picker(nullptr, false, false);
         picker.SetMajorVersionSource(c.version);
-        RunDriven([&] { return picker.DoModal(nullptr); },
-                  [&] {
-                      HWND dialog = WaitDialog("Select Folder");
-                      ASSERT_NE(dialog, nullptr);
-                      EXPECT_EQ(IsShown(dialog, IDC_PICK_HINT), c.shown) << c.version();
-                      EXPECT_EQ(ItemText(dialog, IDC_PICK_HINT), "How to create a new folder...");
-                      testsupport::PostClick(dialog, IDC_PICK_HINT);
-                      HWND box = WaitDialog("Quillon");
-                      ASSERT_NE(box, nullptr);
-                      EXPECT_EQ(testsupport::DialogStaticText(box).find(c.text) != std::string::npos, true)
-                          << testsupport::DialogStaticText(box);
-                      testsupport::PostClick(box, IDOK);
-                      ASSERT_TRUE(WaitGone(box));
-                      testsupport::PostClick(dialog, IDCANCEL);
-                  });
+        RunDialog(picker, "Select Folder", [&](HWND dialog) {
+            EXPECT_EQ(IsShown(dialog, IDC_PICK_HINT), c.shown) << c.version();
+            EXPECT_EQ(ItemText(dialog, IDC_PICK_HINT), "How to create a new folder...");
+            testsupport::PostClick(dialog, IDC_PICK_HINT);
+            ASSERT_TRUE(AnswerBox("Quillon", c.text)) << "no message box: " << c.text;
+            testsupport::PostClick(dialog, IDCANCEL);
+        });
     }
 }
 
@@ -270,18 +217,12 @@ TEST_F(PickerTest, UnreadableFolderListLeavesTheTreeEmpty)
 {
     ASSERT_EQ(S_OK, WabStandinInjectFault("GetContentsTable", "ROOT", E_FAIL, 0));
     CDlgPickFolder picker(zeta.c_str(), false, false);
-    INT_PTR result = RunDriven([&] { return picker.DoModal(nullptr); },
-                               [&] {
-                                   HWND dialog = WaitDialog("Select Folder");
-                                   ASSERT_NE(dialog, nullptr);
-                                   EXPECT_EQ(Root(dialog), nullptr);
-                                   testsupport::PostClick(dialog, IDOK);
-                                   HWND box = WaitDialog("Quillon", "Please select a folder");
-                                   ASSERT_NE(box, nullptr);
-                                   testsupport::PostClick(box, IDOK);
-                                   ASSERT_TRUE(WaitGone(box));
-                                   testsupport::PostClick(dialog, IDCANCEL);
-                               });
+    INT_PTR result = RunDialog(picker, "Select Folder", [&](HWND dialog) {
+        EXPECT_EQ(Root(dialog), nullptr);
+        testsupport::PostClick(dialog, IDOK);
+        ASSERT_TRUE(AnswerBox("Quillon", "Please select a folder"));
+        testsupport::PostClick(dialog, IDCANCEL);
+    });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_NE(log.Lines().find("Err[0x80004005] in CWABLib::_GetFolders: Open Root Container"), std::string::npos)
         << log.Lines();

@@ -10,13 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
-
-std::string ItemText(HWND dialog, int id)
-{
-    return WindowText(::GetDlgItem(dialog, id));
-}
-
 int BarPos(HWND dialog)
 {
     return static_cast<int>(::SendMessageA(::GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));

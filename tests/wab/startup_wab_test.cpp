@@ -10,9 +10,8 @@
 
 #include <string>
 
-#include "log_capture.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "wab/WABLib.h"
 
 using namespace testsupport;
@@ -20,7 +19,6 @@ using namespace testsupport;
 namespace {
 
 const char kDllPathKey[] = "Software\\Microsoft\\WAB\\DLLPath";
-const DWORD kWait = 60000;  // a cap for waits on a state: a loaded machine under qemu can take long
 
 void ClearDllPath()
 {
@@ -40,21 +38,13 @@ bool InitWithDllPath(CWABLib& wab, const std::string& value, const std::string& 
 
 class DllPath : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ClearDllPath();
-        store = dir.file("path.wab");
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), nullptr));
-    }
-    void TearDown() override
-    {
-        ClearDllPath();
-        ::SetEnvironmentVariableA("QUILLON_TEST_WABDIR", nullptr);
-    }
-    CTempDir dir;
+    void SetUp() override { ClearDllPath(); }
+    void TearDown() override { ClearDllPath(); }
+    CStoreFile book;
+    CTempDir& dir = book.dir;
+    std::string store = book.path();
     CLogCapture log;
     CWABLib wab;
-    std::string store;
 };
 
 }  // namespace
@@ -68,7 +58,7 @@ TEST_F(DllPath, WithoutTheKeyTheLibraryIsLoadedByName)
 
 TEST_F(DllPath, EnvironmentReferencesAreExpanded)
 {
-    ::SetEnvironmentVariableA("QUILLON_TEST_WABDIR", BinDir().c_str());
+    CScopedEnv wabDir("QUILLON_TEST_WABDIR", BinDir().c_str());
     EXPECT_TRUE(InitWithDllPath(wab, "%QUILLON_TEST_WABDIR%\\wab32.dll", store, REG_EXPAND_SZ));
     EXPECT_TRUE(wab.IsOpen());
     EXPECT_TRUE(InitWithDllPath(wab, "%QUILLON_TEST_WABDIR%\\wab32.dll", store, REG_SZ))
@@ -80,7 +70,7 @@ TEST_F(DllPath, FailureLines)
 {
     // Long enough that the expanded path does not fit the 260-byte buffer.
     std::string longDir = BinDir() + "\\" + std::string(280, 'x');
-    ::SetEnvironmentVariableA("QUILLON_TEST_WABDIR", longDir.c_str());
+    CScopedEnv wabDir("QUILLON_TEST_WABDIR", longDir.c_str());
     std::string need = std::to_string(longDir.size() + std::string("\\wab32.dll").size() + 1);
     struct Case {
         std::string value;
@@ -117,18 +107,10 @@ namespace {
 // Quillon.exe as a process, its logs under a scratch AppData.
 class QuillonStartup : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ClearDllPath();
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", dir.file("appdata")));
-        exe = BinDir() + "\\Quillon.exe";
-    }
-    void TearDown() override
-    {
-        ClearDllPath();
-    }
+    void SetUp() override { ClearDllPath(); }
+    void TearDown() override { ClearDllPath(); }
 
-    std::string ErrLog() const { return ReadFileBytes(dir.file("appdata") + "\\Brisco\\Quillon\\main.err"); }
+    std::string ErrLog() const { return ReadFileBytes(dir.DataFile("main.err")); }
 
     // Starts the program, answers the one message box expected (caption and text checked), and
     // returns the exit code. closeDebugWindow: the run then shows its debug window; close it.
@@ -162,9 +144,8 @@ protected:
         return code;
     }
 
-    CSavedValue appData{kShellFoldersKey, "AppData"};
-    CTempDir dir;
-    std::string exe;
+    CScratchAppData dir;
+    std::string exe = BinDir() + "\\Quillon.exe";
 };
 
 }  // namespace

@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "log_capture.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/logcapture.h"
+#include "support/storefile.h"
 #include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
@@ -18,52 +17,22 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-SPropValue Text(ULONG tag, const wchar_t* text)
-{
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    v.Value.lpszW = const_cast<wchar_t*>(text);
-    return v;
-}
+using testsupport::Text;
 
 class WABLibTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        store = dir.file("test.wab");
-        ASSERT_EQ(S_OK, WabStandinCreateStore(store.c_str(), L"Contacts"));
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(S_OK, WabStandinGetPab(store.c_str(), id, sizeof id));
-        pab = id;
-        ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Work", id, sizeof id));
-        work = id;
-        ASSERT_EQ(S_OK, WabStandinAddFolder(store.c_str(), L"Empty", id, sizeof id));
-        empty = id;
-
-        SPropValue alice[] = {Text(PR_DISPLAY_NAME_W, L"Alice Archer"),
-                              Text(PR_EMAIL_ADDRESS_W, L"alice@example.com"),
-                              Text(PR_BUSINESS_TELEPHONE_NUMBER_W, L"+1 555 0100"),
-                              Text(PR_HOME_TELEPHONE_NUMBER_W, L"+1 555 0101")};
-        ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), pab.c_str(), 4, alice, id, sizeof id));
-        aliceId = id;
-        SPropValue carol[] = {Text(PR_DISPLAY_NAME_W, L"Carol Cooper")};
-        ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), pab.c_str(), 1, carol, id, sizeof id));
-        carolId = id;
-        LPCSTR members[] = {aliceId.c_str()};
-        ASSERT_EQ(S_OK, WabStandinAddGroup(store.c_str(), pab.c_str(), L"Friends", 1, members, 0, nullptr, id,
-                                           sizeof id));
-        groupId = id;
-        SPropValue bob[] = {Text(PR_DISPLAY_NAME_W, L"Bob Baker"), Text(PR_EMAIL_ADDRESS_W, L"bob@example.com")};
-        ASSERT_EQ(S_OK, WabStandinAddContact(store.c_str(), work.c_str(), 2, bob, id, sizeof id));
-        bobId = id;
-
-        ASSERT_TRUE(wab.Init(false, store.c_str(), false));
+        work = book.AddFolder(L"Work");
+        empty = book.AddFolder(L"Empty");
+        aliceId = book.AddContact(pab, {Text(PR_DISPLAY_NAME_W, L"Alice Archer"), Text(PR_EMAIL_ADDRESS_W, L"alice@example.com"),
+                                        Text(PR_BUSINESS_TELEPHONE_NUMBER_W, L"+1 555 0100"),
+                                        Text(PR_HOME_TELEPHONE_NUMBER_W, L"+1 555 0101")});
+        carolId = book.AddNamed(pab, L"Carol Cooper");
+        groupId = book.AddGroup(pab, L"Friends", {aliceId});
+        bobId = book.AddContact(work, {Text(PR_DISPLAY_NAME_W, L"Bob Baker"), Text(PR_EMAIL_ADDRESS_W, L"bob@example.com")});
+        ASSERT_TRUE(book.Open());
         log.Clear();
-    }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        wab.Close();
     }
 
     // The ids of a folder's list, in order.
@@ -84,10 +53,10 @@ protected:
         return ids;
     }
 
-    testsupport::CTempDir dir;
     CLogCapture log;
     CWABLib wab;
-    std::string store, pab, work, empty, aliceId, carolId, groupId, bobId;
+    testsupport::CScratchBook book{wab};
+    std::string store = book.path(), pab = book.pab(), work, empty, aliceId, carolId, groupId, bobId;
 };
 
 }  // namespace

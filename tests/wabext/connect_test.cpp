@@ -43,7 +43,7 @@ struct CFerruleCopy {
     bool Load()
     {
         if (!testsupport::CopyFileTo(testsupport::BinDir() + "\\Ferrule.DLL", dir.file("Ferrule.DLL")) ||
-            !testsupport::CopyFileTo(testsupport::BinDir() + "\\ferrule_recorder.exe", dir.file("Quillon.exe")))
+            !testsupport::CopyFileTo(testsupport::BinDir() + "\\converter_recorder.exe", dir.file("Quillon.exe")))
             return false;
         module.reset(LoadLibraryA(dir.file("Ferrule.DLL").c_str()));
         if (!module)
@@ -183,21 +183,8 @@ protected:
     // The command line the recorder received; empty on time-out.
     static std::string RecordedLine()
     {
-        const std::string file = g_copy->RecordFile();
-        // The file appears by a rename; the renaming handle may still be open for a moment.
-        std::string line;
-        if (!testsupport::WaitUntil([&] { return !(line = testsupport::ReadFileBytes(file)).empty(); }, 15000))
-            return std::string();
-        // Gone before the next command records, or that one could be read as this one. A deleted
-        // file that a handle still holds stays visible (and in the next recorder's way) until that
-        // handle closes: wait until it is really gone.
-        testsupport::WaitUntil(
-            [&] {
-                DeleteFileA(file.c_str());
-                return !testsupport::FileExists(file);
-            },
-            5000);
-        return line;
+        std::vector<std::string> record = testsupport::TakeRecord(g_copy->dir.path());
+        return record.empty() ? std::string() : record[0];
     }
 
     static std::string Expected(const char* options)
@@ -215,6 +202,17 @@ protected:
         size_t start = at + marker.size();
         size_t end = line.find('"', start);
         return end == std::string::npos ? std::string() : line.substr(start, end - start);
+    }
+
+    // What the selection file of the last command held; the file is deleted.
+    static std::string TakeSelection()
+    {
+        std::string tmp = SelectionFileOf(RecordedLine());
+        if (tmp.empty())
+            return "<no selection file>";
+        std::string bytes = testsupport::ReadFileBytes(tmp);
+        DeleteFileA(tmp.c_str());
+        return bytes;
     }
 
 };
@@ -417,19 +415,6 @@ TEST_F(FerruleTest, MenuThatCannotTakeTheSubmenuIsAFailure)
     EXPECT_TRUE(FAILED(connect->QueryContextMenu(gone, 0, 1, 100, CMF_NORMAL)));
 }
 
-TEST_F(FerruleTest, BitmapResourcesAre16By16With8BitsPerPixel)
-{
-    for (int id : {203, 204}) {
-        HRSRC res = FindResourceA(g_copy->module.get(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2) /* RT_BITMAP */);
-        ASSERT_NE(nullptr, res) << id;
-        const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(g_copy->module.get(), res)));
-        ASSERT_NE(nullptr, header);
-        EXPECT_EQ(16, header->biWidth);
-        EXPECT_EQ(16, header->biHeight);
-        EXPECT_EQ(8, header->biBitCount);
-    }
-}
-
 TEST_F(FerruleTest, CommandStrings)
 {
     ComPtr<IContextMenu> connect = Create<IContextMenu>(IID_IContextMenu);
@@ -487,14 +472,13 @@ TEST_F(FerruleTest, VerbAsTextOrUnknownOffsetStartsNothing)
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, list.get()));
     // A temporary folder of this test's own, to see that no selection file is written.
     CTempDir temp;
-    char oldTmp[MAX_PATH + 1] = {};
-    DWORD hadTmp = GetEnvironmentVariableA("TMP", oldTmp, sizeof(oldTmp));
-    SetEnvironmentVariableA("TMP", temp.path().c_str());
-    EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), "export"));
-    EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(2)));
-    EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(0xFFFF)));
-    EXPECT_EQ(E_INVALIDARG, connect->InvokeCommand(nullptr));
-    SetEnvironmentVariableA("TMP", hadTmp ? oldTmp : nullptr);
+    {
+        testsupport::CScopedEnv tmp("TMP", temp.path().c_str());
+        EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), "export"));
+        EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(2)));
+        EXPECT_EQ(E_INVALIDARG, Invoke(connect.Get(), MAKEINTRESOURCEA(0xFFFF)));
+        EXPECT_EQ(E_INVALIDARG, connect->InvokeCommand(nullptr));
+    }
     EXPECT_TRUE(testsupport::ListFiles(temp.path()).empty());
 }
 
@@ -567,10 +551,7 @@ TEST_F(FerruleTest, EntriesWithoutIdOrTypeAreSkippedAndTheLastValuesCount)
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, list.get()));
 
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kExport)));
-    std::string tmp = SelectionFileOf(RecordedLine());
-    ASSERT_FALSE(tmp.empty());
-    EXPECT_EQ("0000000051575331060000002A000000\r\n0102\r\n", testsupport::ReadFileBytes(tmp));
-    DeleteFileA(tmp.c_str());
+    EXPECT_EQ("0000000051575331060000002A000000\r\n0102\r\n", TakeSelection());
 }
 
 TEST_F(FerruleTest, InitializeWithoutTheListBitKeepsTheSelection)
@@ -586,18 +567,12 @@ TEST_F(FerruleTest, InitializeWithoutTheListBitKeepsTheSelection)
     EXPECT_EQ(S_OK, init->Initialize(nullptr));
 
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kImport)));
-    std::string tmp = SelectionFileOf(RecordedLine());
-    ASSERT_FALSE(tmp.empty());
-    EXPECT_EQ("000000000AFF\r\n", testsupport::ReadFileBytes(tmp));
-    DeleteFileA(tmp.c_str());
+    EXPECT_EQ("000000000AFF\r\n", TakeSelection());
 
     // A new list replaces the old one; each command writes a new file.
     ASSERT_EQ(S_OK, Initialize(connect.Get(), WAB_CONTEXT_ADRLIST, second.get()));
     ASSERT_EQ(S_OK, Invoke(connect.Get(), MAKEINTRESOURCEA(kExport)));
-    std::string tmp2 = SelectionFileOf(RecordedLine());
-    ASSERT_FALSE(tmp2.empty());
-    EXPECT_EQ("0000000051575331060000002A000000\r\n", testsupport::ReadFileBytes(tmp2));
-    DeleteFileA(tmp2.c_str());
+    EXPECT_EQ("0000000051575331060000002A000000\r\n", TakeSelection());
 }
 
 TEST_F(FerruleTest, MissingConverterIsStillSuccessAndLeavesNoSelectionFile)

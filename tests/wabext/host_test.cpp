@@ -6,79 +6,43 @@
 
 #include "common/comserver.h"
 #include "common/text.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 
 namespace {
 
+using testsupport::Ansi;
 using testsupport::CTempDir;
-
-const char kClassKey[] = "CLSID\\{C0CEE871-6EDE-4B3F-9D49-487132A1193C}";
 
 class FerruleHost : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(testsupport::CopyFileTo(testsupport::BinDir() + "\\Ferrule.DLL", m_dir.file("Ferrule.DLL")));
-        ASSERT_TRUE(testsupport::CopyFileTo(testsupport::BinDir() + "\\ferrule_recorder.exe", m_dir.file("Quillon.exe")));
-        m_store = m_dir.file("book.wab");
-        ASSERT_EQ(S_OK, WabStandinCreateStore(m_store.c_str(), L"Contacts"));
-        ASSERT_EQ(S_OK, _AddContact("Ann Archer", m_ann));
-        ASSERT_EQ(S_OK, _AddContact("Ben Baker", m_ben));
-        ASSERT_EQ(S_OK, _AddContact("Cid Cole", m_cid));
-        LPCSTR members[] = {m_ann};
-        ASSERT_EQ(S_OK, WabStandinAddGroup(m_store.c_str(), nullptr, L"Club", 1, members, 0, nullptr, m_club,
-                                           sizeof(m_club)));
-        ASSERT_TRUE(_Regsvr32("/s"));
+        ASSERT_TRUE(testsupport::CopyFileTo(testsupport::BinDir() + "\\Ferrule.DLL", Dll()));
+        ASSERT_TRUE(testsupport::CopyFileTo(testsupport::BinDir() + "\\converter_recorder.exe", m_dir.file("Quillon.exe")));
+        m_ann = m_store.AddContact("", {Ansi(PR_DISPLAY_NAME_A, "Ann Archer")});
+        m_ben = m_store.AddContact("", {Ansi(PR_DISPLAY_NAME_A, "Ben Baker")});
+        m_cid = m_store.AddContact("", {Ansi(PR_DISPLAY_NAME_A, "Cid Cole")});
+        m_store.AddGroup("", L"Club", {m_ann});
+        ASSERT_TRUE(testsupport::Regsvr32("/s", Dll()));
         ASSERT_TRUE(m_listed.ok());
     }
-    void TearDown() override
-    {
-        _Regsvr32("/s /u");
-        for (const char* key : {kClassKey, "Ferrule.Connect", "Ferrule.Connect.1",
-                                "TypeLib\\{07DC723E-F819-4C2D-AD32-B0F5AB384E80}"})
-            testsupport::DeleteRegTree(HKEY_CLASSES_ROOT, key);
-    }
+    void TearDown() override { testsupport::CFerruleRegistered::Remove(Dll()); }
 
-    HRESULT _AddContact(const char* name, char* id)
-    {
-        SPropValue value = {};
-        value.ulPropTag = PR_DISPLAY_NAME_A;
-        value.Value.lpszA = const_cast<char*>(name);
-        return WabStandinAddContact(m_store.c_str(), nullptr, 1, &value, id, WABSTANDIN_ID_TEXT_SIZE);
-    }
-
-    bool _Regsvr32(const std::string& options)
-    {
-        LONG code = -1;
-        return testsupport::RunProcess("regsvr32.exe " + options + " \"" + m_dir.file("Ferrule.DLL") + "\"", &code) &&
-               code == 0;
-    }
+    std::string Dll() const { return m_dir.file("Ferrule.DLL"); }
 
     LONG RunHost(const std::string& arguments)
     {
         LONG code = -1;
-        std::string line = "\"" + testsupport::BinDir() + "\\WabHost.exe\" -store \"" + m_store + "\" " + arguments;
+        std::string line = "\"" + testsupport::BinDir() + "\\WabHost.exe\" -store \"" + m_store.path() + "\" " + arguments;
         EXPECT_TRUE(testsupport::RunProcess(line, &code, 60000)) << line;
         return code;
-    }
-
-    std::string RecordedLine()
-    {
-        const std::string file = m_dir.file("cmdline.txt");
-        // The file appears by a rename; the renaming handle may still be open for a moment.
-        std::string line;
-        if (!testsupport::WaitUntil([&] { return !(line = testsupport::ReadFileBytes(file)).empty(); }, 15000))
-            return std::string();
-        // Gone before the next command records, or that one could be read as this one.
-        testsupport::WaitUntil([&] { return DeleteFileA(file.c_str()) || !testsupport::FileExists(file); }, 5000);
-        return line;
     }
 
     // Checks the recorded command line and gives the selection file's bytes (then deletes it).
     std::string CheckLaunch(const char* option)
     {
-        std::string line = RecordedLine();
+        std::vector<std::string> record = testsupport::TakeRecord(m_dir.path());
+        std::string line = record.empty() ? std::string() : record[0];
         const std::string marker = " -selection tmp \"";
         size_t at = line.find(marker);
         if (at == std::string::npos) {
@@ -96,11 +60,8 @@ protected:
 
     CTempDir m_dir;
     testsupport::CFerruleListed m_listed;
-    std::string m_store;
-    char m_ann[WABSTANDIN_ID_TEXT_SIZE] = {};
-    char m_ben[WABSTANDIN_ID_TEXT_SIZE] = {};
-    char m_cid[WABSTANDIN_ID_TEXT_SIZE] = {};
-    char m_club[WABSTANDIN_ID_TEXT_SIZE] = {};
+    testsupport::CStoreFile m_store;
+    std::string m_ann, m_ben, m_cid;
 };
 
 TEST_F(FerruleHost, ExportsTheChosenContactsAndSkipsTheGroup)
@@ -108,13 +69,13 @@ TEST_F(FerruleHost, ExportsTheChosenContactsAndSkipsTheGroup)
     EXPECT_EQ(0, RunHost("-command export -wait 30 \"Ann Archer\" Club \"Cid Cole\""));
     // -wait: the converter has ended, its record is complete, when the host returns.
     EXPECT_TRUE(testsupport::FileExists(m_dir.file("cmdline.txt")));
-    EXPECT_EQ(std::string(m_ann) + "\r\n" + m_cid + "\r\n", CheckLaunch("-export"));
+    EXPECT_EQ(m_ann + "\r\n" + m_cid + "\r\n", CheckLaunch("-export"));
 }
 
 TEST_F(FerruleHost, ImportsWithTheWholeFolderSelected)
 {
     EXPECT_EQ(0, RunHost("-command import"));
-    EXPECT_EQ(std::string(m_ann) + "\r\n" + m_ben + "\r\n" + m_cid + "\r\n", CheckLaunch("-import"));
+    EXPECT_EQ(m_ann + "\r\n" + m_ben + "\r\n" + m_cid + "\r\n", CheckLaunch("-import"));
 }
 
 TEST_F(FerruleHost, ReportsWhatItCannotDo)
@@ -125,7 +86,7 @@ TEST_F(FerruleHost, ReportsWhatItCannotDo)
     EXPECT_EQ(2, RunHost("-folder \"No such folder\""));
     EXPECT_EQ(0, RunHost("-command none"));
     EXPECT_FALSE(testsupport::FileExists(m_dir.file("cmdline.txt")));
-    ASSERT_TRUE(_Regsvr32("/s /u"));
+    ASSERT_TRUE(testsupport::Regsvr32("/s /u", Dll()));
     EXPECT_EQ(3, RunHost("-command export"));
 }
 

@@ -45,17 +45,10 @@ TEST(FerruleLaunch, ConverterPathCutsAtTheLaterSeparator)
 TEST(FerruleLaunch, SelectionFileFailsWithoutTemporaryFolder)
 {
     // A temporary folder that does not exist: no name can be made, nothing is written.
-    char old[MAX_PATH + 1] = {};
-    DWORD had = GetEnvironmentVariableA("TMP", old, sizeof(old));
-    char oldTemp[MAX_PATH + 1] = {};
-    DWORD hadTemp = GetEnvironmentVariableA("TEMP", oldTemp, sizeof(oldTemp));
-    SetEnvironmentVariableA("TMP", "C:\\no\\such\\folder\\here");
-    SetEnvironmentVariableA("TEMP", "C:\\no\\such\\folder\\here");
+    testsupport::CScopedEnv tmp("TMP", "C:\\no\\such\\folder\\here");
+    testsupport::CScopedEnv temp("TEMP", "C:\\no\\such\\folder\\here");
     std::string path;
-    bool ok = ferrule::WriteSelectionFile({"00"}, &path);
-    SetEnvironmentVariableA("TMP", had ? old : nullptr);
-    SetEnvironmentVariableA("TEMP", hadTemp ? oldTemp : nullptr);
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(ferrule::WriteSelectionFile({"00"}, &path));
     EXPECT_EQ("", path);
 }
 

@@ -20,36 +20,21 @@ namespace {
 
 const char kClassKey[] = "CLSID\\{C0CEE871-6EDE-4B3F-9D49-487132A1193C}";
 const char kTypeLibKey[] = "TypeLib\\{07DC723E-F819-4C2D-AD32-B0F5AB384E80}";
-const char kInterfaceKey[] = "Interface\\{A1CFFD6D-89A1-4D5A-91DA-87C9053521D5}";
 
 std::string DllPath() { return testsupport::BinDir() + "\\Ferrule.DLL"; }
 
 bool KeyExists(const std::string& key)
 {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
+    return testsupport::RegKeyExists(HKEY_CLASSES_ROOT, key);
 }
 
-// A string value; "<missing>" when absent, "<type N>" when not a string.
 std::string Value(const std::string& key, const char* name)
 {
-    char data[2048] = {};
-    DWORD size = sizeof(data) - 1;
-    DWORD type = 0;
-    common::CRegKey h;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, h.put()) != ERROR_SUCCESS)
-        return "<missing>";
-    if (RegQueryValueExA(h.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
-        return "<missing>";
-    if (type != REG_SZ)
-        return "<type " + std::to_string(type) + ">";
-    return data;
+    return testsupport::RegText(HKEY_CLASSES_ROOT, key, name);
 }
 
-std::set<std::string> Subkeys(const std::string& key)
+// The names of a key's subkeys, or of its named values.
+std::set<std::string> Names(const std::string& key, bool values)
 {
     std::set<std::string> names;
     common::CRegKey h;
@@ -58,24 +43,9 @@ std::set<std::string> Subkeys(const std::string& key)
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof(name);
-        if (RegEnumKeyExA(h.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.insert(name);
-    }
-    return names;
-}
-
-// Named values of a key, without the default value.
-std::set<std::string> ValueNames(const std::string& key)
-{
-    std::set<std::string> names;
-    common::CRegKey h;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, h.put()) != ERROR_SUCCESS)
-        return names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof(name);
-        if (RegEnumValueA(h.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        LONG result = values ? RegEnumValueA(h.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                             : RegEnumKeyExA(h.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS)
             break;
         if (name[0])
             names.insert(name);
@@ -83,17 +53,12 @@ std::set<std::string> ValueNames(const std::string& key)
     return names;
 }
 
+std::set<std::string> Subkeys(const std::string& key) { return Names(key, false); }
+std::set<std::string> ValueNames(const std::string& key) { return Names(key, true); }
+
 bool RunRegsvr32(const std::string& options)
 {
-    LONG code = -1;
-    return testsupport::RunProcess("regsvr32.exe " + options + " \"" + DllPath() + "\"", &code, 60000) && code == 0;
-}
-
-void RemoveAll()
-{
-    RunRegsvr32("/s /u");
-    for (const char* key : {kClassKey, "Ferrule.Connect", "Ferrule.Connect.1", kTypeLibKey, kInterfaceKey})
-        testsupport::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    return testsupport::Regsvr32(options, DllPath());
 }
 
 class FerruleRegistration : public ::testing::Test {
@@ -101,9 +66,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(m_com.result()));
-        RemoveAll();
+        testsupport::CFerruleRegistered::Remove(DllPath());
     }
-    void TearDown() override { RemoveAll(); }
+    void TearDown() override { testsupport::CFerruleRegistered::Remove(DllPath()); }
 
     // Everything the registration script writes, value by value and key by key.
     void ExpectTable()
@@ -310,32 +275,16 @@ TEST(FerruleTypeLibFile, LoadedFromTheTlbBesideAModuleWithoutOne)
 
 TEST(FerruleVersion, VersionResource)
 {
-    std::string dll = DllPath();
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(dll.c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<char> data(size);
-    ASSERT_TRUE(GetFileVersionInfoA(dll.c_str(), 0, size, data.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(2, 0), fixed->dwFileVersionLS);
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwProductVersionMS);
-    EXPECT_EQ(MAKELONG(2, 0), fixed->dwProductVersionLS);
-    struct Row {
+    const struct {
         const char* name;
         const char* value;
     } rows[] = {
-        {"FileDescription", "Ferrule Module"}, {"ProductName", "Ferrule Module"}, {"InternalName", "Ferrule"},
-        {"OriginalFilename", "Ferrule.DLL"},   {"FileVersion", "1.0.0.2"},        {"ProductVersion", "1.0.0.2"},
+        {"file", "1.0.0.2"},           {"product", "1.0.0.2"},    {"FileDescription", "Ferrule Module"},
+        {"ProductName", "Ferrule Module"}, {"InternalName", "Ferrule"}, {"OriginalFilename", "Ferrule.DLL"},
+        {"FileVersion", "1.0.0.2"},    {"ProductVersion", "1.0.0.2"},
     };
-    for (const Row& r : rows) {
-        char* text = nullptr;
-        std::string query = std::string("\\StringFileInfo\\040904B0\\") + r.name;
-        ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &len)) << r.name;
-        EXPECT_STREQ(r.value, text);
-    }
+    for (const auto& r : rows)
+        EXPECT_EQ(r.value, testsupport::VersionValue(DllPath(), r.name)) << r.name;
 }
 
 }  // namespace

@@ -165,8 +165,6 @@ TEST_F(Faults, MalformedItemsAreRefused)
 
 TEST_F(Faults, AnotherProcessReadsThemFromItsEnvironment)
 {
-    const std::string tool = "\"" + testsupport::BinDir() + "\\wabstore.exe\" list \"" + store.path() + "\" \"" +
-                             store.dir.file("out.txt") + "\"";
     struct {
         std::string faults;
         LONG exitCode;
@@ -178,9 +176,8 @@ TEST_F(Faults, AnotherProcessReadsThemFromItsEnvironment)
         {"Bogus:*:1", 0},
     };
     for (const auto& c : cases) {
-        LONG code = -1;
-        ASSERT_TRUE(testsupport::RunProcess(tool, &code, 30000, std::string(), {{"WAB_STANDIN_FAULTS", c.faults}}));
-        EXPECT_EQ(c.exitCode, code) << c.faults;
+        EXPECT_EQ(c.exitCode, WabStore({"list", store.path(), store.dir.file("out.txt")}, {{"WAB_STANDIN_FAULTS", c.faults}}))
+            << c.faults;
     }
 }
 

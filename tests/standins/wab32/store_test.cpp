@@ -9,11 +9,6 @@ using testsupport::BinDir;
 
 namespace {
 
-std::string Quote(const std::string& s)
-{
-    return "\"" + s + "\"";
-}
-
 std::vector<std::string> Names(CSession& session, const std::string& folder)
 {
     HRESULT hr = S_OK;
@@ -129,20 +124,13 @@ TEST(Store, AnotherProcessSeesWhatWasSavedBeforeItOpened)
 
     // This session stays open while the other process reads the file.
     std::string out = store.dir.file("list.txt");
-    LONG code = -1;
-    ASSERT_TRUE(testsupport::RunProcess(Quote(BinDir() + "\\wabstore.exe") + " list " + Quote(store.path()) + " " +
-                                            Quote(out),
-                                        &code));
-    EXPECT_EQ(0, code);
+    EXPECT_EQ(0, WabStore({"list", store.path(), out}));
     EXPECT_NE(std::string::npos, testsupport::ReadFileBytes(out).find("Seen Elsewhere"));
 
     // And what the other process adds reaches this session's next table; serials stay unique.
     std::string desc = store.dir.file("more.txt");
     ASSERT_TRUE(testsupport::WriteFileBytes(desc, "contact\nPR_DISPLAY_NAME = From Outside\n"));
-    ASSERT_TRUE(testsupport::RunProcess(Quote(BinDir() + "\\wabstore.exe") + " load " + Quote(store.path()) + " " +
-                                            Quote(desc),
-                                        &code));
-    EXPECT_EQ(0, code);
+    EXPECT_EQ(0, WabStore({"load", store.path(), desc}));
     // Seen at once, before this process writes anything itself.
     EXPECT_EQ((std::vector<std::string>{"Seen Elsewhere", "From Outside"}), Names(s, store.pab()));
     store.AddNamed(store.pab(), L"From Inside");
@@ -160,10 +148,7 @@ TEST(Store, AStoreCreatedAnewByAnotherProcessIsReadAgain)
     CSession s;
     ASSERT_EQ(S_OK, s.Open(store.path()));
     ASSERT_EQ(2u, Names(s, store.pab()).size());
-    LONG code = -1;
-    ASSERT_TRUE(testsupport::RunProcess(Quote(BinDir() + "\\wabstore.exe") + " create " + Quote(store.path()) + " Fresh",
-                                        &code));
-    ASSERT_EQ(0, code);
+    ASSERT_EQ(0, WabStore({"create", store.path(), "Fresh"}));
     EXPECT_EQ((std::vector<std::string>{}), Names(s, store.pab()));
     store.AddNamed(store.pab(), L"New");
     s.Close();

@@ -7,29 +7,11 @@ using testsupport::BinDir;
 
 namespace {
 
-std::string Quote(const std::string& s)
-{
-    return "\"" + s + "\"";
-}
-
-LONG Tool(const std::string& args)
-{
-    LONG code = -1;
-    EXPECT_TRUE(testsupport::RunProcess(Quote(BinDir() + "\\wabstore.exe") + " " + args, &code));
-    return code;
-}
-
 size_t CountLines(const std::string& text, const std::string& prefix)
 {
-    size_t n = 0, pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        if (text.compare(pos, prefix.size(), prefix) == 0)
-            ++n;
-        if (nl == std::string::npos)
-            break;
-        pos = nl + 1;
-    }
+    size_t n = 0;
+    for (const std::string& line : SplitLines(text, "\n"))
+        n += line.compare(0, prefix.size(), prefix) == 0;
     return n;
 }
 
@@ -52,8 +34,8 @@ TEST(WabStore, ListsASmallBookExactly)
                                             "member = Ann\n"
                                             "member = \xCE\x91\xCE\xBB\xCF\x86\xCE\xB1\n"));
     std::string store = dir.file("s.wab");
-    ASSERT_EQ(0, Tool("load " + Quote(store) + " " + Quote(desc)));
-    ASSERT_EQ(0, Tool("list " + Quote(store) + " " + Quote(dir.file("list.txt"))));
+    ASSERT_EQ(0, WabStore({"load", store, desc}));
+    ASSERT_EQ(0, WabStore({"list", store, dir.file("list.txt")}));
     EXPECT_EQ("folder 00000000515753310400000001000000 Mine (1)\n"
               "  contact 00000000515753310600000002000000 Ann <ann@example.org>\n"
               "folder 00000000515753310400000003000000 Empty (0)\n"
@@ -67,8 +49,8 @@ TEST(WabStore, TheSampleBookLoadsAndSurvivesADumpAndReload)
 {
     testsupport::CTempDir dir;
     std::string store = dir.file("sample.wab");
-    ASSERT_EQ(0, Tool("load " + Quote(store) + " " + Quote(BinDir() + "\\sample-book.txt")));
-    ASSERT_EQ(0, Tool("list " + Quote(store) + " " + Quote(dir.file("list.txt"))));
+    ASSERT_EQ(0, WabStore({"load", store, BinDir() + "\\sample-book.txt"}));
+    ASSERT_EQ(0, WabStore({"list", store, dir.file("list.txt")}));
     std::string list = testsupport::ReadFileBytes(dir.file("list.txt"));
     EXPECT_EQ(3u, CountLines(list, "folder "));
     EXPECT_EQ(31u, CountLines(list, "  contact "));
@@ -77,15 +59,15 @@ TEST(WabStore, TheSampleBookLoadsAndSurvivesADumpAndReload)
                              u8"\u0393\u03B9\u03CE\u03C1\u03B3\u03BF\u03C2", u8"\u5C71\u7530 \u592A\u90CE"})
         EXPECT_NE(std::string::npos, list.find(name)) << name;
 
-    ASSERT_EQ(0, Tool("dump " + Quote(store) + " " + Quote(dir.file("dump1.txt"))));
+    ASSERT_EQ(0, WabStore({"dump", store, dir.file("dump1.txt")}));
     std::string dump = testsupport::ReadFileBytes(dir.file("dump1.txt"));
     EXPECT_NE(std::string::npos, dump.find("ConferencingServers = callto://conf.example.de/mueller\n"));
     EXPECT_NE(std::string::npos, dump.find("PR_COMMENT = Met at the 2019 conference.\\nLikes hiking and chess.\\n"));
     EXPECT_EQ(4u, CountLines(dump, "member = "));
 
     std::string copy = dir.file("copy.wab");
-    ASSERT_EQ(0, Tool("load " + Quote(copy) + " " + Quote(dir.file("dump1.txt"))));
-    ASSERT_EQ(0, Tool("dump " + Quote(copy) + " " + Quote(dir.file("dump2.txt"))));
+    ASSERT_EQ(0, WabStore({"load", copy, dir.file("dump1.txt")}));
+    ASSERT_EQ(0, WabStore({"dump", copy, dir.file("dump2.txt")}));
     std::string again = testsupport::ReadFileBytes(dir.file("dump2.txt"));
     // Equal but for the first line, which names the file dumped.
     EXPECT_EQ(dump.substr(dump.find('\n')), again.substr(again.find('\n')));
@@ -119,13 +101,13 @@ TEST(WabStore, DescriptionErrorsNameTheLine)
     std::string desc = dir.file("half.txt");
     ASSERT_TRUE(testsupport::WriteFileBytes(desc, "contact\nPR_DISPLAY_NAME = Kept\ncontact\nPR_FOO = 1\n"));
     std::string half = dir.file("half.wab");
-    EXPECT_EQ(2, Tool("load " + Quote(half) + " " + Quote(desc)));
-    ASSERT_EQ(0, Tool("list " + Quote(half) + " " + Quote(dir.file("half-list.txt"))));
+    EXPECT_EQ(2, WabStore({"load", half, desc}));
+    ASSERT_EQ(0, WabStore({"list", half, dir.file("half-list.txt")}));
     EXPECT_EQ("folder 00000000515753310400000001000000 Contacts (1)\n"
               "  contact 00000000515753310600000002000000 Kept\n",
               testsupport::ReadFileBytes(dir.file("half-list.txt")));
-    EXPECT_EQ(1, Tool("list"));
-    EXPECT_EQ(2, Tool("load " + Quote(dir.file("x.wab")) + " " + Quote(dir.file("missing.txt"))));
+    EXPECT_EQ(1, WabStore({"list"}));
+    EXPECT_EQ(2, WabStore({"load", dir.file("x.wab"), dir.file("missing.txt")}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// What the tests of the stand-in address book share: a scratch store, an open session on it, and
-// short ways to build property values, restrictions and readable rows.
+// What the tests of the stand-in address book share beyond the scratch store and the property
+// values of support/storefile.h: a session opened by WABOpen itself, and rows and values as text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,40 +9,16 @@
 
 #include <wrl/client.h>
 
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 
 namespace wabtest {
 
 using Microsoft::WRL::ComPtr;
+using namespace testsupport;
 
 std::string Bytes(const std::string& hex);
 std::string Hex(const void* data, size_t size);
-
-SPropValue Text(ULONG tag, const wchar_t* text);
-SPropValue Ansi(ULONG tag, const char* text);
-SPropValue Long(ULONG tag, LONG value);
-SPropValue Short(ULONG tag, short value);
-SPropValue Time(ULONG tag, WORD year, WORD month, WORD day);
-SPropValue Binary(ULONG tag, const std::string& bytes);  // bytes must outlive the value
-SPropValue TextList(ULONG tag, std::vector<LPWSTR>& items);
 ULONGLONG Ticks(const FILETIME& ft);
-
-// A store file in a scratch folder, built through the fixture functions.
-class CStoreFile {
-public:
-    explicit CStoreFile(const wchar_t* pabName = L"Contacts");
-    const std::string& path() const { return m_path; }
-    std::string pab() const;
-    std::string AddFolder(const wchar_t* name);
-    std::string AddContact(const std::string& folder, std::vector<SPropValue> props);
-    // A contact with just a display name.
-    std::string AddNamed(const std::string& folder, const wchar_t* name);
-    testsupport::CTempDir dir;
-
-private:
-    std::string m_path;
-};
 
 // A session: WABOpen on the store file.
 class CSession {

@@ -32,17 +32,11 @@ namespace {
 std::vector<vcard::CardFields> FolderFields(const std::string& folder)
 {
     std::vector<vcard::CardFields> out;
-    WABItemList* list = nullptr;
-    EXPECT_EQ(S_OK, g_wabLib.GetItems(folder.c_str(), false, &list));
-    for (ULONG i = 0; list && i < list->count; ++i) {
-        ULONG type = 0;
-        Microsoft::WRL::ComPtr<IMAPIProp> entry;
-        EXPECT_EQ(S_OK, g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()));
-        CContact contact(entry.Get());
+    for (const testsupport::COpenedItem& item : testsupport::OpenItems(folder)) {
+        CContact contact(item.entry.Get());
         out.emplace_back();
         CvCardExport::ReadCardFields(contact, &out.back());
     }
-    CWABLib::FreeItems(list);
     return out;
 }
 
@@ -111,21 +105,6 @@ struct Tally {
     std::vector<std::string> changes;
     std::vector<std::pair<std::wstring, std::wstring>> values;  // before and after, per change
 };
-
-// What a code page makes of a text: the system's own conversion there and back.
-std::wstring ThroughCodePage(const std::wstring& text, int codePage)
-{
-    UINT cp = codePage < 0 ? ::GetACP() : static_cast<UINT>(codePage);
-    if (text.empty())
-        return text;
-    std::string bytes(text.size() * 4, '\0');
-    int n = ::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
-                                  static_cast<int>(bytes.size()), nullptr, nullptr);
-    std::wstring back(text.size() * 2, L'\0');
-    int m = ::MultiByteToWideChar(cp, 0, bytes.data(), n, &back[0], static_cast<int>(back.size()));
-    back.resize(m > 0 ? static_cast<size_t>(m) : 0);
-    return back;
-}
 
 // 3.0 writes every line break as \n, which reads back as CR LF.
 std::wstring LineBreaksAs30(std::wstring text)
@@ -208,9 +187,7 @@ protected:
     {
         HWND dialog = uitest::WaitDialog(dialogTitle);
         ASSERT_NE(nullptr, dialog) << dialogTitle;
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; },
-                                           uitest::kWait));
-        testsupport::PostClick(dialog, IDOK);
+        ASSERT_TRUE(testsupport::PressOkWhenEnabled(dialog));
         HWND box = uitest::WaitDialog("Quillon for Outlook Express", "", 60000);
         ASSERT_NE(nullptr, box) << "no closing message";
         if (closing)
@@ -218,10 +195,7 @@ protected:
         testsupport::PostClick(box, IDOK);
     }
 
-    testsupport::CClearedValues m_settings{"Software\\Brisco\\Quillon",
-                                           {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
-                                            "Export.Format", "Export.Encoding", "Export.SaveInOneFile",
-                                            "Import.WABFolderID", "Import.WinFolder", "Import.ConflictResolution"}};
+    testsupport::CClearedValues m_settings{testsupport::kQuillonKey, testsupport::kDialogSettings};
     CScratchBook m_book;
 };
 

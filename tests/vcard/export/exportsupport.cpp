@@ -2,20 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "contact/CharConverter.h"
 #include "contact/Contact.h"
-#include "standins/wab32/wabstandin.h"
-#include "wab/WABLib.h"
 
 namespace exporttest {
-
-std::string Crlf(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\r\n";
-    return out;
-}
 
 uint64_t FileTime(int year, int month, int day, int hour, int minute, int second)
 {
@@ -31,37 +20,18 @@ uint64_t FileTime(int year, int month, int day, int hour, int minute, int second
     return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-void LoadEncodings()
+std::wstring ThroughCodePage(const std::wstring& text, int codePage)
 {
-    static bool loaded = false;
-    if (loaded)
-        return;
-    std::string path = testsupport::BinDir() + "\\supportedEncodings.txt";
-    ASSERT_GT(g_charConverter.LoadFrom(path.c_str(), nullptr), 10u) << path;
-    loaded = true;
-}
-
-CScratchBook::CScratchBook() : m_store(m_dir.file("book.wab"))
-{
-    char pab[WABSTANDIN_ID_TEXT_SIZE] = {};
-    m_ok = SUCCEEDED(WabStandinCreateStore(m_store.c_str(), L"Contacts")) &&
-           SUCCEEDED(WabStandinGetPab(m_store.c_str(), pab, sizeof(pab))) &&
-           g_wabLib.Init(false, m_store.c_str(), false);
-    m_pab = pab;
-}
-
-CScratchBook::~CScratchBook()
-{
-    WabStandinClearFaults();
-    g_wabLib.Close();
-    EXPECT_EQ(0u, WabStandinLiveObjects()) << "objects of the address book outlived the session";
-}
-
-std::string CScratchBook::AddFolder(const std::wstring& name)
-{
-    char id[WABSTANDIN_ID_TEXT_SIZE] = {};
-    EXPECT_EQ(S_OK, WabStandinAddFolder(m_store.c_str(), name.c_str(), id, sizeof(id)));
-    return id;
+    UINT cp = codePage < 0 ? ::GetACP() : static_cast<UINT>(codePage);
+    if (text.empty())
+        return text;
+    std::string bytes(text.size() * 4, '\0');
+    int n = ::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                  static_cast<int>(bytes.size()), nullptr, nullptr);
+    std::wstring back(text.size() * 2, L'\0');
+    int m = ::MultiByteToWideChar(cp, 0, bytes.data(), n, &back[0], static_cast<int>(back.size()));
+    back.resize(m > 0 ? static_cast<size_t>(m) : 0);
+    return back;
 }
 
 std::string CScratchBook::AddContact(const std::vector<Prop>& props, const std::string& folder)
@@ -109,11 +79,7 @@ std::string CScratchBook::AddContact(const std::vector<Prop>& props, const std::
         v.Value.ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
         values.push_back(v);
     }
-    char id[WABSTANDIN_ID_TEXT_SIZE] = {};
-    HRESULT hr = WabStandinAddContact(m_store.c_str(), folder.empty() ? nullptr : folder.c_str(),
-                                      static_cast<ULONG>(values.size()), values.data(), id, sizeof(id));
-    EXPECT_EQ(S_OK, hr);
-    return id;
+    return testsupport::CScratchBook::AddContact(folder, values);
 }
 
 ULONG CScratchBook::ConferencingTag()
@@ -121,7 +87,7 @@ ULONG CScratchBook::ConferencingTag()
     GUID set = {};
     EXPECT_EQ(S_OK, ::CLSIDFromString(const_cast<LPWSTR>(CContact::kConferencingServersSet), &set));
     ULONG tag = 0;
-    EXPECT_EQ(S_OK, WabStandinGetNamedTag(m_store.c_str(), &set, CContact::kConferencingServersId, &tag));
+    EXPECT_EQ(S_OK, WabStandinGetNamedTag(path().c_str(), &set, CContact::kConferencingServersId, &tag));
     return PROP_TAG(PT_MV_UNICODE, PROP_ID(tag));
 }
 

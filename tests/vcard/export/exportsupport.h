@@ -1,29 +1,25 @@
-// What the export tests share: card texts from lines, file times, a scratch address book in the
-// stand-in store with contacts made from plain values, and a watcher that answers (and records)
-// the closing message boxes of the run.
+// What the export tests share: file times, what a code page makes of a text, a scratch address
+// book opened as the program's session with contacts made from plain values, and a watcher that
+// answers (and records) the closing message boxes of the run. Card texts from lines and the
+// encodings file come from the common support.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/testsupport.h"
+#include "support/encodings.h"
+#include "support/storefile.h"
 
 namespace exporttest {
 
-// The lines joined with CR LF, each line ended.
-std::string Crlf(const std::vector<std::string>& lines);
+using testsupport::Crlf;
+using testsupport::LoadEncodings;
 
 // A UTC calendar time as a file time.
 uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-
-// The encodings file beside the tests, loaded into g_charConverter once per process.
-void LoadEncodings();
 
 // One property of a contact to add: texts, text lists, dates, 16- and 32-bit numbers.
 struct Prop {
@@ -44,19 +40,16 @@ struct Prop {
     }
 };
 
-// A scratch store file with its personal address book, opened as the program's session
-// (g_wabLib) for the test's life.
-class CScratchBook {
+// What a code page makes of a text: the system's own conversion there and back (-1: the ANSI
+// code page).
+std::wstring ThroughCodePage(const std::wstring& text, int codePage);
+
+// A scratch store, opened as the program's session (g_wabLib) for the test's life.
+class CScratchBook : public testsupport::CScratchBook {
 public:
-    CScratchBook();
-    ~CScratchBook();
-    CScratchBook(const CScratchBook&) = delete;
-    CScratchBook& operator=(const CScratchBook&) = delete;
+    CScratchBook() { m_ok = Open(); }
 
     bool ok() const { return m_ok; }
-    const std::string& pab() const { return m_pab; }
-    // A new folder; its identifier text.
-    std::string AddFolder(const std::wstring& name);
     // A contact in a folder (empty: the personal address book); its identifier text. Unless the
     // properties hold a modification time, a fixed one is set so that cards compare exactly.
     std::string AddContact(const std::vector<Prop>& props, const std::string& folder = std::string());
@@ -64,9 +57,6 @@ public:
     ULONG ConferencingTag();
 
 private:
-    testsupport::CTempDir m_dir;
-    std::string m_store;
-    std::string m_pab;
     bool m_ok = false;
 };
 

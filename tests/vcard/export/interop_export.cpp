@@ -12,44 +12,12 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
-#include "standins/wab32/wabstandin.h"
+#include "support/storefile.h"
 #include "vcard/export/vCardExport.h"
 #include "wab/WABLib.h"
 
-namespace {
-
 using namespace contact_tags;
-
-SPropValue Text(ULONG tag, const wchar_t* text)
-{
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    v.Value.lpszW = const_cast<LPWSTR>(text);
-    return v;
-}
-
-SPropValue Date(ULONG tag, WORD year, WORD month, WORD day)
-{
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    ::SystemTimeToFileTime(&st, &v.Value.ft);
-    return v;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-}  // namespace
+using testsupport::Text;
 
 int main(int argc, char** argv)
 {
@@ -87,7 +55,7 @@ int main(int argc, char** argv)
         Text(kPersonalHomePage, L"http://example.com/ann"),
         Text(kEmailAddress, L"ann@example.com"),
         Text(kAddrType, L"SMTP"),
-        Date(kBirthday, 1975, 3, 14),
+        testsupport::Time(kBirthday, 1975, 3, 14),
     };
     std::vector<SPropValue> cyrillic = {
         Text(kSurname, L"\u041f\u0435\u0442\u0440\u043e\u0432"),
@@ -134,7 +102,7 @@ int main(int argc, char** argv)
             run.WriteCard();
             bytes.append(run.CardText().bytes, static_cast<size_t>(run.CardText().length));
         }
-        if (!WriteAll(out + "\\" + v.file, bytes)) {
+        if (!testsupport::WriteFileBytes(out + "\\" + v.file, bytes)) {
             std::fprintf(stderr, "cannot write %s\n", v.file);
             status = 1;
         }

@@ -122,21 +122,6 @@ const Property kProperties[] = {
 };
 #undef FIELD
 
-// What a code page makes of a text: the system's own conversion there and back.
-std::wstring ThroughCodePage(const std::wstring& text, int codePage)
-{
-    UINT cp = codePage < 0 ? ::GetACP() : static_cast<UINT>(codePage);
-    if (text.empty())
-        return text;
-    std::string bytes(text.size() * 4, '\0');
-    int n = ::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
-                                  static_cast<int>(bytes.size()), nullptr, nullptr);
-    std::wstring back(text.size() * 2, L'\0');
-    int m = ::MultiByteToWideChar(cp, 0, bytes.data(), n, &back[0], static_cast<int>(back.size()));
-    back.resize(m > 0 ? static_cast<size_t>(m) : 0);
-    return back;
-}
-
 }  // namespace
 
 // Every value that gives separators, escapes, encodings or code pages a chance to go wrong, in
@@ -195,7 +180,7 @@ TEST(CardRoundTrip, EveryValueInEveryPropertyFormatAndCodePage)
             std::string charset = v.codePage > 0 ? g_charConverter.CharsetName(v.codePage) : "";
             CImportCard card = WriteAndRead(f, {v.format, v.codePage, charset.c_str()});
 
-            std::wstring expected = ThroughCodePage(value, v.codePage);
+            std::wstring expected = exporttest::ThroughCodePage(value, v.codePage);
             // A line break inside a 3.0 value travels as \n, which reads back as CR LF.
             if (v.format == 30) {
                 for (size_t at = 0; (at = expected.find(L'\n', at)) != std::wstring::npos; ++at) {

@@ -12,8 +12,7 @@
 #include "base/Log.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "wab/WABLib.h"
 
 using namespace importtest;
@@ -26,18 +25,7 @@ protected:
     void SetUp() override
     {
         LoadEncodings();
-        m_store = m_dir.file("import.wab");
-        ASSERT_EQ(WabStandinCreateStore(m_store.c_str(), L"Contacts"), S_OK);
-        char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)), S_OK);
-        m_pab = pab;
-        ASSERT_TRUE(g_wabLib.Init(false, m_store.c_str(), false));
-    }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        g_wabLib.Close();
-        EXPECT_EQ(WabStandinLiveObjects(), 0u) << "objects of the address book outlived the session";
+        ASSERT_TRUE(m_book.Open());
     }
 
     // Reads a card text and adds its only card to the personal address book.
@@ -54,16 +42,8 @@ protected:
     std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> Contacts()
     {
         std::vector<Microsoft::WRL::ComPtr<IMAPIProp>> out;
-        WABItemList* list = nullptr;
-        HRESULT hr = g_wabLib.GetItems(m_pab.c_str(), false, &list);
-        EXPECT_EQ(hr, S_OK);
-        for (ULONG i = 0; list && i < list->count; ++i) {
-            ULONG type = 0;
-            Microsoft::WRL::ComPtr<IMAPIProp> entry;
-            EXPECT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
-            out.push_back(entry);
-        }
-        CWABLib::FreeItems(list);
+        for (const testsupport::COpenedItem& item : testsupport::OpenItems(m_pab))
+            out.push_back(item.entry);
         return out;
     }
 
@@ -80,9 +60,8 @@ protected:
         return v;
     }
 
-    testsupport::CTempDir m_dir;
-    std::string m_store;
-    std::string m_pab;
+    testsupport::CScratchBook m_book;
+    std::string m_pab = m_book.pab();
     CvCardImport m_reader;
 };
 
@@ -295,13 +274,7 @@ TEST_F(AddContactTest, CloseLeavesNoObjectOfTheStoreAlive)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.write();
-        WabStandinClearFaults();
-        g_wabLib.Close();
-        EXPECT_EQ(WabStandinLiveObjects(), 0u);
-        EXPECT_EQ(WabStandinCreateStore(m_store.c_str(), L"Contacts"), S_OK);
-        char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)), S_OK);
-        m_pab = pab;
-        ASSERT_TRUE(g_wabLib.Init(false, m_store.c_str(), false));
+        ASSERT_TRUE(m_book.Renew());
+        m_pab = m_book.pab();
     }
 }

@@ -11,8 +11,7 @@
 
 #include "contact/Contact.h"
 #include "importsupport.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "wab/WABLib.h"
 
 using namespace importtest;
@@ -68,13 +67,8 @@ protected:
     void SetUp() override
     {
         LoadEncodings();
-        m_store = m_dir.file("index.wab");
-        char pab[WABSTANDIN_ID_TEXT_SIZE] = "", other[WABSTANDIN_ID_TEXT_SIZE] = "";
-        ASSERT_EQ(WabStandinCreateStore(m_store.c_str(), L"Contacts"), S_OK);
-        ASSERT_EQ(WabStandinGetPab(m_store.c_str(), pab, sizeof pab), S_OK);
-        ASSERT_EQ(WabStandinAddFolder(m_store.c_str(), L"Other", other, sizeof other), S_OK);
-        m_pab = pab;
-        for (const char* folder : {other, pab}) {
+        const std::string other = m_book.AddFolder(L"Other");
+        for (const std::string& folder : {other, m_pab}) {
             for (const CNames& names : kFolder) {
                 std::wstring texts[6];
                 std::vector<SPropValue> values;
@@ -82,30 +76,16 @@ protected:
                     if (std::string(names.texts[i]) == "-")
                         continue;
                     texts[i] = W(names.texts[i]);
-                    SPropValue v = {};
-                    v.ulPropTag = kNameTags[i];
-                    v.Value.lpszW = const_cast<wchar_t*>(texts[i].c_str());
-                    values.push_back(v);
+                    values.push_back(testsupport::Text(kNameTags[i], texts[i].c_str()));
                 }
-                ASSERT_EQ(WabStandinAddContact(m_store.c_str(), folder, static_cast<ULONG>(values.size()),
-                                               values.data(), nullptr, 0),
-                          S_OK);
+                m_book.AddContact(folder, values);
             }
         }
         // A group named like a contact, and a contact whose display name is held as a number.
-        ASSERT_EQ(WabStandinAddGroup(m_store.c_str(), pab, L"Ann Lee", 0, nullptr, 0, nullptr, nullptr, 0), S_OK);
-        SPropValue typed[2] = {};
-        typed[0].ulPropTag = PROP_TAG(PT_LONG, PROP_ID(t::kDisplayName));
-        typed[0].Value.l = 7;
-        typed[1].ulPropTag = t::kCompanyName;
-        typed[1].Value.lpszW = const_cast<wchar_t*>(L"Acme");
-        ASSERT_EQ(WabStandinAddContact(m_store.c_str(), pab, 2, typed, nullptr, 0), S_OK);
-        ASSERT_TRUE(g_wabLib.Init(false, m_store.c_str(), false));
-    }
-    void TearDown() override
-    {
-        g_wabLib.Close();
-        EXPECT_EQ(WabStandinLiveObjects(), 0u);
+        m_book.AddGroup(m_pab, L"Ann Lee", {});
+        m_book.AddContact(m_pab, {testsupport::Long(PROP_TAG(PT_LONG, PROP_ID(t::kDisplayName)), 7),
+                                  testsupport::Text(t::kCompanyName, L"Acme")});
+        ASSERT_TRUE(m_book.Open());
     }
 
     // Every card of the list, index against query; returns how many candidates were compared.
@@ -128,9 +108,8 @@ protected:
         return compared;
     }
 
-    testsupport::CTempDir m_dir;
-    std::string m_store;
-    std::string m_pab;
+    testsupport::CScratchBook m_book;
+    std::string m_pab = m_book.pab();
 };
 
 }  // namespace

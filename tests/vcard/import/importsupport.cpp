@@ -2,18 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "contact/CharConverter.h"
-#include "support/testsupport.h"
-
 namespace importtest {
-
-std::string Crlf(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\r\n";
-    return out;
-}
 
 std::string Card(const std::string& version, const std::vector<std::string>& lines)
 {
@@ -35,16 +24,6 @@ std::wstring W(const std::string& utf8)
     return out;
 }
 
-void LoadEncodings()
-{
-    static bool loaded = false;
-    if (loaded)
-        return;
-    std::string path = testsupport::BinDir() + "\\supportedEncodings.txt";
-    ASSERT_GT(g_charConverter.LoadFrom(path.c_str(), nullptr), 10u) << path;
-    loaded = true;
-}
-
 CReadResult ReadAll(const std::string& text)
 {
     LoadEncodings();
@@ -64,17 +43,6 @@ CImportCard ReadOne(const std::string& text)
     CReadResult r = ReadAll(text);
     EXPECT_EQ(r.cards.size(), 1u) << text;
     return r.cards.empty() ? CImportCard() : r.cards[0];
-}
-
-FILETIME Date(WORD year, WORD month, WORD day)
-{
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    FILETIME ft = {};
-    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft));
-    return ft;
 }
 
 }  // namespace importtest

@@ -1,31 +1,26 @@
 // What the import tests share: card texts built from lines, a reader run that keeps a copy of
-// every card, the encodings list loaded once, and a watcher that answers (and records) any
-// message box the reader shows, so that no test can hang on one.
+// every card, the encodings list loaded once (from the common support), and a watcher that
+// answers (and records) any message box the reader shows, so that no test can hang on one.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/testsupport.h"
+#include "support/encodings.h"
 #include "vcard/import/vCardImport.h"
 
 namespace importtest {
 
-// The lines joined with CR LF, each line ended.
-std::string Crlf(const std::vector<std::string>& lines);
+using testsupport::Crlf;
+using testsupport::LoadEncodings;
+
 // One card: BEGIN:VCARD, VERSION (omitted when version is empty), the lines, END:VCARD.
 std::string Card(const std::string& version, const std::vector<std::string>& lines);
 
 // UTF-8 to UTF-16, for expected values.
 std::wstring W(const std::string& utf8);
-
-// The encodings file beside the tests, loaded into g_charConverter once per process.
-void LoadEncodings();
 
 struct CReadResult {
     int result = 0;
@@ -39,7 +34,7 @@ CReadResult ReadAll(const std::string& text);
 CImportCard ReadOne(const std::string& text);
 
 // A birthday as the import stores it.
-FILETIME Date(WORD year, WORD month, WORD day);
+using testsupport::Date;
 
 // Answers every "Quillon" message box of this process with a button (IDOK, IDCANCEL) while it
 // lives, and keeps each box's text.

@@ -6,10 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -17,8 +14,7 @@
 #include "common/text.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
-#include "standins/wab32/wabstandin.h"
-#include "support/testsupport.h"
+#include "support/storefile.h"
 #include "wab/WABLib.h"
 
 using namespace importtest;
@@ -33,52 +29,10 @@ const std::string kFailed = std::string(kApp) + "|Import failed.";
 const std::string kNoFiles =
     "Quillon|No vCard files were found. Please select other directory containing vCard files.";
 
-// Answers every message box of the run ("Quillon" and "Quillon for Outlook Express") while it
-// lives and keeps "caption|text" of each; boxes captioned "Quillon" get `button`, the summary OK.
-class CRunBoxes {
+// Answers every message box of the run: boxes captioned "Quillon" get `button`, the summary OK.
+class CRunBoxes : public testsupport::CBoxWatch {
 public:
-    explicit CRunBoxes(int button = IDOK)
-        : m_thread([this, button] {
-              while (!m_stop) {
-                  HWND box = nullptr;
-                  std::string caption;
-                  for (const char* title : {"Quillon", kApp}) {
-                      box = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", title);
-                      if (box && testsupport::WindowText(box) == title) {
-                          caption = title;
-                          break;
-                      }
-                      box = nullptr;
-                  }
-                  if (box) {
-                      {
-                          std::lock_guard<std::mutex> hold(m_lock);
-                          m_texts.push_back(caption + "|" + testsupport::DialogStaticText(box));
-                      }
-                      testsupport::PostClick(box, caption == kApp ? IDOK : button);
-                      testsupport::WaitUntil([box] { return !::IsWindow(box); }, 5000);
-                  }
-                  ::Sleep(10);
-              }
-          })
-    {
-    }
-    ~CRunBoxes()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::vector<std::string> Texts()
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return m_texts;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::mutex m_lock;
-    std::vector<std::string> m_texts;
-    std::thread m_thread;
+    explicit CRunBoxes(int button = IDOK) : CBoxWatch({{L"Quillon", button}, {L"Quillon for Outlook Express", IDOK}}) {}
 };
 
 struct CStored {
@@ -94,28 +48,15 @@ protected:
         LoadEncodings();
         m_source = m_dir.file("cards");
         ASSERT_TRUE(::CreateDirectoryA(m_source.c_str(), nullptr));
-        ASSERT_TRUE(NewStore());
+        ASSERT_TRUE(m_book.Open());
     }
 
-    // An empty store as the session's store (cases of one test start anew). The same file is
-    // created anew, which the address book refuses while anything of the last session is alive.
+    // An empty store as the session's store (cases of one test start anew).
     bool NewStore()
     {
-        g_wabLib.Close();
-        EXPECT_EQ(WabStandinLiveObjects(), 0u) << "the last session left objects of the address book alive";
-        m_store = m_dir.file("import.wab");
-        char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
-        if (WabStandinCreateStore(m_store.c_str(), L"Contacts") != S_OK ||
-            WabStandinGetPab(m_store.c_str(), pab, sizeof(pab)) != S_OK)
-            return false;
-        m_pab = pab;
-        return g_wabLib.Init(false, m_store.c_str(), false);
-    }
-    void TearDown() override
-    {
-        WabStandinClearFaults();
-        g_wabLib.Close();
-        EXPECT_EQ(WabStandinLiveObjects(), 0u) << "objects of the address book outlived the session";
+        bool ok = m_book.Renew();
+        m_pab = m_book.pab();
+        return ok;
     }
 
     void WriteCards(const std::string& name, const std::vector<std::string>& cards)
@@ -135,43 +76,32 @@ protected:
         m_total = run.Total();
         m_imported = run.Imported();
         m_failed = run.Failed();
-        return boxes.Texts();
+        return boxes.Boxes();
     }
 
     // A saved contact of the personal address book with a display name and business phone.
     std::string Existing(const std::wstring& name, const std::wstring& phone)
     {
-        SPropValue values[2] = {};
-        values[0].ulPropTag = t::kDisplayName;
-        values[0].Value.lpszW = const_cast<wchar_t*>(name.c_str());
-        values[1].ulPropTag = t::kBusinessTelephoneNumber;
-        values[1].Value.lpszW = const_cast<wchar_t*>(phone.c_str());
-        char id[WABSTANDIN_ID_TEXT_SIZE] = "";
-        EXPECT_EQ(WabStandinAddContact(m_store.c_str(), m_pab.c_str(), name.empty() ? 1 : 2,
-                                       name.empty() ? values + 1 : values, id, sizeof(id)),
-                  S_OK);
-        return id;
+        std::vector<SPropValue> values;
+        if (!name.empty())
+            values.push_back(testsupport::Text(t::kDisplayName, name.c_str()));
+        values.push_back(testsupport::Text(t::kBusinessTelephoneNumber, phone.c_str()));
+        return m_book.AddContact(m_pab, values);
     }
 
     // The contacts of the personal address book, sorted by name, then phone.
     std::vector<CStored> Stored()
     {
         std::vector<CStored> out;
-        WABItemList* list = nullptr;
-        EXPECT_EQ(g_wabLib.GetItems(m_pab.c_str(), false, &list), S_OK);
-        for (ULONG i = 0; list && i < list->count; ++i) {
-            ULONG type = 0;
-            Microsoft::WRL::ComPtr<IMAPIProp> entry;
-            EXPECT_EQ(g_wabLib.OpenItem(list->items[i].id, &type, entry.GetAddressOf()), S_OK);
-            CContact contact(entry.Get());
+        for (const testsupport::COpenedItem& item : testsupport::OpenItems(m_pab)) {
+            CContact contact(item.entry.Get());
             CStored s;
-            s.id = list->items[i].id;
+            s.id = item.id;
             // Absent reads as empty, which the summaries compare.
             (void)contact._GetTextPropW(t::kDisplayName, &s.name);
             (void)contact._GetTextPropW(t::kBusinessTelephoneNumber, &s.phone);
             out.push_back(s);
         }
-        CWABLib::FreeItems(list);
         std::sort(out.begin(), out.end(), [](const CStored& a, const CStored& b) {
             return a.name != b.name ? a.name < b.name : a.phone < b.phone;
         });
@@ -187,8 +117,9 @@ protected:
     }
 
     testsupport::CTempDir m_dir;
-    std::string m_store;
-    std::string m_pab;
+    testsupport::CScratchBook m_book;
+    const std::string m_store = m_book.path();
+    std::string m_pab = m_book.pab();
     std::string m_source;
     int m_total = 0, m_imported = 0, m_failed = 0;
 };

@@ -20,21 +20,14 @@ public:
     // The full log so far, each line without its "dd/mm/yyyy hh:mm:ss " head.
     std::string Lines() const
     {
-        std::string text = testsupport::ReadFileBytes(m_dir.file("main.log"));
         std::string out;
-        size_t pos = 0;
-        while (pos < text.size()) {
-            size_t end = text.find('\n', pos);
-            if (end == std::string::npos)
-                end = text.size();
-            std::string line = text.substr(pos, end - pos);
+        for (std::string line : testsupport::SplitLines(testsupport::ReadFileBytes(m_dir.file("main.log")), "\n")) {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             // A head is 19 characters and a blank; continuation lines of a message have none.
             if (line.size() > 20 && line[2] == '/' && line[5] == '/' && line[13] == ':')
                 line = line.substr(20);
             out += line + "\n";
-            pos = end + 1;
         }
         return out;
     }

@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include "common/comserver.h"
+#include "common/text.h"
 #include "support/testsupport.h"
 
 using Microsoft::WRL::ComPtr;
@@ -89,22 +90,9 @@ TEST(ComServerPaths, ExtensionAndHelpFolder)
     }
 }
 
-std::string ReadHkcu(const char* key, const char* name)
+std::string ReadHkcu(const std::string& key, const char* name)
 {
-    char value[1024] = {};
-    DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return "<missing>";
-    return value;
-}
-
-bool HkcuKeyExists(const char* key)
-{
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
+    return testsupport::RegText(HKEY_CURRENT_USER, key, name);
 }
 
 TEST(ComServerRegistrar, ScriptRunsWithReplacementsBothWays)
@@ -118,17 +106,17 @@ TEST(ComServerRegistrar, ScriptRunsWithReplacementsBothWays)
     HMODULE self = GetModuleHandleW(nullptr);
     ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, true, {{L"EXTRA", kExtra}}));
     EXPECT_EQ("Test Class", ReadHkcu(key, nullptr));
-    EXPECT_EQ(testsupport::BinDir() + "\\wabext_comserver_tests.exe", ReadHkcu(key, "Module"));
+    EXPECT_EQ(common::ModuleFileName(nullptr), ReadHkcu(key, "Module"));
     // A quote inside a replacement (an install path may hold one) stays part of the value.
     EXPECT_EQ("Bob's 'more'", ReadHkcu(key, "Extra"));
-    EXPECT_EQ("inner", ReadHkcu((std::string(key) + "\\Sub").c_str(), nullptr));
+    EXPECT_EQ("inner", ReadHkcu(std::string(key) + "\\Sub", nullptr));
     // Again: harmless, the same values.
     ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, true, {{L"EXTRA", kExtra}}));
-    EXPECT_EQ("inner", ReadHkcu((std::string(key) + "\\Sub").c_str(), nullptr));
+    EXPECT_EQ("inner", ReadHkcu(std::string(key) + "\\Sub", nullptr));
 
     ASSERT_EQ(S_OK, common::RunRegistryScript(self, 201, false, {{L"EXTRA", kExtra}}));
-    EXPECT_FALSE(HkcuKeyExists(key));
-    EXPECT_TRUE(HkcuKeyExists("Software"));
+    EXPECT_FALSE(testsupport::RegKeyExists(HKEY_CURRENT_USER, key));
+    EXPECT_TRUE(testsupport::RegKeyExists(HKEY_CURRENT_USER, "Software"));
     testsupport::DeleteRegTree(HKEY_CURRENT_USER, key);
 }
 
