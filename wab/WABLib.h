@@ -177,6 +177,24 @@ private:
 
 extern CWABLib g_wabLib;
 
+// The restriction of a folder's table to its contacts (entries of type MAPI_MAILUSER).
+struct CContactsOnly {
+    CContactsOnly() noexcept
+    {
+        type.ulPropTag = PR_OBJECT_TYPE;
+        type.Value.l = MAPI_MAILUSER;
+        restriction.rt = RES_PROPERTY;
+        restriction.res.resProperty.relop = RELOP_EQ;
+        restriction.res.resProperty.ulPropTag = PR_OBJECT_TYPE;
+        restriction.res.resProperty.lpProp = &type;
+    }
+    CContactsOnly(const CContactsOnly&) = delete;
+    CContactsOnly& operator=(const CContactsOnly&) = delete;
+
+    SPropValue type = {};
+    SRestriction restriction = {};
+};
+
 // Owners of what the address book hands out: buffers (FreeBuffer), row sets (FreeRows), and the
 // folder and item lists (FreeFolders, FreeFolder, FreeItems).
 template <class T>

@@ -251,16 +251,9 @@ HRESULT CWABLib::GetItems(const char* folderId, bool allFolders, WABItemList** l
     } kColumns = {7,
                   {PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A,
                    PR_LAST_MODIFICATION_TIME, PR_BUSINESS_TELEPHONE_NUMBER_A, PR_HOME_TELEPHONE_NUMBER_A}};
-    SPropValue type = {};
-    type.ulPropTag = PR_OBJECT_TYPE;
-    type.Value.l = MAPI_MAILUSER;
-    SRestriction onlyContacts = {};
-    onlyContacts.rt = RES_PROPERTY;
-    onlyContacts.res.resProperty.relop = RELOP_EQ;
-    onlyContacts.res.resProperty.ulPropTag = PR_OBJECT_TYPE;
-    onlyContacts.res.resProperty.lpProp = &type;
+    CContactsOnly onlyContacts;
     ULONG flags = allFolders ? (WAB_LOCAL_CONTAINERS | WAB_PROFILE_CONTENTS) : 0;
-    return GetItemsEx(folderId, flags, reinterpret_cast<const SPropTagArray*>(&kColumns), &onlyContacts,
+    return GetItemsEx(folderId, flags, reinterpret_cast<const SPropTagArray*>(&kColumns), &onlyContacts.restriction,
                       nullptr, list);
 }
 

@@ -64,14 +64,8 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
 {
     const char* ctx = "CEqualContactIndex::Load";
     Clear();
-    SPropValue mailUser = {};
-    mailUser.ulPropTag = PR_OBJECT_TYPE;
-    mailUser.Value.l = MAPI_MAILUSER;
-    SRestriction contacts = {};
-    contacts.rt = RES_PROPERTY;
-    contacts.res.resProperty.relop = RELOP_EQ;
-    contacts.res.resProperty.ulPropTag = PR_OBJECT_TYPE;
-    contacts.res.resProperty.lpProp = &mailUser;
+    CContactsOnly onlyContacts;
+    const SRestriction& contacts = onlyContacts.restriction;
 
     // Contacts holding one of the texts in another type: the restriction finds such a property
     // present but never equal, while a text column would only say "missing". Every text is at
