@@ -52,11 +52,9 @@ bool CDlgImport::OnInitDialog()
 
     ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).SetText(m_sourceFolder);
 
-    int button = IDC_IMPORT_DUPLICATE;
-    if (m_conflictMode >= 0 && m_conflictMode < kModeCount)
-        button = kModeButtons[m_conflictMode];
-    else
-        g_log.LogErr("CDlgImport::OnInitDialog", 0, "ASSERT failed in line %d", __LINE__);
+    bool known = m_conflictMode >= 0 && m_conflictMode < kModeCount;
+    QUILLON_ASSERT(known, "CDlgImport::OnInitDialog");
+    int button = known ? kModeButtons[m_conflictMode] : IDC_IMPORT_DUPLICATE;
     ui::CButton(Item(button)).SetCheck(true);
 
     _UpdateOk();
@@ -133,10 +131,9 @@ void CDlgImport::OnClickedOK()
         if (ui::CButton(Item(kModeButtons[i])).IsChecked())
             m_conflictMode = i;
     }
-    if (m_conflictMode < 0) {
-        g_log.LogErr("CDlgImport::OnClickedOK", 0, "ASSERT failed in line %d", __LINE__);
+    QUILLON_ASSERT(m_conflictMode >= 0, "CDlgImport::OnClickedOK");
+    if (m_conflictMode < 0)
         m_conflictMode = 0;
-    }
     if (m_settings.IsOpen()) {
         bool ok = m_settings.WriteString(kFolderIdValue, m_targetFolder.c_str()) &&
                   m_settings.WriteString(kWinFolderValue, m_sourceFolder.c_str()) &&
