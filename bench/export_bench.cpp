@@ -3,7 +3,7 @@
 // writing the same bytes), and the writer alone in cards per second.
 //   export_bench.exe [CONTACTS]
 // Runs under Wine with a display (the run shows its progress window and closing message, which a
-// watcher thread answers). Prints one line per figure.
+// hook on the running thread answers). Prints one line per figure.
 #include <windows.h>
 
 #include <algorithm>
@@ -146,6 +146,10 @@ int main(int argc, char** argv)
     }
     std::printf("store of %d contacts built in %.1f s\n", count, Seconds(t0));
     bench::CBoxAnswer answer;
+    if (!answer.IsActive()) {
+        std::printf("cannot hook the closing messages\n");
+        return 1;
+    }
 
     // The writer alone: cards of already opened contacts, UTF-8, vCard 2.1.
     {

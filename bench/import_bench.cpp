@@ -3,8 +3,8 @@
 // (every card a duplicate) in each conflict mode, each against the first; the cost per card of
 // each size against the smallest; the peak working set against the size of the files.
 //   import_bench.exe [CARDS ...]      (default: 1000 10000)
-// Runs under Wine with a display (the run shows its progress window and summary, which a watcher
-// thread answers). Prints one line per figure.
+// Runs under Wine with a display (the run shows its progress window and summary, which a hook on
+// the running thread answers). Prints one line per figure.
 #include <windows.h>
 #include <psapi.h>
 
@@ -217,8 +217,9 @@ bool ReadContacts(const char* folder, CSavedContacts* out)
 
 // The address book's own cost of saving the same contacts one by one into the empty personal
 // address book of a fresh store, as the import started: one new entry, one SetProps with every
-// property the import stored, one SaveChanges. The session of the fresh store is open after.
-double SaveFloor(const std::string& store, const CSavedContacts& contacts, double* cpuSeconds)
+// property the import stored, one SaveChanges; or, with eachProperty, one SetProps a property, as
+// the import writes them. The session of the fresh store is open after.
+double SaveFloor(const std::string& store, const CSavedContacts& contacts, bool eachProperty, double* cpuSeconds)
 {
     char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
     if (FAILED(WabStandinCreateStore(store.c_str(), nullptr)) ||
@@ -241,7 +242,12 @@ double SaveFloor(const std::string& store, const CSavedContacts& contacts, doubl
         if (SUCCEEDED(container->CreateEntry(templateId->Value.bin.cb,
                                              reinterpret_cast<ENTRYID*>(templateId->Value.bin.lpb), 0,
                                              entry.GetAddressOf()))) {
-            entry->SetProps(values.second, values.first, nullptr);
+            if (eachProperty) {
+                for (ULONG v = 0; v < values.second; ++v)
+                    entry->SetProps(1, values.first + v, nullptr);
+            } else {
+                entry->SetProps(values.second, values.first, nullptr);
+            }
             entry->SaveChanges(0);
         }
     }
@@ -297,12 +303,21 @@ int main(int argc, char** argv)
     std::string encodings = common::FolderOf(common::ModuleFileName(nullptr)) + "\\supportedEncodings.txt";
     g_charConverter.LoadFrom(encodings.c_str(), nullptr);
     bench::CBoxAnswer answer;
-    const SIZE_T base = PeakWorkingSet();
-    std::printf("peak working set before any run (the fixed base): %.1f MB\n", base / 1048576.0);
+    if (!answer.IsActive()) {
+        std::printf("cannot hook the closing messages\n");
+        return 1;
+    }
+    SIZE_T base = PeakWorkingSet();
+    std::printf("peak working set before any run: %.1f MB\n", base / 1048576.0);
     CCost smallest = {0, 0}, smallestFloor = {0, 0};
 
-    for (int count : sizes) {
-        std::printf("-- %d cards\n", count);
+    // A first run of a few cards loads what every later run of the process finds loaded (the
+    // dialogs' classes, fonts, the code pages): its cost is the process's, not a size's.
+    sizes.insert(sizes.begin(), 10);
+    for (size_t s = 0; s < sizes.size(); ++s) {
+        const int count = sizes[s];
+        const bool warmUp = s == 0;
+        std::printf(warmUp ? "-- %d cards (warming up, not compared)\n" : "-- %d cards\n", count);
         std::string cards = common::Format("%s\\cards%d", work.c_str(), count);
         ::CreateDirectoryA(cards.c_str(), nullptr);
         // Files of a hundred cards, as an export of one file per contact would not be: the run's
@@ -331,39 +346,70 @@ int main(int argc, char** argv)
             std::printf("%-44s %7.3f s, %7.1f us/card (%d cards)\n", "counting pass alone:", Seconds(t),
                         Seconds(t) * 1e6 / count, counted);
         }
-        std::string store = common::Format("%s\\bench%d.wab", work.c_str(), count);
+        // Process times come in steps of 10 ms: a small size is imported several times, each into
+        // a store of its own, and the mean is taken.
+        const int reps = std::max(1, std::min(10, 10000 / count));
+        std::string store;
         char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
-        if (FAILED(WabStandinCreateStore(store.c_str(), nullptr)) ||
-            FAILED(WabStandinGetPab(store.c_str(), pab, sizeof pab)) || !g_wabLib.Init(false, store.c_str(), false)) {
+        auto runOnce = [&](int mode, const char* what, int times) {
+            CCost cost = {0, 0};
+            int total = 0, imported = 0, failed = 0;
+            for (int r = 0; r < times; ++r) {
+                if (r > 0 || store.empty()) {
+                    g_wabLib.Close();
+                    store = common::Format("%s\\bench%d-%d.wab", work.c_str(), count, r);
+                    if (FAILED(WabStandinCreateStore(store.c_str(), nullptr)) ||
+                        FAILED(WabStandinGetPab(store.c_str(), pab, sizeof pab)) ||
+                        !g_wabLib.Init(false, store.c_str(), false))
+                        return CCost{-1, -1};
+                }
+                auto t = Clock::now();
+                double cpu = CpuSeconds();
+                CvCardImport run;
+                run.RunImport(cards.c_str(), pab, mode);
+                cost.wall += Seconds(t);
+                cost.cpu += CpuSeconds() - cpu;
+                total = run.Total();
+                imported = run.Imported();
+                failed = run.Failed();
+            }
+            cost.wall /= times;
+            cost.cpu /= times;
+            std::printf("%-44s %7.2f s, %7.1f us/card, CPU %7.1f us/card (total %d, imported %d, failed %d)%s\n",
+                        what, cost.wall, cost.wall * 1e6 / count, cost.cpu * 1e6 / count, total, imported,
+                        failed, times > 1 ? common::Format("; mean of %d", times).c_str() : "");
+            return cost;
+        };
+        const CCost first = runOnce(CvCardImport::kDuplicate, "first import into an empty folder:", reps);
+        if (first.wall < 0) {
             std::printf("cannot create or open the store\n");
             return 1;
         }
-        auto runOnce = [&](int mode, const char* what) {
-            CvCardImport run;
-            auto t = Clock::now();
-            double cpu = CpuSeconds();
-            run.RunImport(cards.c_str(), pab, mode);
-            CCost cost = {Seconds(t), CpuSeconds() - cpu};
-            std::printf("%-44s %7.2f s, %7.1f us/card, CPU %7.1f us/card (total %d, imported %d, failed %d)\n", what,
-                        cost.wall, cost.wall * 1e6 / count, cost.cpu * 1e6 / count, run.Total(), run.Imported(),
-                        run.Failed());
-            return cost;
-        };
-        const CCost first = runOnce(CvCardImport::kDuplicate, "first import into an empty folder:");
         SIZE_T peak = PeakWorkingSet();
         std::printf("%-44s %.1f MB above the base for %.1f MB of files: %.2fx (target: under 10x)\n",
                     "peak working set:", (peak - base) / 1048576.0, bytes / 1048576.0,
                     static_cast<double>(peak - base) / static_cast<double>(bytes));
         CSavedContacts saved;
         ReadContacts(pab, &saved);
-        std::string floorStore = common::Format("%s\\floor%d.wab", work.c_str(), count);
+        std::string floorStore = common::Format("%s\\floor%d", work.c_str(), count);
         g_wabLib.Close();
         long holding = AddressBookHolding(store);
         std::printf("%-44s %.1f MB (its own process holding the store); the rest, %.1f MB, is %.2fx the files\n",
                     "of which the address book's:", holding / 1024.0, (peak - base) / 1048576.0 - holding / 1024.0,
                     ((peak - base) / 1048576.0 - holding / 1024.0) * 1048576.0 / static_cast<double>(bytes));
-        CCost floor = {0, 0};
-        floor.wall = SaveFloor(floorStore, saved, &floor.cpu);
+        auto floorMean = [&](bool eachProperty) {
+            CCost cost = {0, 0};
+            for (int r = 0; r < reps; ++r) {
+                double cpu = 0;
+                cost.wall += SaveFloor(common::Format("%s-%d%s.wab", floorStore.c_str(), r, eachProperty ? "e" : ""),
+                                       saved, eachProperty, &cpu);
+                cost.cpu += cpu;
+                g_wabLib.Close();
+            }
+            return CCost{cost.wall / reps, cost.cpu / reps};
+        };
+        const CCost floor = floorMean(false);
+        const CCost eachFloor = floorMean(true);
         saved.FreeAll();
         g_wabLib.Close();
         if (!g_wabLib.Init(false, store.c_str(), false)) {
@@ -374,12 +420,15 @@ int main(int argc, char** argv)
                     "%.2fx (target: at most 2x)\n",
                     "floor, the address book saving them 1 by 1:", floor.wall, floor.wall * 1e6 / count,
                     floor.cpu * 1e6 / count, first.wall / floor.wall, first.cpu / floor.cpu);
+        std::printf("%-44s %7.2f s, %7.1f us/contact, CPU %7.1f us/contact; the import is %.2fx it, CPU %.2fx\n",
+                    "floor, one SetProps a property:", eachFloor.wall, eachFloor.wall * 1e6 / count,
+                    eachFloor.cpu * 1e6 / count, first.wall / eachFloor.wall, first.cpu / eachFloor.cpu);
         const CCost perCard = {first.wall / count, first.cpu / count};
         const CCost floorPerCard = {floor.wall / count, floor.cpu / count};
-        if (smallest.wall == 0) {
+        if (!warmUp && smallest.wall == 0) {
             smallest = perCard;
             smallestFloor = floorPerCard;
-        } else {
+        } else if (!warmUp) {
             std::printf("%-44s %.2fx the smallest size's, CPU %.2fx (target: at most 1.25x); the floor's: %.2fx, "
                         "CPU %.2fx\n",
                         "cost per card:", perCard.wall / smallest.wall, perCard.cpu / smallest.cpu,
@@ -392,11 +441,15 @@ int main(int argc, char** argv)
                      {CvCardImport::kReplace, "again, \"Replace existing contacts\":"},
                      {CvCardImport::kLeaveOld, "again, \"Leave old contacts\":"}};
         for (const auto& a : again) {
-            const CCost c = runOnce(a.mode, a.what);
+            const CCost c = runOnce(a.mode, a.what, 1);
             std::printf("%-44s %.2fx the first, CPU %.2fx (target: at most 1x)\n", "", c.wall / first.wall,
                         c.cpu / first.cpu);
         }
         g_wabLib.Close();
+        if (warmUp) {
+            base = PeakWorkingSet();
+            std::printf("peak working set after warming up (the fixed base): %.1f MB\n", base / 1048576.0);
+        }
     }
     return 0;
 }
