@@ -3,6 +3,26 @@
 #include <cstdio>
 #include <cstdlib>
 
+void CImportCard::Clear()
+{
+    // Binding every member by name: a field added to the card and not to this list does not compile.
+    auto& [given, middle, family, prefix, suffix, display, nick, org, department, title, note, birth, work, home,
+           workPhone, workFax, homePhone, homeFax, mobile, pager, emails, emailTypes, workPage, homePage, spouse,
+           anniversary, servers, gender, children] = *this;
+    for (std::wstring* text : {&given, &middle, &family, &prefix, &suffix, &display, &nick, &org, &department, &title,
+                               &note, &workPhone, &workFax, &homePhone, &homeFax, &mobile, &pager, &workPage,
+                               &homePage, &spouse})
+        text->clear();
+    for (std::wstring* parts : {work, home})
+        for (size_t i = 0; i < kAddressParts; ++i)
+            parts[i].clear();
+    for (std::vector<std::wstring>* list : {&emails, &emailTypes, &servers, &children})
+        list->clear();
+    birth = 0;
+    anniversary = 0;
+    gender = 0;
+}
+
 namespace vcard {
 
 std::wstring TrimBlanks(const std::wstring& s)
@@ -123,7 +143,7 @@ int CCardReader::ReadAllCards(const CardSink& sink)
 
 void CCardReader::ResetCard()
 {
-    m_card = CImportCard();
+    m_card.Clear();
     m_text.SetFormat(0);
     m_text.SetExactValues(false);
     m_skypeSeen = false;
@@ -177,27 +197,24 @@ bool CCardReader::_StoreText(const std::string& bytes, std::wstring* field)
 {
     if (bytes.empty())
         return false;
-    std::wstring text;
-    if (m_decoder.ToWide(bytes, &text) <= 0)
+    if (m_decoder.ToWide(bytes, &m_valueText) <= 0)
         return false;
-    field->swap(text);
+    field->assign(m_valueText);
     return true;
 }
 
 size_t CCardReader::_TakeComponent(size_t point, std::wstring* field)
 {
     _DecideValueCodePage(point);
-    std::string bytes;
-    size_t next = m_text.TakeComponent(point, &bytes);
-    _StoreText(bytes, field);
+    size_t next = m_text.TakeComponent(point, &m_valueBytes);
+    _StoreText(m_valueBytes, field);
     return next;
 }
 
 void CCardReader::_TakeRemainder(size_t point, std::wstring* field, bool structured)
 {
-    std::string bytes;
-    if (_TakeRemainderBytes(point, &bytes, structured))
-        _StoreText(bytes, field);
+    if (_TakeRemainderBytes(point, &m_valueBytes, structured))
+        _StoreText(m_valueBytes, field);
 }
 
 bool CCardReader::_TakeRemainderBytes(size_t point, std::string* bytes, bool structured)

@@ -50,6 +50,10 @@ struct CImportCard {
     std::vector<std::wstring> conferencingServers;
     uint16_t gender = 0;
     std::vector<std::wstring> children;
+
+    // Empties every field as a new card would have them, keeping the texts' room: the next card's
+    // texts are mostly as long, and allocating them anew was a third of a card's allocations.
+    void Clear();
 };
 
 namespace vcard {
@@ -172,6 +176,10 @@ private:
     size_t m_cardsRead = 0;
     bool m_textEndedInCard = false;
     bool m_cardCut = false;
+    // A value's bytes and characters on their way into a field. Kept from value to value, as the
+    // card's fields keep theirs, so that a card's texts cost no allocation once a few were read.
+    std::string m_valueBytes;
+    std::wstring m_valueText;
 };
 
 }  // namespace vcard

@@ -417,14 +417,11 @@ void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
         m_index.Clear();
         return;
     }
-    std::wstring texts[CEqualContactIndex::kNameFields];
-    const std::wstring* present[CEqualContactIndex::kNameFields] = {};
+    const wchar_t* present[CEqualContactIndex::kNameFields] = {};
     for (int i = 0; i < CEqualContactIndex::kNameFields; ++i) {
         const SPropValue& v = values[1 + i];
-        if (v.ulPropTag == CEqualContactIndex::kTags[i] && v.Value.lpszW) {
-            texts[i] = v.Value.lpszW;
-            present[i] = &texts[i];
-        }
+        if (v.ulPropTag == CEqualContactIndex::kTags[i])
+            present[i] = v.Value.lpszW;
     }
     try {
         m_index.Add(EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb), present);

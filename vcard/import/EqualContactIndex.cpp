@@ -45,18 +45,17 @@ void CEqualContactIndex::Clear()
     m_maps.reset(new CMaps(&m_pool));
 }
 
-void CEqualContactIndex::_MakeKey(const std::wstring* const texts[kNameFields]) const
+void CEqualContactIndex::_MakeKey(const std::wstring_view texts[kNameFields]) const
 {
     // Each text behind its length, so that no text can run into the next; missing and empty
     // are one key, as the restriction's "missing or equal to the empty text" makes them.
     std::pmr::wstring& key = m_maps->key;
     key.clear();
     for (int i = 0; i < kNameFields; ++i) {
-        size_t n = texts[i] ? texts[i]->size() : 0;
+        size_t n = texts[i].size();
         key.push_back(static_cast<wchar_t>(n & 0xFFFF));
         key.push_back(static_cast<wchar_t>((n >> 16) & 0xFFFF));
-        if (n)
-            key.append(texts[i]->data(), n);
+        key.append(texts[i]);
     }
 }
 
@@ -133,15 +132,12 @@ HRESULT CEqualContactIndex::Load(const char* folderId)
             std::string id = RowEntryId(row);
             if (id.empty() || matchNothing.count(id))
                 continue;  // the query could never list it
-            std::wstring texts[kNameFields];
-            const std::wstring* values[kNameFields] = {};
+            const wchar_t* values[kNameFields] = {};
             for (ULONG c = 0; c < row.cValues && row.lpProps; ++c) {
                 const SPropValue& v = row.lpProps[c];
                 for (int i = 0; i < kNameFields; ++i) {
-                    if (v.ulPropTag == kTags[i] && v.Value.lpszW) {
-                        texts[i] = v.Value.lpszW;
-                        values[i] = &texts[i];
-                    }
+                    if (v.ulPropTag == kTags[i])
+                        values[i] = v.Value.lpszW;
                 }
             }
             Add(id, values);
@@ -160,11 +156,13 @@ bool CEqualContactIndex::Find(const std::wstring* const texts[kNameFields], std:
     ids->clear();
     if (!m_loaded)
         return false;
+    std::wstring_view views[kNameFields];
     for (int i = 0; i < kNameFields; ++i) {
         if (texts[i]->find(L'\0') != std::wstring::npos)
             return false;
+        views[i] = *texts[i];
     }
-    _MakeKey(texts);
+    _MakeKey(views);
     auto found = m_maps->byNames.find(m_maps->key);
     if (found != m_maps->byNames.end()) {
         for (const std::pmr::string& id : found->second)
@@ -173,9 +171,14 @@ bool CEqualContactIndex::Find(const std::wstring* const texts[kNameFields], std:
     return true;
 }
 
-void CEqualContactIndex::Add(const std::string& id, const std::wstring* const values[kNameFields])
+void CEqualContactIndex::Add(const std::string& id, const wchar_t* const values[kNameFields])
 {
-    _MakeKey(values);
+    std::wstring_view views[kNameFields];
+    for (int i = 0; i < kNameFields; ++i) {
+        if (values[i])
+            views[i] = values[i];
+    }
+    _MakeKey(views);
     auto& ids = m_maps->byNames[m_maps->key];
     ids.emplace_back(id.data(), id.size());
     m_maps->keyOf.emplace(ids.back(), m_maps->key).first->second = m_maps->key;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <memory_resource>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -33,8 +34,9 @@ public:
     // restriction compares only up to that character): the caller asks the address book.
     bool Find(const std::wstring* const texts[kNameFields], std::vector<std::string>* ids) const;
 
-    // A contact saved in the folder; a null text is a missing property.
-    void Add(const std::string& id, const std::wstring* const values[kNameFields]);
+    // A contact saved in the folder, with the address book's own texts; a null text is a missing
+    // property.
+    void Add(const std::string& id, const wchar_t* const values[kNameFields]);
     // A contact deleted from the folder (nothing when the index does not hold it).
     void Remove(const std::string& id);
     size_t Size() const { return m_maps->keyOf.size(); }
@@ -54,8 +56,8 @@ private:
         std::pmr::unordered_map<std::pmr::string, std::pmr::wstring> keyOf;
         std::pmr::wstring key;  // the last key made, its room kept for the next
     };
-    // The six texts as one key, into m_maps->key.
-    void _MakeKey(const std::wstring* const texts[kNameFields]) const;
+    // The six texts as one key, into m_maps->key (a missing text is the empty text).
+    void _MakeKey(const std::wstring_view texts[kNameFields]) const;
 
     bool m_loaded = false;
     std::pmr::unsynchronized_pool_resource m_pool;

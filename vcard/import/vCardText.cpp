@@ -342,6 +342,14 @@ std::string EscapeStrayEquals(const std::string& raw)
 std::string Unescape21(const char* p, size_t n, const bool* leadBytes)
 {
     std::string out;
+    Unescape21(p, n, leadBytes, &out);
+    return out;
+}
+
+void Unescape21(const char* p, size_t n, const bool* leadBytes, std::string* into)
+{
+    std::string& out = *into;
+    out.clear();
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         if (leadBytes && leadBytes[static_cast<unsigned char>(p[i])] && i + 1 < n) {
@@ -353,12 +361,19 @@ std::string Unescape21(const char* p, size_t n, const bool* leadBytes)
             ++i;
         out.push_back(p[i]);
     }
-    return out;
 }
 
 std::string Unescape30(const char* p, size_t n, const bool* leadBytes)
 {
     std::string out;
+    Unescape30(p, n, leadBytes, &out);
+    return out;
+}
+
+void Unescape30(const char* p, size_t n, const bool* leadBytes, std::string* into)
+{
+    std::string& out = *into;
+    out.clear();
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         if (leadBytes && leadBytes[static_cast<unsigned char>(p[i])] && i + 1 < n) {
@@ -389,7 +404,6 @@ std::string Unescape30(const char* p, size_t n, const bool* leadBytes)
             break;
         }
     }
-    return out;
 }
 
 void TrimRange(const char** begin, const char** end)
@@ -818,9 +832,9 @@ void CvCardText::_Finish(const char* begin, const char* end, std::string* out, b
         TrimRange(&begin, &end);
     }
     if (m_format == kFormat30)
-        *out = Unescape30(begin, static_cast<size_t>(end - begin), m_leadBytes);
+        Unescape30(begin, static_cast<size_t>(end - begin), m_leadBytes, out);
     else if (structured)
-        *out = Unescape21(begin, static_cast<size_t>(end - begin), m_leadBytes);
+        Unescape21(begin, static_cast<size_t>(end - begin), m_leadBytes, out);
     else
         out->assign(begin, end);
 }

@@ -73,11 +73,13 @@ std::string EscapeStrayEquals(const std::string& raw);
 // The escapes of a structured value in vCard 2.1 (N, ORG, ADR): \\ and \; only; any other
 // backslash stays as written. leadBytes as for Unescape30.
 std::string Unescape21(const char* p, size_t n, const bool* leadBytes = nullptr);
+void Unescape21(const char* p, size_t n, const bool* leadBytes, std::string* out);  // into out, replacing it
 
 // vCard 3.0 unescaping in one left-to-right pass: \\ \, \; \: and \n \N (CR LF); any other
 // backslash stays as written. leadBytes (256 flags, may be null) marks the lead bytes of a
 // double-byte code page: the byte behind one belongs to the character, even when it is '\'.
 std::string Unescape30(const char* p, size_t n, const bool* leadBytes = nullptr);
+void Unescape30(const char* p, size_t n, const bool* leadBytes, std::string* out);  // into out, replacing it
 
 // White space (space, tab, CR, LF, VT, FF) removed from both ends.
 void TrimRange(const char** begin, const char** end);
