@@ -190,8 +190,9 @@ protected:
         ASSERT_TRUE(testsupport::PressOkWhenEnabled(dialog));
         HWND box = uitest::WaitDialog("Quillon for Outlook Express", "", 60000);
         ASSERT_NE(nullptr, box) << "no closing message";
-        if (closing)
+        if (closing) {
             EXPECT_EQ(closing, testsupport::DialogStaticText(box));
+        }
         testsupport::PostClick(box, IDOK);
     }
 
