@@ -16,8 +16,10 @@ for bench in wabstore_bench wablib_bench export_bench import_bench; do
   fi
 done
 if [ "$large" = 1 ]; then
-  echo "== export_bench 100000"
-  "$wine" export_bench.exe 100000 | tr -d '\r'
+  # One file per contact is left out at this size: Wine looks for every new file name through the
+  # whole folder, so that run alone would take about an hour (see export_bench.cpp).
+  echo "== export_bench 100000 onefile"
+  "$wine" export_bench.exe 100000 onefile | tr -d '\r'
   echo "== import_bench 1000 10000 100000"
   "$wine" import_bench.exe 1000 10000 100000 | tr -d '\r'
 fi
