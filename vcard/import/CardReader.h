@@ -51,8 +51,8 @@ struct CImportCard {
     uint16_t gender = 0;
     std::vector<std::wstring> children;
 
-    // Empties every field as a new card would have them, keeping the texts' room: the next card's
-    // texts are mostly as long, and allocating them anew was a third of a card's allocations.
+    // Empties every field as a new card has them, keeping the texts' room: the next card's texts
+    // are mostly as long, and then cost no allocation.
     void Clear();
 };
 

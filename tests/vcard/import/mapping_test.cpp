@@ -28,6 +28,28 @@ bool SameDate(uint64_t a, const FILETIME& b)
 
 const std::vector<std::wstring> kNone;
 
+// Every field of a card as text, in order. The members are bound by name, so a field added to the
+// card and not here does not compile.
+std::vector<std::wstring> Dump(const CImportCard& c)
+{
+    const auto& [given, middle, family, prefix, suffix, display, nick, org, department, title, note, birth, work,
+                 home, workPhone, workFax, homePhone, homeFax, mobile, pager, emails, emailTypes, workPage, homePage,
+                 spouse, anniversary, servers, gender, children] = c;
+    std::vector<std::wstring> out = {given, middle, family, prefix, suffix, display, nick, org, department, title,
+                                     note, std::to_wstring(birth), workPhone, workFax, homePhone, homeFax, mobile,
+                                     pager, workPage, homePage, spouse, std::to_wstring(anniversary),
+                                     std::to_wstring(gender)};
+    out.insert(out.end(), work, work + CImportCard::kAddressParts);
+    out.insert(out.end(), home, home + CImportCard::kAddressParts);
+    for (const std::vector<std::wstring>* list : {&emails, &emailTypes, &servers, &children}) {
+        std::wstring joined = std::to_wstring(list->size());
+        for (const std::wstring& item : *list)
+            joined += L'|' + item;
+        out.push_back(joined);
+    }
+    return out;
+}
+
 }  // namespace
 
 // --- Encodings and byte-order marks -------------------------------------------------------------
@@ -443,6 +465,23 @@ TEST(Cards, NothingLeaksFromOneCardIntoTheNext)
     EXPECT_EQ(r.cards[1].emails, kNone);
     EXPECT_EQ(r.cards[1].birthday >> 32, 0u);
     EXPECT_EQ(r.cards[1].note, L"n\\nx");
+}
+
+TEST(Cards, EveryFieldOfTheLastCardIsGoneAtTheNext)
+{
+    CReadResult r = ReadAll(
+        Card("2.1", {"N:f;g;m;p;s", "FN:d", "NICKNAME:n", "ORG:o;dep", "TITLE:t", "NOTE:x", "BDAY:19750314",
+                     "ADR;WORK:b1;b2;b3;b4;b5;b6;b7", "ADR;HOME:h1;h2;h3;h4;h5;h6;h7", "TEL;WORK;VOICE:1",
+                     "TEL;WORK;FAX:2", "TEL;HOME;VOICE:3", "TEL;HOME;FAX:4", "TEL;CELL:5", "TEL;PAGER:6",
+                     "EMAIL;INTERNET:e", "URL;WORK:u1", "URL;HOME:u2", "X-OUTL-SPOUSE:s", "X-OUTL-ANNIVERSARY:19800101",
+                     "X-OUTL-NMSERVER:srv", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:c"}) +
+        Card("2.1", {}));
+    ASSERT_EQ(r.cards.size(), 2u);
+    const std::vector<std::wstring> full = Dump(r.cards[0]), fresh = Dump(CImportCard());
+    ASSERT_EQ(full.size(), fresh.size());
+    for (size_t i = 0; i < full.size(); ++i)
+        EXPECT_NE(full[i], fresh[i]) << "field " << i << " is not filled by the first card";
+    EXPECT_EQ(Dump(r.cards[1]), fresh);
 }
 
 TEST(Cards, SinkCanStopTheFile)
