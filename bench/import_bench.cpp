@@ -401,15 +401,22 @@ int main(int argc, char** argv)
             CCost cost = {0, 0};
             for (int r = 0; r < reps; ++r) {
                 double cpu = 0;
-                cost.wall += SaveFloor(common::Format("%s-%d%s.wab", floorStore.c_str(), r, eachProperty ? "e" : ""),
-                                       saved, eachProperty, &cpu);
-                cost.cpu += cpu;
+                double wall = SaveFloor(common::Format("%s-%d%s.wab", floorStore.c_str(), r, eachProperty ? "e" : ""),
+                                        saved, eachProperty, &cpu);
                 g_wabLib.Close();
+                if (wall < 0)
+                    return CCost{-1, -1};
+                cost.wall += wall;
+                cost.cpu += cpu;
             }
             return CCost{cost.wall / reps, cost.cpu / reps};
         };
         const CCost floor = floorMean(false);
         const CCost eachFloor = floorMean(true);
+        if (floor.wall < 0 || eachFloor.wall < 0) {
+            std::printf("cannot create or open the floor's store\n");
+            return 1;
+        }
         saved.FreeAll();
         g_wabLib.Close();
         if (!g_wabLib.Init(false, store.c_str(), false)) {
