@@ -27,5 +27,6 @@
 #define IDS_IMPORT_OK            127
 #define IDS_IMPORT_PARTIAL       128
 #define IDS_IMPORT_FAILED        129
+#define IDS_EXPORT_CARDS_IN      135  // "The cards written are in %s."
 #define IDS_MAKER_NAME           602  // "Brisco"
 #define IDS_PRODUCT_NAME         603  // "Quillon"

@@ -12,5 +12,6 @@ HWND LiveOwner(HWND owner);
 
 // MessageBoxA for such an owner; also when the owner closes between the check and the call.
 int OwnedMessageBox(HWND owner, const char* text, const char* caption, UINT type);
+int OwnedMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
 
 }  // namespace common

@@ -27,12 +27,19 @@ bool StartProgress(CDlgProgress& progress, HWND owner, UINT textId, int total)
     return true;
 }
 
-void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT partialId, UINT failedId)
+void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT partialId, UINT failedId,
+                        const std::wstring& detail)
 {
     UINT message = done == 0 ? failedId : (shortfall ? partialId : okId);
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    common::OwnedMessageBox(owner, common::LoadStringText(instance, message).c_str(),
-                            common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+    if (detail.empty()) {
+        common::OwnedMessageBox(owner, common::LoadStringText(instance, message).c_str(),
+                                common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+        return;
+    }
+    std::wstring text = common::AnsiToWide(common::LoadStringText(instance, message)) + L"\n" + detail;
+    common::OwnedMessageBox(owner, text.c_str(), common::AnsiToWide(common::LoadStringText(instance, IDS_APP_TITLE)).c_str(),
+                            MB_OK);
 }
 
 }  // namespace vcard

@@ -22,7 +22,9 @@ std::string SelectionFolder(const CSelectionList* selection);
 bool StartProgress(CDlgProgress& progress, HWND owner, UINT textId, int total);
 
 // The closing message under the program's title: failedId when nothing went through, partialId
-// when something was left out (shortfall), else okId.
-void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT partialId, UINT failedId);
+// when something was left out (shortfall), else okId; detail, when given, on a line of its own
+// below (in UTF-16: it may name a file in any script).
+void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT partialId, UINT failedId,
+                        const std::wstring& detail = std::wstring());
 
 }  // namespace vcard

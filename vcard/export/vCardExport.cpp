@@ -135,6 +135,53 @@ const int kMaxNumber = 1000000;
 // Added to a file's name while it is written; see _CreateNumberedFile.
 const wchar_t kPartEnding[] = L".part";
 
+// ".part" files that killed runs left beside one name: up to this many, the name is still taken,
+// written as "<name>.vcf.<k>.part".
+const int kMaxPartNumber = 99;
+// The longest ending a name written in one-file mode may get: ".99.part".
+const size_t kMaxPartEnding = 8;
+
+// One name of a path holds at most this many UTF-16 units, whatever room the path leaves.
+const size_t kMaxNameLength = 255;
+
+// The name the one file is written under: the file's own name with ".part" added, or, beside
+// k - 1 ".part" files of killed runs, ".<k>.part".
+std::wstring PartPath(const std::wstring& finalPath, int k)
+{
+    if (k == 0)
+        return finalPath + kPartEnding;
+    return finalPath + L"." + std::to_wstring(k) + kPartEnding;
+}
+
+// A path as the user knows it: without the "\\?\" of its long form.
+std::wstring ShownPath(const std::wstring& path)
+{
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0)
+        return path.substr(4);
+    return path;
+}
+
+// The address book's folder list gives a folder's name only through the ANSI code page, where a
+// name in another script becomes question marks; the folder itself is asked for its UTF-16 name.
+// ansiName when it cannot give it.
+std::wstring FolderName(const char* folderId, const char* ansiName)
+{
+    ULONG type = 0;
+    std::wstring name;
+    // Opened without an interface, a container hands out its own, which starts with IMAPIProp as
+    // a contact's does.
+    Microsoft::WRL::ComPtr<IABContainer> container;
+    HRESULT hr = g_wabLib._OpenEntry(folderId, &type, reinterpret_cast<IUnknown**>(container.GetAddressOf()));
+    if (SUCCEEDED(hr) && container && type == MAPI_ABCONT) {
+        CContact folder(container.Get());
+        if (FAILED(folder._GetTextPropW(contact_tags::kDisplayName, &name)))
+            name.clear();
+    }
+    return name.empty() ? common::AnsiToWide(ansiName ? ansiName : "") : name;
+}
+
 // A path longer than MAX_PATH reaches the file system only in its "\\?\" form: a name cut to
 // fit MAX_PATH with its ending added may be that long.
 std::wstring LongPathForm(const std::wstring& path)
@@ -406,7 +453,7 @@ std::wstring CvCardExport::SafeBaseName(const std::wstring& name)
 std::wstring CvCardExport::_MakeBaseName()
 {
     if (m_oneFile)
-        return SafeBaseName(common::AnsiToWide(m_oneFileBaseName));
+        return SafeBaseName(m_oneFileBaseName);
     CContact contact(m_contact.Get());
     std::wstring display;
     if (FAILED(contact._GetTextPropW(contact_tags::kDisplayName, &display)))
@@ -415,14 +462,32 @@ std::wstring CvCardExport::_MakeBaseName()
     return SafeBaseName(display);
 }
 
+std::wstring CvCardExport::FittedPath(const std::wstring& folder, const std::wstring& base, int n, bool oneFile)
+{
+    wchar_t suffix[24] = L"";
+    if (n > 0)
+        _snwprintf(suffix, sizeof(suffix) / sizeof(suffix[0]) - 1, L"(%d)", n);
+    const size_t fixedName = std::wcslen(suffix) + 4 + (oneFile ? kMaxPartEnding : 0);
+    if (folder.size() + std::wcslen(suffix) + 4 >= MAX_PATH || fixedName >= kMaxNameLength)
+        return std::wstring();
+    // Both limits: the whole path within MAX_PATH (the name as the user gets it: the ".part" name
+    // reaches the file system in its long form) and one name within 255 characters.
+    size_t room = MAX_PATH - 1 - folder.size() - std::wcslen(suffix) - 4;
+    if (room > kMaxNameLength - fixedName)
+        room = kMaxNameLength - fixedName;
+    return folder + base.substr(0, CharBoundary(base, room)) + suffix + L".vcf";
+}
+
 // The first free name of base.vcf, base(1).vcf, base(2).vcf ... is taken. Creating with
 // CREATE_NEW takes the name in one step: no file is ever replaced, not even one that appears
 // between a check and the creation. The one file of a run is written under that name with ".part"
 // added and gets its own name only when the run ends (_Complete): a run that is killed, or a
 // machine that stops, leaves a ".part" file, never a cut file under a vCard name that the user, or
-// a later import, would take for a whole one; the rename never replaces a file either. A file per
-// contact is written under its own name at once (a rename per contact would cost as much again as
-// writing it): cut by a kill, it lacks the END:VCARD that every complete one ends with.
+// a later import, would take for a whole one; the rename never replaces a file either. The cards a
+// killed run left stay where they are, and its ".part" file does not cost the next run the plain
+// name: that one is written as "<name>.vcf.1.part". A file per contact is written under its own name
+// at once (a rename per contact would cost as much again as writing it): cut by a kill, it lacks the
+// END:VCARD that every complete one ends with.
 bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
 {
     const char* ctx = "CvCardExport::_CreateNumberedFile";
@@ -430,33 +495,31 @@ bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
     if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
     for (int n = 0; n < kMaxNumber; ++n) {
-        wchar_t suffix[24] = L"";
-        if (n > 0)
-            _snwprintf(suffix, sizeof(suffix) / sizeof(suffix[0]) - 1, L"(%d)", n);
-        // A name too long for a path is cut (never inside a surrogate pair) so that one long
-        // display name cannot stop the whole run.
-        size_t fixed = folder.size() + std::wcslen(suffix) + 4;
-        if (fixed >= MAX_PATH) {
+        // A name too long for the path or for a name is cut, so that one long display name
+        // cannot stop the whole run.
+        m_finalPath = FittedPath(folder, base, n, m_oneFile);
+        if (m_finalPath.empty()) {
             g_log.LogErr(ctx, -1, "path too long: %s", m_targetFolder.c_str());
             return false;
         }
-        size_t keep = CharBoundary(base, MAX_PATH - 1 - fixed);
-        m_finalPath = folder + base.substr(0, keep) + suffix + L".vcf";
         if (m_oneFile && ::GetFileAttributesW(m_finalPath.c_str()) != INVALID_FILE_ATTRIBUTES)
             continue;
-        m_partPath = m_oneFile ? LongPathForm(m_finalPath + kPartEnding) : m_finalPath;
-        m_file.reset(::CreateFileW(m_partPath.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (m_file) {
-            m_fileLength = 0;
-            return true;
-        }
-        DWORD error = ::GetLastError();
-        bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
-                     (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(m_partPath.c_str()) != INVALID_FILE_ATTRIBUTES);
-        if (!taken) {
-            g_log.LogErr(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s)", common::ToUtf8(m_partPath).c_str());
-            return false;
+        for (int k = 0; k <= (m_oneFile ? kMaxPartNumber : 0); ++k) {
+            m_partPath = m_oneFile ? LongPathForm(PartPath(m_finalPath, k)) : m_finalPath;
+            m_file.reset(::CreateFileW(m_partPath.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (m_file) {
+                m_fileLength = 0;
+                return true;
+            }
+            DWORD error = ::GetLastError();
+            bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                         (error == ERROR_ACCESS_DENIED &&
+                          ::GetFileAttributesW(m_partPath.c_str()) != INVALID_FILE_ATTRIBUTES);
+            if (!taken) {
+                g_log.LogErr(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s)", common::ToUtf8(m_partPath).c_str());
+                return false;
+            }
         }
     }
     g_log.LogErr(ctx, -1, "no free file name for %s in %s", common::ToUtf8(base).c_str(), m_targetFolder.c_str());
@@ -469,9 +532,9 @@ bool CvCardExport::_Complete()
     if (::MoveFileW(m_partPath.c_str(), m_finalPath.c_str()))
         return true;
     // Left as it is: a file that took the name meanwhile is not replaced, and the cards stay in
-    // the ".part" file.
-    g_log.LogErr("CvCardExport::_Complete", common::HResultFromLastError(), "MoveFile(%s)",
-                 common::ToUtf8(m_finalPath).c_str());
+    // the ".part" file, which the log and the closing message name.
+    g_log.LogErr("CvCardExport::_Complete", common::HResultFromLastError(), "the cards stay in %s: MoveFile to %s",
+                 common::ToUtf8(ShownPath(m_partPath)).c_str(), common::ToUtf8(m_finalPath).c_str());
     return false;
 }
 
@@ -542,9 +605,9 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
             g_log.LogErr(ctx, hr, "GetFolder(%s)", folderId);
             return FAILED(hr) ? hr : -1;
         }
-        m_oneFileBaseName = folder->name ? folder->name : "";
+        m_oneFileBaseName = FolderName(folderId, folder->name);
     } else {
-        m_oneFileBaseName = "AddressBook";
+        m_oneFileBaseName = L"AddressBook";
     }
 
     CItemList items;
@@ -603,17 +666,22 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     progress.Close();
     items.reset();
     m_contact.Reset();
+    std::wstring cardsLeft;
     if (m_oneFile && m_fileOpen && !_Complete()) {
-        // None of the cards is in a file under its own name.
+        // None of the cards is in a file under its own name: the message says where they are.
         m_failed += m_exported;
         m_exported = 0;
         status = -1;
+        cardsLeft = common::AnsiToWide(common::LoadStringText(::GetModuleHandleA(nullptr), IDS_EXPORT_CARDS_IN));
+        size_t at = cardsLeft.find(L"%s");
+        if (at != std::wstring::npos)
+            cardsLeft.replace(at, 2, ShownPath(m_partPath));
     }
     m_file.reset();
     m_fileOpen = false;
 
     m_rest = m_total - m_exported - m_failed;
     vcard::ShowClosingMessage(m_owner, m_exported, m_failed >= 1 || m_rest > 0, IDS_EXPORT_OK, IDS_EXPORT_PARTIAL,
-                              IDS_EXPORT_FAILED);
+                              IDS_EXPORT_FAILED, cardsLeft);
     return status;
 }

@@ -64,6 +64,13 @@ public:
     static std::wstring SafeBaseName(const std::wstring& name);
     static std::string SafeBaseName(const std::string& name);
 
+    // The path of the file named base with the number n ("(n)" after the base when n > 0) and
+    // ".vcf" in folder, which ends in a separator. The base alone is cut (never inside a surrogate
+    // pair) so that the path fits MAX_PATH and the name 255 characters, with, in one-file mode,
+    // the ending of the name it is written under (see _CreateNumberedFile). Empty when the folder
+    // leaves no room.
+    static std::wstring FittedPath(const std::wstring& folder, const std::wstring& base, int n, bool oneFile);
+
     // Figures of the last run.
     int Total() const { return m_total; }
     int Exported() const { return m_exported; }
@@ -79,7 +86,8 @@ private:
     // first free numbered name, created at once.
     std::wstring _MakeBaseName();
     bool _CreateNumberedFile(const std::wstring& base);
-    // Closes the file and gives it its own name; false (logged) when it cannot have it.
+    // Closes the file and gives it its own name; false (logged) when it cannot have it, and the
+    // cards stay in m_partPath.
     bool _Complete();
 
     // The run's own state first (owner, choices, counters), then the writer's working state.
@@ -88,7 +96,7 @@ private:
     bool m_oneFile = false;
     bool m_fileOpen = false;
     std::string m_targetFolder;
-    std::string m_oneFileBaseName;
+    std::wstring m_oneFileBaseName;  // the folder's UTF-16 name, as the contacts' names are
     Microsoft::WRL::ComPtr<IMAPIProp> m_contact;
     CardBuffer m_cardBuffer;
     common::CFileHandle m_file;

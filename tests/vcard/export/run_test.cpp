@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "contact/Contact.h"
 #include "exportsupport.h"
 #include "standins/wab32/wabstandin.h"
+#include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
 #include "wab/WABLib.h"
 
@@ -72,6 +74,70 @@ std::string CardOf(const std::string& id, int format, int codePage = -1)
     g_charConverter.SetCurrentCodePage(-1);
     return std::string(run.CardText().bytes, static_cast<size_t>(run.CardText().length));
 }
+
+// Takes the name the one file of a run is to get while the run writes it: when the progress
+// window's count line reads its last count, the last card lies in the ".part" file, and a folder
+// of the file's name is made there and then (on the window's thread, while the run waits for it).
+// Create it right before the run: like testsupport::CProgressCanceller it finds the window from
+// inside the run's own message handling.
+class CNameTaker {
+public:
+    CNameTaker(const std::string& path, const std::string& lastCount) : m_path(path), m_lastCount(lastCount)
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = _FinderProc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TestNameTaker";
+        ::RegisterClassA(&wc);  // a second registration fails harmlessly
+        m_window = ::CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        s_self = this;
+        if (m_window)
+            ::PostMessageA(m_window, WM_APP, 0, 0);
+    }
+    ~CNameTaker()
+    {
+        if (m_window)
+            ::DestroyWindow(m_window);
+        s_self = nullptr;
+    }
+    CNameTaker(const CNameTaker&) = delete;
+    CNameTaker& operator=(const CNameTaker&) = delete;
+    bool Taken() const { return m_taken; }
+
+private:
+    static LRESULT CALLBACK _FinderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg != WM_APP || !s_self)
+            return ::DefWindowProcA(hwnd, msg, wp, lp);
+        HWND dialog = nullptr;
+        testsupport::WaitUntil(
+            [&] {
+                dialog = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "");
+                return dialog && ::GetDlgItem(dialog, IDC_PROGRESS_COUNT);
+            },
+            5000);
+        HWND count = dialog ? ::GetDlgItem(dialog, IDC_PROGRESS_COUNT) : nullptr;
+        if (count)
+            s_self->m_countProc = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrA(count, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_CountProc)));
+        return 0;
+    }
+    static LRESULT CALLBACK _CountProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        CNameTaker* self = s_self;
+        if (msg == WM_SETTEXT && lp && self->m_lastCount == reinterpret_cast<const char*>(lp))
+            self->m_taken = ::CreateDirectoryA(self->m_path.c_str(), nullptr) != FALSE;
+        return ::CallWindowProcA(self->m_countProc, hwnd, msg, wp, lp);
+    }
+
+    static CNameTaker* s_self;
+    std::string m_path;
+    std::string m_lastCount;
+    HWND m_window = nullptr;
+    WNDPROC m_countProc = nullptr;
+    std::atomic<bool> m_taken{false};
+};
+CNameTaker* CNameTaker::s_self = nullptr;
 
 class ExportRun : public ::testing::Test {
 protected:
@@ -238,11 +304,44 @@ TEST_F(ExportRun, OneFileModeHoldsTheCardsBackToBack)
     EXPECT_EQ(3, m_exported);
     EXPECT_EQ(CardOf(a, 30) + CardOf(b, 30) + CardOf(c, 30), all);
 
+    // What a killed run left does not cost the next runs the plain name, and stays as it is.
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_out.file("Friends.vcf.part"), "killed"));
     EXPECT_EQ(0, Run(friends.c_str(), true, "3.0"));
     EXPECT_EQ(0, Run(friends.c_str(), true, "3.0"));
     EXPECT_EQ(CardOf(b, 30) + CardOf(c, 30), ReadFileBytes(m_out.file("Friends.vcf")));
     EXPECT_EQ(CardOf(b, 30) + CardOf(c, 30), ReadFileBytes(m_out.file("Friends(1).vcf")));
-    EXPECT_EQ(3u, ListFiles(m_out.path()).size());
+    EXPECT_EQ("killed", ReadFileBytes(m_out.file("Friends.vcf.part")));
+    EXPECT_EQ(4u, ListFiles(m_out.path()).size());
+
+    // A folder named in another script names its file with the same letters.
+    CTempDir other;
+    std::string greek = m_book.AddFolder(L"\u03a6\u03af\u03bb\u03bf\u03b9");
+    std::string d = Contact(L"Dia", greek);
+    EXPECT_EQ(0, Run(greek.c_str(), true, "3.0", "", nullptr, other.path()));
+    EXPECT_EQ(std::vector<std::string>{"\xCE\xA6\xCE\xAF\xCE\xBB\xCE\xBF\xCE\xB9.vcf"}, ListFilesUtf8(other.path()));
+}
+
+// The one file's name taken while the run writes it: the file keeps its ".part" name, never
+// replacing the other, and the closing message and the log say where the cards are.
+TEST_F(ExportRun, CardsWhoseFileCannotGetItsNameAreFound)
+{
+    std::string friends = m_book.AddFolder(L"Friends");
+    std::string a = Contact(L"Ann", friends);
+    CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
+    bool taken = false;
+    {
+        CNameTaker taker(m_out.file("Friends.vcf"), "1 of 1");
+        EXPECT_EQ(-1, Run(friends.c_str(), true));
+        taken = taker.Taken();
+    }
+    g_log.DoneLog();
+    ASSERT_TRUE(taken) << "the progress window never counted the last card";
+    const std::string part = m_out.file("Friends.vcf.part");
+    EXPECT_EQ(std::vector<std::string>{std::string(kFailed) + "\nThe cards written are in " + part + "."}, m_messages);
+    EXPECT_EQ(CardOf(a, 21), ReadFileBytes(part));
+    std::string log = ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos, log.find("the cards stay in " + part + ": MoveFile to ")) << log;
 }
 
 TEST_F(ExportRun, SelectionModeExportsTheListedContactsInListOrder)
@@ -425,4 +524,71 @@ TEST_F(ExportRun, AVeryLongNameIsCutToFitThePath)
     size_t room = MAX_PATH - 1 - m_out.path().size() - 1;
     EXPECT_EQ(std::string(room - 4, 'n') + ".vcf", files[1]);
     EXPECT_EQ(std::string(room - 7, 'n') + "(1).vcf", files[0]);
+}
+
+// Into a drive root the path leaves room for more than one name may hold: the names are cut to
+// 255 characters (with the ".part" ending of the one file), and the run goes through.
+TEST_F(ExportRun, AVeryLongNameIsCutToFitOneName)
+{
+    const std::string root = "C:\\";
+    const std::string mark = "QuillonTest" + std::to_string(::GetCurrentProcessId()) + "-";
+    auto ours = [&] {
+        std::vector<std::string> names;
+        for (const std::string& name : ListFiles(root))
+            if (name.compare(0, mark.size(), mark) == 0)
+                names.push_back(name);
+        return Sorted(names);
+    };
+    const std::wstring longName = common::AnsiToWide(mark) + std::wstring(300 - mark.size(), L'n');
+    std::string id = Contact(longName);
+    std::string folder = m_book.AddFolder(longName);
+    std::string inFolder = Contact(L"Ann", folder);
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), false, "2.1", "", nullptr, root));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    EXPECT_EQ(0, Run(folder.c_str(), true, "2.1", "", nullptr, root));
+    EXPECT_EQ(std::vector<std::string>{kOk}, m_messages);
+    std::vector<std::string> files = ours();
+    const std::string base = common::ToUtf8(longName);
+    const std::vector<std::string> expected = {base.substr(0, 243) + ".vcf", base.substr(0, 251) + ".vcf"};
+    EXPECT_EQ(expected, files);
+    if (files.size() == 2) {
+        EXPECT_EQ(CardOf(inFolder, 21), ReadFileBytes(root + files[0]));
+        EXPECT_EQ(CardOf(id, 21), ReadFileBytes(root + files[1]));
+    }
+    for (const std::string& name : files)
+        EXPECT_TRUE(::DeleteFileA((root + name).c_str())) << name;
+}
+
+// Every name fits both limits, is cut only as far as they demand, and never inside a surrogate pair.
+TEST(ExportNames, FittedPathsKeepBothLimits)
+{
+    const std::wstring emoji = L"\U0001F600";
+    const std::wstring bases[] = {L"Ann Lee", L"", std::wstring(250, L'n'), std::wstring(300, L'n'),
+                                  std::wstring(250, L'n') + emoji + std::wstring(20, L'x'),
+                                  std::wstring(243, L'n') + emoji + std::wstring(20, L'x')};
+    const std::wstring folders[] = {L"Q:\\", L"C:\\Users\\Ann\\Documents\\Contacts\\",
+                                    L"C:\\" + std::wstring(200, L'f') + L"\\"};
+    for (const std::wstring& folder : folders) {
+        for (const std::wstring& base : bases) {
+            for (int n : {0, 1, 12}) {
+                for (bool oneFile : {false, true}) {
+                    SCOPED_TRACE(common::ToUtf8(folder) + " " + std::to_string(base.size()) + " " + std::to_string(n) +
+                                 (oneFile ? " one file" : ""));
+                    std::wstring suffix = n > 0 ? L"(" + std::to_wstring(n) + L")" : L"";
+                    std::wstring path = CvCardExport::FittedPath(folder, base, n, oneFile);
+                    ASSERT_GE(path.size(), folder.size() + suffix.size() + 4);
+                    size_t kept = path.size() - folder.size() - suffix.size() - 4;
+                    EXPECT_EQ(folder + base.substr(0, kept) + suffix + L".vcf", path);
+                    size_t name = path.size() - folder.size() + (oneFile ? 8 : 0);  // with ".99.part"
+                    EXPECT_LE(path.size(), MAX_PATH - 1u);
+                    EXPECT_LE(name, 255u);
+                    // Cut no further than a limit (or a pair that would straddle it) demands.
+                    EXPECT_TRUE(kept == base.size() || path.size() >= MAX_PATH - 2u || name >= 254u) << kept;
+                    EXPECT_FALSE(kept > 0 && kept < base.size() && base[kept - 1] >= 0xD800 && base[kept - 1] <= 0xDBFF);
+                }
+            }
+        }
+    }
+    // A folder that leaves no room for a name gives none.
+    EXPECT_EQ(L"", CvCardExport::FittedPath(L"C:\\" + std::wstring(260, L'f') + L"\\", L"Ann", 0, false));
 }
