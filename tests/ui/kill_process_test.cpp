@@ -5,7 +5,8 @@
 // contacts" never loses a contact, and an import with "Leave old contacts" completes the set
 // without duplicates. An export killed in one-file mode leaves its file under a ".part" name; one
 // killed writing a file per contact leaves at most that file cut, without its END:VCARD; and the
-// next export into the same folder writes every contact.
+// next export into the same folder writes every contact, in one-file mode under the first free
+// name, which the killed runs' ".part" files do not take.
 //
 // Kill points are random but reproducible: QUILLON_KILL_POINTS=<n> repeats a run (the number it
 // drew them from is printed). A kill waits for a state of the run (the store or the export's count growing to the
@@ -482,6 +483,19 @@ TEST_F(QuillonKilled, Export)
         EXPECT_EQ(before + contacts, cards) << "the export after the kills";
         EXPECT_EQ(partsBefore, parts);
         EXPECT_EQ(cutBefore, cut);
+        if (oneFile) {
+            // The runs that went through took the first names, whatever the killed ones left:
+            // <name>.vcf, <name>(1).vcf, ...
+            std::vector<std::string> named = ListFiles(folder, "*.vcf");
+            std::sort(named.begin(), named.end(), [](const std::string& a, const std::string& b) {
+                return a.size() != b.size() ? a.size() < b.size() : a < b;
+            });
+            const std::string base = named.empty() ? "" : named[0].substr(0, named[0].size() - 4);
+            std::vector<std::string> first;
+            for (size_t i = 0; i < named.size(); ++i)
+                first.push_back(base + (i ? "(" + std::to_string(i) + ")" : "") + ".vcf");
+            EXPECT_EQ(first, named);
+        }
         std::printf("export %s: %d kills of %d contacts; cards written before each kill (+.part, +cut: a cut file left):%s\n",
                     oneFile ? "into one file" : "one file per contact", kills, contacts, figures.c_str());
         EXPECT_GE(kills, 1) << "no run was killed";
