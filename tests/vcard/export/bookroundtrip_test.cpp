@@ -286,6 +286,9 @@ TEST_F(BookRoundTrip, AnAddressBookComesBackWhole)
 TEST_F(BookRoundTrip, RealWorldCardsKeepWhatTheAddressBookHolds)
 {
     const std::string root = QUILLON_INTEROP_VCARDS;
+    // A checkout on its own has no shared folder beside it.
+    if (::GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "the folder " << root << " of other programs' vCards is missing";
     WIN32_FIND_DATAA fd;
     HANDLE find = ::FindFirstFileA((root + "\\*").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, find) << root;

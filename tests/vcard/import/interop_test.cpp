@@ -26,6 +26,13 @@ std::string InteropDir()
     return dir;
 }
 
+// A checkout on its own has no shared folder beside it: the tests that read it are skipped then,
+// saying which folder they missed.
+#define SKIP_WITHOUT_INTEROP_DIR()                                                           \
+    if (::GetFileAttributesA(InteropDir().c_str()) == INVALID_FILE_ATTRIBUTES) {             \
+        GTEST_SKIP() << "the folder " << InteropDir() << " of other programs' vCards is missing"; \
+    }
+
 std::vector<std::string> AllFiles()
 {
     std::vector<std::string> files;
@@ -66,6 +73,7 @@ using Check = std::function<void(const CReadResult&)>;
 
 TEST(Interop, EveryFileReadsAndCountsAgree)
 {
+    SKIP_WITHOUT_INTEROP_DIR()
     std::vector<std::string> files = AllFiles();
     ASSERT_GE(files.size(), 70u) << InteropDir();
     CBoxWatch boxes;
@@ -85,6 +93,7 @@ TEST(Interop, EveryFileReadsAndCountsAgree)
 
 TEST(Interop, FieldsArriveAsTheFilesMeanThem)
 {
+    SKIP_WITHOUT_INTEROP_DIR()
     const std::map<std::string, std::vector<Check>> expectations = {
         {"android-vcard\\v21_invalid_comment_line.vcf",
          {FIELD(0, note, W("This is an (sharp ->#<- sharp) example. This message must NOT be ignored.")),
