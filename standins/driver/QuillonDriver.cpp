@@ -1,6 +1,8 @@
 // QuillonDriver.exe: plays the user for the README's run command. It starts Quillon.exe with a
 // mode, waits for its dialog, fills in the file-system folder, presses OK, reads the closing
-// message aloud (on standard output), presses its OK and reports Quillon's exit code.
+// message aloud (on standard output), presses its OK and reports Quillon's exit code. The boxes
+// a run shows on its way (an invalid element, a file that cannot be opened) are read aloud too
+// and answered with OK, which lets the run go on.
 //
 //   QuillonDriver.exe export <folder for the vCard files>
 //   QuillonDriver.exe import <folder that holds the vCard files>
@@ -9,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include "common/raii.h"
@@ -17,6 +20,8 @@
 namespace {
 
 const DWORD kWait = 60000;
+// A run itself (a large folder imported under Wine) may take longer than a window takes to appear.
+const DWORD kRunWait = 600000;
 
 struct Find {
     DWORD pid;
@@ -39,17 +44,31 @@ BOOL CALLBACK FindProc(HWND hwnd, LPARAM lp)
     return TRUE;
 }
 
-HWND WaitDialog(DWORD pid, HANDLE process, const char* title)
+// The first of the titles' dialogs that shows, and in *which the index of its title.
+HWND WaitDialog(DWORD pid, HANDLE process, std::initializer_list<const char*> titles, DWORD wait = kWait,
+                size_t* which = nullptr)
 {
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kWait;) {
-        Find f{pid, title, nullptr};
-        ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
-        if (f.found)
-            return f.found;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < wait;) {
+        size_t i = 0;
+        for (const char* title : titles) {
+            Find f{pid, title, nullptr};
+            ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
+            if (f.found) {
+                if (which)
+                    *which = i;
+                return f.found;
+            }
+            ++i;
+        }
         if (::WaitForSingleObject(process, 100) == WAIT_OBJECT_0)
             return nullptr;
     }
     return nullptr;
+}
+
+HWND WaitDialog(DWORD pid, HANDLE process, const char* title)
+{
+    return WaitDialog(pid, process, {title});
 }
 
 BOOL CALLBACK StaticText(HWND hwnd, LPARAM lp)
@@ -115,13 +134,22 @@ int main(int argc, char** argv)
     }
     Click(dialog, IDOK);
 
-    HWND box = WaitDialog(pi.dwProcessId, process.get(), "Quillon for Outlook Express");
-    if (box) {
+    HWND box = nullptr;
+    for (;;) {
+        size_t which = 0;
+        box = WaitDialog(pi.dwProcessId, process.get(), {"Quillon for Outlook Express", "Quillon"}, kRunWait, &which);
+        if (!box)
+            break;
         std::string text;
         ::EnumChildWindows(box, StaticText, reinterpret_cast<LPARAM>(&text));
-        std::printf("Closing message: %s\n", text.c_str());
+        std::printf("%s: %s\n", which == 0 ? "Closing message" : "Message", text.c_str());
         std::fflush(stdout);
         Click(box, IDOK);
+        if (which == 0)
+            break;
+        // Until the box has gone, it would be read again.
+        for (DWORD start = ::GetTickCount(); ::IsWindow(box) && ::GetTickCount() - start < kWait;)
+            ::Sleep(20);
     }
     if (::WaitForSingleObject(process.get(), kWait) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "Quillon did not end\n");
