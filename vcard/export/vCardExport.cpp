@@ -144,8 +144,8 @@ const size_t kMaxPartEnding = 8;
 // One name of a path holds at most this many UTF-16 units, whatever room the path leaves.
 const size_t kMaxNameLength = 255;
 
-// The name the one file is written under: the file's own name with ".part" added, or, beside
-// k - 1 ".part" files of killed runs, ".<k>.part".
+// The name the one file is written under: the file's own name with ".part" added (k = 0), or with
+// ".<k>.part" where killed runs left the names before it.
 std::wstring PartPath(const std::wstring& finalPath, int k)
 {
     if (k == 0)
