@@ -169,42 +169,60 @@ HRESULT CvCardImport::putContactItem()
 void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
 {
     const char* ctx = "CvCardImport::putContactItem";
+    const std::string name = common::ToUtf8(CardName());
     // What only the older contact holds would go with it.
     if (stored != S_OK) {
         g_log.LogWar(ctx, stored, "\"%s\" was saved without some of its properties: the contact it was to replace is "
-                     "kept beside it", common::ToUtf8(CardName()).c_str());
+                     "kept beside it", name.c_str());
         return;
     }
-    // Read before the delete: an address book may drop a deleted member from its groups.
+    // The new contact takes the older one's place in the folder's groups before the older one
+    // goes: a run stopped between the two leaves both contacts, and the groups whole.
     std::vector<std::pair<size_t, size_t>> places;
-    bool groupsKnown = _GroupsHolding(former, &places);
+    _GroupsHolding(former, &places);
+    std::vector<std::pair<size_t, size_t>> moved;
+    for (const auto& place : places) {
+        HRESULT hr = _MoveGroupMember(place, former, m_lastAdded);
+        if (SUCCEEDED(hr))
+            moved.push_back(place);
+        else
+            g_log.LogWar(ctx, hr, "group %s loses the contact that \"%s\" replaces and does not take the new one",
+                         m_groups[place.first].id.c_str(), name.c_str());
+    }
     HRESULT hr = g_wabLib.DeleteItem(former.c_str());
     if (hr != S_OK) {
         g_log.LogWar(ctx, hr, "DeleteItem");
         // Done in part: whether the contact went, only opening it tells.
         ULONG type = 0;
         Microsoft::WRL::ComPtr<IMAPIProp> item;
-        if (FAILED(hr) || g_wabLib.OpenItem(former.c_str(), &type, item.GetAddressOf()) != MAPI_E_NOT_FOUND)
+        if (FAILED(hr) || g_wabLib.OpenItem(former.c_str(), &type, item.GetAddressOf()) != MAPI_E_NOT_FOUND) {
+            // The older contact stays, and so do its places in the groups.
+            for (const auto& place : moved) {
+                HRESULT back = _MoveGroupMember(place, m_lastAdded, former);
+                if (FAILED(back))
+                    g_log.LogWar(ctx, back, "group %s holds the new \"%s\" instead of the older contact beside it",
+                                 m_groups[place.first].id.c_str(), name.c_str());
+            }
             return;
+        }
     }
     m_index.Remove(former);
-    if (!groupsKnown)
-        return;
-    for (const auto& place : places) {
-        CWabGroup& group = m_groups[place.first];
-        std::vector<std::string> members;
-        hr = m_lastAdded.empty() ? E_UNEXPECTED
-                                 : g_wabLib.ReplaceGroupMember(group.id.c_str(), former.c_str(), m_lastAdded.c_str(),
-                                                               place.second, &members);
-        if (SUCCEEDED(hr))
-            group.members.swap(members);
-        else
-            g_log.LogWar(ctx, hr, "group %s lost the contact that \"%s\" replaced and did not take the new one",
-                         group.id.c_str(), common::ToUtf8(CardName()).c_str());
-    }
 }
 
-bool CvCardImport::_GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places)
+HRESULT CvCardImport::_MoveGroupMember(const std::pair<size_t, size_t>& place, const std::string& from,
+                                       const std::string& to)
+{
+    if (to.empty())
+        return E_UNEXPECTED;  // the new contact's identifier could not be read (logged)
+    CWabGroup& group = m_groups[place.first];
+    std::vector<std::string> members;
+    HRESULT hr = g_wabLib.ReplaceGroupMember(group.id.c_str(), from.c_str(), to.c_str(), place.second, &members);
+    if (SUCCEEDED(hr))
+        group.members.swap(members);
+    return hr;
+}
+
+void CvCardImport::_GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places)
 {
     places->clear();
     if (m_groupsRead == S_FALSE) {
@@ -214,15 +232,12 @@ bool CvCardImport::_GroupsHolding(const std::string& id, std::vector<std::pair<s
                          "the groups of the folder could not be read: a contact replaced in this run leaves the "
                          "groups that held it");
     }
-    if (FAILED(m_groupsRead))
-        return false;
-    for (size_t g = 0; g < m_groups.size(); ++g) {
+    for (size_t g = 0; SUCCEEDED(m_groupsRead) && g < m_groups.size(); ++g) {
         const std::vector<std::string>& members = m_groups[g].members;
         auto at = std::find(members.begin(), members.end(), id);
         if (at != members.end())
             places->emplace_back(g, static_cast<size_t>(at - members.begin()));
     }
-    return true;
 }
 
 namespace {

@@ -145,13 +145,15 @@ private:
     // Notes a contact just saved as this run's and puts it into the index, with its names as the
     // address book kept them; m_lastAdded is its identifier ("" when it could not be read).
     void _NoteSavedContact(IMAPIProp* entry);
-    // "Replace existing contacts" once the card is stored: the older contact goes, unless the new
-    // one lacks some of its properties (stored != S_OK), and the new one takes its place in the
-    // target folder's groups.
+    // "Replace existing contacts" once the card is stored: the new contact takes the older one's
+    // place in the target folder's groups, and the older one goes, unless the new one lacks some
+    // of its properties (stored != S_OK).
     void _ReplaceContact(const std::string& former, HRESULT stored);
     // The groups of the target folder (read at the first replacement of a run) that list the entry:
-    // index into m_groups and the entry's position; false when the groups could not be read.
-    bool _GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places);
+    // index into m_groups and the entry's position; none when the groups could not be read.
+    void _GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places);
+    // One group of m_groups at one place: `to` takes the place of `from`.
+    HRESULT _MoveGroupMember(const std::pair<size_t, size_t>& place, const std::string& from, const std::string& to);
     // The progress window shows processed now when the last update is 50 ms old, and always
     // when final (the last card, or the run stops).
     void _ShowProgress(bool final);
