@@ -55,6 +55,16 @@ struct WABItemList {
     WABItem* items;
 };
 
+// PR_WAB_DL_ENTRIES: the members of a group (MAPI_DISTLIST) as their entry identifiers, in the
+// group's own order. The published headers of this tool chain do not name it.
+const ULONG kPrWabDlEntries = PROP_TAG(PT_MV_BINARY, 0x8006);
+
+// A group of a folder and its members' entry-identifier texts, in the group's order.
+struct CWabGroup {
+    std::string id;
+    std::vector<std::string> members;
+};
+
 #if !defined(_WIN64)
 static_assert(sizeof(WAB_PARAM) == 32, "WAB_PARAM must keep its published 32-bit layout");
 static_assert(sizeof(WABFolder) == 20, "WABFolder must be 20 bytes on 32-bit Windows");
@@ -116,7 +126,25 @@ public:
     // A new, unsaved contact in the folder; the caller sets its properties and saves it.
     [[nodiscard]] HRESULT CreateItem(const char* folderId, IMAPIProp** item);
     // Deletes the entry through the personal address book, whichever folder lists it.
+    // MAPI_W_PARTIAL_COMPLETION (not logged here) when the address book did only part of it.
     [[nodiscard]] HRESULT DeleteItem(const char* entryId);
+
+    // Groups (WABGroups.cpp). A group keeps its members by entry identifier in PR_WAB_DL_ENTRIES,
+    // and nothing carries a membership over to another contact: whoever replaces a contact by a
+    // new one moves it in its groups. GetGroups lists the groups of a folder with their members, in table order
+    // (none for a folder without groups).
+    [[nodiscard]] HRESULT GetGroups(const char* folderId, std::vector<CWabGroup>* groups);
+    // The members of one group (none when it has no member property); -1 for an entry that is
+    // not a group.
+    [[nodiscard]] HRESULT GetGroupMembers(const char* groupId, std::vector<std::string>* members);
+    // Writes the group's members, in this order, and saves the group.
+    [[nodiscard]] HRESULT SetGroupMembers(const char* groupId, const std::vector<std::string>& members);
+    // The new entry takes the former one's place among the group's members: where the group still
+    // lists the former, else at `position` (at most the end), for an address book that drops a
+    // deleted member itself. A group that lists the new entry already is left as it is. *members
+    // (may be null) receives the members the group holds afterwards.
+    [[nodiscard]] HRESULT ReplaceGroupMember(const char* groupId, const char* formerId, const char* newId,
+                                             size_t position, std::vector<std::string>* members);
 
     // One property of an open entry. On success *value is the address book's buffer (free it
     // with FreeBuffer); a property the entry cannot give returns its own error code (typically
@@ -149,6 +177,12 @@ private:
     [[nodiscard]] HRESULT _OpenContainer(ULONG cb, const ENTRYID* id, const char* context, const char* failure,
                                          Microsoft::WRL::ComPtr<IABContainer>* container, ULONG* objectType);
     [[nodiscard]] HRESULT _GetPAB(const char* context, std::string* pab);
+    // Opens a group for reading and writing; -1 (logged) for an entry of another type.
+    [[nodiscard]] HRESULT _OpenGroup(const char* context, const char* groupId,
+                                     Microsoft::WRL::ComPtr<IMAPIProp>* group);
+    [[nodiscard]] HRESULT _ReadMembers(IMAPIProp* group, std::vector<std::string>* members);
+    [[nodiscard]] HRESULT _WriteMembers(const char* context, IMAPIProp* group,
+                                        const std::vector<std::string>& members);
     [[nodiscard]] HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,
                                       Microsoft::WRL::ComPtr<IABContainer>* container);
     // The folder's contents table; S_FALSE (no table) for a folder that has no contents to list.

@@ -350,9 +350,11 @@ STDMETHODIMP CContainer::DeleteEntries(LPENTRYLIST lpEntries, ULONG)
 {
     if (!lpEntries || (lpEntries->cValues && !lpEntries->lpbin))
         return MAPI_E_INVALID_PARAMETER;
+    // A fault's warning (MAPI_W_PARTIAL_COMPLETION) stands for entries the address book could
+    // not delete: like a failure, it deletes nothing.
     for (ULONG i = 0; i < lpEntries->cValues; ++i) {
         HRESULT hr = Fault("DeleteEntries", lpEntries->lpbin[i].lpb, lpEntries->lpbin[i].cb);
-        if (FAILED(hr))
+        if (hr != S_OK)
             return hr;
     }
     if (!m_data.serial)

@@ -33,7 +33,10 @@
 //               CreateEntry          the container the new entry goes into
 //               SaveChanges          the entry saved; a new entry that has no identifier yet is
 //                                    matched by its container's identifier
-//               DeleteEntries        any of the identifiers in the list (nothing is deleted)
+//               DeleteEntries        any of the identifiers in the list (nothing is deleted; a
+//                                    code that is no failure is returned too, so that
+//                                    MAPI_W_PARTIAL_COMPLETION, 0x00040680, stands for a delete
+//                                    the address book did only in part)
 //               GetProps, SetProps, DeleteProps, GetIDsFromNames
 //                                    the entry (or container) asked
 //               WABOpen, GetPAB      "*" only

@@ -534,6 +534,76 @@ TEST_F(WABLibTest, DeleteItemThroughThePersonalAddressBook)
     EXPECT_EQ(std::vector<std::string>{aliceId}, ContactsOf(pab)) << "nothing was deleted by the failures";
 }
 
+// A group keeps its members by entry identifier in its own order: listed with its folder's groups,
+// read and written whole, and a member replaced by another in its place.
+TEST_F(WABLibTest, GroupsAndTheirMembers)
+{
+    std::vector<CWabGroup> groups;
+    ASSERT_EQ(S_OK, wab.GetGroups(pab.c_str(), &groups));
+    ASSERT_EQ(1u, groups.size());
+    EXPECT_EQ(groupId, groups[0].id);
+    EXPECT_EQ(std::vector<std::string>{aliceId}, groups[0].members);
+    for (const std::string& folder : {work, empty}) {
+        EXPECT_EQ(S_OK, wab.GetGroups(folder.c_str(), &groups));
+        EXPECT_TRUE(groups.empty());
+    }
+
+    const std::string& a = aliceId;
+    const std::string& b = bobId;
+    const std::string& c = carolId;
+    struct Case {
+        std::vector<std::string> before;
+        size_t position;
+        std::vector<std::string> after;  // Alice replaced by Bob
+    } cases[] = {
+        {{a, c}, 1, {b, c}},     // in her place, whatever the position says
+        {{c, a}, 0, {c, b}},
+        {{c}, 0, {b, c}},        // dropped already: at her former position
+        {{c}, 5, {c, b}},        // at most the end
+        {{b, a}, 0, {b, a}},     // the new member is there already
+    };
+    for (const Case& k : cases) {
+        ASSERT_EQ(S_OK, wab.SetGroupMembers(groupId.c_str(), k.before));
+        std::vector<std::string> members;
+        ASSERT_EQ(S_OK, wab.GetGroupMembers(groupId.c_str(), &members));
+        EXPECT_EQ(k.before, members);
+        EXPECT_EQ(S_OK, wab.ReplaceGroupMember(groupId.c_str(), a.c_str(), b.c_str(), k.position, &members));
+        EXPECT_EQ(k.after, members);
+        ASSERT_EQ(S_OK, wab.GetGroupMembers(groupId.c_str(), &members));
+        EXPECT_EQ(k.after, members);
+    }
+    EXPECT_EQ("", log.Lines());
+
+    ASSERT_EQ(S_OK, wab.SetGroupMembers(groupId.c_str(), {a, c}));
+    struct Failure {
+        const char* call;
+        std::string line;
+    } failures[] = {
+        {"OpenEntry", "Err[0x80004005] in CWABLib::ReplaceGroupMember: AddrBook->OpenEntry\n"},
+        {"GetProps", "Err[0x80004005] in CWABLib::GetItemProps: Item->GetProps\n"},
+        {"SetProps", "Err[0x80004005] in CWABLib::SetItemProps: Item->SetProps\n"},
+        {"SaveChanges", "Err[0x80004005] in CWABLib::SaveItem: SaveChanges\n"},
+    };
+    for (const Failure& f : failures) {
+        log.Clear();
+        WabStandinClearFaults();
+        ASSERT_EQ(S_OK, WabStandinInjectFault(f.call, groupId.c_str(), E_FAIL, 0));
+        EXPECT_EQ(E_FAIL, wab.ReplaceGroupMember(groupId.c_str(), a.c_str(), b.c_str(), 0, nullptr)) << f.call;
+        EXPECT_EQ(f.line, log.Lines()) << f.call;
+    }
+    WabStandinClearFaults();
+    std::vector<std::string> members;
+    ASSERT_EQ(S_OK, wab.GetGroupMembers(groupId.c_str(), &members));
+    EXPECT_EQ((std::vector<std::string>{a, c}), members) << "the failures changed nothing";
+
+    log.Clear();
+    EXPECT_EQ(-1, wab.GetGroupMembers(aliceId.c_str(), &members));
+    EXPECT_EQ(-1, wab.ReplaceGroupMember(work.c_str(), a.c_str(), b.c_str(), 0, nullptr));
+    EXPECT_EQ("Err[0x6] in CWABLib::GetGroupMembers: Object is not DistList\n"
+              "Err[0x4] in CWABLib::ReplaceGroupMember: Object is not DistList\n",
+              log.Lines());
+}
+
 TEST_F(WABLibTest, PropertyReadsAndWrites)
 {
     ComPtr<IMAPIProp> item;
@@ -721,6 +791,13 @@ TEST_F(WABLibTest, OperationsLeaveNothingOpenAfterClose)
         (void)item->SaveChanges(0);
     };
     auto remove = [this](const std::string& id) { return [this, id] { (void)wab.DeleteItem(id.c_str()); }; };
+    auto groups = [this] {
+        std::vector<CWabGroup> list;
+        (void)wab.GetGroups(pab.c_str(), &list);
+    };
+    auto replaceMember = [this] {
+        (void)wab.ReplaceGroupMember(groupId.c_str(), aliceId.c_str(), bobId.c_str(), 0, nullptr);
+    };
 
     const Case cases[] = {
         {"folders", nullptr, "", folders},
@@ -753,6 +830,10 @@ TEST_F(WABLibTest, OperationsLeaveNothingOpenAfterClose)
         {"properties, read fails", "GetProps", carolId, readWrite},
         {"a contact deleted", nullptr, "", remove(carolId)},
         {"a contact not deleted", "DeleteEntries", aliceId, remove(aliceId)},
+        {"groups listed", nullptr, "", groups},
+        {"a group member replaced", nullptr, "", replaceMember},
+        {"a group not saved", "SaveChanges", groupId, replaceMember},
+        {"a group not read", "GetProps", groupId, groups},
         {"no personal address book opened", "OpenEntry", pab, remove(aliceId)},
     };
     wab.Close();

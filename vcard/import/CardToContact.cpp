@@ -148,45 +148,96 @@ HRESULT CvCardImport::putContactItem()
 {
     const char* ctx = "CvCardImport::putContactItem";
     std::string match;
-    // A card without names and company says nothing about who it is: matching it by its (empty)
-    // names would take any other nameless contact for it, to be replaced or to keep it out. It
-    // is added, unless (in "Duplicate contacts") an identical contact exists.
-    const CImportCard& c = m_card;
-    bool nameless = c.displayName.empty() && c.givenName.empty() && c.middleName.empty() &&
-                    c.familyName.empty() && c.namePrefix.empty() && c.company.empty();
     bool differs = m_conflictMode == kLeaveOld;
-    HRESULT found = 1;
-    if (!nameless || m_conflictMode == kDuplicate)
-        found = FindEqualContact(&match, &differs);
-    bool add = false;
-    bool replace = false;
-    if (found == 1) {
-        add = true;
-    } else if (found == 0) {
-        if (!differs || m_conflictMode == kLeaveOld)
-            return 0;
-        add = true;
-        replace = m_conflictMode == kReplace;
-    } else {
+    HRESULT found = FindEqualContact(&match, &differs);
+    if (found != 0 && found != 1) {
         g_log.LogErr(ctx, found, "FindEqualContact");
         return -1;
     }
-    HRESULT stored = S_OK;
-    if (add) {
-        stored = AddContact();
-        if (FAILED(stored)) {
-            g_log.LogErr(ctx, stored, "AddContact");
-            return stored;
+    if (found == 0 && (!differs || m_conflictMode == kLeaveOld))
+        return 0;
+    HRESULT stored = AddContact();
+    if (FAILED(stored)) {
+        g_log.LogErr(ctx, stored, "AddContact");
+        return stored;
+    }
+    if (found == 0 && m_conflictMode == kReplace)
+        _ReplaceContact(match, stored);
+    return stored;
+}
+
+void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
+{
+    const char* ctx = "CvCardImport::putContactItem";
+    const std::string name = common::ToUtf8(CardName());
+    // What only the older contact holds would go with it.
+    if (stored != S_OK) {
+        g_log.LogWar(ctx, stored, "\"%s\" was saved without some of its properties: the contact it was to replace is "
+                     "kept beside it", name.c_str());
+        return;
+    }
+    // The new contact takes the older one's place in the folder's groups before the older one
+    // goes: a run stopped between the two leaves both contacts, and the groups whole.
+    std::vector<std::pair<size_t, size_t>> places;
+    _GroupsHolding(former, &places);
+    std::vector<std::pair<size_t, size_t>> moved;
+    for (const auto& place : places) {
+        HRESULT hr = _MoveGroupMember(place, former, m_lastAdded);
+        if (SUCCEEDED(hr))
+            moved.push_back(place);
+        else
+            g_log.LogWar(ctx, hr, "group %s loses the contact that \"%s\" replaces and does not take the new one",
+                         m_groups[place.first].id.c_str(), name.c_str());
+    }
+    HRESULT hr = g_wabLib.DeleteItem(former.c_str());
+    if (hr != S_OK) {
+        g_log.LogWar(ctx, hr, "DeleteItem");
+        // Done in part: whether the contact went, only opening it tells.
+        ULONG type = 0;
+        Microsoft::WRL::ComPtr<IMAPIProp> item;
+        if (FAILED(hr) || g_wabLib.OpenItem(former.c_str(), &type, item.GetAddressOf()) != MAPI_E_NOT_FOUND) {
+            // The older contact stays, and so do its places in the groups.
+            for (const auto& place : moved) {
+                HRESULT back = _MoveGroupMember(place, m_lastAdded, former);
+                if (FAILED(back))
+                    g_log.LogWar(ctx, back, "group %s holds the new \"%s\" instead of the older contact beside it",
+                                 m_groups[place.first].id.c_str(), name.c_str());
+            }
+            return;
         }
     }
-    if (replace) {
-        HRESULT hr = g_wabLib.DeleteItem(match.c_str());
-        if (FAILED(hr))
-            g_log.LogWar(ctx, hr, "DeleteItem");
-        else
-            m_index.Remove(match);
+    m_index.Remove(former);
+}
+
+HRESULT CvCardImport::_MoveGroupMember(const std::pair<size_t, size_t>& place, const std::string& from,
+                                       const std::string& to)
+{
+    if (to.empty())
+        return E_UNEXPECTED;  // the new contact's identifier could not be read (logged)
+    CWabGroup& group = m_groups[place.first];
+    std::vector<std::string> members;
+    HRESULT hr = g_wabLib.ReplaceGroupMember(group.id.c_str(), from.c_str(), to.c_str(), place.second, &members);
+    if (SUCCEEDED(hr))
+        group.members.swap(members);
+    return hr;
+}
+
+void CvCardImport::_GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places)
+{
+    places->clear();
+    if (m_groupsRead == S_FALSE) {
+        m_groupsRead = g_wabLib.GetGroups(m_targetFolder.c_str(), &m_groups);
+        if (FAILED(m_groupsRead))
+            g_log.LogWar("CvCardImport::putContactItem", m_groupsRead,
+                         "the groups of the folder could not be read: a contact replaced in this run leaves the "
+                         "groups that held it");
     }
-    return stored;
+    for (size_t g = 0; SUCCEEDED(m_groupsRead) && g < m_groups.size(); ++g) {
+        const std::vector<std::string>& members = m_groups[g].members;
+        auto at = std::find(members.begin(), members.end(), id);
+        if (at != members.end())
+            places->emplace_back(g, static_cast<size_t>(at - members.begin()));
+    }
 }
 
 namespace {
@@ -298,9 +349,20 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
         return hr;
     if (rows.empty())
         return 1;
-    const std::string& first = rows[0];
-    if (*differs) {
-        entryId->assign(first);
+    // The contact a card that differs from it meets: the first that was in the folder before the
+    // run. Two cards of one run never displace each other (two people of one name), and a card
+    // without names and company says nothing about who it is: it would take any other nameless
+    // contact for itself.
+    const CImportCard& c = m_card;
+    const bool nameless = c.displayName.empty() && c.givenName.empty() && c.middleName.empty() &&
+                          c.familyName.empty() && c.namePrefix.empty() && c.company.empty();
+    const std::string* earlier = nullptr;
+    for (size_t i = 0; !nameless && !earlier && i < rows.size(); ++i) {
+        if (m_added.Size() == 0 || !m_added.Contains(rows[i]))
+            earlier = &rows[i];
+    }
+    if (*differs && earlier) {
+        entryId->assign(*earlier);
         return 0;
     }
     for (const std::string& id : rows) {
@@ -315,7 +377,9 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
             return 0;
         }
     }
-    entryId->assign(first);
+    if (!earlier)
+        return 1;
+    entryId->assign(*earlier);
     *differs = true;
     return 0;
 }
@@ -394,39 +458,51 @@ HRESULT CvCardImport::AddContact()
         g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
         return hr;
     }
-    if (m_index.IsLoaded())
-        _IndexSavedContact(entry.Get());
+    _NoteSavedContact(entry.Get());
     return refused > 0 ? MAPI_W_ERRORS_RETURNED : S_OK;
 }
 
-void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
+void CvCardImport::_NoteSavedContact(IMAPIProp* entry)
 {
     // Read back rather than taken from the card: the names the search will compare are those
-    // the address book kept.
+    // the address book kept. Without the index, only the identifier is needed.
+    m_lastAdded.clear();
     ULONG tags[1 + CEqualContactIndex::kNameFields] = {PR_ENTRYID};
     std::copy(CEqualContactIndex::kTags, CEqualContactIndex::kTags + CEqualContactIndex::kNameFields, tags + 1);
+    const ULONG count = m_index.IsLoaded() ? 1 + CEqualContactIndex::kNameFields : 1;
     SPropValue* values = nullptr;
-    HRESULT hr = g_wabLib.GetItemPropsList(entry, tags, 1 + CEqualContactIndex::kNameFields, &values);
+    HRESULT hr = g_wabLib.GetItemPropsList(entry, tags, count, &values);
     CWabBuffer<SPropValue> owned(values);
     if (SUCCEEDED(hr) && (values[0].ulPropTag != PR_ENTRYID || values[0].Value.bin.cb == 0))
         hr = MAPI_E_NOT_FOUND;
     if (FAILED(hr)) {
-        // Without the new contact the index would miss a duplicate: the rest of the run asks
-        // the address book instead.
-        g_log.LogWar("CvCardImport::AddContact", hr, "saved contact not indexed; equal contacts are searched by query");
+        // Without the new contact the index would miss a duplicate: the rest of the run asks the
+        // address book instead. Not knowing it for the run's own, a later card of the same
+        // names may take it for an older contact.
+        g_log.LogWar("CvCardImport::AddContact", hr,
+                     "saved contact \"%s\" not read back: a later card of its names may take it for an older "
+                     "contact; equal contacts are searched by query",
+                     common::ToUtf8(CardName()).c_str());
         m_index.Clear();
         return;
     }
-    const wchar_t* present[CEqualContactIndex::kNameFields] = {};
-    for (int i = 0; i < CEqualContactIndex::kNameFields; ++i) {
-        const SPropValue& v = values[1 + i];
-        if (v.ulPropTag == CEqualContactIndex::kTags[i])
-            present[i] = v.Value.lpszW;
-    }
     try {
-        m_index.Add(EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb), present);
+        m_lastAdded = EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb);
+        m_added.Add(m_lastAdded);
+        if (m_index.IsLoaded()) {
+            const wchar_t* present[CEqualContactIndex::kNameFields] = {};
+            for (int i = 0; i < CEqualContactIndex::kNameFields; ++i) {
+                const SPropValue& v = values[1 + i];
+                if (v.ulPropTag == CEqualContactIndex::kTags[i])
+                    present[i] = v.Value.lpszW;
+            }
+            m_index.Add(m_lastAdded, present);
+        }
     } catch (const std::bad_alloc&) {
-        g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY, "saved contact not indexed; equal contacts are searched by query");
+        g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY,
+                     "saved contact \"%s\" not noted: a later card of its names may take it for an older "
+                     "contact; equal contacts are searched by query",
+                     common::ToUtf8(CardName()).c_str());
         m_index.Clear();
     }
 }

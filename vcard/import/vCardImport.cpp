@@ -47,7 +47,9 @@ std::wstring JoinPath(const std::wstring& folder, const wchar_t* name)
 void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode)
 {
     m_conflictMode = conflictMode;
-    m_targetFolder = targetFolder ? targetFolder : "";
+    SetTargetFolder(targetFolder ? targetFolder : "");
+    m_added.Clear();
+    m_lastAdded.clear();
     m_total = 0;
     m_processed = 0;
     const std::wstring source = common::AnsiToWide(sourceFolder ? sourceFolder : "");
@@ -80,19 +82,22 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         } while (::FindNextFileW(search.get(), &found));
     }
     m_keepCounted = false;
-    if (m_total == 0)
-        return;
 
     m_imported = 0;
     m_failed = 0;
     m_rest = 0;
     m_incomplete = 0;
+    // Files, but not one complete card in them: the import pass still goes through them, without
+    // a progress window, so that each says why (in the log, and to the user when it cannot be
+    // opened), and the run closes with the message that nothing was imported.
     CDlgProgress progress;
-    if (!vcard::StartProgress(progress, m_owner, IDS_IMPORTING, m_total))
-        return;
-    m_progress = &progress;
-    m_lastProgress = ::GetTickCount();
-    IndexTargetFolder();
+    if (m_total > 0) {
+        if (!vcard::StartProgress(progress, m_owner, IDS_IMPORTING, m_total))
+            return;
+        m_progress = &progress;
+        m_lastProgress = ::GetTickCount();
+        IndexTargetFolder();
+    }
 
     {
         common::CFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
@@ -109,10 +114,12 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         }
     }
 
-    _ShowProgress(true);
-    m_progress = nullptr;
+    if (m_progress) {
+        _ShowProgress(true);
+        m_progress = nullptr;
+        progress.Close();
+    }
     m_index.Clear();
-    progress.Close();
 
     m_rest = m_total - m_imported - m_failed;
     vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || m_rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,

@@ -50,6 +50,9 @@ public:
     // Looks in the target folder for a contact with the card's names and company. 1: none;
     // 0: *entryId is the match and *differs tells whether its other fields differ (set on entry
     // means "take the first match without comparing"); anything else: the failure.
+    // Only contacts that were in the folder before this run (AddContact notes the others) are
+    // matches that differ: a contact the run added meets the card only when it agrees with it
+    // (0, *differs cleared), and so does any contact for a card without names and company.
     HRESULT FindEqualContact(std::string* entryId, bool* differs);
     // True when the contact agrees with every non-empty field of the card (names excepted).
     bool IsContactEqual(IMAPIProp* item);
@@ -75,7 +78,12 @@ public:
     // The import's context: owner of the reader's message box, the address-book folder that
     // receives the contacts, and the file being read (named in messages).
     void SetOwner(HWND owner) { m_owner = owner; }
-    void SetTargetFolder(const std::string& folderId) { m_targetFolder = folderId; }
+    void SetTargetFolder(const std::string& folderId)
+    {
+        m_targetFolder = folderId;
+        m_groups.clear();
+        m_groupsRead = S_FALSE;
+    }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
     void SetCurrentFilePath(const std::wstring& path);
 
@@ -114,8 +122,11 @@ public:
 
     // Writes the card as a new contact of the target folder and saves it; 0, the failure, or
     // MAPI_W_ERRORS_RETURNED when the contact was saved without properties the address book
-    // refused (each logged with the contact's name).
+    // refused (each logged with the contact's name). The saved contact counts as one this run
+    // added (AddedThisRun).
     HRESULT AddContact();
+    // Contacts AddContact saved since the run began (or this object was made).
+    size_t AddedThisRun() const { return m_added.Size(); }
 
     // The two message boxes of the import run that concern files (owner: SetOwner's window).
     // No *.vcf file in the source folder (string 117).
@@ -131,8 +142,18 @@ protected:
 
 private:
     HRESULT _QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids);
-    // Puts a contact just saved into the index, with its names as the address book kept them.
-    void _IndexSavedContact(IMAPIProp* entry);
+    // Notes a contact just saved as this run's and puts it into the index, with its names as the
+    // address book kept them; m_lastAdded is its identifier ("" when it could not be read).
+    void _NoteSavedContact(IMAPIProp* entry);
+    // "Replace existing contacts" once the card is stored: the new contact takes the older one's
+    // place in the target folder's groups, and the older one goes, unless the new one lacks some
+    // of its properties (stored != S_OK).
+    void _ReplaceContact(const std::string& former, HRESULT stored);
+    // The groups of the target folder (read at the first replacement of a run) that list the entry:
+    // index into m_groups and the entry's position; none when the groups could not be read.
+    void _GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places);
+    // One group of m_groups at one place: `to` takes the place of `from`.
+    HRESULT _MoveGroupMember(const std::pair<size_t, size_t>& place, const std::string& from, const std::string& to);
     // The progress window shows processed now when the last update is 50 ms old, and always
     // when final (the last card, or the run stops).
     void _ShowProgress(bool final);
@@ -149,6 +170,11 @@ private:
     CDlgProgress* m_progress = nullptr;
     DWORD m_lastProgress = 0;
     CEqualContactIndex m_index;
+    CEntrySet m_added;
+    std::string m_lastAdded;
+    // The target folder's groups with their members, read once a run needs them.
+    std::vector<CWabGroup> m_groups;
+    HRESULT m_groupsRead = S_FALSE;  // S_FALSE: not read yet
     std::string m_targetFolder;
     std::wstring m_currentFile;
     std::string m_currentFilePath;  // UTF-8, for the log

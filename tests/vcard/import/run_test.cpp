@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "common/text.h"
 #include "contact/Contact.h"
 #include "importsupport.h"
+#include "support/logcapture.h"
 #include "support/storefile.h"
 #include "wab/WABLib.h"
 
@@ -140,13 +142,69 @@ TEST_F(ImportRun, AFolderWithoutVcfFilesShowsOnlyTheNoFilesMessage)
     EXPECT_TRUE(Stored().empty());
 }
 
-TEST_F(ImportRun, FilesWithoutACompleteCardShowNothing)
+const std::string kCannotOpen = " file cannot be opened. \nTo skip file processing and continue, press OK.\nNote: the "
+                                "problem might be related with non-latin symbols in the file name.\nPlease, try "
+                                "renaming the file";
+
+// Files, but not one card that can be read from them: each says why in the log (and to the user
+// when it cannot be opened), and the run says that nothing was imported.
+TEST_F(ImportRun, AFolderWithNothingReadableSaysNothingWasImported)
 {
-    ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\cut.vcf", "BEGIN:VCARD\r\nFN:Ann\r\nTEL:1\r\n"));
-    ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\empty.vcf", ""));
-    EXPECT_TRUE(Run(CvCardImport::kDuplicate).empty());
-    EXPECT_EQ(m_total, 0);
-    EXPECT_TRUE(Stored().empty());
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;  // an empty text: a folder named so
+        int button;                                               // for the file that cannot be opened
+        std::vector<std::string> boxes;                           // after the folder's path
+        std::vector<std::string> logged;
+        int failed;
+    } cases[] = {
+        {"no complete card",
+         {{"cut.vcf", "BEGIN:VCARD\r\nFN:Ann\r\nTEL:1\r\n"}, {"notes.vcf", "FN:Ann\r\n"}},
+         IDOK,
+         {kFailed},
+         {"cut.vcf ends inside a card: that card was not imported", "notes.vcf holds no vCard"},
+         1},
+        {"cannot be opened", {{"folder.vcf", ""}}, IDOK, {"\\folder.vcf" + kCannotOpen, kFailed},
+         {"War[0x80070005] in CvCardImport::ImportFile: CreateFile("}, 1},
+        {"cannot be opened, cancelled", {{"folder.vcf", ""}}, IDCANCEL, {"\\folder.vcf" + kCannotOpen, kFailed},
+         {"CreateFile("}, 1},
+        {"too large", {{"huge.vcf", "sparse"}}, IDOK, {kFailed},
+         {"huge.vcf not read: 209715200 bytes, more than the 134217728 a file may have"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::DeleteTree(m_source);
+        ASSERT_TRUE(::CreateDirectoryA(m_source.c_str(), nullptr));
+        for (const auto& f : c.files) {
+            const std::string path = m_source + "\\" + f.first;
+            if (f.second.empty()) {
+                ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
+            } else if (f.second == "sparse") {
+                // Far beyond the reader's limit, and sparse: it costs no disk.
+                common::CFileHandle huge(
+                    ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+                LARGE_INTEGER end;
+                end.QuadPart = 200LL * 1024 * 1024;
+                ASSERT_TRUE(huge && ::SetFilePointerEx(huge.get(), end, nullptr, FILE_BEGIN) &&
+                            ::SetEndOfFile(huge.get()));
+            } else {
+                ASSERT_TRUE(testsupport::WriteFileBytes(path, f.second));
+            }
+        }
+        CLogCapture log;
+        std::vector<std::string> boxes = Run(CvCardImport::kDuplicate, c.button);
+        for (std::string& box : boxes) {
+            if (box.compare(0, 8 + m_source.size(), "Quillon|" + m_source) == 0)
+                box = box.substr(8 + m_source.size());
+        }
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(m_total, 0);
+        EXPECT_EQ(m_failed, c.failed);
+        const std::string lines = log.Lines();
+        for (const std::string& line : c.logged)
+            EXPECT_NE(lines.find(line), std::string::npos) << line << "\n" << lines;
+        EXPECT_TRUE(Stored().empty());
+    }
 }
 
 // Files named in any script, as the export names them after their contacts: the ANSI code page
@@ -213,6 +271,37 @@ TEST_F(ImportRun, AChangedPhoneIsResolvedByTheMode)
     }
 }
 
+// Two people of one name in one run, in one file or in two: a card never displaces a contact the
+// same run stored (it is added beside it, or skipped when the two are the same); a contact that
+// was there before is replaced or kept as the mode says. The file order does not matter.
+TEST_F(ImportRun, CardsOfOneRunNeverDisplaceEachOther)
+{
+    struct Case {
+        int mode;
+        std::vector<std::wstring> after;
+    } cases[] = {
+        {CvCardImport::kDuplicate, {L"Ann:111", L"Ann:222", L"Ann:333", L"Bob:1", L"Bob:2"}},
+        {CvCardImport::kReplace, {L"Ann:222", L"Ann:333", L"Bob:1", L"Bob:2"}},
+        {CvCardImport::kLeaveOld, {L"Ann:111", L"Bob:1", L"Bob:2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_TRUE(NewStore());
+        Existing(L"Ann", L"111");
+        testsupport::DeleteTree(m_source);
+        ASSERT_TRUE(::CreateDirectoryA(m_source.c_str(), nullptr));
+        // Display names only, as Existing stores Ann.
+        auto fn = [](const char* name, const char* phone) {
+            return Card("2.1", {std::string("FN:") + name, std::string("TEL;WORK:") + phone});
+        };
+        WriteCards("a.vcf", {fn("Ann", "222"), fn("Bob", "1"), fn("Bob", "2")});
+        WriteCards("b.vcf", {fn("Bob", "1"), fn("Ann", "333")});
+        EXPECT_EQ(Run(c.mode), std::vector<std::string>{kOk});
+        EXPECT_EQ(m_imported, 5);
+        EXPECT_EQ(Summary(), c.after);
+    }
+}
+
 TEST_F(ImportRun, ReplaceTakesTheFirstNameMatchAndLeavesOtherFoldersAlone)
 {
     char other[WABSTANDIN_ID_TEXT_SIZE] = "";
@@ -236,6 +325,68 @@ TEST_F(ImportRun, ReplaceTakesTheFirstNameMatchAndLeavesOtherFoldersAlone)
     EXPECT_EQ(g_wabLib.OpenItem(elsewhere, &type, kept.GetAddressOf()), S_OK);
 }
 
+// The new contact takes the replaced one's place in every group of the folder that held it; a
+// group of another folder keeps what it held, a group that cannot be written says so, and an
+// older contact that cannot be deleted keeps its places.
+TEST_F(ImportRun, AReplacedContactsGroupsTakeTheNewOne)
+{
+    struct Case {
+        const char* name;
+        const char* call;  // a fault of this call, on the entry below
+        bool onFamily;     // the group Family, else the older Ann
+        bool replaced;     // the groups of this folder hold the new Ann
+        std::string logged;
+    } cases[] = {
+        {"groups written", nullptr, false, true, ""},
+        {"a group cannot be saved", "SaveChanges", true, true,
+         "War[0x80004005] in CvCardImport::putContactItem: group %s loses the contact that \"Ann\" replaces and does "
+         "not take the new one\n"},
+        {"the older contact stays", "DeleteEntries", false, false,
+         "War[0x80004005] in CvCardImport::putContactItem: DeleteItem\n"},
+        // Family cannot be read, and with it no group: the older Ann goes, and her places with her.
+        {"the groups cannot be read", "GetProps", true, false,
+         "War[0x80004005] in CvCardImport::putContactItem: the groups of the folder could not be read: a contact "
+         "replaced in this run leaves the groups that held it\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(NewStore());
+        const std::string ann = Existing(L"Ann", L"111");
+        const std::string bob = Existing(L"Bob", L"222");
+        const std::string cid = Existing(L"Cid", L"333");
+        const std::string friends = m_book.AddGroup(m_pab, L"Friends", {bob, ann, cid});
+        const std::string family = m_book.AddGroup(m_pab, L"Family", {ann});
+        const std::string team = m_book.AddGroup(m_pab, L"Team", {bob});
+        const std::string elsewhere = m_book.AddGroup(m_book.AddFolder(L"Other"), L"Elsewhere", {ann});
+        WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Card("2.1", {"FN:Bob", "TEL;WORK:222"})});
+        if (c.call) {
+            ASSERT_EQ(WabStandinInjectFault(c.call, (c.onFamily ? family : ann).c_str(), E_FAIL, 0), S_OK);
+        }
+        CLogCapture log;
+        EXPECT_EQ(Run(CvCardImport::kReplace), std::vector<std::string>{kOk});
+        WabStandinClearFaults();
+        std::string newAnn;
+        for (const CStored& s : Stored()) {
+            if (s.name == L"Ann" && s.phone == L"999")
+                newAnn = s.id;
+        }
+        ASSERT_FALSE(newAnn.empty());
+        auto members = [](const std::string& group) {
+            std::vector<std::string> ids;
+            EXPECT_EQ(g_wabLib.GetGroupMembers(group.c_str(), &ids), S_OK);
+            return ids;
+        };
+        const std::string& now = c.replaced ? newAnn : ann;
+        EXPECT_EQ(members(friends), (std::vector<std::string>{bob, now, cid}));
+        EXPECT_EQ(members(family), std::vector<std::string>{c.onFamily ? ann : now});
+        EXPECT_EQ(members(team), std::vector<std::string>{bob});
+        EXPECT_EQ(members(elsewhere), std::vector<std::string>{ann});
+        char line[512] = "";
+        std::snprintf(line, sizeof line, c.logged.c_str(), family.c_str());
+        EXPECT_NE(log.Lines().find(line), std::string::npos) << log.Lines();
+    }
+}
+
 TEST_F(ImportRun, CardsWithoutNamesMatchContactsWithoutNames)
 {
     Existing(L"", L"555");
@@ -246,27 +397,25 @@ TEST_F(ImportRun, CardsWithoutNamesMatchContactsWithoutNames)
     EXPECT_EQ(Summary(), (std::vector<std::wstring>{L":555", L":777", L"Ann:777"}));
 }
 
-// A card without names and company is nobody in particular: it never replaces, nor is it kept
-// out by, another nameless contact; only "Duplicate contacts" still skips an identical one.
+// A card without names and company is nobody in particular: it meets a contact only when the two
+// are the same (then it is skipped, in every mode), never replaces nor is kept out by another
+// nameless contact, and a second import of the file stores nothing again.
 TEST_F(ImportRun, NamelessCardsAreNeverTakenForEachOther)
 {
-    struct Case {
-        int mode;
-        std::vector<std::wstring> after;
-    } cases[] = {
-        {CvCardImport::kDuplicate, {L":555", L":777", L":888"}},
-        {CvCardImport::kReplace, {L":555", L":555", L":777", L":888"}},
-        {CvCardImport::kLeaveOld, {L":555", L":555", L":777", L":888"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
+    for (int mode : kModes) {
+        SCOPED_TRACE(mode);
         ASSERT_TRUE(NewStore());
         Existing(L"", L"555");
+        Existing(L"", L"999");
         WriteCards("nameless.vcf", {Card("2.1", {"TEL;WORK:555"}), Card("2.1", {"TEL;WORK:777"}),
+                                    Card("2.1", {"TEL;WORK:777"}),
                                     Card("3.0", {"ADR:;;Street 1;;;;", "TEL;TYPE=WORK:888"})});
-        EXPECT_EQ(Run(c.mode), std::vector<std::string>{kOk});
-        EXPECT_EQ(m_imported, 3);
-        EXPECT_EQ(Summary(), c.after);
+        for (int run = 0; run < 2; ++run) {
+            SCOPED_TRACE(run);
+            EXPECT_EQ(Run(mode), std::vector<std::string>{kOk});
+            EXPECT_EQ(m_imported, 4);
+            EXPECT_EQ(Summary(), (std::vector<std::wstring>{L":555", L":777", L":888", L":999"}));
+        }
     }
 }
 
@@ -276,9 +425,7 @@ TEST_F(ImportRun, AFileThatCannotBeOpened)
     ASSERT_TRUE(::CreateDirectoryA((m_source + "\\folder.vcf").c_str(), nullptr));
     std::vector<std::string> boxes = Run(CvCardImport::kDuplicate);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "Quillon|" + m_source + "\\folder.vcf file cannot be opened. \nTo skip file processing and "
-                        "continue, press OK.\nNote: the problem might be related with non-latin symbols in the "
-                        "file name.\nPlease, try renaming the file");
+    EXPECT_EQ(boxes[0], "Quillon|" + m_source + "\\folder.vcf" + kCannotOpen);
     EXPECT_EQ(boxes[1], kPartial);
     EXPECT_EQ(m_failed, 1);
     EXPECT_EQ(Summary(), std::vector<std::wstring>{L"Ann:1"});
@@ -323,12 +470,6 @@ TEST_F(ImportRun, EachFileIsReadOnceUnlessItChangedBetweenThePasses)
     EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"Ann:1", L"Bob:9"}));
 }
 
-TEST_F(ImportRun, AnUnopenableFileAloneShowsNothing)
-{
-    ASSERT_TRUE(::CreateDirectoryA((m_source + "\\folder.vcf").c_str(), nullptr));
-    EXPECT_TRUE(Run(CvCardImport::kDuplicate).empty());
-}
-
 TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
 {
     struct Case {
@@ -340,6 +481,8 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
         std::string message;
         int imported, failed;
         std::vector<std::wstring> after;
+        const char* logged = nullptr;  // a line the run must write
+        HRESULT code = E_FAIL;
     } cases[] = {
         // The search for Ann fails: nothing is stored.
         // (The folder cannot be read into the run's index, nor searched by query.)
@@ -353,7 +496,16 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
         {"create fails", "CreateEntry", 0, false, CvCardImport::kReplace, kFailed, 0, 1, {L"Ann:111"}},
         // The old Ann cannot be deleted: the new one is stored all the same.
         {"delete fails", "DeleteEntries", 0, false, CvCardImport::kReplace, kOk, 3, 0,
-         {L"Ann:111", L"Ann:999", L"Bob:2", L"Cid:3"}},
+         {L"Ann:111", L"Ann:999", L"Bob:2", L"Cid:3"}, "War[0x80004005] in CvCardImport::putContactItem: DeleteItem\n"},
+        // A delete the address book did only in part is no success either.
+        {"delete done in part", "DeleteEntries", 0, false, CvCardImport::kReplace, kOk, 3, 0,
+         {L"Ann:111", L"Ann:999", L"Bob:2", L"Cid:3"}, "War[0x40680] in CvCardImport::putContactItem: DeleteItem\n",
+         MAPI_W_PARTIAL_COMPLETION},
+        // The new Ann was saved without her phone: the old one, which holds it, stays beside her.
+        {"replacement incomplete", "SetProps", 1, false, CvCardImport::kReplace, kPartial, 3, 0,
+         {L":", L":", L"Ann:", L"Ann:111"},
+         "War[0x40380] in CvCardImport::putContactItem: \"Ann\" was saved without some of its properties: the "
+         "contact it was to replace is kept beside it\n"},
         // The address book refuses properties from the second write on: every contact is saved
         // with what it took, and the run says that not everything arrived.
         {"properties refused", "SetProps", 1, false, CvCardImport::kDuplicate, kPartial, 3, 0,
@@ -377,9 +529,13 @@ TEST_F(ImportRun, FailuresOfTheAddressBookStopTheRun)
             bob = id;
         }
         WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999"}), Person("Bob", "2"), Person("Cid", "3")});
-        ASSERT_EQ(WabStandinInjectFault(c.call, bob.c_str(), E_FAIL, c.skip), S_OK);
+        ASSERT_EQ(WabStandinInjectFault(c.call, bob.c_str(), c.code, c.skip), S_OK);
+        CLogCapture log;
         EXPECT_EQ(Run(c.mode), std::vector<std::string>{c.message});
         WabStandinClearFaults();
+        if (c.logged) {
+            EXPECT_NE(log.Lines().find(c.logged), std::string::npos) << log.Lines();
+        }
         EXPECT_EQ(m_imported, c.imported);
         EXPECT_EQ(m_failed, c.failed);
         EXPECT_EQ(Summary(), c.after);

@@ -1,0 +1,185 @@
+// Groups of the address book: a group (MAPI_DISTLIST) is an entry of a folder like a contact, and
+// holds its members as their entry identifiers in PR_WAB_DL_ENTRIES. Nothing in the address book
+// carries a membership over from one contact to another: whoever replaces a contact by a new one
+// moves it in its groups here.
+#include "wab/WABLib.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/Log.h"
+#include "wab/EntryId.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+bool SameEntry(const std::string& a, const char* b)
+{
+    return b && _stricmp(a.c_str(), b) == 0;
+}
+
+}  // namespace
+
+HRESULT CWABLib::_OpenGroup(const char* ctx, const char* groupId, ComPtr<IMAPIProp>* group)
+{
+    group->Reset();
+    HRESULT hr = _CheckOpen(ctx);
+    if (FAILED(hr))
+        return hr;
+    // A group is a property object: OpenEntry without an interface hands out its own interface,
+    // which starts with IMAPIProp. It goes straight into the ComPtr (whose Attach would add a
+    // reference of its own).
+    ULONG type = 0;
+    hr = _OpenEntry(groupId, &type, reinterpret_cast<IUnknown**>(group->ReleaseAndGetAddressOf()));
+    if (FAILED(hr)) {
+        group->Reset();
+        g_log.LogErr(ctx, hr, "AddrBook->OpenEntry");
+        return hr;
+    }
+    if (type != MAPI_DISTLIST) {
+        g_log.LogErr(ctx, static_cast<long>(type), "Object is not DistList");
+        group->Reset();
+        return kFailed;
+    }
+    return S_OK;
+}
+
+HRESULT CWABLib::_ReadMembers(IMAPIProp* group, std::vector<std::string>* members)
+{
+    members->clear();
+    SPropValue* value = nullptr;
+    HRESULT hr = GetItemProps(group, kPrWabDlEntries, &value);
+    common::CScopeExit freeValue([&] { _FreeBuffer(value); });
+    // A group nobody has put a member in has no member property.
+    if (hr == MAPI_E_NOT_FOUND)
+        return S_OK;
+    if (FAILED(hr))
+        return hr;
+    if (PROP_TYPE(value->ulPropTag) != PT_MV_BINARY)
+        return S_OK;
+    const SBinaryArray& list = value->Value.MVbin;
+    for (ULONG i = 0; i < list.cValues && list.lpbin; ++i)
+        members->push_back(EntryIdToText(list.lpbin[i].lpb, list.lpbin[i].lpb ? list.lpbin[i].cb : 0));
+    return S_OK;
+}
+
+HRESULT CWABLib::_WriteMembers(const char* ctx, IMAPIProp* group, const std::vector<std::string>& members)
+{
+    std::vector<std::vector<BYTE>> bytes;
+    std::vector<SBinary> list;
+    bytes.reserve(members.size());
+    for (const std::string& id : members) {
+        bytes.push_back(EntryIdFromText(id.c_str()));
+        list.push_back({static_cast<ULONG>(bytes.back().size()), bytes.back().empty() ? nullptr : bytes.back().data()});
+    }
+    SPropValue value = {};
+    value.ulPropTag = kPrWabDlEntries;
+    value.Value.MVbin.cValues = static_cast<ULONG>(list.size());
+    value.Value.MVbin.lpbin = list.empty() ? nullptr : list.data();
+    SPropProblemArray* problems = nullptr;
+    HRESULT hr = SetItemProps(group, &value, &problems);  // logs a failure of the call itself
+    if (SUCCEEDED(hr) && problems && problems->cProblem > 0 && FAILED(problems->aProblem[0].scode)) {
+        hr = problems->aProblem[0].scode;
+        g_log.LogErr(ctx, hr, "PR_WAB_DL_ENTRIES refused");
+    }
+    _FreeBuffer(problems);
+    if (FAILED(hr))
+        return hr;
+    hr = group->SaveChanges(0);
+    if (FAILED(hr))
+        g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
+    return hr;
+}
+
+HRESULT CWABLib::GetGroups(const char* folderId, std::vector<CWabGroup>* groups)
+{
+    const char* ctx = "CWABLib::GetGroups";
+    QUILLON_ASSERT(groups, ctx);
+    if (!groups)
+        return -1;
+    groups->clear();
+    static const struct {
+        ULONG cValues;
+        ULONG aulPropTag[2];
+    } kColumns = {2, {PR_ENTRYID, PR_OBJECT_TYPE}};
+    SPropValue type = {};
+    type.ulPropTag = PR_OBJECT_TYPE;
+    type.Value.l = MAPI_DISTLIST;
+    SRestriction onlyGroups = {};
+    onlyGroups.rt = RES_PROPERTY;
+    onlyGroups.res.resProperty.relop = RELOP_EQ;
+    onlyGroups.res.resProperty.ulPropTag = PR_OBJECT_TYPE;
+    onlyGroups.res.resProperty.lpProp = &type;
+    CItemList list;
+    HRESULT hr = GetItemsEx(folderId, 0, reinterpret_cast<const SPropTagArray*>(&kColumns), &onlyGroups, nullptr,
+                            list.put());
+    if (FAILED(hr))
+        return hr;
+    for (ULONG i = 0; list && i < list->count; ++i) {
+        CWabGroup group;
+        group.id = list->items[i].id;
+        hr = GetGroupMembers(group.id.c_str(), &group.members);
+        if (FAILED(hr))
+            return hr;
+        groups->push_back(std::move(group));
+    }
+    return S_OK;
+}
+
+HRESULT CWABLib::GetGroupMembers(const char* groupId, std::vector<std::string>* members)
+{
+    const char* ctx = "CWABLib::GetGroupMembers";
+    QUILLON_ASSERT(members, ctx);
+    if (!members)
+        return -1;
+    members->clear();
+    ComPtr<IMAPIProp> group;
+    HRESULT hr = _OpenGroup(ctx, groupId, &group);
+    if (FAILED(hr))
+        return hr;
+    return _ReadMembers(group.Get(), members);
+}
+
+HRESULT CWABLib::SetGroupMembers(const char* groupId, const std::vector<std::string>& members)
+{
+    const char* ctx = "CWABLib::SetGroupMembers";
+    ComPtr<IMAPIProp> group;
+    HRESULT hr = _OpenGroup(ctx, groupId, &group);
+    if (FAILED(hr))
+        return hr;
+    return _WriteMembers(ctx, group.Get(), members);
+}
+
+HRESULT CWABLib::ReplaceGroupMember(const char* groupId, const char* formerId, const char* newId, size_t position,
+                                    std::vector<std::string>* members)
+{
+    const char* ctx = "CWABLib::ReplaceGroupMember";
+    if (members)
+        members->clear();
+    QUILLON_ASSERT(formerId && newId && *newId, ctx);
+    if (!formerId || !newId || !*newId)
+        return -1;
+    ComPtr<IMAPIProp> group;
+    HRESULT hr = _OpenGroup(ctx, groupId, &group);
+    if (FAILED(hr))
+        return hr;
+    std::vector<std::string> list;
+    hr = _ReadMembers(group.Get(), &list);
+    if (FAILED(hr))
+        return hr;
+    auto is = [](const char* id) { return [id](const std::string& member) { return SameEntry(member, id); }; };
+    if (std::none_of(list.begin(), list.end(), is(newId))) {
+        auto former = std::find_if(list.begin(), list.end(), is(formerId));
+        if (former != list.end())
+            *former = newId;
+        else
+            list.insert(list.begin() + static_cast<ptrdiff_t>(std::min(position, list.size())), newId);
+        hr = _WriteMembers(ctx, group.Get(), list);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (members)
+        members->swap(list);
+    return S_OK;
+}
