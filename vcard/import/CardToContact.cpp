@@ -9,9 +9,9 @@
 #include <new>
 
 #include "base/Log.h"
+#include "common/entryid.h"
 #include "common/text.h"
 #include "contact/Contact.h"
-#include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
 namespace {
@@ -424,7 +424,7 @@ void CvCardImport::_IndexSavedContact(IMAPIProp* entry)
             present[i] = v.Value.lpszW;
     }
     try {
-        m_index.Add(EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb), present);
+        m_index.Add(common::EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb), present);
     } catch (const std::bad_alloc&) {
         g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY, "saved contact not indexed; equal contacts are searched by query");
         m_index.Clear();
