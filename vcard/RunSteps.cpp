@@ -1,7 +1,7 @@
 #include "vcard/RunSteps.h"
 
+#include "base/App.h"
 #include "base/strings.h"
-#include "common/text.h"
 #include "common/window.h"
 #include "ui/DlgProgress.h"
 #include "wab/WABLib.h"
@@ -30,9 +30,8 @@ bool StartProgress(CDlgProgress& progress, HWND owner, UINT textId, int total)
 void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT partialId, UINT failedId)
 {
     UINT message = done == 0 ? failedId : (shortfall ? partialId : okId);
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    common::OwnedMessageBox(owner, common::LoadStringText(instance, message).c_str(),
-                            common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+    common::OwnedMessageBox(owner, LoadProgramString(message).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(),
+                            MB_OK);
 }
 
 }  // namespace vcard
