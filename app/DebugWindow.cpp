@@ -7,7 +7,6 @@
 #include "base/LibBrisco.h"
 #include "base/Settings.h"
 #include "app/resource.h"
-#include "common/text.h"
 #include "ui/FolderPicker.h"
 #include "ui/resource.h"
 #include "vcard/export/vCardExport.h"
@@ -15,8 +14,6 @@
 #include "common/guard.h"
 
 namespace {
-
-const int kTextSize = 100;
 
 void PickFolderLoop(HWND owner)
 {
@@ -88,10 +85,8 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 bool RunDebugWindow(HINSTANCE instance, int showCommand)
 {
-    char title[kTextSize] = "";
-    char className[kTextSize] = "";
-    ::LoadStringA(instance, IDS_APP_TITLE, title, kTextSize);
-    ::LoadStringA(instance, IDS_WINDOW_CLASS, className, kTextSize);
+    std::string title = LoadProgramString(IDS_APP_TITLE);
+    std::string className = LoadProgramString(IDS_WINDOW_CLASS);
 
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -103,10 +98,10 @@ bool RunDebugWindow(HINSTANCE instance, int showCommand)
     wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
-    wc.lpszClassName = className;
+    wc.lpszClassName = className.c_str();
     ::RegisterClassExA(&wc);
 
-    HWND hwnd = ::CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 320, 200, nullptr,
+    HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 320, 200, nullptr,
                                   nullptr, instance, nullptr);
     if (!hwnd)
         return false;

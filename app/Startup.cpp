@@ -25,11 +25,6 @@ const int kExitNoMode = -10;
 const int kExitAlreadyRunning = -3;
 const int kExitFailed = -1;
 
-std::string LoadText(UINT id)
-{
-    return common::LoadStringText(GetAppInstance(), id);
-}
-
 // Runs the chosen mode once the program has started up; returns the exit code.
 int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showCommand)
 {
@@ -58,7 +53,7 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
         }
     } release{alreadyRunning ? nullptr : mutex.get()};
     if (alreadyRunning) {
-        common::OwnedMessageBox(owner, LoadText(IDS_ALREADY_RUNNING).c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK);
+        common::OwnedMessageBox(owner, LoadProgramString(IDS_ALREADY_RUNNING).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(), MB_OK);
         return kExitAlreadyRunning;
     }
 

@@ -49,20 +49,20 @@ bool ReadLevel(HKEY root, int* level)
 const char* GetProductName()
 {
     static CachedText slot;
-    return Cached(slot, [] { return common::LoadStringText(GetAppInstance(), IDS_PRODUCT_NAME); });
+    return Cached(slot, [] { return LoadProgramString(IDS_PRODUCT_NAME); });
 }
 
 const char* GetMakerName()
 {
     static CachedText slot;
-    return Cached(slot, [] { return common::LoadStringText(GetAppInstance(), IDS_MAKER_NAME); });
+    return Cached(slot, [] { return LoadProgramString(IDS_MAKER_NAME); });
 }
 
 const char* GetProgramFolder()
 {
     static CachedText slot;
     return Cached(slot, [] {
-        std::string moduleName = common::LoadStringText(GetAppInstance(), IDS_MODULE_NAME);
+        std::string moduleName = LoadProgramString(IDS_MODULE_NAME);
         HMODULE module = moduleName.empty() ? nullptr : ::GetModuleHandleA(moduleName.c_str());
         return common::FolderOf(common::ModuleFileName(module));
     });

@@ -39,12 +39,13 @@
 #include <windows.h>
 #include <ole2.h>
 #include <new>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "common/guard.h"
 #include "common/raii.h"
+#include "common/registration.h"
+#include "common/trace.h"
 
 namespace common {
 
@@ -53,9 +54,6 @@ namespace common {
 void ModuleLock() noexcept;
 void ModuleUnlock() noexcept;
 LONG ModuleLockCount() noexcept;
-
-// One line for the debugger, for failures inside servers that have no log of their own.
-void ComTrace(const char* context, const char* call, HRESULT hr) noexcept;
 
 // ---- objects -------------------------------------------------------------------------------
 
@@ -181,12 +179,6 @@ struct CClassEntry {
     IClassFactory* cached = nullptr;  // the class object, made on first request
 };
 
-// A text replacement for registration scripts, e.g. {L"MODULE", L"C:\\x\\y.dll"}.
-struct CReplacement {
-    std::wstring key;
-    std::wstring value;
-};
-
 class CComServer {
 public:
     CComServer(CClassEntry* classes, size_t count, const GUID* libid) noexcept;
@@ -223,44 +215,6 @@ private:
     CCriticalSection m_cs;
     std::vector<CReplacement> m_replacements;
 };
-
-// The script registrar of the system (atl's "Registrar" class), declared here because this
-// toolchain has no header for it.
-extern const CLSID CLSID_ScriptRegistrar;  // {44EC053A-400F-11D0-9DCD-00A0C90391D3}
-extern const IID IID_IScriptRegistrar;     // {44EC053B-400F-11D0-9DCD-00A0C90391D3}
-
-struct IScriptRegistrar : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ClearReplacements() = 0;
-    virtual HRESULT STDMETHODCALLTYPE ResourceRegisterSz(LPCOLESTR resFileName, LPCOLESTR id,
-                                                         LPCOLESTR type) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ResourceUnregisterSz(LPCOLESTR resFileName, LPCOLESTR id,
-                                                           LPCOLESTR type) = 0;
-    virtual HRESULT STDMETHODCALLTYPE FileRegister(LPCOLESTR fileName) = 0;
-    virtual HRESULT STDMETHODCALLTYPE FileUnregister(LPCOLESTR fileName) = 0;
-    virtual HRESULT STDMETHODCALLTYPE StringRegister(LPCOLESTR data) = 0;
-    virtual HRESULT STDMETHODCALLTYPE StringUnregister(LPCOLESTR data) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR resFileName, UINT id,
-                                                       LPCOLESTR type) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR resFileName, UINT id,
-                                                         LPCOLESTR type) = 0;
-};
-
-// Runs a "REGISTRY" resource of a module through the system registrar. The script text is taken
-// from the resource as 8-bit text in the ANSI code page; %MODULE% is the module's full path.
-[[nodiscard]] HRESULT RunRegistryScript(HMODULE module, UINT id, bool doRegister,
-                                        const std::vector<CReplacement>& extra = {}) noexcept;
-
-// Type library of a module: its "TYPELIB" 1 resource, or else the file with the module's name and
-// the extension ".tlb".
-[[nodiscard]] HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** out, std::wstring* path) noexcept;
-[[nodiscard]] HRESULT RegisterModuleTypeLib(HMODULE module) noexcept;
-[[nodiscard]] HRESULT UnregisterModuleTypeLib(HMODULE module) noexcept;
-
-// The path with its extension (from the last "." after the last separator) replaced by ext.
-std::wstring ReplaceExtension(const std::wstring& path, const wchar_t* ext);
-// The path cut after its last "\", "/" or ":" (the folder with its separator); empty if none.
-std::wstring HelpFolderOf(const std::wstring& path);
 
 }  // namespace common
 

@@ -92,6 +92,8 @@ INT_PTR CDialog::DoModal(HWND owner)
 
 bool CDialog::OnCommand(int id, int code, HWND control)
 {
+    if (code == EN_CHANGE)
+        return OnChanged(id);
     if (code != BN_CLICKED)
         return false;
     switch (id) {

@@ -2,7 +2,7 @@
 // wrappers they talk through.
 //
 // CDialog runs a dialog template from a module's resources and turns the messages of its dialog
-// procedure into member calls (OnInitDialog, OnCommand, OnClicked, OnNotify, OnClickedOK, ...), so
+// procedure into member calls (OnInitDialog, OnClicked, OnChanged, OnNotify, OnClickedOK, ...), so
 // that each dialog reads as the steps it performs. The object is bound to its window through
 // DWLP_USER at WM_INITDIALOG; nothing thrown inside a handler leaves the dialog procedure.
 //
@@ -114,10 +114,13 @@ protected:
     // Return true to let the system give the focus to the first control.
     virtual bool OnInitDialog() { return true; }
     // Return true when the command was handled. The default sends the clicks of OK and Cancel
-    // to OnClickedOK and OnClickedCancel, and every other click to OnClicked.
+    // to OnClickedOK and OnClickedCancel, every other click to OnClicked and a changed edit text
+    // to OnChanged.
     virtual bool OnCommand(int id, int code, HWND control);
     // A click on button id (not OK or Cancel); return true when handled.
     virtual bool OnClicked(int id) { return false; }
+    // The text of edit control id has changed; return true when handled.
+    virtual bool OnChanged(int id) { return false; }
     virtual bool OnNotify(int id, NMHDR* header, LRESULT* result) { return false; }
     // Every other message; return true with *result set when handled.
     virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) { return false; }

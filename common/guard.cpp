@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "common/comserver.h"
+#include "common/trace.h"
 
 namespace common {
 
@@ -16,6 +16,8 @@ void TraceReport(const char* context, HRESULT code, const char* what) noexcept
 }
 
 std::atomic<GuardReport> g_report{&TraceReport};
+
+const char kTestHook[] = "QUILLON_TEST_THROW";
 
 }  // namespace
 
@@ -44,9 +46,14 @@ HRESULT ReportEscape(const char* context) noexcept
 
 void GuardTestHook(const char* context)
 {
+    // Looked for once, at the first guarded call: a process started without the variable (every
+    // host's) never reads the environment again.
+    static const bool armed = ::GetEnvironmentVariableA(kTestHook, nullptr, 0) != 0;
+    if (!armed || !context)
+        return;
     char wanted[128];
-    DWORD n = ::GetEnvironmentVariableA("QUILLON_TEST_THROW", wanted, sizeof wanted);
-    if (n == 0 || n >= sizeof wanted || !context)
+    DWORD n = ::GetEnvironmentVariableA(kTestHook, wanted, sizeof wanted);
+    if (n == 0 || n >= sizeof wanted)
         return;
     const char* suffix = std::strrchr(wanted, ':');
     bool error = suffix && std::strcmp(suffix, ":error") == 0;

@@ -9,7 +9,9 @@
 //
 // Test hook: the environment variable QUILLON_TEST_THROW=<context>[:error] makes the guard of that
 // context throw before its body runs: std::bad_alloc, or std::runtime_error with ":error". It is
-// how the tests make allocation or a callee fail at each kind of entry; a user never sets it.
+// how the tests make allocation or a callee fail at each kind of entry; a user never sets it. The
+// guard looks for the variable once, at its first call; only a process that had it then (any
+// value) reads it again at each guarded call, so that its tests can name one entry after another.
 #pragma once
 
 #include <windows.h>

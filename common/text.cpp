@@ -139,17 +139,4 @@ std::string WideToAnsi(const wchar_t* text, size_t length)
     return out;
 }
 
-std::string LoadStringText(HINSTANCE module, UINT id)
-{
-    // A length query (buffer size 0) hands back a read-only pointer into the resource.
-    const wchar_t* text = nullptr;
-    int len = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
-    if (len <= 0 || !text)
-        return std::string();
-    int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, len, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, len, &out[0], bytes, nullptr, nullptr);
-    return out;
-}
-
 }  // namespace common

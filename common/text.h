@@ -29,9 +29,6 @@ std::wstring ModuleFileNameW(HMODULE module);
 std::string FolderOf(const std::string& path);
 std::wstring FolderOf(const std::wstring& path);
 
-// A string resource of a module, empty when the resource does not exist.
-std::string LoadStringText(HINSTANCE module, UINT id);
-
 // UTF-16 text as UTF-8 (for the logs, which name contacts in any script).
 std::string ToUtf8(const std::wstring& text);
 

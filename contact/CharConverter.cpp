@@ -115,7 +115,7 @@ size_t CCharConverter::LoadFrom(const char* path, HWND owner)
         utf8.charsetName = "UTF-8";
         utf8.codePage = CP_UTF8;
         m_encodings.push_back(utf8);
-        std::string message = common::LoadStringText(GetAppInstance(), IDS_NO_ENCODINGS_FILE);
+        std::string message = LoadProgramString(IDS_NO_ENCODINGS_FILE);
         if (message.empty())
             message = kEncodingsMissingText;
         common::OwnedMessageBox(owner, message.c_str(), "Quillon", MB_OK | MB_ICONWARNING);

@@ -33,7 +33,7 @@ LAYERS = {
 # The support library's interface is ours and ships; the binding in base/ calls it.
 ALLOWED = {("base", "libbrisco")}
 # Headers widl generates from an IDL, by the folder of the IDL.
-GENERATED = {"tanager.h": "sdk"}
+GENERATED = {"tanager.h": "sdk", "tanager_site.h": "standins"}
 SOURCES = (".cpp", ".h", ".rc", ".idl")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"|^\s*import\s+"([^"]+)"')
 

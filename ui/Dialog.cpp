@@ -3,23 +3,46 @@
 #include <shlobj.h>
 
 #include "base/App.h"
+#include "base/LibBrisco.h"
 #include "base/Log.h"
 #include "common/guard.h"
 #include "common/raii.h"
-#include "common/text.h"
+#include "ui/resource.h"
+#include "wab/WABLib.h"
 
 namespace ui {
 
-CDialog::CDialog(UINT templateId) : common::CDialog(GetAppInstance(), templateId) {}
+CDialog::CDialog(UINT templateId, const char* helpTopic)
+    : common::CDialog(GetAppInstance(), templateId), m_helpTopic(helpTopic)
+{
+}
 
 void CDialog::OnShowFailed(HRESULT code)
 {
     g_log.LogErr("CDialog::DoModal", code, "DialogBoxParam(%u)", TemplateId());
 }
 
-std::string LoadUiString(UINT id)
+bool CDialog::OnClicked(int id)
 {
-    return common::LoadStringText(GetAppInstance(), id);
+    if (id != IDC_HELP_BUTTON || !m_helpTopic)
+        return false;
+    if (g_libBrisco.IsLoaded())
+        g_libBrisco.ShowContextHelp(GetAppInstance(), m_helpTopic);
+    return true;
+}
+
+void CDialog::ShowStoredFolder(int id, std::string* folderId) const
+{
+    std::string name;
+    if (!folderId->empty()) {
+        WABFolder* folder = nullptr;
+        if (g_wabLib.GetFolder(folderId->c_str(), &folder) == S_OK && folder)
+            name = folder->name ? folder->name : "";
+        else
+            folderId->clear();
+        CWABLib::FreeFolder(folder);
+    }
+    CWindowRef(Item(id)).SetText(name);
 }
 
 namespace {
@@ -41,7 +64,7 @@ bool BrowseForFolder(HWND owner, UINT titleId, const std::string& current, std::
     std::string start = current.size() > MAX_PATH ? current.substr(0, MAX_PATH) : current;
     // The newer browser style hosts COM controls: it needs an apartment on this thread.
     common::CCoInit com;
-    std::string title = LoadUiString(titleId);
+    std::string title = LoadProgramString(titleId);
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
     info.lpszTitle = title.c_str();

@@ -1,5 +1,6 @@
 // Quillon's dialogs: the common dialog base over the program's resources, a dialog that cannot be
-// shown logged; the program's texts for them; the shell's folder browser.
+// shown logged, the Help button and the stored address-book folder that the export and import
+// dialogs share; the shell's folder browser.
 #pragma once
 
 #include <windows.h>
@@ -17,14 +18,20 @@ using common::CWindowRef;
 
 class CDialog : public common::CDialog {
 public:
-    explicit CDialog(UINT templateId);
+    // helpTopic: the page of the help file that the Help button opens (null: no Help button).
+    explicit CDialog(UINT templateId, const char* helpTopic = nullptr);
 
 protected:
     void OnShowFailed(HRESULT code) override;
-};
+    // The Help button; a dialog hands on here the clicks it does not handle itself.
+    bool OnClicked(int id) override;
+    // Shows the name of the address-book folder *folderId (remembered from an earlier run) in
+    // control id. A folder that is gone since is forgotten: *folderId is cleared, the control empty.
+    void ShowStoredFolder(int id, std::string* folderId) const;
 
-// The string resource `id` of the program, empty when it does not exist.
-std::string LoadUiString(UINT id);
+private:
+    const char* m_helpTopic;
+};
 
 // The shell's folder browser (file-system folders only, newer style) with the title of string
 // titleId and the current folder selected as it opens. True with *picked set when the user chose

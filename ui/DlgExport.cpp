@@ -1,17 +1,12 @@
 #include "ui/DlgExport.h"
 
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include "base/App.h"
-#include "base/LibBrisco.h"
 #include "base/Log.h"
-#include "common/raii.h"
-#include "common/text.h"
 #include "contact/CharConverter.h"
 #include "ui/DlgPickFolder.h"
 #include "ui/resource.h"
-#include "wab/WABLib.h"
 
 namespace {
 
@@ -21,6 +16,8 @@ const char kWinFolderValue[] = "Export.WinFolder";
 const char kFormatValue[] = "Export.Format";
 const char kEncodingValue[] = "Export.Encoding";
 const char kOneFileValue[] = "Export.SaveInOneFile";
+
+const char kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
 
 const char* const kFormats[] = {"vCard 2.1", "vCard 3.0"};
 const int kFormatCount = 2;
@@ -32,10 +29,8 @@ bool IsExistingFolder(const std::string& path)
 
 }  // namespace
 
-const char CDlgExport::kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
-
 CDlgExport::CDlgExport(const char* selectionFolder, int selectionCount)
-    : ui::CDialog(IDD_EXPORT),
+    : ui::CDialog(IDD_EXPORT, kHelpTopic),
       m_selectionCount(selectionCount),
       m_selectionFolder(selectionFolder ? selectionFolder : "")
 {
@@ -86,21 +81,10 @@ void CDlgExport::_SaveSettings()
 
 bool CDlgExport::OnInitDialog()
 {
-    ui::CWindowRef source(Item(IDC_EXPORT_SOURCE));
-    if (m_allFolders) {
-        source.SetText(ui::LoadUiString(IDS_ALL_FOLDERS));
-    } else if (!m_folderId.empty()) {
-        WABFolder* folder = nullptr;
-        if (g_wabLib.GetFolder(m_folderId.c_str(), &folder) == S_OK && folder) {
-            source.SetText(folder->name ? folder->name : "");
-        } else {
-            m_folderId.clear();
-            source.SetText("");
-        }
-        CWABLib::FreeFolder(folder);
-    } else {
-        source.SetText("");
-    }
+    if (m_allFolders)
+        ui::CWindowRef(Item(IDC_EXPORT_SOURCE)).SetText(LoadProgramString(IDS_ALL_FOLDERS));
+    else
+        ShowStoredFolder(IDC_EXPORT_SOURCE, &m_folderId);
 
     ui::CWindowRef(Item(IDC_EXPORT_TARGET)).SetText(m_targetFolder);
 
@@ -146,36 +130,28 @@ void CDlgExport::_Update()
     ui::CWindowRef(Item(IDOK)).Enable(hasSource && IsExistingFolder(m_targetFolder));
 }
 
-bool CDlgExport::OnCommand(int id, int code, HWND control)
+bool CDlgExport::OnClicked(int id)
 {
     switch (id) {
-    case IDC_EXPORT_TARGET:
-        if (code != EN_CHANGE)
-            return false;
-        _Update();
-        return true;
     case IDC_EXPORT_SELECTED_ONLY:
-        if (code != BN_CLICKED)
-            return false;
         _Update();
         return true;
     case IDC_EXPORT_PICK:
-        if (code != BN_CLICKED)
-            return false;
         _OnPickSource();
         return true;
     case IDC_EXPORT_BROWSE:
-        if (code != BN_CLICKED)
-            return false;
         _OnBrowseTarget();
         return true;
-    case IDC_HELP_BUTTON:
-        if (code != BN_CLICKED)
-            return false;
-        _OnHelp();
-        return true;
     }
-    return ui::CDialog::OnCommand(id, code, control);
+    return ui::CDialog::OnClicked(id);
+}
+
+bool CDlgExport::OnChanged(int id)
+{
+    if (id != IDC_EXPORT_TARGET)
+        return false;
+    _Update();
+    return true;
 }
 
 void CDlgExport::_OnPickSource()
@@ -187,7 +163,7 @@ void CDlgExport::_OnPickSource()
     m_allFolders = picker.AllFoldersChosen();
     m_folderId = picker.SelectedId();
     ui::CWindowRef(Item(IDC_EXPORT_SOURCE))
-        .SetText(m_allFolders ? ui::LoadUiString(IDS_ALL_FOLDERS) : picker.SelectedName());
+        .SetText(m_allFolders ? LoadProgramString(IDS_ALL_FOLDERS) : picker.SelectedName());
     _Update();
 }
 
@@ -199,12 +175,6 @@ void CDlgExport::_OnBrowseTarget()
         return;
     ui::CWindowRef(Item(IDC_EXPORT_TARGET)).SetText(path);
     _Update();
-}
-
-void CDlgExport::_OnHelp()
-{
-    if (g_libBrisco.IsLoaded())
-        g_libBrisco.ShowContextHelp(GetAppInstance(), kHelpTopic);
 }
 
 void CDlgExport::OnClickedOK()

@@ -26,19 +26,16 @@ public:
     bool OneFile() const { return m_oneFile; }
     bool SelectedOnly() const { return m_selectedOnly; }
 
-    // Help topic handed to the support library.
-    static const char kHelpTopic[];
-
 private:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
+    bool OnClicked(int id) override;
+    bool OnChanged(int id) override;
     void OnClickedOK() override;
     void _LoadSettings();
     void _SaveSettings();
     void _Update();
     void _OnPickSource();
     void _OnBrowseTarget();
-    void _OnHelp();
 
     // In this order the fields the export run is filled from, then the settings key.
     int m_selectionCount;

@@ -1,15 +1,10 @@
 #include "ui/DlgImport.h"
 
-#include <shlobj.h>
 #include <shlwapi.h>
 
-#include "base/App.h"
-#include "base/LibBrisco.h"
 #include "base/Log.h"
-#include "common/raii.h"
 #include "ui/DlgPickFolder.h"
 #include "ui/resource.h"
-#include "wab/WABLib.h"
 
 namespace {
 
@@ -20,11 +15,11 @@ const char kConflictValue[] = "Import.ConflictResolution";
 const int kModeButtons[] = {IDC_IMPORT_DUPLICATE, IDC_IMPORT_REPLACE, IDC_IMPORT_LEAVE_OLD};
 const int kModeCount = 3;
 
+const char kHelpTopic[] = "Import_vCard,_iCard_Files_to_Contacts_Folders.htm";
+
 }  // namespace
 
-const char CDlgImport::kHelpTopic[] = "Import_vCard,_iCard_Files_to_Contacts_Folders.htm";
-
-CDlgImport::CDlgImport(const std::string& presetFolder) : ui::CDialog(IDD_IMPORT)
+CDlgImport::CDlgImport(const std::string& presetFolder) : ui::CDialog(IDD_IMPORT, kHelpTopic)
 {
     m_settings.ReadString(kFolderIdValue, &m_targetFolder);
     m_settings.ReadString(kWinFolderValue, &m_sourceFolder);
@@ -39,17 +34,7 @@ CDlgImport::~CDlgImport() = default;
 
 bool CDlgImport::OnInitDialog()
 {
-    ui::CWindowRef target(Item(IDC_IMPORT_TARGET));
-    target.SetText("");
-    if (!m_targetFolder.empty()) {
-        WABFolder* folder = nullptr;
-        if (g_wabLib.GetFolder(m_targetFolder.c_str(), &folder) == S_OK && folder)
-            target.SetText(folder->name ? folder->name : "");
-        else
-            m_targetFolder.clear();  // a folder deleted since the last import is forgotten
-        CWABLib::FreeFolder(folder);
-    }
-
+    ShowStoredFolder(IDC_IMPORT_TARGET, &m_targetFolder);
     ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).SetText(m_sourceFolder);
 
     bool known = m_conflictMode >= 0 && m_conflictMode < kModeCount;
@@ -69,31 +54,25 @@ void CDlgImport::_UpdateOk()
     ui::CWindowRef(Item(IDOK)).Enable(ok);
 }
 
-bool CDlgImport::OnCommand(int id, int code, HWND control)
+bool CDlgImport::OnClicked(int id)
 {
     switch (id) {
-    case IDC_IMPORT_SOURCE:
-        if (code != EN_CHANGE)
-            return false;
-        _UpdateOk();
-        return true;
     case IDC_IMPORT_PICK:
-        if (code != BN_CLICKED)
-            return false;
         _OnPickTarget();
         return true;
     case IDC_IMPORT_BROWSE:
-        if (code != BN_CLICKED)
-            return false;
         _OnBrowseSource();
         return true;
-    case IDC_HELP_BUTTON:
-        if (code != BN_CLICKED)
-            return false;
-        _OnHelp();
-        return true;
     }
-    return ui::CDialog::OnCommand(id, code, control);
+    return ui::CDialog::OnClicked(id);
+}
+
+bool CDlgImport::OnChanged(int id)
+{
+    if (id != IDC_IMPORT_SOURCE)
+        return false;
+    _UpdateOk();
+    return true;
 }
 
 void CDlgImport::_OnPickTarget()
@@ -115,12 +94,6 @@ void CDlgImport::_OnBrowseSource()
         return;
     ui::CWindowRef(Item(IDC_IMPORT_SOURCE)).SetText(path);
     _UpdateOk();
-}
-
-void CDlgImport::_OnHelp()
-{
-    if (g_libBrisco.IsLoaded())
-        g_libBrisco.ShowContextHelp(GetAppInstance(), kHelpTopic);
 }
 
 void CDlgImport::OnClickedOK()

@@ -22,17 +22,14 @@ public:
     const std::string& SourceFolder() const { return m_sourceFolder; }
     int ConflictMode() const { return m_conflictMode; }
 
-    // Help topic handed to the support library.
-    static const char kHelpTopic[];
-
 private:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
+    bool OnClicked(int id) override;
+    bool OnChanged(int id) override;
     void OnClickedOK() override;
     void _UpdateOk();
     void _OnPickTarget();
     void _OnBrowseSource();
-    void _OnHelp();
 
     std::string m_targetFolder;
     std::string m_sourceFolder;

@@ -110,22 +110,20 @@ void CDlgPickFolder::_UpdateTreeEnabling()
     m_tree.Enable(!ui::CButton(Item(IDC_PICK_ALL_FOLDERS)).IsChecked());
 }
 
-bool CDlgPickFolder::OnCommand(int id, int code, HWND control)
+bool CDlgPickFolder::OnClicked(int id)
 {
-    if (code == BN_CLICKED) {
-        switch (id) {
-        case IDC_PICK_ALL_FOLDERS:
-            _UpdateTreeEnabling();
-            return true;
-        case IDC_PICK_REFRESH:
-            _Refresh();
-            return true;
-        case IDC_PICK_HINT:
-            _ShowHint();
-            return true;
-        }
+    switch (id) {
+    case IDC_PICK_ALL_FOLDERS:
+        _UpdateTreeEnabling();
+        return true;
+    case IDC_PICK_REFRESH:
+        _Refresh();
+        return true;
+    case IDC_PICK_HINT:
+        _ShowHint();
+        return true;
     }
-    return ui::CDialog::OnCommand(id, code, control);
+    return ui::CDialog::OnClicked(id);
 }
 
 void CDlgPickFolder::OnClickedOK()
@@ -153,7 +151,7 @@ void CDlgPickFolder::OnClickedOK()
         EndDialog(IDOK);
         return;
     }
-    MessageBox(ui::LoadUiString(error).c_str(), GetProductName(), MB_OK);
+    MessageBox(LoadProgramString(error).c_str(), GetProductName(), MB_OK);
 }
 
 void CDlgPickFolder::_Refresh()
@@ -175,5 +173,5 @@ void CDlgPickFolder::_Refresh()
 void CDlgPickFolder::_ShowHint()
 {
     UINT text = m_majorVersion() <= 5 ? IDS_NEW_FOLDER_HINT_OLD : IDS_NEW_FOLDER_HINT_NEW;
-    MessageBox(ui::LoadUiString(text).c_str(), GetProductName(), MB_OK);
+    MessageBox(LoadProgramString(text).c_str(), GetProductName(), MB_OK);
 }

@@ -37,7 +37,7 @@ public:
 
 private:
     bool OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
+    bool OnClicked(int id) override;
     void OnClickedOK() override;
     void _FillTree();
     void _UpdateTreeEnabling();

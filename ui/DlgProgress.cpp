@@ -1,9 +1,10 @@
 #include "ui/DlgProgress.h"
 
+#include "base/App.h"
 #include "base/Log.h"
+#include "common/guard.h"
 #include "common/text.h"
 #include "ui/resource.h"
-#include "common/guard.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ void CDlgProgress::SetText(UINT stringId)
     if (!dialog)
         return;
     // A string that cannot be loaded leaves the template's text in place.
-    std::string text = ui::LoadUiString(stringId);
+    std::string text = LoadProgramString(stringId);
     if (!text.empty())
         ::SetDlgItemTextA(dialog, IDC_PROGRESS_ACTION, text.c_str());
 }
@@ -99,7 +100,7 @@ void CDlgProgress::SetPos(int pos)
     HWND dialog = m_dialog.load();
     if (dialog) {
         ui::CProgressBar(::GetDlgItem(dialog, IDC_PROGRESS_BAR)).SetPos(pos);
-        std::string format = ui::LoadUiString(IDS_PROGRESS_COUNT);
+        std::string format = LoadProgramString(IDS_PROGRESS_COUNT);
         char count[64] = "";
         common::FormatBounded(count, sizeof count, format.empty() ? "%i of %i" : format.c_str(), pos, m_total);
         ::SetDlgItemTextA(dialog, IDC_PROGRESS_COUNT, count);
@@ -137,7 +138,7 @@ DWORD WINAPI CDlgProgress::_ThreadProc(void* param)
 bool CDlgProgress::OnInitDialog()
 {
     m_dialog.store(Handle());
-    std::string cancel = ui::LoadUiString(IDS_PROGRESS_CANCEL);
+    std::string cancel = LoadProgramString(IDS_PROGRESS_CANCEL);
     if (!cancel.empty())
         ::SetDlgItemTextA(Handle(), IDCANCEL, cancel.c_str());
     ::SetEvent(m_ready.get());
@@ -147,7 +148,7 @@ bool CDlgProgress::OnInitDialog()
 void CDlgProgress::OnClickedCancel()
 {
     m_cancelled.store(true);
-    std::string wait = ui::LoadUiString(IDS_PROGRESS_WAIT);
+    std::string wait = LoadProgramString(IDS_PROGRESS_WAIT);
     if (!wait.empty())
         ::SetDlgItemTextA(Handle(), IDCANCEL, wait.c_str());
 }

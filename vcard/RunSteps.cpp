@@ -1,5 +1,6 @@
 #include "vcard/RunSteps.h"
 
+#include "base/App.h"
 #include "base/strings.h"
 #include "common/text.h"
 #include "common/window.h"
@@ -31,14 +32,13 @@ void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT pa
                         const std::wstring& detail)
 {
     UINT message = done == 0 ? failedId : (shortfall ? partialId : okId);
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
     if (detail.empty()) {
-        common::OwnedMessageBox(owner, common::LoadStringText(instance, message).c_str(),
-                                common::LoadStringText(instance, IDS_APP_TITLE).c_str(), MB_OK);
+        common::OwnedMessageBox(owner, LoadProgramString(message).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(),
+                                MB_OK);
         return;
     }
-    std::wstring text = common::AnsiToWide(common::LoadStringText(instance, message)) + L"\n" + detail;
-    common::OwnedMessageBox(owner, text.c_str(), common::AnsiToWide(common::LoadStringText(instance, IDS_APP_TITLE)).c_str(),
+    std::wstring text = common::AnsiToWide(LoadProgramString(message)) + L"\n" + detail;
+    common::OwnedMessageBox(owner, text.c_str(), common::AnsiToWide(LoadProgramString(IDS_APP_TITLE)).c_str(),
                             MB_OK);
 }
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "base/Log.h"
-#include "wab/EntryId.h"
+#include "common/entryid.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -60,7 +60,7 @@ HRESULT CWABLib::_ReadMembers(IMAPIProp* group, std::vector<std::string>* member
         return S_OK;
     const SBinaryArray& list = value->Value.MVbin;
     for (ULONG i = 0; i < list.cValues && list.lpbin; ++i)
-        members->push_back(EntryIdToText(list.lpbin[i].lpb, list.lpbin[i].lpb ? list.lpbin[i].cb : 0));
+        members->push_back(common::EntryIdToText(list.lpbin[i].lpb, list.lpbin[i].lpb ? list.lpbin[i].cb : 0));
     return S_OK;
 }
 
@@ -70,7 +70,7 @@ HRESULT CWABLib::_WriteMembers(const char* ctx, IMAPIProp* group, const std::vec
     std::vector<SBinary> list;
     bytes.reserve(members.size());
     for (const std::string& id : members) {
-        bytes.push_back(EntryIdFromText(id.c_str()));
+        bytes.push_back(common::EntryIdFromText(id.c_str()));
         list.push_back({static_cast<ULONG>(bytes.back().size()), bytes.back().empty() ? nullptr : bytes.back().data()});
     }
     SPropValue value = {};

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "common/entryid.h"
 #include "common/text.h"
-#include "wab/EntryId.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -205,7 +205,7 @@ HRESULT CWABLib::_OpenEntry(const char* entryId, ULONG* objectType, IUnknown** o
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
         return hr;
-    std::vector<BYTE> id = EntryIdFromText(entryId);
+    std::vector<BYTE> id = common::EntryIdFromText(entryId);
     return m_addrBook->OpenEntry(static_cast<ULONG>(id.size()), _AsEntryId(id), nullptr, MAPI_BEST_ACCESS,
                                  objectType, object);
 }
@@ -243,7 +243,7 @@ HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
     HRESULT hr = _CheckOpen(ctx);
     if (FAILED(hr))
         return hr;
-    std::vector<BYTE> id = EntryIdFromText(folderId);
+    std::vector<BYTE> id = common::EntryIdFromText(folderId);
     ComPtr<IABContainer> container;
     ULONG type = 0;
     hr = _OpenContainer(static_cast<ULONG>(id.size()), _AsEntryId(id), ctx, "open container", &container, &type);
@@ -294,7 +294,7 @@ HRESULT CWABLib::DeleteItem(const char* entryId)
         return hr;
     QUILLON_ASSERT(type == MAPI_ABCONT, ctx);
 
-    std::vector<BYTE> id = EntryIdFromText(entryId);
+    std::vector<BYTE> id = common::EntryIdFromText(entryId);
     SBinary bin = {static_cast<ULONG>(id.size()), id.empty() ? nullptr : id.data()};
     ENTRYLIST list = {1, &bin};
     hr = container->DeleteEntries(&list, 0);

@@ -2,7 +2,7 @@
 // with WABOpen. CWABLib owns that library and the two interfaces WABOpen hands out, and offers the
 // few operations the rest of the program needs: folders, the entries of a folder, opening,
 // creating and deleting entries, and single property reads and writes. Outside this class folders
-// and entries are known only by their entry-identifier texts (wab/EntryId.h) and by the records
+// and entries are known only by their entry-identifier texts (common/entryid.h) and by the records
 // below.
 //
 // Ownership: every list, entry and buffer handed out belongs to the caller and goes back through

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "wab/EntryId.h"
+#include "common/entryid.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -150,7 +150,7 @@ HRESULT CWABLib::_GetFolders(WABFolderList** list, const SRestriction* restricti
         if (eid && eid->cb > 0 && eid->lpb) {
             WABFolder& f = result->folders[result->count];
             f.size = sizeof(WABFolder);
-            f.id = DupText(EntryIdToText(eid->lpb, eid->cb));
+            f.id = DupText(common::EntryIdToText(eid->lpb, eid->cb));
             f.name = name ? DupColumnText(*name) : nullptr;
             f.flags = flags;
             f.count = _GetItemsCount(eid->cb, reinterpret_cast<const ENTRYID*>(eid->lpb));
@@ -201,7 +201,7 @@ HRESULT CWABLib::GetFolder(const char* folderId, WABFolder** folder)
     if (!folder)
         return -1;
     *folder = nullptr;
-    std::vector<BYTE> bytes = EntryIdFromText(folderId);
+    std::vector<BYTE> bytes = common::EntryIdFromText(folderId);
     EntryIdRestriction restriction(bytes);
     CFolderList list;
     HRESULT hr = _GetFolders(list.put(), &restriction.restriction);
@@ -269,7 +269,7 @@ HRESULT CWABLib::_OpenFolder(const char* ctx, const char* folderId, ULONG flags,
             return hr;
         id.assign(pab.begin(), pab.end());
     } else {
-        id = EntryIdFromText(folderId);
+        id = common::EntryIdFromText(folderId);
     }
     ULONG type = 0;
     HRESULT hr = _OpenContainer(static_cast<ULONG>(id.size()), _AsEntryId(id), ctx, "AddrBook->OpenEntry",
@@ -421,7 +421,7 @@ HRESULT CWABLib::GetItemsEx(const char* folderId, ULONG flags, const SPropTagArr
         bool keep = false;
         if (eid && eid->cb > 0 && eid->lpb) {
             if (item.type == MAPI_MAILUSER || item.type == MAPI_DISTLIST) {
-                item.id = DupText(EntryIdToText(eid->lpb, eid->cb));
+                item.id = DupText(common::EntryIdToText(eid->lpb, eid->cb));
                 keep = item.id != nullptr;
             } else {
                 g_log.LogErr(ctx, static_cast<long>(item.type), "Skipping item with unknown type");
@@ -477,7 +477,7 @@ HRESULT CWABLib::FindItemFolder(const char* entryId, char** folderId)
     if (!folderId)
         return -1;
     *folderId = nullptr;
-    std::vector<BYTE> id = EntryIdFromText(entryId);
+    std::vector<BYTE> id = common::EntryIdFromText(entryId);
     QUILLON_ASSERT(!id.empty(), ctx);
     if (id.empty())
         return -1;

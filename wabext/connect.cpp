@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "common/entryid.h"
 #include "common/guard.h"
 #include "common/text.h"
 #include "wabext/ferrule_ids.h"
@@ -68,7 +69,7 @@ STDMETHODIMP CConnect::Initialize(LPWABEXTDISPLAY display)
                 const SBinary& bin = entryId->Value.bin;
                 if (!bin.lpb && bin.cb != 0)
                     continue;
-                m_selection.push_back(HexEntryId(bin.lpb, bin.cb));
+                m_selection.push_back(common::EntryIdToText(bin.lpb, bin.cb));
             }
         } catch (const std::exception&) {
             common::ComTrace("CConnect::Initialize", "allocation", E_OUTOFMEMORY);

@@ -2,23 +2,11 @@
 
 #include <cstdio>
 
-#include "common/comserver.h"
 #include "common/raii.h"
 #include "common/text.h"
+#include "common/trace.h"
 
 namespace ferrule {
-
-std::string HexEntryId(const BYTE* bytes, size_t size)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(size * 2);
-    for (size_t i = 0; i < size; ++i) {
-        text.push_back(kDigits[bytes[i] >> 4]);
-        text.push_back(kDigits[bytes[i] & 0x0F]);
-    }
-    return text;
-}
 
 std::string ConverterPath(const std::string& moduleFileName)
 {

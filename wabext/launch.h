@@ -12,9 +12,6 @@ namespace ferrule {
 
 enum class Command { Export = 0, Import = 1 };
 
-// Two upper-case hexadecimal digits per byte, first byte first.
-std::string HexEntryId(const BYTE* bytes, size_t size);
-
 // "<folder of moduleFileName>\Quillon.exe" in double quotes. The folder ends at the later of the
 // last backslash and the last slash; a name with neither gives an empty folder.
 std::string ConverterPath(const std::string& moduleFileName);

@@ -16,6 +16,7 @@
 
 #include "mailclient_ids.h"
 #include "tanager.h"
+#include "tanager_site.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace mailclient;

@@ -19,6 +19,7 @@
 #include "common/comserver.h"
 #include "connection.h"
 #include "tanager.h"
+#include "tanager_site.h"
 
 namespace tanager {
 

@@ -74,6 +74,41 @@ TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
     EXPECT_NE(std::string::npos, err.find(" Err[0x7] in WinMain: libbrisco.InitEx\r\n")) << err;
 }
 
+// -bugreport: the support library writes ProblemReport.txt beside the log (the program, its version,
+// the system, then the tails of main.err and main.log) and says in a box where it is, or that it
+// could not be written (here the name is taken by a folder).
+TEST_F(QuillonProcess, ProblemReportBesideTheLogWithBothLogs)
+{
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kQuillonKey, "LogLevel", 2));
+    const std::string report = dir.DataFile("ProblemReport.txt");
+    for (bool writable : {true, false}) {
+        if (!writable) {
+            ASSERT_TRUE(::DeleteFileA(report.c_str()) && ::CreateDirectoryA(report.c_str(), nullptr));
+        }
+        DWORD pid = 0;
+        common::CHandle process = StartProcess(Quote(exe) + " -bugreport", std::string(), &pid);
+        ASSERT_TRUE(process);
+        HWND box = WaitTopWindow(pid, "#32770", "Brisco Support", kWait);
+        ASSERT_NE(nullptr, box) << "no box after the report";
+        std::string text = DialogStaticText(box);
+        PostClick(box, IDOK);
+        LONG code = -1;
+        ASSERT_TRUE(WaitExit(process.get(), kWait, &code));
+        EXPECT_EQ(0, code);
+        const std::string said = writable ? "A problem report was written to\n" : "The problem report could not be written to\n";
+        EXPECT_EQ(0u, text.find(said + report)) << text;
+        if (!writable)
+            break;
+        std::string body = ReadFileBytes(report);
+        EXPECT_EQ(0u, body.find("Problem report for Quillon 2.1.0.14\r\nProgram: " + exe + "\r\nSystem: Windows "))
+            << body;
+        size_t err = body.find("\r\n--- " + dir.DataFile("main.err") + " ---\r\n");
+        size_t log = body.find("\r\n--- " + dir.DataFile("main.log") + " ---\r\n");
+        EXPECT_LT(err, log) << body;
+        EXPECT_NE(std::string::npos, body.find("Inf in InitLog: Version = 2.1.0.14\r\n", log)) << body;
+    }
+}
+
 // An exception that escapes the run (here out of memory, and a failing callee) ends Quillon with -1
 // and one error line, never with a crash box; the support library's exports hold the same wall.
 TEST_F(QuillonProcess, AnEscapedExceptionEndsTheRunWithMinusOneAndALogLine)

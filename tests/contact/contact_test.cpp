@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "common/entryid.h"
 #include "contact/Contact.h"
 #include "support/logcapture.h"
 #include "support/storefile.h"
-#include "wab/EntryId.h"
 
 using Microsoft::WRL::ComPtr;
 namespace t = contact_tags;
@@ -39,7 +39,7 @@ protected:
         EXPECT_EQ(S_OK, entry->SaveChanges(0));
         SPropValue* id = nullptr;
         EXPECT_EQ(S_OK, g_wabLib.GetItemProps(entry.Get(), PR_ENTRYID, &id));
-        std::string text = EntryIdToText(id->Value.bin.lpb, id->Value.bin.cb);
+        std::string text = common::EntryIdToText(id->Value.bin.lpb, id->Value.bin.cb);
         (void)g_wabLib.FreeBuffer(id);  // the free is not under test
         ComPtr<IMAPIProp> opened;
         ULONG type = 0;

@@ -23,6 +23,7 @@
 #include "mailclient_ids.h"
 #include "support/testsupport.h"
 #include "tanager.h"
+#include "tanager_site.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace testsupport;

@@ -11,6 +11,7 @@
 
 #include "support/testsupport.h"
 #include "tanager.h"
+#include "tanager_site.h"
 
 using Microsoft::WRL::ComPtr;
 

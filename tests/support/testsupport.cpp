@@ -143,6 +143,15 @@ CScopedEnv::~CScopedEnv()
     ::SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
 }
 
+namespace {
+// The guard looks for its test hook once, at its first call, and reads it at every call only when
+// it was there then: each test program has it from its start, naming no entry, so that its tests
+// (and the programs they start) can name one entry after another.
+const bool g_guardHookArmed =
+    ::GetEnvironmentVariableA("QUILLON_TEST_THROW", nullptr, 0) != 0 ||
+    ::SetEnvironmentVariableA("QUILLON_TEST_THROW", "none") != FALSE;
+}  // namespace
+
 std::string VersionValue(const std::string& file, const std::string& name)
 {
     DWORD ignored = 0;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/entryid.h"
 #include "support/logcapture.h"
 #include "support/storefile.h"
-#include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
 using Microsoft::WRL::ComPtr;
@@ -60,77 +60,6 @@ protected:
 };
 
 }  // namespace
-
-TEST(EntryIdText, EncodesUpperCaseHexFirstByteFirst)
-{
-    const BYTE bytes[] = {0x00, 0x01, 0x7F, 0x80, 0xAB, 0xFF};
-    EXPECT_EQ("00017F80ABFF", EntryIdToText(bytes, sizeof bytes));
-    EXPECT_EQ("", EntryIdToText(bytes, 0));
-    std::vector<BYTE> all(256);
-    for (int i = 0; i < 256; ++i)
-        all[i] = static_cast<BYTE>(i);
-    std::string text = EntryIdToText(all.data(), all.size());
-    EXPECT_EQ(512u, text.size());
-    EXPECT_EQ(all, EntryIdFromText(text.c_str()));
-}
-
-namespace {
-
-// Collects what this thread sends to the debugger output: OutputDebugString raises an exception
-// that a vectored handler sees before the function's own handler swallows it.
-class CDebugOutput {
-public:
-    CDebugOutput() : m_handler(::AddVectoredExceptionHandler(1, &CDebugOutput::_Handler)) { s_text.clear(); }
-    ~CDebugOutput() { ::RemoveVectoredExceptionHandler(m_handler); }
-    std::string Text() const { return s_text; }
-
-private:
-    static LONG CALLBACK _Handler(EXCEPTION_POINTERS* info)
-    {
-        const EXCEPTION_RECORD* r = info->ExceptionRecord;
-        if (r->ExceptionCode == DBG_PRINTEXCEPTION_C && r->NumberParameters >= 2 && r->ExceptionInformation[1])
-            s_text.append(reinterpret_cast<const char*>(r->ExceptionInformation[1]),
-                          static_cast<size_t>(r->ExceptionInformation[0]) - 1);
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    static std::string s_text;
-    void* m_handler;
-};
-std::string CDebugOutput::s_text;
-
-}  // namespace
-
-// Texts come from settings and files a user may have edited: decoding is lenient, and each bad
-// character is reported to the debugger.
-TEST(EntryIdText, DecodesLeniently)
-{
-    struct Case {
-        const char* text;
-        std::vector<BYTE> bytes;
-    } cases[] = {
-        {"00017F80ABFF", {0x00, 0x01, 0x7F, 0x80, 0xAB, 0xFF}},
-        {"abcdef", {0xAB, 0xCD, 0xEF}},
-        {"aBcD", {0xAB, 0xCD}},
-        {"ABC", {0xAB}},
-        {"A", {}},
-        {"", {}},
-        {"G0", {0xF0}},
-        {"0G", {0xFF}},
-        {"GG", {0xFF}},
-        {"1G2", {0xFF}},
-        {"-1", {0xF1}},
-        {" 7", {0xF7}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.bytes, EntryIdFromText(c.text)) << c.text;
-    EXPECT_TRUE(EntryIdFromText(nullptr).empty());
-
-    CDebugOutput output;
-    EntryIdFromText("0011");
-    EXPECT_EQ("", output.Text());
-    EntryIdFromText("G0zz12");
-    EXPECT_EQ("Hex2DecError\nHex2DecError\nHex2DecError\n", output.Text());
-}
 
 TEST_F(WABLibTest, FoldersInStoreOrderWithNamesAndCounts)
 {
@@ -384,7 +313,7 @@ TEST_F(WABLibTest, CountFailureLines)
     }
     WabStandinClearFaults();
     log.Clear();
-    std::vector<BYTE> contact = EntryIdFromText(aliceId.c_str());
+    std::vector<BYTE> contact = common::EntryIdFromText(aliceId.c_str());
     EXPECT_EQ(-1, wab._GetItemsCount(static_cast<ULONG>(contact.size()), reinterpret_cast<ENTRYID*>(contact.data())));
     EXPECT_EQ("Err[0x6] in CWABLib::_GetItemsCount: Object is not ABContainer\n", log.Lines());
 }

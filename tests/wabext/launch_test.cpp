@@ -8,22 +8,6 @@
 
 namespace {
 
-TEST(FerruleLaunch, HexEntryId)
-{
-    struct Case {
-        std::vector<BYTE> bytes;
-        const char* text;
-    } cases[] = {
-        {{}, ""},
-        {{0x00}, "00"},
-        {{0x00, 0x00, 0x00, 0x00, 0x0A, 0xFF}, "000000000AFF"},
-        {{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}, "0123456789ABCDEF"},
-        {{0x10, 0xF0, 0x0F}, "10F00F"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.text, ferrule::HexEntryId(c.bytes.data(), c.bytes.size()));
-}
-
 TEST(FerruleLaunch, ConverterPathCutsAtTheLaterSeparator)
 {
     struct Case {

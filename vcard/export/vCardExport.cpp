@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "base/App.h"
 #include "base/Log.h"
 #include "base/strings.h"
 #include "common/text.h"
@@ -672,7 +673,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         m_failed += m_exported;
         m_exported = 0;
         status = -1;
-        cardsLeft = common::AnsiToWide(common::LoadStringText(::GetModuleHandleA(nullptr), IDS_EXPORT_CARDS_IN));
+        cardsLeft = common::AnsiToWide(LoadProgramString(IDS_EXPORT_CARDS_IN));
         size_t at = cardsLeft.find(L"%s");
         if (at != std::wstring::npos)
             cardsLeft.replace(at, 2, ShownPath(m_partPath));

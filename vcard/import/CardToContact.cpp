@@ -9,9 +9,9 @@
 #include <new>
 
 #include "base/Log.h"
+#include "common/entryid.h"
 #include "common/text.h"
 #include "contact/Contact.h"
-#include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
 namespace {
@@ -487,7 +487,7 @@ void CvCardImport::_NoteSavedContact(IMAPIProp* entry)
         return;
     }
     try {
-        m_lastAdded = EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb);
+        m_lastAdded = common::EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb);
         m_added.Add(m_lastAdded);
         if (m_index.IsLoaded()) {
             const wchar_t* present[CEqualContactIndex::kNameFields] = {};

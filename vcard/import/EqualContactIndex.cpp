@@ -6,8 +6,8 @@
 #include <unordered_set>
 
 #include "base/Log.h"
+#include "common/entryid.h"
 #include "contact/Contact.h"
-#include "wab/EntryId.h"
 #include "wab/WABLib.h"
 
 namespace t = contact_tags;
@@ -22,7 +22,7 @@ std::string RowEntryId(const SRow& row)
     for (ULONG c = 0; c < row.cValues && row.lpProps; ++c) {
         const SPropValue& v = row.lpProps[c];
         if (v.ulPropTag == PR_ENTRYID && v.Value.bin.cb > 0 && v.Value.bin.lpb)
-            return EntryIdToText(v.Value.bin.lpb, v.Value.bin.cb);
+            return common::EntryIdToText(v.Value.bin.lpb, v.Value.bin.cb);
     }
     return std::string();
 }

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "base/App.h"
 #include "base/Log.h"
 #include "base/strings.h"
 #include "common/text.h"
@@ -87,21 +88,20 @@ void CvCardImport::_ReportInvalidElement()
 {
     g_log.LogWar("CvCardImport::_ReportInvalidElement", 0, "%s in %s is not valid quoted-printable",
                  m_text.Name().c_str(), m_currentFilePath.c_str());
-    std::string text = Substitute(common::LoadStringText(::GetModuleHandleA(nullptr),
-                                                         IDS_ELEMENT_INVALID),
+    std::string text = Substitute(LoadProgramString(IDS_ELEMENT_INVALID),
                                   common::WideToAnsi(m_currentFile), m_text.Name());
     common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CvCardImport::ShowNoFilesMessage() const
 {
-    std::string text = common::LoadStringText(::GetModuleHandleA(nullptr), IDS_NO_VCARD_FILES);
+    std::string text = LoadProgramString(IDS_NO_VCARD_FILES);
     common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CvCardImport::ShowCannotOpenMessage(const char* path) const
 {
     std::string text = std::string(path ? path : "") +
-                       common::LoadStringText(::GetModuleHandleA(nullptr), IDS_FILE_CANNOT_OPEN);
+                       LoadProgramString(IDS_FILE_CANNOT_OPEN);
     return common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
 }

@@ -1,11 +1,13 @@
 // The text form of an address-book entry identifier: two upper-case hexadecimal digits per byte,
-// first byte first. Folder choices in the settings, the selection file and every CWABLib
-// operation carry identifiers this way.
+// first byte first. The selection file that the Address Book's extension writes for Quillon,
+// Quillon's folder choices in the settings and every CWABLib operation carry identifiers this way.
 #pragma once
 
 #include <windows.h>
 #include <string>
 #include <vector>
+
+namespace common {
 
 // The text of count bytes.
 std::string EntryIdToText(const void* bytes, size_t count);
@@ -15,3 +17,5 @@ std::string EntryIdToText(const void* bytes, size_t count);
 // "Hex2DecError\n" to the debugger output and turns the value so far into -1, and reading goes
 // on, so "G0" yields F0 and "0G" yields FF. A null text yields no bytes.
 std::vector<BYTE> EntryIdFromText(const char* text);
+
+}  // namespace common

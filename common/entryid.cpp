@@ -1,6 +1,8 @@
-#include "wab/EntryId.h"
+#include "common/entryid.h"
 
 #include <cstring>
+
+namespace common {
 
 std::string EntryIdToText(const void* bytes, size_t count)
 {
@@ -54,3 +56,5 @@ std::vector<BYTE> EntryIdFromText(const char* text)
         bytes[i] = DecodePair(text + 2 * i);
     return bytes;
 }
+
+}  // namespace common
