@@ -1,7 +1,10 @@
 #include "wabext/launch.h"
 
+#include <shlobj.h>
+
 #include <cstdio>
 
+#include "common/ansipath.h"
 #include "common/comserver.h"
 #include "common/raii.h"
 #include "common/text.h"
@@ -38,16 +41,56 @@ std::string BuildCommandLine(const std::string& moduleFileName, Command command,
     return line;
 }
 
+std::string SelectionFolder(const std::vector<std::wstring>& candidates)
+{
+    for (const std::wstring& folder : candidates) {
+        std::string ansi;
+        if (folder.empty())
+            continue;
+        if (common::WideToAnsiExact(folder, &ansi))
+            return ansi;
+        wchar_t shortName[MAX_PATH + 1] = {};
+        DWORD n = ::GetShortPathNameW(folder.c_str(), shortName, MAX_PATH + 1);
+        if (n > 0 && n <= MAX_PATH && common::WideToAnsiExact(std::wstring(shortName, n), &ansi))
+            return ansi;
+    }
+    return std::string();
+}
+
+namespace {
+
+// The temporary folder, then the user's data folder (where Quillon keeps its logs), made when missing.
+std::vector<std::wstring> SelectionFolderCandidates()
+{
+    std::vector<std::wstring> folders;
+    wchar_t temp[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    if (n > 0 && n <= MAX_PATH)
+        folders.emplace_back(temp, n);
+    wchar_t appData[MAX_PATH] = {};
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData))) {
+        std::wstring data = appData;
+        data += L"\\Brisco";
+        ::CreateDirectoryW(data.c_str(), nullptr);
+        data += L"\\Quillon";
+        ::CreateDirectoryW(data.c_str(), nullptr);
+        folders.push_back(data);
+    }
+    return folders;
+}
+
+}  // namespace
+
 bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path)
 {
-    char folder[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathA(MAX_PATH + 1, folder);
-    if (n == 0 || n > MAX_PATH) {
-        common::ComTrace("ferrule::WriteSelectionFile", "GetTempPath", common::HResultFromLastError());
+    std::string folder = SelectionFolder(SelectionFolderCandidates());
+    if (folder.empty()) {
+        common::ComTrace("ferrule::WriteSelectionFile", "SelectionFolder (no folder the ANSI code page can name)",
+                         HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
         return false;
     }
     char name[MAX_PATH] = {};
-    if (GetTempFileNameA(folder, "qzt", 0, name) == 0 || name[0] == '\0') {
+    if (GetTempFileNameA(folder.c_str(), "qzt", 0, name) == 0 || name[0] == '\0') {
         common::ComTrace("ferrule::WriteSelectionFile", "GetTempFileName", common::HResultFromLastError());
         return false;
     }
