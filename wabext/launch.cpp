@@ -59,31 +59,34 @@ std::string SelectionFolder(const std::vector<std::wstring>& candidates)
 
 namespace {
 
-// The temporary folder, then the user's data folder (where Quillon keeps its logs), made when missing.
-std::vector<std::wstring> SelectionFolderCandidates()
+std::wstring TemporaryFolder()
 {
-    std::vector<std::wstring> folders;
     wchar_t temp[MAX_PATH + 1] = {};
     DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-    if (n > 0 && n <= MAX_PATH)
-        folders.emplace_back(temp, n);
+    return n > 0 && n <= MAX_PATH ? std::wstring(temp, n) : std::wstring();
+}
+
+// Where Quillon keeps its logs, made when missing; empty when there is no AppData folder.
+std::wstring DataFolder()
+{
     wchar_t appData[MAX_PATH] = {};
-    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData))) {
-        std::wstring data = appData;
-        data += L"\\Brisco";
-        ::CreateDirectoryW(data.c_str(), nullptr);
-        data += L"\\Quillon";
-        ::CreateDirectoryW(data.c_str(), nullptr);
-        folders.push_back(data);
-    }
-    return folders;
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)))
+        return std::wstring();
+    std::wstring folder = appData;
+    folder += L"\\Brisco";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\Quillon";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
 }
 
 }  // namespace
 
 bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path)
 {
-    std::string folder = SelectionFolder(SelectionFolderCandidates());
+    std::string folder = SelectionFolder({TemporaryFolder()});
+    if (folder.empty())
+        folder = SelectionFolder({DataFolder()});
     if (folder.empty()) {
         common::ComTrace("ferrule::WriteSelectionFile", "SelectionFolder (no folder the ANSI code page can name)",
                          HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));

@@ -3,6 +3,10 @@
 // command lines and selection files themselves are checked through Ferrule.DLL (connect_test).
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <utility>
+
 #include "common/raii.h"
 #include "common/ansipath.h"
 #include "common/text.h"
@@ -83,18 +87,25 @@ TEST(FerruleLaunch, SelectionFileLiesWhereTheAnsiCodePageCanNameIt)
     for (const auto& c : cases)
         EXPECT_EQ(c.folder, ferrule::SelectionFolder(c.candidates)) << c.candidates.size();
 
-    // The temporary folder outside the code page: the file goes into its short form.
-    std::string path;
-    {
-        testsupport::CScopedEnv tmp("TMP", nullptr), temp("TEMP", nullptr);  // each put back after
-        SetEnvironmentVariableW(L"TMP", foreign.c_str());
-        SetEnvironmentVariableW(L"TEMP", foreign.c_str());
-        ASSERT_TRUE(ferrule::WriteSelectionFile({"0A", "FF00"}, &path));
+    // The temporary folder outside the code page: the file goes into its short form, or, when it
+    // has none, into the user's data folder.
+    char appData[MAX_PATH] = "";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData)));
+    const std::pair<std::wstring, std::string> temporaries[] = {
+        {foreign, shortForeign + (shortForeign.back() == '\\' ? "" : "\\")},
+        {missing, std::string(appData) + "\\Brisco\\Quillon\\"}};
+    for (const auto& t : temporaries) {
+        std::string path;
+        {
+            testsupport::CScopedEnv tmp("TMP", nullptr), temp("TEMP", nullptr);  // each put back after
+            SetEnvironmentVariableW(L"TMP", t.first.c_str());
+            SetEnvironmentVariableW(L"TEMP", t.first.c_str());
+            ASSERT_TRUE(ferrule::WriteSelectionFile({"0A", "FF00"}, &path)) << t.second;
+        }
+        common::CScopeExit removeFile([&] { DeleteFileA(path.c_str()); });
+        EXPECT_EQ(t.second, path.substr(0, t.second.size())) << path;
+        EXPECT_EQ("0A\r\nFF00\r\n", testsupport::ReadFileBytes(path));
     }
-    common::CScopeExit removeFile([&] { DeleteFileA(path.c_str()); });
-    std::string shortPrefix = shortForeign + (shortForeign.back() == '\\' ? "" : "\\");
-    EXPECT_EQ(shortPrefix, path.substr(0, shortPrefix.size())) << path;
-    EXPECT_EQ("0A\r\nFF00\r\n", testsupport::ReadFileBytes(path));
 }
 
 TEST(FerruleLaunch, ResourceTextFallsBackToItsId)
