@@ -37,8 +37,11 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
         // The shell's default action for a .chm is the HTML Help viewer; where no program is
         // associated with the extension, the viewer is asked directly, as context help does.
         HINSTANCE shown = ::ShellExecuteA(owner, nullptr, help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        if (reinterpret_cast<INT_PTR>(shown) == SE_ERR_NOASSOC)
-            ::ShellExecuteA(owner, "open", "hh.exe", help.c_str(), nullptr, SW_SHOWNORMAL);
+        if (reinterpret_cast<INT_PTR>(shown) == SE_ERR_NOASSOC) {
+            // One quoted argument: the install folder holds blanks.
+            std::string quoted = "\"" + help + "\"";
+            ::ShellExecuteA(owner, "open", "hh.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL);
+        }
         return 0;
     }
 

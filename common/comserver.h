@@ -9,7 +9,9 @@
 //        public:
 //            static const common::CInterfaceEntry<CMyClass> kInterfaces[];
 //            explicit CMyClass(IUnknown* outer) : CComObject(outer) {}
-//            HRESULT FinalConstruct();     // optional: work that can fail, after construction
+//            HRESULT FinalConstruct();     // optional: work that can fail, after construction;
+//                                          // it runs inside the noexcept creator, so whatever
+//                                          // may throw there runs through GuardHr
 //            ...interface methods...
 //        };
 //        const common::CInterfaceEntry<CMyClass> CMyClass::kInterfaces[] = {

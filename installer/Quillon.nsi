@@ -7,7 +7,8 @@
 ; Command line of the setup:    /S (silent)  /D=<folder> (last, unquoted, may hold blanks)
 ; Command line of Uninstall.exe: /S (silent)  /REMOVEUSERDATA (also remove the user's settings and logs)
 ; Exit codes: 0 done; 1 cancelled by the user; 2 aborted (damaged setup, failed copy);
-;   3 Quillon is running; 4 the folder cannot be created or written; 5 a server did not register;
+;   3 Quillon is running; 4 the folder cannot be created or written, or its name cannot be written
+;   in the system's ANSI code page; 5 a server did not register;
 ;   6 a file of ours is in use (the Address Book or the mail client has a server loaded);
 ;   740 no administrator rights.
 
@@ -81,6 +82,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${MAKER}"
 !define MUI_UNFINISHPAGE_NOAUTOCLOSE
 
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -243,9 +245,48 @@ Function CheckRequestedFolder
   ${EndIf}
 FunctionEnd
 
+; Ferrule, Gimlet and Quillon find and start each other, and Quillon finds its encodings and its
+; help, through 8-bit paths in the system's ANSI code page: in a folder whose name that code page
+; cannot write, everything would install and register, and then nothing would open. Sets $0 to 1
+; when $INSTDIR comes back unchanged from the ANSI code page, else 0.
+Function CheckAnsiFolder
+  StrCpy $0 1
+  ; A system whose ANSI code page is UTF-8 writes every name (and refuses the flag below).
+  System::Call 'kernel32::GetACP() i .r1'
+  ${If} $1 = 65001
+    Return
+  ${EndIf}
+  ; No best fit (a letter must not become a look-alike); the "m" text is read back through the
+  ; same code page, so a character it lacks comes back as its default character.
+  System::Call 'kernel32::WideCharToMultiByte(i 0, i 0x400, w "$INSTDIR", i -1, m .r1, i ${NSIS_MAX_STRLEN}, p 0, p 0) i .r2'
+  ${If} $2 = 0
+  ${OrIf} $1 S!= $INSTDIR
+    StrCpy $0 0
+  ${EndIf}
+FunctionEnd
+
+!define ANSI_FOLDER_MESSAGE `Setup cannot install into "$INSTDIR": its name holds characters outside this system's code page for programs that are not Unicode, and Quillon's parts would not find each other there. Choose a folder whose name uses only characters of the system's language.`
+
+Function DirectoryLeave
+  Call CheckAnsiFolder
+  ${If} $0 = 0
+    MessageBox MB_OK|MB_ICONSTOP `${ANSI_FOLDER_MESSAGE}`
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetShellVarContext all
   Call CheckRequestedFolder
+  ; The folder page checks what the user chooses; a silent setup has no page.
+  ${If} ${Silent}
+    Call CheckAnsiFolder
+    ${If} $0 = 0
+      MessageBox MB_OK|MB_ICONSTOP `${ANSI_FOLDER_MESSAGE}` /SD IDOK
+      SetErrorLevel ${EXIT_FOLDER}
+      Quit
+    ${EndIf}
+  ${EndIf}
   !insertmacro QUILLON_REQUIRE_ADMIN
   !insertmacro QUILLON_CHECK_RUNNING "run the setup"
   ${If} $0 = 1

@@ -101,7 +101,9 @@ __declspec(dllexport) int WINAPI LibBriscoInitEx(HINSTANCE instance, LIBBRISCO_I
 {
     return common::Guard<int>("LibBriscoInitEx", -1, [&]() -> int {
         char forced[32];
-        if (::GetEnvironmentVariableA("LIBBRISCO_STANDIN_INITEX_RESULT", forced, sizeof forced) > 0)
+        // A value that does not fit leaves the buffer unwritten: it forces nothing.
+        DWORD length = ::GetEnvironmentVariableA("LIBBRISCO_STANDIN_INITEX_RESULT", forced, sizeof forced);
+        if (length > 0 && length < sizeof forced)
             return std::atoi(forced);
         if (!block || block->cbSize != sizeof(LIBBRISCO_INIT) || block->dwMagic != LIBBRISCO_INIT_MAGIC)
             return -1;
@@ -174,7 +176,9 @@ __declspec(dllexport) int WINAPI LibBriscoShowContextHelp(HINSTANCE instance, co
             ::MessageBoxA(::GetActiveWindow(), "Help is not installed.", kCaption, MB_OK | MB_ICONINFORMATION);
             return -1;
         }
-        std::string target = chm + "::/" + (topic ? topic : "");
+        // The install folder holds blanks ("Program Files"): unquoted, the viewer would take its
+        // first word for the file.
+        std::string target = "\"" + chm + "::/" + (topic ? topic : "") + "\"";
         ::ShellExecuteA(::GetActiveWindow(), "open", "hh.exe", target.c_str(), nullptr, SW_SHOWNORMAL);
         return 0;
     });

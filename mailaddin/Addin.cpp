@@ -20,22 +20,23 @@ namespace {
 
 // ---- sinks: each SDK source gets its own, which calls one member of the add-in ---------------
 
-class CInitSink final : public common::CComObject<CInitSink, ITanagerInitEvents> {
+class CInitSink final : public common::CComObject<CInitSink, ITanagerInitEvents>, public CSinkOwner {
 public:
     static const common::CInterfaceEntry<CInitSink> kInterfaces[];
     explicit CInitSink(IUnknown* outer) : CComObject(outer) {}
-    CAddin* m_owner = nullptr;
     STDMETHODIMP OnInitTanager() override
     {
         return common::GuardHr("CAddin::OnInitTanager", [&] {
-            m_owner->OnInitTanager();
+            if (m_owner)
+                m_owner->OnInitTanager();
             return S_OK;
         });
     }
     STDMETHODIMP OnShutdownTanager() override
     {
         return common::GuardHr("CAddin::OnShutdownTanager", [&] {
-            m_owner->OnShutdownTanager();
+            if (m_owner)
+                m_owner->OnShutdownTanager();
             return S_OK;
         });
     }
@@ -43,15 +44,15 @@ public:
 const common::CInterfaceEntry<CInitSink> CInitSink::kInterfaces[] = {
     {&IID_ITanagerInitEvents, &common::CastTo<CInitSink, ITanagerInitEvents>}, {nullptr, nullptr}};
 
-class CHostSink final : public common::CComObject<CHostSink, ITanagerHostEvents> {
+class CHostSink final : public common::CComObject<CHostSink, ITanagerHostEvents>, public CSinkOwner {
 public:
     static const common::CInterfaceEntry<CHostSink> kInterfaces[];
     explicit CHostSink(IUnknown* outer) : CComObject(outer) {}
-    CAddin* m_owner = nullptr;
     STDMETHODIMP OnFolderSelectionChanged(long folderId) override
     {
         return common::GuardHr("CAddin::OnFolderSelectionChanged", [&] {
-            m_owner->OnFolderSelectionChanged(folderId);
+            if (m_owner)
+                m_owner->OnFolderSelectionChanged(folderId);
             return S_OK;
         });
     }
@@ -60,17 +61,18 @@ const common::CInterfaceEntry<CHostSink> CHostSink::kInterfaces[] = {
     {&IID_ITanagerHostEvents, &common::CastTo<CHostSink, ITanagerHostEvents>}, {nullptr, nullptr}};
 
 // Buttons and menu items have the same one event; a sink of either calls the member it was given.
+// (A sink's owner is cleared by the link that connected it: see CEventLink.)
 template <class I, const IID* Iid>
-class CClickSink final : public common::CComObject<CClickSink<I, Iid>, I> {
+class CClickSink final : public common::CComObject<CClickSink<I, Iid>, I>, public CSinkOwner {
 public:
     static const common::CInterfaceEntry<CClickSink> kInterfaces[];
     explicit CClickSink(IUnknown* outer) : common::CComObject<CClickSink<I, Iid>, I>(outer) {}
-    CAddin* m_owner = nullptr;
     void (CAddin::*m_handler)() = nullptr;
     STDMETHODIMP OnClick() override
     {
         return common::GuardHr("CAddin::OnClick", [&] {
-            (m_owner->*m_handler)();
+            if (m_owner && m_handler)
+                (m_owner->*m_handler)();
             return S_OK;
         });
     }
@@ -82,7 +84,8 @@ const common::CInterfaceEntry<CClickSink<I, Iid>> CClickSink<I, Iid>::kInterface
 using CButtonSink = CClickSink<ITanagerButtonEvents, &IID_ITanagerButtonEvents>;
 using CMenuItemSink = CClickSink<ITanagerMenuItemEvents, &IID_ITanagerMenuItemEvents>;
 
-// A new sink of class S for the owner; the caller connects it and keeps nothing else.
+// A new sink of class S for the owner; the caller connects it through a CEventLink and keeps
+// nothing else.
 template <class S, class I>
 HRESULT MakeSink(CAddin* owner, ComPtr<I>& out, void (CAddin::*handler)() = nullptr)
 {
@@ -112,29 +115,38 @@ CAddin::CAddin(IUnknown* outer) : CComObject(outer) {}
 
 HRESULT CAddin::FinalConstruct()
 {
-    CDebug::Instance().Out("Add.Init " + Version());
-    ComPtr<ITanagerInit> init;
-    HRESULT hr = ::CoCreateInstance(CLSID_TanagerInit, nullptr, CLSCTX_INPROC_SERVER, IID_ITanagerInit, &init);
-    ComPtr<ITanagerInitEvents> sink;
-    if (SUCCEEDED(hr))
-        hr = MakeSink<CInitSink>(this, sink);
-    if (SUCCEEDED(hr))
-        hr = m_TanagerInit.Set(init, sink.Get(), IID_ITanagerInitEvents);
-    if (FAILED(hr)) {
-        // The object still exists; it only never hears from the SDK.
-        Err().FromHResult(hr);
-        CDebug::Instance().OutError("Class_Initialize");
-    }
-    return S_OK;
+    return common::GuardHr("CAddin::FinalConstruct", [&]() -> HRESULT {
+        CDebug::Instance().Out("Add.Init " + Version());
+        ComPtr<ITanagerInit> init;
+        HRESULT hr = ::CoCreateInstance(CLSID_TanagerInit, nullptr, CLSCTX_INPROC_SERVER, IID_ITanagerInit, &init);
+        ComPtr<ITanagerInitEvents> sink;
+        if (SUCCEEDED(hr))
+            hr = MakeSink<CInitSink>(this, sink);
+        if (SUCCEEDED(hr))
+            hr = m_TanagerInit.Set(init, static_cast<CInitSink*>(sink.Get()), IID_ITanagerInitEvents);
+        if (FAILED(hr)) {
+            // The object still exists; it only never hears from the SDK.
+            Err().FromHResult(hr);
+            CDebug::Instance().OutError("Class_Initialize");
+        }
+        return S_OK;
+    });
 }
 
 CAddin::~CAddin()
 {
-    CDebug& debug = CDebug::Instance();
-    debug.Out("Addin.Done " + Version());
+    // Each step that needs memory is walled on its own, so that one failing does not keep the
+    // SDK's objects, the pictures or the forms from being let go.
+    common::Guard("CAddin::~CAddin", 0, [&] {
+        CDebug::Instance().Out("Addin.Done " + Version());
+        return 0;
+    });
     _ReleaseInterface();
     m_TanagerInit.Release();
-    DeletePictures(debug.LogFolder());
+    common::Guard("CAddin::~CAddin(pictures)", 0, [&] {
+        DeletePictures(CDebug::Instance().LogFolder());
+        return 0;
+    });
     CDummyForm::Unload();
     COptions::ReleaseInstance();
     CDebug::ReleaseInstance();
@@ -149,7 +161,7 @@ void CAddin::OnInitTanager()
     if (SUCCEEDED(hr))
         hr = MakeSink<CHostSink>(this, sink);
     if (SUCCEEDED(hr))
-        hr = m_Tanager.Set(host, sink.Get(), IID_ITanagerHostEvents);
+        hr = m_Tanager.Set(host, static_cast<CHostSink*>(sink.Get()), IID_ITanagerHostEvents);
     if (FAILED(hr)) {
         Err().FromHResult(hr);
         CDebug::Instance().OutError("OnInitTanager");
@@ -191,7 +203,7 @@ HRESULT CAddin::_AddButton(ITanagerToolbar* toolbar, const wchar_t* caption, con
     hr = MakeSink<CButtonSink>(this, sink, handler);
     if (FAILED(hr))
         return hr;
-    return link.Set(button, sink.Get(), IID_ITanagerButtonEvents);
+    return link.Set(button, static_cast<CButtonSink*>(sink.Get()), IID_ITanagerButtonEvents);
 }
 
 HRESULT CAddin::_AddSubButton(ITanagerButton* button, const wchar_t* caption, void (CAddin::*handler)(),
@@ -207,7 +219,7 @@ HRESULT CAddin::_AddSubButton(ITanagerButton* button, const wchar_t* caption, vo
     hr = MakeSink<CButtonSink>(this, sink, handler);
     if (FAILED(hr))
         return hr;
-    return link.Set(item, sink.Get(), IID_ITanagerButtonEvents);
+    return link.Set(item, static_cast<CButtonSink*>(sink.Get()), IID_ITanagerButtonEvents);
 }
 
 // Stops at the first failure and returns it; what was built so far stays.
@@ -262,7 +274,7 @@ HRESULT CAddin::_BuildInterface()
     hr = MakeSink<CMenuItemSink>(this, sink, &CAddin::OnOptionsClick);
     if (FAILED(hr))
         return hr;
-    return m_btnOptions.Set(item, sink.Get(), IID_ITanagerMenuItemEvents);
+    return m_btnOptions.Set(item, static_cast<CMenuItemSink*>(sink.Get()), IID_ITanagerMenuItemEvents);
 }
 
 void CAddin::_ReleaseInterface()
@@ -279,9 +291,15 @@ void CAddin::_ReleaseInterface()
 
 void CAddin::_StartConverter(const char* parameters)
 {
-    // Nothing waits for the converter and nothing reports its absence.
+    // Nothing waits for the converter, and the mail client hears of no failure; the log says why
+    // nothing opened.
     std::string folder = AddinFolder();
-    ::ShellExecuteA(nullptr, "open", "Quillon.exe", parameters, folder.c_str(), SW_SHOWNORMAL);
+    HINSTANCE started = ::ShellExecuteA(nullptr, "open", "Quillon.exe", parameters, folder.c_str(), SW_SHOWNORMAL);
+    const INT_PTR code = reinterpret_cast<INT_PTR>(started);
+    if (code <= 32) {
+        Err().Raise(static_cast<long>(code), "Quillon.exe could not be started in " + folder);
+        CDebug::Instance().OutError(std::string("StartConverter(") + parameters + ")");
+    }
 }
 
 void CAddin::OnImportClick() { _StartConverter("-Import -Foreground"); }

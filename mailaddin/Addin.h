@@ -16,6 +16,15 @@
 
 namespace gimlet {
 
+class CAddin;
+
+// What each sink of ours holds besides its COM identity: the add-in its events go to. The link that
+// connected the sink clears it when it lets the source go, so that a source that calls a sink it
+// was told to forget reaches no add-in (which may be gone by then).
+struct CSinkOwner {
+    CAddin* m_owner = nullptr;
+};
+
 // An SDK object held with its events connected to one of our sinks.
 template <class I>
 class CEventLink {
@@ -25,21 +34,28 @@ public:
     CEventLink& operator=(const CEventLink&) = delete;
     ~CEventLink() { Release(); }
 
-    // Takes the object and connects sink to its events of sinkIid. On failure nothing is held.
-    HRESULT Set(const Microsoft::WRL::ComPtr<I>& object, IUnknown* sink, REFIID sinkIid)
+    // Takes the object and connects sink (a COM object that is also a CSinkOwner) to its events of
+    // sinkIid. The object is held before the connection is made: an SDK may deliver an event from
+    // inside Advise, and the handler must find the object there. On failure nothing is held.
+    template <class S>
+    HRESULT Set(const Microsoft::WRL::ComPtr<I>& object, S* sink, REFIID sinkIid)
     {
         Release();
         Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
         HRESULT hr = object.As(&container);
         if (SUCCEEDED(hr))
             hr = container->FindConnectionPoint(sinkIid, &m_point);
-        if (SUCCEEDED(hr))
-            hr = m_point->Advise(sink, &m_cookie);
+        if (SUCCEEDED(hr)) {
+            m_object = object;
+            m_sink = static_cast<IUnknown*>(sink);
+            m_sinkOwner = sink;
+            hr = m_point->Advise(m_sink.Get(), &m_cookie);
+        }
         if (FAILED(hr)) {
             m_point.Reset();
+            _Forget();
             return hr;
         }
-        m_object = object;
         return S_OK;
     }
     void Release()
@@ -48,15 +64,26 @@ public:
             m_point->Unadvise(m_cookie);
             m_point.Reset();
         }
-        m_cookie = 0;
-        m_object.Reset();
+        _Forget();
     }
     I* Get() const { return m_object.Get(); }
     explicit operator bool() const { return m_object != nullptr; }
 
 private:
+    void _Forget()
+    {
+        if (m_sinkOwner)
+            m_sinkOwner->m_owner = nullptr;
+        m_sinkOwner = nullptr;
+        m_sink.Reset();
+        m_cookie = 0;
+        m_object.Reset();
+    }
+
     Microsoft::WRL::ComPtr<I> m_object;
     Microsoft::WRL::ComPtr<IConnectionPoint> m_point;
+    Microsoft::WRL::ComPtr<IUnknown> m_sink;
+    CSinkOwner* m_sinkOwner = nullptr;
     DWORD m_cookie = 0;
 };
 
@@ -64,6 +91,8 @@ class CAddin final : public common::CComObject<CAddin, IDispatch> {
 public:
     static const common::CInterfaceEntry<CAddin> kInterfaces[];
     explicit CAddin(IUnknown* outer);
+    // Both run inside the mail client's CoCreateInstance and Release, which cannot take an
+    // exception: what they need memory for (the log) is walled, and a failure fails the creation.
     ~CAddin() override;
     HRESULT FinalConstruct();
 

@@ -166,8 +166,13 @@ CDebug::CDebug(const std::string& logFolder) : m_logFolder(logFolder)
 
 CDebug::~CDebug()
 {
-    if (m_TimerCount != 0)
-        Out("Warning - CDebug.m_TimerCount <> 0!");
+    // Runs when the add-in goes, inside the mail client's Release: a line that finds no memory is lost.
+    if (m_TimerCount != 0) {
+        try {
+            Out("Warning - CDebug.m_TimerCount <> 0!");
+        } catch (...) {
+        }
+    }
 }
 
 void CDebug::_Write(const std::string& text)

@@ -1,7 +1,10 @@
 #include "wabext/launch.h"
 
+#include <shlobj.h>
+
 #include <cstdio>
 
+#include "common/ansipath.h"
 #include "common/raii.h"
 #include "common/text.h"
 #include "common/trace.h"
@@ -26,16 +29,59 @@ std::string BuildCommandLine(const std::string& moduleFileName, Command command,
     return line;
 }
 
+std::string SelectionFolder(const std::vector<std::wstring>& candidates)
+{
+    for (const std::wstring& folder : candidates) {
+        std::string ansi;
+        if (folder.empty())
+            continue;
+        if (common::WideToAnsiExact(folder, &ansi))
+            return ansi;
+        wchar_t shortName[MAX_PATH + 1] = {};
+        DWORD n = ::GetShortPathNameW(folder.c_str(), shortName, MAX_PATH + 1);
+        if (n > 0 && n <= MAX_PATH && common::WideToAnsiExact(std::wstring(shortName, n), &ansi))
+            return ansi;
+    }
+    return std::string();
+}
+
+namespace {
+
+std::wstring TemporaryFolder()
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    return n > 0 && n <= MAX_PATH ? std::wstring(temp, n) : std::wstring();
+}
+
+// Where Quillon keeps its logs, made when missing; empty when there is no AppData folder.
+std::wstring DataFolder()
+{
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)))
+        return std::wstring();
+    std::wstring folder = appData;
+    folder += L"\\Brisco";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\Quillon";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+}  // namespace
+
 bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path)
 {
-    char folder[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathA(MAX_PATH + 1, folder);
-    if (n == 0 || n > MAX_PATH) {
-        common::ComTrace("ferrule::WriteSelectionFile", "GetTempPath", common::HResultFromLastError());
+    std::string folder = SelectionFolder({TemporaryFolder()});
+    if (folder.empty())
+        folder = SelectionFolder({DataFolder()});
+    if (folder.empty()) {
+        common::ComTrace("ferrule::WriteSelectionFile", "SelectionFolder (no folder the ANSI code page can name)",
+                         HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
         return false;
     }
     char name[MAX_PATH] = {};
-    if (GetTempFileNameA(folder, "qzt", 0, name) == 0 || name[0] == '\0') {
+    if (GetTempFileNameA(folder.c_str(), "qzt", 0, name) == 0 || name[0] == '\0') {
         common::ComTrace("ferrule::WriteSelectionFile", "GetTempFileName", common::HResultFromLastError());
         return false;
     }

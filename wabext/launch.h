@@ -20,8 +20,15 @@ std::string ConverterPath(const std::string& moduleFileName);
 std::string BuildCommandLine(const std::string& moduleFileName, Command command,
                              const std::string& selectionFile);
 
-// Writes one line (text, CR LF) per entry into a new "qzt" temporary file and gives its full
-// path. Returns false, leaving no file behind, when no file could be made or fully written.
+// The first of the folders whose path Quillon can be handed: its command line is 8-bit text in the
+// ANSI code page, so the path must come back unchanged from it. A folder that does not is taken in
+// its short (8.3) form when that one does. Empty when none fits.
+std::string SelectionFolder(const std::vector<std::wstring>& candidates);
+
+// Writes one line (text, CR LF) per entry into a new "qzt" file and gives its full path: in the
+// temporary folder, or in the user's data folder (<AppData>\Brisco\Quillon) when the temporary
+// folder's path cannot be written in the ANSI code page, even in its short form. Returns false,
+// leaving no file behind, when no file could be made or fully written.
 bool WriteSelectionFile(const std::vector<std::string>& lines, std::string* path);
 
 // Loads string resource id of module into buffer; when it cannot be loaded the buffer receives

@@ -72,6 +72,19 @@ TEST_F(QuillonProcess, FailingLibraryInitialisationEndsWithMinusOne)
     EXPECT_EQ(-1, Run("-bugreport", {{"LIBBRISCO_STANDIN_INITEX_RESULT", "7"}}));
     std::string err = ReadFileBytes(dir.DataFile("main.err"));
     EXPECT_NE(std::string::npos, err.find(" Err[0x7] in WinMain: libbrisco.InitEx\r\n")) << err;
+
+    // A value too long for the hook's buffer forces nothing: the library starts, the About box shows.
+    CScopedEnv forced("LIBBRISCO_STANDIN_INITEX_RESULT", ("-1" + std::string(38, ' ')).c_str());
+    DWORD pid = 0;
+    common::CHandle quillon = StartProcess("\"" + exe + "\" -about", std::string(), &pid);
+    ASSERT_TRUE(quillon);
+    HWND box = WaitTopWindow(pid, "#32770", "About Quillon", kWait);
+    if (box)
+        PostClick(box, IDOK);
+    LONG code = 12345;
+    ASSERT_TRUE(WaitExit(quillon.get(), kWait, &code)) << "Quillon -about did not end";
+    EXPECT_NE(nullptr, box);
+    EXPECT_EQ(0, code);
 }
 
 // -bugreport: the support library writes ProblemReport.txt beside the log (the program, its version,

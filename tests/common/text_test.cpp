@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ansipath.h"
 #include "common/entryid.h"
 #include "common/text.h"
 
@@ -114,4 +115,29 @@ TEST(EntryIdText, DecodesLeniently)
     EXPECT_EQ("", output.Text());
     common::EntryIdFromText("G0zz12");
     EXPECT_EQ("Hex2DecError\nHex2DecError\nHex2DecError\n", output.Text());
+}
+
+// A path goes on an 8-bit command line only when it comes back unchanged from the ANSI code page
+// (1252 here): no look-alike ("best fit") and no replacement character may stand in for a letter.
+TEST(BoundedText, WideToAnsiExactTakesOnlyWhatComesBackUnchanged)
+{
+    const struct {
+        const wchar_t* text;
+        bool exact;
+        const char* ansi;
+    } cases[] = {
+        {L"", true, ""},
+        {L"C:\\Program Files\\Brisco\\Quillon", true, "C:\\Program Files\\Brisco\\Quillon"},
+        {L"C:\\Caf\u00e9", true, "C:\\Caf\xe9"},
+        {L"C:\\\u041f\u0440\u0438\u043c\u0435\u0440", false, ""},  // Cyrillic
+        {L"C:\\\u0100dam", false, ""},                                 // A with macron: best fit would make it "A"
+        {L"C:\\\u221e", false, ""},                                    // infinity: best fit would make it "8"
+        {L"C:\\\u5c71\u7530", false, ""},
+        {L"C:\\x\xD800", false, ""},                                   // a lone surrogate
+    };
+    for (const auto& c : cases) {
+        std::string ansi = "left over";
+        EXPECT_EQ(c.exact, common::WideToAnsiExact(c.text, &ansi)) << common::ToUtf8(c.text);
+        EXPECT_EQ(c.ansi, ansi) << common::ToUtf8(c.text);
+    }
 }

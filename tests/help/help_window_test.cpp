@@ -96,8 +96,10 @@ TEST_F(HelpWindow, ContextHelpOpensTheViewerOnEachDialogsTopic)
         ASSERT_NE(0u, viewer.pid) << "no hh.exe was started";
         ASSERT_NE(nullptr, viewer.window) << "hh.exe showed no help window:\n" << DescribeTopWindows(viewer.pid);
         EXPECT_EQ(kTitle, viewer.title);
-        // The library starts hh.exe by name, which runs in this program's architecture.
-        EXPECT_NE(std::string::npos, Lower(viewer.commandLine).find("quillon.chm::/" + Lower(topic)))
+        // The library starts hh.exe by name, which runs in this program's architecture; the file
+        // and topic are one quoted argument (an install folder holds blanks).
+        EXPECT_NE(std::string::npos,
+                  Lower(viewer.commandLine).find("\"" + Lower(BinDir()) + "\\quillon.chm::/" + Lower(topic) + "\""))
             << "command line \"" << viewer.commandLine << "\" of " << Describe(viewer.pid);
         EXPECT_TRUE(CloseHelpViewer(viewer, kWait)) << "the help window did not close on WM_CLOSE";
     }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "mailclient_ids.h"
 #include "support/storefile.h"
 #include "ui/resource.h"
@@ -119,12 +120,28 @@ std::string ShortcutTarget(const std::string& link)
     return std::string(target) + "|" + arguments;
 }
 
-LONG RunSetup(const std::string& arguments)
+// UTF-16 arguments: a folder may be named in any script.
+LONG RunSetup(const std::wstring& arguments)
 {
+    std::wstring line = L"\"" + common::AnsiToWide(SetupPath()) + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        ADD_FAILURE() << "the setup did not start: " << common::ToUtf8(arguments);
+        return -1;
+    }
+    common::CHandle thread(started.hThread), process(started.hProcess);
     LONG code = -1;
-    EXPECT_TRUE(RunProcess("\"" + SetupPath() + "\" " + arguments, &code, kWait)) << "the setup did not end: " << arguments;
+    EXPECT_TRUE(WaitExit(process.get(), kWait, &code)) << "the setup did not end: " << common::ToUtf8(arguments);
     return code;
 }
+LONG RunSetup(const std::string& arguments) { return RunSetup(common::AnsiToWide(arguments)); }
+
+// Folders whose names the ANSI code page (1252 here) cannot write: Cyrillic, and a letter that
+// "best fit" would turn into a plain A.
+const wchar_t* const kForeignFolders[] = {L"C:\\Apps\\\u041f\u0440\u0438\u043c\u0435\u0440\\Quillon",
+                                          L"C:\\Apps\\\u0100dam\\Quillon"};
 
 // The uninstaller copies itself away and runs the copy, so that it can delete itself: the copy
 // is the one that works. Gives the copy (0 when there is none) or the first one's exit code.
@@ -298,6 +315,33 @@ HWND FindControl(HWND top, int id)
 
 const int kNext = 1;  // Next, Install and Finish are one button of the setup's window
 
+struct COtherDialogSearch {
+    DWORD pid;
+    HWND main;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOtherDialog(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<COtherDialogSearch*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (pid != search->pid || window == search->main || !IsWindowVisible(window) || lstrcmpA(name, "#32770") != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A dialog of the process besides its main window: a message box.
+HWND OtherDialog(DWORD pid, HWND main)
+{
+    COtherDialogSearch search = {pid, main, nullptr};
+    EnumWindows(MatchOtherDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // Waits through the progress page to the page whose text holds `finish`, pressing Next whenever
 // the page offers it again.
 bool WaitFinishPage(HWND window, const char* finish)
@@ -352,6 +396,10 @@ TEST_F(Setup, ImpossibleFolderIsRefused)
     // A file on the way, and a drive that does not exist: NSIS alone would fall back to the default.
     for (const char* folder : {"C:\\windows\\win.ini\\Quillon", "Q:\\Nowhere\\Quillon"})
         EXPECT_EQ(4, RunSetup(std::string("/S /D=") + folder)) << folder;
+    // A name outside the ANSI code page: everything would register, and nothing would open.
+    for (const wchar_t* folder : kForeignFolders)
+        EXPECT_EQ(4, RunSetup(std::wstring(L"/S /D=") + folder)) << common::ToUtf8(folder);
+    EXPECT_FALSE(FileExists("C:\\Apps"));
     ExpectNothingInstalled(DefaultFolder());
 }
 
@@ -504,6 +552,18 @@ TEST_F(Setup, InteractiveSetupWalksItsPages)
     if (!shown.empty() && shown.back() == '\\')  // the page may show it with a separator at the end
         shown.pop_back();
     EXPECT_EQ(g_folder, shown);
+    // A folder the ANSI code page cannot name is refused on the page, which stays.
+    SendMessageW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kForeignFolders[0]));
+    PostClick(window, kNext);
+    HWND refusal = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (refusal = OtherDialog(pid, window)) != nullptr; }, kWait))
+        << "the folder was not refused: " << AllTexts(window);
+    EXPECT_NE(std::string::npos, DialogStaticText(refusal).find("outside this system's code page"))
+        << DialogStaticText(refusal);
+    PostClick(refusal, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(refusal); }, kWait));
+    EXPECT_EQ(folder, FindControl(window, 1019)) << "the folder page did not stay";
+    SetWindowTextA(folder, g_folder.c_str());
     PostClick(window, kNext);
     // The progress page stays when done; its Next leads to the finish page.
     ASSERT_TRUE(WaitFinishPage(window, "Completing Quillon Setup")) << AllTexts(window);
@@ -514,11 +574,13 @@ TEST_F(Setup, InteractiveSetupWalksItsPages)
     ExpectInstalled(g_folder);
 }
 
-// /D= a folder that does not exist yet: it is made, and the earlier install elsewhere goes.
+// /D= a folder that does not exist yet, named with letters beyond ASCII: it is made, and the
+// earlier install elsewhere goes.
 TEST_F(Setup, UpgradeIntoANewFolderMovesTheInstall)
 {
     const std::string previous = g_folder;
-    const std::string folder = "C:\\Apps\\Brisco Tools\\Quillon";
+    // Not ASCII, but in the ANSI code page (1252): taken.
+    const std::string folder = "C:\\Apps\\Brisco T\xf6\xf6ls\\Quillon";
     ASSERT_FALSE(FileExists("C:\\Apps"));
     ASSERT_EQ(0, RunSetup("/S /D=" + folder));
     g_folder = folder;

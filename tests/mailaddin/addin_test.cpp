@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/comserver.h"
 #include "mailaddin/Addin.h"
 #include "mailaddin/Pictures.h"
 #include "mailaddin/gimlet_ids.h"
@@ -379,12 +380,55 @@ TEST_F(AddinTest, CommandsStartTheConverterWithTheirParameters)
     }
     EXPECT_EQ((std::vector<std::string>{"Add.Init 1.0.97", "->OnInitTanager", "->OnFolderSelectionChanged", "AddGUI"}),
               Log());
+
+    // A Quillon.exe that cannot be started: the click still succeeds for the SDK, and the log says
+    // why nothing opened. (A missing one would be looked for beside this program too.)
+    const std::string converter = g_world->addinFolder + "\\Quillon.exe";
+    ASSERT_TRUE(::MoveFileA(converter.c_str(), (converter + ".away").c_str()));
+    ASSERT_TRUE(WriteFileBytes(converter, "not a program"));
+    long delivered = -1;
+    HRESULT hr = site->ClickButton(0, 0, -1, &delivered);
+    ASSERT_TRUE(::DeleteFileA(converter.c_str()));
+    ASSERT_TRUE(::MoveFileA((converter + ".away").c_str(), converter.c_str()));
+    EXPECT_HRESULT_SUCCEEDED(hr);
+    EXPECT_EQ(1, delivered);
+    const std::string line = Log().back();
+    EXPECT_TRUE(std::regex_match(line, std::regex("Error\\([0-9]+\\) : StartConverter\\(-Import -Foreground\\),line=0\t"
+                                                  "Quillon\\.exe could not be started in .*")))
+        << line;
+    EXPECT_EQ(g_world->addinFolder, line.substr(line.size() - g_world->addinFolder.size())) << line;
 }
 
 // Whatever throws inside the add-in (an allocation, a callee) is a line in its log and a failure
 // code for the SDK, never an exception in the mail client's process.
 TEST_F(AddinTest, NoExceptionReachesTheMailClient)
 {
+    // Creation and release run inside the mail client's CoCreateInstance and Release: a failing
+    // creation is a failure code, a failing release still lets everything go.
+    {
+        CScopedEnv hook("QUILLON_TEST_THROW", "CAddin::FinalConstruct");
+        ComPtr<IDispatch> none;
+        EXPECT_EQ(E_OUTOFMEMORY, ::CoCreateInstance(gimlet::CLSID_Addin, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &none));
+        EXPECT_EQ(nullptr, none.Get());
+    }
+    EXPECT_EQ((std::vector<std::string>{"Error(custom) : CAddin::FinalConstruct\texception: out of memory",
+                                        "Addin.Done 1.0.97"}),
+              Log());
+    {
+        CreateAddin();
+        Fire(&ITanagerSite::Ready);
+        Select(1);
+        CScopedEnv hook("QUILLON_TEST_THROW", "CAddin::~CAddin");
+        addin.Reset();
+    }
+    EXPECT_EQ("Error(custom) : CAddin::~CAddin\texception: out of memory", Log().back());
+    EXPECT_FALSE(FileExists(Picture("Import")));
+    EXPECT_EQ(nullptr, OwnHiddenForm());
+    EXPECT_EQ("release TanagerInit", Journal().back());
+    ::DeleteFileA(LogFile().c_str());
+    ASSERT_HRESULT_SUCCEEDED(site->Reset());  // the released toolbar goes from the site too
+    ASSERT_HRESULT_SUCCEEDED(site->put_HostWindow(kHostWindow));
+
     CreateAddin();
     Fire(&ITanagerSite::Ready);
     Select(1);
@@ -412,6 +456,78 @@ TEST_F(AddinTest, NoExceptionReachesTheMailClient)
     long delivered = -1;
     ASSERT_HRESULT_SUCCEEDED(site->ClickButton(0, 0, -1, &delivered));
     EXPECT_FALSE(TakeRecord(g_world->addinFolder).empty());
+}
+
+// An SDK object whose connection point calls back from inside Advise and keeps the sink after
+// Unadvise, as a careless SDK may.
+class CFakeSource final
+    : public common::CComObject<CFakeSource, IConnectionPointContainer, IConnectionPoint> {
+public:
+    static const common::CInterfaceEntry<CFakeSource> kInterfaces[];
+    explicit CFakeSource(IUnknown* outer) : CComObject(outer) {}
+    std::function<void()> m_duringAdvise;
+    ComPtr<IUnknown> m_sink;
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    STDMETHODIMP FindConnectionPoint(REFIID, IConnectionPoint** point) override
+    {
+        *point = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override
+    {
+        m_sink = sink;
+        *cookie = 1;
+        if (m_duringAdvise)
+            m_duringAdvise();
+        return S_OK;
+    }
+    STDMETHODIMP Unadvise(DWORD) override { return S_OK; }
+    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+};
+const common::CInterfaceEntry<CFakeSource> CFakeSource::kInterfaces[] = {
+    {&IID_IConnectionPointContainer, &common::CastTo<CFakeSource, IConnectionPointContainer>},
+    {&IID_IConnectionPoint, &common::CastTo<CFakeSource, IConnectionPoint>},
+    {nullptr, nullptr}};
+
+class CFakeSink final : public common::CComObject<CFakeSink, ITanagerInitEvents>, public gimlet::CSinkOwner {
+public:
+    static const common::CInterfaceEntry<CFakeSink> kInterfaces[];
+    explicit CFakeSink(IUnknown* outer) : CComObject(outer) {}
+    STDMETHODIMP OnInitTanager() override { return S_OK; }
+    STDMETHODIMP OnShutdownTanager() override { return S_OK; }
+};
+const common::CInterfaceEntry<CFakeSink> CFakeSink::kInterfaces[] = {
+    {&IID_ITanagerInitEvents, &common::CastTo<CFakeSink, ITanagerInitEvents>}, {nullptr, nullptr}};
+
+// An event delivered from inside Advise finds the source held (the toolbar is built from the host
+// that reports the current folder while it connects); once the link lets go, a source that still
+// calls the sink reaches no add-in.
+TEST_F(AddinTest, EventLinkHoldsTheSourceDuringAdviseAndClearsTheSinksOwner)
+{
+    ComPtr<IConnectionPointContainer> source;
+    ASSERT_HRESULT_SUCCEEDED(common::CreateComObject<CFakeSource>(nullptr, IID_IConnectionPointContainer, &source));
+    auto* fake = static_cast<CFakeSource*>(source.Get());
+    ComPtr<ITanagerInitEvents> sinkObject;
+    ASSERT_HRESULT_SUCCEEDED(common::CreateComObject<CFakeSink>(nullptr, IID_ITanagerInitEvents, &sinkObject));
+    auto* sink = static_cast<CFakeSink*>(sinkObject.Get());
+    gimlet::CAddin* const owner = reinterpret_cast<gimlet::CAddin*>(&g_world);  // never called
+    sink->m_owner = owner;
+
+    gimlet::CEventLink<IConnectionPointContainer> link;
+    bool heldDuringAdvise = false;
+    fake->m_duringAdvise = [&] { heldDuringAdvise = link.Get() == source.Get(); };
+    ASSERT_HRESULT_SUCCEEDED(link.Set(source, sink, IID_ITanagerInitEvents));
+    EXPECT_TRUE(heldDuringAdvise);
+    EXPECT_EQ(owner, sink->m_owner);
+    link.Release();
+    EXPECT_FALSE(link);
+    EXPECT_EQ(sinkObject.Get(), fake->m_sink.Get());  // still held by the source
+    EXPECT_EQ(nullptr, sink->m_owner);
+    fake->m_sink.Reset();
 }
 
 TEST_F(AddinTest, OptionsItemShowsTheOptionsFormModally)
