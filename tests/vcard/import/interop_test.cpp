@@ -101,9 +101,10 @@ TEST(Interop, FieldsArriveAsTheFilesMeanThem)
           FIELD(0, jobTitle, W("Engineer")),
           FIELD(0, emails, (std::vector<std::wstring>{L"test2@examination.com", L"test@example.com"})),
           FIELD(0, emailTypes, (std::vector<std::wstring>{L"", L"SMTP"}))}},
+        // Each card inside the parent is a card of its own; the parent keeps its own name.
         {"android-vcard\\v21_nest.vcf",
-         {[](const CReadResult& r) { EXPECT_EQ(r.cards.size(), 2u); }, FIELD(0, familyName, W("nest1")),
-          FIELD(1, familyName, W("nest2"))}},
+         {[](const CReadResult& r) { EXPECT_EQ(r.cards.size(), 3u); }, FIELD(0, familyName, W("nest1")),
+          FIELD(1, familyName, W("nest2")), FIELD(2, familyName, W("parent"))}},
         {"android-vcard\\v21_invalid_multiple_line.vcf",
          {FIELD(0, emails, std::vector<std::wstring>{W("\"Omega\" <omega@example.com>")})}},
         {"android-vcard\\v30_comma_separated.vcf",

@@ -444,16 +444,22 @@ TEST(Version30, OurOwnExampleCardComesBack)
 
 TEST(Cards, StructureOfAFile)
 {
-    CReadResult r = ReadAll("junk line\r\nN:outside\r\n" + Card("2.1", {"FN:a", "BEGIN:VCARD", "END:VCALENDAR", "TEL;HOME:1"}) +
+    // A card inside a card (here an AGENT's, as vCard 2.1 writes it) is handed over at its own
+    // end; the card around it keeps its lines on both sides of it.
+    CReadResult r = ReadAll("junk line\r\nN:outside\r\n" +
+                            Card("2.1", {"FN:a", "AGENT:", "BEGIN:VCARD", "VERSION:3.0", "FN:agent", "NOTE:x\\ny",
+                                         "END:VCALENDAR", "END:VCARD", "TEL;HOME:1", "NOTE:a\\nb"}) +
                             "between\r\n" + Crlf({"begin:vcard", "fn:b", "end:vcard"}) +
-                            Crlf({"BEGIN:VCARD", "FN:lost"}));
-    ASSERT_EQ(r.cards.size(), 2u);
+                            Crlf({"BEGIN:VCARD", "FN:lost", "BEGIN:VCARD", "FN:inner of lost", "END:VCARD"}));
+    ASSERT_EQ(r.cards.size(), 4u);
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.cards[0].displayName, L"a");
-    EXPECT_EQ(r.cards[0].homePhone, L"1");
-    EXPECT_EQ(r.cards[1].displayName, L"b");
-    EXPECT_EQ(r.cards[1].homePhone, L"");
-    EXPECT_EQ(r.formats, (std::vector<int>{0, 0}));
+    const std::vector<std::vector<std::wstring>> expected = {
+        {L"agent", L"", L"x\r\ny"}, {L"a", L"1", L"a\\nb"}, {L"b", L"", L""}, {L"inner of lost", L"", L""}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ((std::vector<std::wstring>{r.cards[i].displayName, r.cards[i].homePhone, r.cards[i].note}), expected[i])
+            << i;
+    }
+    EXPECT_EQ(r.formats, (std::vector<int>{30, 0, 0, 0}));
 }
 
 TEST(Cards, NothingLeaksFromOneCardIntoTheNext)

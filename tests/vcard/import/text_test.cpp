@@ -273,8 +273,8 @@ TEST(Cards, CountingMatchesTheCardRules)
     } cases[] = {
         {"two cards", "BEGIN:VCARD\r\nEND:VCARD\r\nbegin:vcard\r\nend:vcard\r\n", 2},
         {"missing END", "BEGIN:VCARD\r\nN:a\r\nBEGIN:VCARD\r\nN:b\r\n", 0},
-        {"nested BEGIN ends at the first END",
-         "BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 1},
+        {"a card inside a card is a card of its own",
+         "BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 2},
         {"END of another object", "BEGIN:VCARD\r\nEND:VCALENDAR\r\nEND:VCARD\r\n", 1},
         {"END:VCARD behind a soft break of an unread value still ends the card",
          "BEGIN:VCARD\r\nX-A;QUOTED-PRINTABLE:a=\r\nEND:VCARD\r\n", 1},
