@@ -1,6 +1,7 @@
 // The vCard reader: whatever the bytes, every operation the import uses stays inside its buffers
 // and ends, and the import's card loop (the property mapping over a real code page) reads as many
-// cards as the counting pass counts. Built for the host only (fuzz.mk), never for Windows.
+// cards as the counting pass counts, whatever its handlers do with the lines: a walk that reads
+// every value its own way, the counting pass and the import's loop agree card for card. Built for the host only (fuzz.mk), never for Windows.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,39 +33,45 @@ void ReadLikeTheImport(const uint8_t* data, size_t size)
     if (size > 0 && (data[size - 1] & 1))
         reader.SetLeadBytes(shiftJisLead);
     size_t cards = 0;
-    while (reader.FindNextCard()) {
-        reader.SetFormat(reader.PeekCardFormat());
-        bool complete = false;
-        while (reader.ReadProperty()) {
-            if (reader.IsCardEnd()) {
-                reader.FinishProperty();
-                complete = true;
-                break;
-            }
-            CParams params;
-            if (reader.ReadParameters(&params)) {
-                if (params.quotedPrintable ||
-                    (reader.Name() == "ADR" && reader.Format() != CvCardText::kFormat30)) {
-                    std::string value;
-                    reader.ReadEncodedValue(&value);
-                    reader.SetLine(value);
-                }
-                size_t p = reader.Pos();
-                std::string part;
-                for (int i = 0; i < 6; ++i) {
-                    size_t next = reader.TakeComponent(p, &part);
-                    Check(next >= p && next <= reader.Line().size());
-                    p = next;
-                }
-                reader.TakeRemainder(p, &part);
-                IsNonAsciiUtf8(part.data(), part.size());
-            }
-            reader.FinishProperty();
-        }
-        if (!complete)
+    size_t depth = 0;
+    for (;;) {
+        CvCardText::CardStep step = reader.NextStep();
+        if (step == CvCardText::CardStep::kTextEnd)
             break;
-        ++cards;
+        if (step == CvCardText::CardStep::kBegin) {
+            Check(reader.Depth() == depth + 1 && reader.Depth() <= CvCardText::kMaxCardDepth);
+            ++depth;
+            continue;
+        }
+        if (step == CvCardText::CardStep::kEnd) {
+            Check(reader.Depth() + 1 == depth);
+            --depth;
+            ++cards;
+            continue;
+        }
+        CParams params;
+        if (reader.ReadParameters(&params)) {
+            std::string value;
+            if (params.base64) {
+                if (reader.ReadBase64Value(&value))
+                    reader.SetLiteralLine(value);
+            } else if (params.quotedPrintable ||
+                       (reader.Name() == "ADR" && reader.Format() != CvCardText::kFormat30)) {
+                reader.ReadEncodedValue(&value);
+                reader.SetLine(value);
+            }
+            size_t p = reader.Pos();
+            std::string part;
+            for (int i = 0; i < 6; ++i) {
+                size_t next = reader.TakeComponent(p, &part);
+                Check(next >= p && next <= reader.Line().size());
+                p = next;
+            }
+            reader.TakeRemainder(p, &part);
+            IsNonAsciiUtf8(part.data(), part.size());
+        }
     }
+    Check(reader.Depth() == depth);
     // Counting sees the same complete cards as reading.
     CvCardText counter;
     counter.Load(reinterpret_cast<const char*>(data), size);
@@ -84,6 +91,7 @@ void ReadLikeTheImport(const uint8_t* data, size_t size)
         return 0;
     });
     Check(handed == mapper.CardsRead() && handed == counted);
+    Check(mapper.TextEndedInCard() == (depth > 0) && mapper.CardsTooDeep() == reader.CardsTooDeep());
 }
 
 }  // namespace
@@ -104,6 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(DecodeQuotedPrintable(escaped.data(), escaped.size(), &out));
     std::string unescaped = Unescape30(bytes, size);
     Check(unescaped.size() <= 2 * size);
+    if (DecodeBase64(bytes, size, &out))
+        Check(out.size() <= size / 4 * 3 + 2);
     std::string text;
     PrepareFileText(bytes, size, &text);
     return 0;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 void CImportCard::Clear()
 {
@@ -74,79 +75,130 @@ std::wstring CCardReader::CardName() const
 // ---------------------------------------------------------------------------------------------
 // Cards
 
-bool CCardReader::FindNextCard()
-{
-    if (!m_text.FindNextCard())
-        return false;
-    ResetCard();
-    m_text.SetFormat(m_text.PeekCardFormat());
-    return true;
-}
-
-bool CCardReader::ReadProperty()
-{
-    if (!m_text.ReadProperty())
-        return false;
-    _SetCodePageForLine();
-    return true;
-}
-
 int CCardReader::ReadAllCards(const CardSink& sink)
 {
     m_cardsRead = 0;
     m_textEndedInCard = false;
-    while (FindNextCard()) {
-        bool complete = false;
-        size_t lines = 0;
-        size_t bytes = 0;
-        size_t skipped = 0;
-        m_cardCut = false;
-        while (ReadProperty()) {
-            if (m_text.IsCardEnd()) {
-                m_text.FinishProperty();
-                complete = true;
-                break;
+    m_outer.clear();
+    ResetCard();
+    for (;;) {
+        switch (m_text.NextStep()) {
+        case CvCardText::CardStep::kBegin:
+            if (m_text.Depth() > 1) {
+                // A card inside this one: this one waits, fields and all, behind its END:VCARD.
+                m_outer.emplace_back();
+                COpenCard& outer = m_outer.back();
+                outer.card = std::move(m_card);
+                outer.preferredEmails.swap(m_preferredEmails);
+                outer.preferredTypes.swap(m_preferredTypes);
+                outer.skypeSeen = m_skypeSeen;
+                outer.exactValues = m_text.ExactValues();
+                outer.storedBytes = m_storedBytes;
+                outer.skipped = m_skipped;
+                outer.cut = m_cardCut;
             }
-            // Past the card's limits its lines are only stepped over, up to its END:VCARD.
-            bytes += m_text.Line().size();
-            if (++lines > kMaxCardProperties || bytes > kMaxCardBytes) {
-                ++skipped;
-                m_text.FinishProperty();
-                continue;
+            _StartCard();
+            break;
+        case CvCardText::CardStep::kProperty:
+            _OnProperty();
+            break;
+        case CvCardText::CardStep::kEnd: {
+            _CompleteCard();
+            ++m_cardsRead;
+            if (sink && sink() < 0) {
+                m_outer.clear();
+                ResetCard();
+                return -1;
             }
-            DispatchProperty();
-            if (m_text.LineCut()) {
-                m_cardCut = true;
-                _ReportLineCut();
+            if (!m_outer.empty()) {
+                COpenCard& outer = m_outer.back();
+                m_card = std::move(outer.card);
+                m_preferredEmails.swap(outer.preferredEmails);
+                m_preferredTypes.swap(outer.preferredTypes);
+                m_skypeSeen = outer.skypeSeen;
+                m_text.SetExactValues(outer.exactValues);
+                m_storedBytes = outer.storedBytes;
+                m_skipped = outer.skipped;
+                m_cardCut = outer.cut;
+                m_outer.pop_back();
             }
-            m_text.FinishProperty();
+            break;
         }
-        if (!complete) {
-            m_textEndedInCard = true;
-            break;  // the text ended inside the card: it is dropped
-        }
-        ++m_cardsRead;
-        if (skipped > 0) {
-            m_cardCut = true;
-            _ReportCardCut(skipped);
-        }
-        if (m_skypeSeen)
-            ApplySkypeFixes();
-        if (sink && sink() < 0) {
+        case CvCardText::CardStep::kTextEnd:
+            // Cards still open when the text ends are dropped.
+            m_textEndedInCard = m_text.Depth() > 0;
+            m_outer.clear();
             ResetCard();
-            return -1;
+            return 0;
         }
     }
-    ResetCard();
-    return 0;
+}
+
+void CCardReader::_OnProperty()
+{
+    _SetCodePageForLine();
+    const bool stored = PropertyIsStored();
+    if (stored) {
+        // Past the card's bound its values are only stepped over, up to its END:VCARD.
+        size_t bytes = m_text.FullLineBytes();
+        m_storedBytes += bytes < CvCardText::kMaxLineBytes ? bytes : CvCardText::kMaxLineBytes;
+        if (m_storedBytes > kMaxCardBytes) {
+            ++m_skipped;
+            return;
+        }
+    }
+    DispatchProperty();
+    if (stored && m_text.LineCut()) {
+        m_cardCut = true;
+        _ReportLineCut();
+    }
+}
+
+void CCardReader::_CompleteCard()
+{
+    if (!m_preferredEmails.empty()) {
+        // Each preferred address went in front of those before it: the last one comes first.
+        std::vector<std::wstring> emails;
+        std::vector<std::wstring> types;
+        emails.reserve(m_preferredEmails.size() + m_card.emails.size());
+        types.reserve(emails.capacity());
+        emails.insert(emails.end(), std::make_move_iterator(m_preferredEmails.rbegin()),
+                      std::make_move_iterator(m_preferredEmails.rend()));
+        types.insert(types.end(), std::make_move_iterator(m_preferredTypes.rbegin()),
+                     std::make_move_iterator(m_preferredTypes.rend()));
+        emails.insert(emails.end(), std::make_move_iterator(m_card.emails.begin()),
+                      std::make_move_iterator(m_card.emails.end()));
+        types.insert(types.end(), std::make_move_iterator(m_card.emailTypes.begin()),
+                     std::make_move_iterator(m_card.emailTypes.end()));
+        m_card.emails.swap(emails);
+        m_card.emailTypes.swap(types);
+        m_preferredEmails.clear();
+        m_preferredTypes.clear();
+    }
+    if (m_skipped > 0) {
+        m_cardCut = true;
+        _ReportCardCut(m_skipped);
+    }
+    if (m_skypeSeen)
+        ApplySkypeFixes();
+}
+
+void CCardReader::_StartCard()
+{
+    m_card.Clear();
+    m_preferredEmails.clear();
+    m_preferredTypes.clear();
+    m_text.SetExactValues(false);
+    m_skypeSeen = false;
+    m_storedBytes = 0;
+    m_skipped = 0;
+    m_cardCut = false;
 }
 
 void CCardReader::ResetCard()
 {
-    m_card.Clear();
+    _StartCard();
     m_text.SetFormat(0);
-    m_text.SetExactValues(false);
-    m_skypeSeen = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -224,88 +276,102 @@ bool CCardReader::_TakeRemainderBytes(size_t point, std::string* bytes, bool str
     return !bytes->empty();
 }
 
+void CCardReader::_DecodeQuotedPrintable()
+{
+    std::string value;
+    std::vector<bool> encoded;
+    if (!m_text.ReadEncodedValue(&value, &encoded))
+        _ReportInvalidElement();
+    m_text.SetLine(value, true, encoded);
+}
+
 bool CCardReader::_ReadValue(CParams* params, bool alwaysDecode)
 {
     if (!m_text.ReadParameters(params))
         return false;
-    if (params->quotedPrintable || alwaysDecode) {
+    if (params->base64) {
+        // A text written in base64 (some phones write every non-ASCII text so): its bytes are
+        // the text, in the line's charset. One that does not decode is taken as written.
         std::string value;
-        std::vector<bool> encoded;
-        if (!m_text.ReadEncodedValue(&value, &encoded))
+        if (m_text.ReadBase64Value(&value))
+            m_text.SetLiteralLine(value);
+        else
             _ReportInvalidElement();
-        m_text.SetLine(value, true, encoded);
+    } else if (params->quotedPrintable || alwaysDecode) {
+        _DecodeQuotedPrintable();
     }
     return true;
 }
 
 // Dispatch and handlers
 
-namespace {
-
-struct Handler {
+struct CCardReader::CHandler {
     const char* name;
     void (CCardReader::*handle)();
+    bool stores;  // it fills a field of the card
 };
 
-}  // namespace
+// The first name that matches wins; names that match none are ignored. VERSION and END are the
+// card structure's (CvCardText::NextStep).
+const CCardReader::CHandler* CCardReader::_FindHandler(const std::string& name)
+{
+    static const CHandler kHandlers[] = {
+        {"PRODID", &CCardReader::_OnProdId, false},
+        {"N", &CCardReader::_OnN, true},
+        {"FN", &CCardReader::_OnDisplayName, true},
+        {"NICKNAME", &CCardReader::_OnNickname, true},
+        {"ROLE", &CCardReader::_OnNotStoredWithParameters, false},
+        {"ORG", &CCardReader::_OnOrg, true},
+        {"BDAY", &CCardReader::_OnBirthday, true},
+        {"ADR", &CCardReader::_OnAdr, true},
+        {"TEL", &CCardReader::_OnTel, true},
+        {"EMAIL", &CCardReader::_OnEmail, true},
+        {"TITLE", &CCardReader::_OnJobTitle, true},
+        {"NOTE", &CCardReader::_OnNote, true},
+        {"X-OUTL-SPOUSE", &CCardReader::_OnSpouse, true},
+        {"X-OUTL-ANNIVERSARY", &CCardReader::_OnAnniversary, true},
+        {"X-OUTL-NMSERVER", &CCardReader::_OnNmServer, true},
+        {"X-OUTL-GENDER", &CCardReader::_OnGender, true},
+        {"X-OUTL-CHILDREN", &CCardReader::_OnChildren, true},
+        {"URL", &CCardReader::_OnUrl, true},
+    };
+    static const CHandler kSkype = {"X-SKYPE-", &CCardReader::_OnSkype, false};
+    for (const CHandler& h : kHandlers) {
+        if (name == h.name)
+            return &h;
+    }
+    if (name.compare(0, 8, "X-SKYPE-") == 0)
+        return &kSkype;
+    return nullptr;
+}
+
+bool CCardReader::PropertyIsStored() const
+{
+    const CHandler* h = _FindHandler(m_text.Name());
+    return h && h->stores;
+}
 
 void CCardReader::DispatchProperty()
 {
-    // The first name that matches wins; names that match none are ignored.
-    static const char* const kNotStored[] = {
-        "PRODID", "X-OUTL-IMADDRESS", "X-OUTL-CATEGORIES", "CATEGORIES", "X-OUTL-MANAGERNAME",
-        "X-OUTL-ASSISTANTNAME", "X-OUTL-NMALIAS", "X-OUTL-IFBADDRESS", "CLASS", "REV", "END"};
-    const std::string& name = m_text.Name();
+    if (const CHandler* h = _FindHandler(m_text.Name()))
+        (this->*h->handle)();
+}
+
+void CCardReader::_OnProdId()
+{
     // Our own 3.0 cards hold every value exactly as the contact did (blanks at the ends too);
     // other writers' blanks are trimmed as ever.
-    if (name == "PRODID" && m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") &&
-        m_text.Format() == CvCardText::kFormat30)
+    if (m_text.RestStartsWith(":-//Brisco Corporation//Quillon ") && m_text.Format() == CvCardText::kFormat30)
         m_text.SetExactValues(true);
-    for (const char* ignored : kNotStored) {
-        if (name == ignored)
-            return;
-    }
-    if (name == "VERSION") {
-        if (m_text.RestStartsWith(":3.0") || m_text.RestStartsWith(":4.0"))
-            m_text.SetFormat(CvCardText::kFormat30);
-    } else if (name == "N") {
-        _OnN();
-    } else if (name == "FN") {
-        _OnSingleText(&m_card.displayName);
-    } else if (name == "NICKNAME") {
-        _OnSingleText(&m_card.nickname);
-    } else if (name == "ROLE") {
-        _OnNotStoredWithParameters();
-    } else if (name == "ORG") {
-        _OnOrg();
-    } else if (name == "BDAY") {
-        _OnDate(&m_card.birthday);
-    } else if (name == "ADR") {
-        _OnAdr();
-    } else if (name == "TEL") {
-        _OnTel();
-    } else if (name == "EMAIL") {
-        _OnEmail();
-    } else if (name == "TITLE") {
-        _OnSingleText(&m_card.jobTitle);
-    } else if (name == "NOTE") {
-        _OnSingleText(&m_card.note);
-    } else if (name == "X-OUTL-SPOUSE") {
-        _OnSpouse();
-    } else if (name == "X-OUTL-ANNIVERSARY") {
-        _OnDate(&m_card.anniversary);
-    } else if (name == "X-OUTL-NMSERVER") {
-        _OnNmServer();
-    } else if (name == "X-OUTL-GENDER") {
-        _OnGender();
-    } else if (name == "X-OUTL-CHILDREN") {
-        _OnChildren();
-    } else if (name.compare(0, 8, "X-SKYPE-") == 0) {
-        m_skypeSeen = true;
-    } else if (name == "URL") {
-        _OnUrl();
-    }
 }
+
+void CCardReader::_OnSkype() { m_skypeSeen = true; }
+void CCardReader::_OnDisplayName() { _OnSingleText(&m_card.displayName); }
+void CCardReader::_OnNickname() { _OnSingleText(&m_card.nickname); }
+void CCardReader::_OnJobTitle() { _OnSingleText(&m_card.jobTitle); }
+void CCardReader::_OnNote() { _OnSingleText(&m_card.note); }
+void CCardReader::_OnBirthday() { _OnDate(&m_card.birthday); }
+void CCardReader::_OnAnniversary() { _OnDate(&m_card.anniversary); }
 
 void CCardReader::_OnN()
 {
@@ -332,8 +398,10 @@ void CCardReader::_OnSingleText(std::wstring* field)
 
 void CCardReader::_OnNotStoredWithParameters()
 {
+    // Read only as far as a quoted-printable value that does not decode is told of.
     CParams params;
-    _ReadValue(&params, false);
+    if (m_text.ReadParameters(&params) && params.quotedPrintable)
+        _DecodeQuotedPrintable();
 }
 
 void CCardReader::_OnOrg()
@@ -431,8 +499,8 @@ void CCardReader::_OnEmail()
         return;
     std::wstring type = internet ? L"SMTP" : L"";
     if (params.Has(kParamPref)) {
-        m_card.emails.insert(m_card.emails.begin(), address);
-        m_card.emailTypes.insert(m_card.emailTypes.begin(), type);
+        m_preferredEmails.push_back(address);
+        m_preferredTypes.push_back(type);
     } else {
         m_card.emails.push_back(address);
         m_card.emailTypes.push_back(type);
@@ -455,17 +523,12 @@ void CCardReader::_OnUrl()
         m_card.personalWebPage = url;
 }
 
-// Handlers of single values step over whatever parameters the line carries (our own exports
-// write CHARSET on every line) to the ':' that starts the value. False: no value.
-static bool SkipToValue(CvCardText* text)
-{
-    CParams ignored;
-    return text->ReadParameters(&ignored);
-}
-
+// Handlers of single values read whatever parameters the line carries (our own exports write
+// CHARSET on every line) up to the ':' that starts the value, and decode the value as they say.
 void CCardReader::_OnDate(uint64_t* field)
 {
-    if (!SkipToValue(&m_text))
+    CParams params;
+    if (!_ReadValue(&params, false))
         return;
     std::string text = m_text.Line().substr(m_text.Pos());
     unsigned short year = 0, month = 0, day = 0;
@@ -504,7 +567,8 @@ void CCardReader::_OnNmServer()
 
 void CCardReader::_OnGender()
 {
-    if (m_card.gender != 0 || !SkipToValue(&m_text))
+    CParams params;
+    if (m_card.gender != 0 || !_ReadValue(&params, false))
         return;
     std::string bytes;
     if (!_TakeRemainderBytes(m_text.Pos(), &bytes))

@@ -87,13 +87,16 @@ public:
 class CCardReader {
 public:
     // Called at every END:VCARD, after the Skype fixes, with the card complete in Card(). A
-    // negative result stops the reading (ReadAllCards then gives -1).
+    // negative result stops the reading (ReadAllCards then gives -1). A card inside a card is
+    // handed over at its own END:VCARD, before the card around it.
     using CardSink = std::function<int()>;
 
-    // Limits that keep a hostile card from costing more than a real one: a card is read up to
-    // this many property lines or bytes of them; the rest of it is stepped over (and reported),
-    // and the card counts as cut. Real cards hold dozens of lines and a few kilobytes.
-    static const size_t kMaxCardProperties = 10000;
+    // What keeps a hostile card from costing more memory than a real one: a card keeps the
+    // values of at most this many bytes of the properties it stores; its further properties of
+    // that kind are stepped over (and reported), and the card counts as cut. Properties it does
+    // not store (pictures, sounds, keys, ...) cost only their reading and count nothing. Real
+    // cards hold a few kilobytes. Time is bounded by every handler's work being in proportion to
+    // its line, so a card of millions of short lines costs no more than their bytes.
     static const size_t kMaxCardBytes = 8 * 1024 * 1024;
 
     explicit CCardReader(ITextDecoder& decoder) : m_decoder(decoder) {}
@@ -106,16 +109,18 @@ public:
     // throws std::bad_alloc.
     int ReadAllCards(const CardSink& sink);
     // What the last ReadAllCards met: complete cards, whether the text ended inside a card (which
-    // is dropped), and whether the card handed to the sink was cut by the limits above.
+    // is dropped, as are the cards around it), cards stepped over for lying deeper inside cards
+    // than CvCardText::kMaxCardDepth, and whether the card handed to the sink lost a value it
+    // would have stored to the limits above.
     size_t CardsRead() const { return m_cardsRead; }
     bool TextEndedInCard() const { return m_textEndedInCard; }
+    size_t CardsTooDeep() const { return m_text.CardsTooDeep(); }
     bool CardCut() const { return m_cardCut; }
 
-    // Reader operations the card loop is made of.
-    bool FindNextCard();
-    bool ReadProperty();
     // Hands the current property line to its handler (or to none).
     void DispatchProperty();
+    // True when the current property's handler stores something in the card.
+    bool PropertyIsStored() const;
     void ResetCard();
     void ApplySkypeFixes();
 
@@ -130,7 +135,7 @@ public:
 protected:
     // A value marked quoted-printable that does not decode (the raw text is taken).
     virtual void _ReportInvalidElement() {}
-    // The current line was cut to CvCardText::kMaxLineBytes.
+    // The current line, of a property the card stores, was cut to CvCardText::kMaxLineBytes.
     virtual void _ReportLineCut() {}
     // The card just read had skipped lines past its limits.
     virtual void _ReportCardCut(size_t /*skipped*/) {}
@@ -139,6 +144,26 @@ protected:
     CImportCard m_card;
 
 private:
+    // The state of a card that is open while a card inside it is read.
+    struct COpenCard {
+        CImportCard card;
+        std::vector<std::wstring> preferredEmails;
+        std::vector<std::wstring> preferredTypes;
+        bool skypeSeen = false;
+        bool exactValues = false;
+        size_t storedBytes = 0;
+        size_t skipped = 0;
+        bool cut = false;
+    };
+    // A property name's handler (CardReader.cpp).
+    struct CHandler;
+    static const CHandler* _FindHandler(const std::string& name);
+    // Empties the card's fields and counters; the format is the text's.
+    void _StartCard();
+    void _OnProperty();
+    // At END:VCARD: the preferred addresses go in front, then the Skype fixes.
+    void _CompleteCard();
+
     // Where property values become characters.
     void _SetCodePageForLine();
     void _SetLeadBytes(int codePage);
@@ -149,9 +174,19 @@ private:
     void _TakeRemainder(size_t point, std::wstring* field, bool structured = false);
     bool _TakeRemainderBytes(size_t point, std::string* bytes, bool structured = false);
 
-    // Parameters and the value behind them; false when the line is to be ignored.
+    // Parameters and the value behind them, quoted-printable or base64 decoded; false when the
+    // line is to be ignored. alwaysDecode: quoted-printable even when unmarked (ADR of 2.1).
     bool _ReadValue(CParams* params, bool alwaysDecode);
+    void _DecodeQuotedPrintable();
 
+    void _OnProdId();
+    void _OnSkype();
+    void _OnDisplayName();
+    void _OnNickname();
+    void _OnJobTitle();
+    void _OnNote();
+    void _OnBirthday();
+    void _OnAnniversary();
     void _OnN();
     void _OnSingleText(std::wstring* field);
     void _OnNotStoredWithParameters();
@@ -175,7 +210,15 @@ private:
     bool m_leadBytes[256] = {};
     size_t m_cardsRead = 0;
     bool m_textEndedInCard = false;
+    // The card being read: its preferred e-mail addresses (put in front at its end, so that many
+    // of them cost no more than many plain ones), what it stored, and what it lost.
+    std::vector<std::wstring> m_preferredEmails;
+    std::vector<std::wstring> m_preferredTypes;
+    size_t m_storedBytes = 0;
+    size_t m_skipped = 0;
     bool m_cardCut = false;
+    // The cards around it, innermost last.
+    std::vector<COpenCard> m_outer;
     // A value's bytes and characters on their way into a field. Kept from value to value, as the
     // card's fields keep theirs, so that a card's texts cost no allocation once a few were read.
     std::string m_valueBytes;

@@ -79,9 +79,9 @@ void CvCardImport::_ReportLineCut()
 
 void CvCardImport::_ReportCardCut(size_t skipped)
 {
-    g_log.LogWar("CvCardImport::ReadCards", 0, "%s: card \"%s\" read up to %zu lines or %zu bytes: %zu more lines skipped",
-                 m_currentFilePath.c_str(), common::ToUtf8(CardName()).c_str(), kMaxCardProperties, kMaxCardBytes,
-                 skipped);
+    g_log.LogWar("CvCardImport::ReadCards", 0,
+                 "%s: card \"%s\" holds more than %zu bytes of values to store: %zu more lines skipped",
+                 m_currentFilePath.c_str(), common::ToUtf8(CardName()).c_str(), kMaxCardBytes, skipped);
 }
 
 void CvCardImport::_ReportInvalidElement()

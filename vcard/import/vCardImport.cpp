@@ -203,8 +203,15 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         // A card cut off by the file's end was not counted; it is lost, and the run says so.
         g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
         ++m_failed;
-    } else if (result == 0 && CardsRead() == 0) {
+    } else if (result == 0 && CardsRead() == 0 && CardsTooDeep() == 0) {
         g_log.LogWar(ctx, 0, "%s holds no vCard", path);
+    }
+    if (result == 0 && CardsTooDeep() > 0) {
+        // Neither pass counted them; they are lost, and the run says so.
+        g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
+                     CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+        const size_t room = static_cast<size_t>(INT_MAX - m_failed);
+        m_failed += static_cast<int>(CardsTooDeep() < room ? CardsTooDeep() : room);
     }
     FreeFileText();
     return result;

@@ -132,6 +132,56 @@ bool HeadMarksQuotedPrintable(const std::string& line)
     return false;
 }
 
+// The head names base64: the word BASE64 anywhere in it, or ENCODING=B as a parameter of its own.
+// It decides only which lines the value takes with it, never what a handler decodes.
+bool HeadMarksBase64(const std::string& line)
+{
+    size_t head = HeadEnd(line);
+    for (size_t i = 0; i < head; ++i) {
+        const char* p = line.data() + i;
+        size_t left = head - i;
+        if (StartsWithNoCase(p, left, "BASE64"))
+            return true;
+        if (line[i] == ';' && StartsWithNoCase(p + 1, left - 1, "ENCODING=B") &&
+            (left == 11 || p[11] == ';' || p[11] == ':'))
+            return true;
+    }
+    return false;
+}
+
+inline bool IsBase64Byte(char c)
+{
+    return IsAlnum(c) || c == '+' || c == '/' || c == '=';
+}
+
+// A line that goes on with a base64 value: its alphabet and blanks, nothing else.
+bool IsBase64Line(const std::string& line)
+{
+    bool any = false;
+    for (char c : line) {
+        if (IsBase64Byte(c))
+            any = true;
+        else if (!IsBlank(c))
+            return false;
+    }
+    return any;
+}
+
+int Base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (IsDigit(c))
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
 struct KeywordBit {
     const char* word;
     uint32_t bit;
@@ -151,6 +201,10 @@ void NoteTypeWord(const std::string& word, CParams* params)
         return;
     if (word == "QUOTED-PRINTABLE") {
         params->quotedPrintable = true;
+        return;
+    }
+    if (word == "BASE64") {
+        params->base64 = true;
         return;
     }
     uint32_t bit = 0;
@@ -194,6 +248,8 @@ void NoteToken(const std::string& token, CParams* params)
         std::string value = Trimmed(WithoutQuotes(token.substr(eq + 1)));
         if (name == "ENCODING" && value == "QUOTED-PRINTABLE")
             params->quotedPrintable = true;
+        else if (name == "ENCODING" && (value == "B" || value == "BASE64"))
+            params->base64 = true;
         else if (name == "PREF")  // vCard 4.0 writes the preferred one as PREF=1
             params->types |= kParamPref;
         else if (name == "VALUE" && value == "URI")
@@ -321,6 +377,50 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vect
         if (encoded)
             encoded->resize(zero);
     }
+    return true;
+}
+
+bool DecodeBase64(const char* in, size_t n, std::string* out)
+{
+    out->clear();
+    out->reserve(n / 4 * 3 + 3);
+    uint32_t bits = 0;
+    int groups = 0;  // six-bit groups in bits
+    size_t i = 0;
+    for (; i < n; ++i) {
+        char c = in[i];
+        if (IsSpace(c))
+            continue;
+        if (c == '=')
+            break;
+        int value = Base64Value(c);
+        if (value < 0)
+            return false;
+        bits = (bits << 6) | static_cast<uint32_t>(value);
+        if (++groups == 4) {
+            out->push_back(static_cast<char>(bits >> 16));
+            out->push_back(static_cast<char>(bits >> 8));
+            out->push_back(static_cast<char>(bits));
+            bits = 0;
+            groups = 0;
+        }
+    }
+    if (groups == 1)
+        return false;
+    if (groups == 2) {
+        out->push_back(static_cast<char>(bits >> 4));
+    } else if (groups == 3) {
+        out->push_back(static_cast<char>(bits >> 10));
+        out->push_back(static_cast<char>(bits >> 2));
+    }
+    // Only padding and white space may follow the padding.
+    for (; i < n; ++i) {
+        if (in[i] != '=' && !IsSpace(in[i]))
+            return false;
+    }
+    size_t zero = out->find('\0');
+    if (zero != std::string::npos)
+        out->resize(zero);
     return true;
 }
 
@@ -462,11 +562,17 @@ void CvCardText::Load(const char* bytes, size_t size)
     m_read = 0;
     m_line.clear();
     m_pos = 0;
+    m_more.clear();
+    m_softBreakAtCardEnd = false;
     m_name.clear();
     m_token.clear();
     m_charset.clear();
     m_hasCharset = false;
-    m_pendingSoftBreak = false;
+    m_format = 0;
+    m_depth = 0;
+    m_outerFormats.clear();
+    m_endPending = false;
+    m_cardsTooDeep = 0;
 }
 
 void CvCardText::Free()
@@ -474,7 +580,9 @@ void CvCardText::Free()
     std::string().swap(m_text);
     m_read = 0;
     m_origin = TextOrigin::kPlain;
-    m_pendingSoftBreak = false;
+    m_depth = 0;
+    m_outerFormats.clear();
+    m_endPending = false;
 }
 
 bool CvCardText::_ReadPhysicalLine(std::string* out, size_t* full)
@@ -539,8 +647,57 @@ bool CvCardText::ReadLine()
 {
     m_pos = 0;
     m_lineDecoded = false;
+    m_lineLiteral = false;
     m_lineEncoded.clear();
+    m_more.clear();
+    m_softBreakAtCardEnd = false;
     return _ReadLogicalLine(&m_line, false, &m_lineFull);
+}
+
+void CvCardText::_AppendMore(const std::string& line, size_t full)
+{
+    m_lineFull += 2 + full;
+    if (m_line.size() + m_more.size() + 2 + line.size() <= kMaxLineBytes) {
+        m_more += "\r\n";
+        m_more += line;
+    } else if (m_lineFull <= kMaxLineBytes) {
+        m_lineFull = kMaxLineBytes + 1;
+    }
+}
+
+void CvCardText::_TakeSoftBreakLines()
+{
+    bool soft = true;
+    while (soft) {
+        if (_NextLineEndsCard()) {
+            // A writer that ends its last value with a soft break: the card still ends here.
+            m_softBreakAtCardEnd = true;
+            return;
+        }
+        size_t full = 0;
+        if (!_ReadLogicalLine(&m_nextLine, true, &full))
+            return;
+        soft = !m_nextLine.empty() && m_nextLine.back() == '=';
+        _AppendMore(m_nextLine, full);
+    }
+}
+
+void CvCardText::_TakeBase64Lines()
+{
+    for (;;) {
+        size_t at = m_read;
+        size_t full = 0;
+        if (!_ReadLogicalLine(&m_nextLine, false, &full))
+            return;
+        // The blank line that ends the value goes with it.
+        if (m_nextLine.find_first_not_of(" \t") == std::string::npos)
+            return;
+        if (!IsBase64Line(m_nextLine)) {
+            m_read = at;
+            return;
+        }
+        _AppendMore(m_nextLine, full);
+    }
 }
 
 size_t CvCardText::_FindDelimiter(size_t from) const
@@ -599,25 +756,16 @@ bool CvCardText::ReadProperty()
         UpperInPlace(&m_name);
         m_pos = delimiter;
         _ReadCharset();
-        // Addresses of vCard 2.1 are read as quoted-printable even when unmarked.
-        m_pendingSoftBreak = !m_line.empty() && m_line.back() == '=' &&
-                             (HeadMarksQuotedPrintable(m_line) ||
-                              (m_name == "ADR" && m_format != kFormat30));
+        // The value's further lines belong to the property whether or not its handler decodes
+        // it, so that they are never taken for properties (or card ends) of their own. Addresses
+        // of vCard 2.1 are read as quoted-printable even when unmarked.
+        if (!m_line.empty() && m_line.back() == '=' &&
+            (HeadMarksQuotedPrintable(m_line) || (m_name == "ADR" && m_format != kFormat30)))
+            _TakeSoftBreakLines();
+        else if (HeadMarksBase64(m_line))
+            _TakeBase64Lines();
         return true;
     }
-}
-
-void CvCardText::FinishProperty()
-{
-    if (!m_pendingSoftBreak)
-        return;
-    m_pendingSoftBreak = false;
-    std::string next;
-    size_t full = 0;
-    do {
-        if (_NextLineEndsCard() || !_ReadLogicalLine(&next, true, &full))
-            break;
-    } while (!next.empty() && next.back() == '=');
 }
 
 bool CvCardText::_NextLineEndsCard() const
@@ -643,15 +791,58 @@ bool CvCardText::IsCardBegin() const { return m_name == "BEGIN" && RestStartsWit
 
 bool CvCardText::IsCardEnd() const { return m_name == "END" && RestStartsWith(":VCARD"); }
 
-bool CvCardText::FindNextCard()
+bool CvCardText::_SkipCard()
 {
+    size_t open = 1;
     while (ReadProperty()) {
-        bool begin = IsCardBegin();
-        FinishProperty();
-        if (begin)
-            return true;
+        if (IsCardBegin()) {
+            ++open;
+        } else if (IsCardEnd()) {
+            ++m_cardsTooDeep;
+            if (--open == 0)
+                return true;
+        }
     }
     return false;
+}
+
+CvCardText::CardStep CvCardText::NextStep()
+{
+    if (m_endPending) {
+        m_endPending = false;
+        if (m_outerFormats.empty()) {
+            m_format = 0;
+        } else {
+            m_format = m_outerFormats.back();
+            m_outerFormats.pop_back();
+        }
+    }
+    for (;;) {
+        if (!ReadProperty())
+            return CardStep::kTextEnd;
+        if (IsCardBegin()) {
+            if (m_depth >= kMaxCardDepth) {
+                if (!_SkipCard())
+                    return CardStep::kTextEnd;
+                continue;
+            }
+            if (m_depth > 0)
+                m_outerFormats.push_back(m_format);
+            ++m_depth;
+            m_format = PeekCardFormat();
+            return CardStep::kBegin;
+        }
+        if (m_depth == 0)
+            continue;  // a line between cards
+        if (IsCardEnd()) {
+            --m_depth;
+            m_endPending = true;
+            return CardStep::kEnd;
+        }
+        if (m_name == "VERSION" && (RestStartsWith(":3.0") || RestStartsWith(":4.0")))
+            m_format = kFormat30;
+        return CardStep::kProperty;
+    }
 }
 
 int CvCardText::PeekCardFormat()
@@ -659,37 +850,50 @@ int CvCardText::PeekCardFormat()
     // Some writers put VERSION last; the escapes of every earlier line depend on it.
     size_t read = m_read;
     std::string line = m_line;
+    std::string more = m_more;
     size_t pos = m_pos;
     size_t lineFull = m_lineFull;
+    bool softBreakAtCardEnd = m_softBreakAtCardEnd;
     std::string name = m_name;
     std::string charset = m_charset;
     bool hasCharset = m_hasCharset;
-    bool pending = m_pendingSoftBreak;
 
     int previousFormat = m_format;
     m_format = 0;
     int format = 0;
     bool first = true;
+    size_t inner = 0;  // cards open inside this one
     while (ReadProperty()) {
-        if (IsCardEnd())
-            break;
+        if (IsCardBegin()) {
+            ++inner;
+            first = false;
+            continue;
+        }
+        if (IsCardEnd()) {
+            if (inner == 0)
+                break;
+            --inner;
+            continue;
+        }
+        if (inner > 0)
+            continue;
         if (m_name == "VERSION" && (RestStartsWith(":3.0") || RestStartsWith(":4.0")))
             format = kFormat30;
         // Nearly every writer puts VERSION first; then no other line can change the answer.
         if (first && m_name == "VERSION")
             break;
         first = false;
-        FinishProperty();
     }
 
     m_read = read;
     m_line.swap(line);
+    m_more.swap(more);
     m_pos = pos;
     m_lineFull = lineFull;
+    m_softBreakAtCardEnd = softBreakAtCardEnd;
     m_name.swap(name);
     m_charset.swap(charset);
     m_hasCharset = hasCharset;
-    m_pendingSoftBreak = pending;
     m_format = previousFormat;
     return format;
 }
@@ -697,20 +901,13 @@ int CvCardText::PeekCardFormat()
 size_t CvCardText::CountCards()
 {
     size_t count = 0;
-    while (FindNextCard()) {
-        m_format = PeekCardFormat();
-        for (;;) {
-            if (!ReadProperty())
-                return count;
-            bool end = IsCardEnd();
-            FinishProperty();
-            if (end) {
-                ++count;
-                break;
-            }
-        }
+    for (;;) {
+        CardStep step = NextStep();
+        if (step == CardStep::kTextEnd)
+            return count;
+        if (step == CardStep::kEnd)
+            ++count;
     }
-    return count;
 }
 
 bool CvCardText::ReadParameter()
@@ -748,32 +945,10 @@ bool CvCardText::ReadParameters(CParams* params)
 bool CvCardText::ReadEncodedValue(std::string* value, std::vector<bool>* encoded)
 {
     std::string raw = m_line.substr(m_pos < m_line.size() ? m_pos : m_line.size());
-    std::string next;
-    size_t full = 0;
-    // Once the value is as long as a line may be, its further lines are stepped over: the soft
-    // breaks are still followed (they belong to this property) but nothing more is kept.
-    bool endsSoft = !raw.empty() && raw.back() == '=';
-    while (endsSoft) {
-        if (_NextLineEndsCard()) {
-            // A writer that ends its last value with a soft break: the card still ends here.
-            if (!raw.empty() && raw.back() == '=')
-                raw.pop_back();
-            break;
-        }
-        if (!_ReadLogicalLine(&next, true, &full))
-            break;
-        m_lineFull += 2 + full;
-        endsSoft = !next.empty() && next.back() == '=';
-        if (raw.size() + 2 + next.size() <= kMaxLineBytes) {
-            raw += "\r\n";
-            raw += next;
-        } else if (m_lineFull <= kMaxLineBytes) {
-            m_lineFull = kMaxLineBytes + 1;
-        }
-    }
-    m_pendingSoftBreak = false;
-    // A value cut at a soft break would end in a lone '=', which no decoding takes.
-    if (LineCut() && !raw.empty() && raw.back() == '=')
+    raw += m_more;
+    // The soft break before the card's end, or one where the value was cut, would leave a lone
+    // '=', which no decoding takes.
+    if ((m_softBreakAtCardEnd || LineCut()) && !raw.empty() && raw.back() == '=')
         raw.pop_back();
     if (DecodeQuotedPrintable(raw.data(), raw.size(), value, encoded))
         return true;
@@ -786,12 +961,28 @@ bool CvCardText::ReadEncodedValue(std::string* value, std::vector<bool>* encoded
     return false;
 }
 
+bool CvCardText::ReadBase64Value(std::string* value) const
+{
+    size_t pos = m_pos < m_line.size() ? m_pos : m_line.size();
+    std::string raw(m_line, pos);
+    raw += m_more;
+    return DecodeBase64(raw.data(), raw.size(), value);
+}
+
 void CvCardText::SetLine(const std::string& value, bool decoded, const std::vector<bool>& encoded)
 {
     m_line = value;
+    m_more.clear();
     m_pos = 0;
     m_lineDecoded = decoded;
+    m_lineLiteral = false;
     m_lineEncoded = encoded;
+}
+
+void CvCardText::SetLiteralLine(const std::string& value)
+{
+    SetLine(value, true);
+    m_lineLiteral = true;
 }
 
 size_t CvCardText::_ComponentEnd(size_t point) const
@@ -805,7 +996,7 @@ size_t CvCardText::_ComponentEnd(size_t point) const
         }
         if (c == ';')
             return i;
-        if (c == '\\' && i + 1 < m_line.size()) {
+        if (c == '\\' && !m_lineLiteral && i + 1 < m_line.size()) {
             i += 2;
             continue;
         }
@@ -831,7 +1022,9 @@ void CvCardText::_Finish(const char* begin, const char* end, std::string* out, b
     } else {
         TrimRange(&begin, &end);
     }
-    if (m_format == kFormat30)
+    if (m_lineLiteral)
+        out->assign(begin, end);
+    else if (m_format == kFormat30)
         Unescape30(begin, static_cast<size_t>(end - begin), m_leadBytes, out);
     else if (structured)
         Unescape21(begin, static_cast<size_t>(end - begin), m_leadBytes, out);

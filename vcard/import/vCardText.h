@@ -14,10 +14,16 @@
 //     one is there already, so CR, LF and CR LF all end lines.
 //   - A logical line is one physical line plus every following physical line that begins with a
 //     blank (space or tab), minus that one blank. The exception is a quoted-printable line that
-//     ends in '=': its next line is joined by the soft-break rule of ReadEncodedValue instead.
+//     ends in '=': its next line is joined by the soft-break rule instead.
 //   - A property line is a logical line holding ':' or ';'. Its name (group prefix removed, upper
 //     case) runs to the first of them; parameters follow, each behind a ';', up to the ':' that
 //     starts the value. A double-quoted parameter value may hold ':', ';' and ','.
+//   - A property takes the lines its value goes on over with it, whoever reads the value: the
+//     lines behind a quoted-printable soft break, and the lines of a base64 value up to the blank
+//     line (or the first line that is no base64), as vCard 2.1 writes them.
+//   - Cards are found by NextStep alone, for the counting pass and the import pass alike: a
+//     BEGIN:VCARD inside a card opens a card of its own (an AGENT's card, a phone's nested card)
+//     and the card around it goes on behind the inner END:VCARD.
 #pragma once
 
 #include <cstddef>
@@ -51,6 +57,7 @@ enum ParamBits : uint32_t {
 struct CParams {
     uint32_t types = 0;           // ParamBits of the recognised type words
     bool quotedPrintable = false;  // ENCODING=QUOTED-PRINTABLE or a bare QUOTED-PRINTABLE
+    bool base64 = false;           // ENCODING=B (3.0), ENCODING=BASE64 or a bare BASE64 (2.1)
     bool otherType = false;        // a type word outside WORK, HOME, PREF, INTERNET
     bool valueUri = false;         // VALUE=URI
 
@@ -69,6 +76,11 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vect
 
 // Makes every '=' that cannot start an escape decode as itself ("=3D" inserted behind it).
 std::string EscapeStrayEquals(const std::string& raw);
+
+// Base64 decoding of n bytes; white space anywhere is skipped. False on any other byte outside
+// the alphabet, on a lone sixth bit group, or on data behind the padding. A decoded zero byte
+// ends the value, as it does in quoted-printable.
+bool DecodeBase64(const char* in, size_t n, std::string* out);
 
 // The escapes of a structured value in vCard 2.1 (N, ORG, ADR): \\ and \; only; any other
 // backslash stays as written. leadBytes as for Unescape30.
@@ -98,6 +110,19 @@ public:
     // near it; a picture of several megabytes may, and Quillon takes no pictures. What lies
     // beyond is stepped over without being copied, so a hostile line costs no memory.
     static const size_t kMaxLineBytes = 1024 * 1024;
+    // How deep cards may lie inside cards. Each open card keeps its fields while the cards inside
+    // it are read, and looks ahead through its lines once for its VERSION; real files nest one
+    // card (an AGENT's). A card deeper than this is stepped over whole, cards inside it included,
+    // and counted by CardsTooDeep.
+    static const size_t kMaxCardDepth = 8;
+
+    // What NextStep met.
+    enum class CardStep {
+        kBegin,     // a card begins (Depth() cards are open now, this one included)
+        kProperty,  // a property line of the innermost open card
+        kEnd,       // the innermost card ends; Format() is still its own until the next step
+        kTextEnd,   // the end of the text; cards still open (Depth() > 0) are incomplete
+    };
 
     CvCardText() = default;
     CvCardText(const CvCardText&) = delete;
@@ -116,26 +141,29 @@ public:
 
     // The next logical line into Line(); false at the end of the text.
     bool ReadLine();
-    // The current line was longer than kMaxLineBytes and holds only its start; FullLineBytes is
-    // how long it was (its value's soft-broken lines included once read).
+    // The current property was longer than kMaxLineBytes and holds only its start; FullLineBytes
+    // is how long it was, the lines its value went on over included.
     bool LineCut() const { return m_lineFull > kMaxLineBytes; }
     size_t FullLineBytes() const { return m_lineFull; }
-    // The next property line; false at the end of the text. Sets the name, the line position (on
-    // the delimiter behind the name) and the charset named by the line's parameters.
+    // The next property line with the lines its value goes on over; false at the end of the text.
+    // Sets the name, the line position (on the delimiter behind the name) and the charset named
+    // by the line's parameters.
     bool ReadProperty();
-    // To be called when a property line has been handled: a quoted-printable value whose soft
-    // line breaks nobody read takes its continuation lines with it, so that they are not taken
-    // for property lines of their own.
-    void FinishProperty();
 
-    // The card structure.
-    bool FindNextCard();          // to the next BEGIN:VCARD; false at the end of the text
+    // The card structure: the next card start, property line of a card, or card end. Lines
+    // between cards are stepped over. A VERSION line of a card sets its format here, so that
+    // whoever walks the cards reads their lines alike.
+    CardStep NextStep();
+    size_t Depth() const { return m_depth; }
+    // Complete cards stepped over since Load because they lay deeper than kMaxCardDepth (those
+    // inside them included).
+    size_t CardsTooDeep() const { return m_cardsTooDeep; }
     bool IsCardEnd() const;       // the current property is END:VCARD
     bool IsCardBegin() const;     // the current property is BEGIN:VCARD
     // Format code the card that just began declares (VERSION 3.0 or 4.0: 30), wherever its
-    // VERSION line stands; the read position is left where it was.
+    // VERSION line stands (cards inside it aside); the read position is left where it was.
     int PeekCardFormat();
-    // Complete cards from the current position to the end of the text.
+    // Complete cards from the current position to the end of the text: the kEnd steps.
     size_t CountCards();
 
     // One parameter behind the ';' at the line position; false when no ':' or ';' follows.
@@ -148,6 +176,9 @@ public:
     // both decoding attempts failed; *value then holds the raw text.
     // encoded (may be null): which bytes of the value were escapes (see DecodeQuotedPrintable).
     bool ReadEncodedValue(std::string* value, std::vector<bool>* encoded = nullptr);
+    // The base64 value from the line position on, its further lines joined. False when it does
+    // not decode; *value is then unspecified.
+    bool ReadBase64Value(std::string* value) const;
     // Makes a value the current line, the line position at its start. decoded: the value was
     // quoted-printable, so every line break in it was written as =0D=0A on purpose; components
     // then lose only the blanks at their ends, not the line breaks.
@@ -155,9 +186,13 @@ public:
     // at a component's end.
     void SetLine(const std::string& value, bool decoded = false,
                  const std::vector<bool>& encoded = std::vector<bool>());
+    // Makes a decoded base64 value the current line: its bytes are the text itself, with no
+    // escapes; components lose the blanks at their ends, not the line breaks.
+    void SetLiteralLine(const std::string& value);
     // Values of a card Quillon wrote itself (vCard 3.0, with its PRODID) are read exactly: not
     // trimmed, since the writer keeps them as the contact holds them. Set per card.
     void SetExactValues(bool exact) { m_exactValues = exact; }
+    bool ExactValues() const { return m_exactValues; }
 
     // The component that starts at point (up to the next ';' that is not escaped), trimmed and
     // unescaped (3.0: every escape; 2.1: those of structured values). Returns the point behind
@@ -190,6 +225,12 @@ private:
     // Both append at most up to kMaxLineBytes in *out and add the whole length to *full.
     bool _ReadPhysicalLine(std::string* out, size_t* full);
     bool _ReadLogicalLine(std::string* out, bool quotedPrintable, size_t* full);
+    // The lines a value goes on over, into m_more (up to kMaxLineBytes for line and value).
+    void _TakeSoftBreakLines();
+    void _TakeBase64Lines();
+    void _AppendMore(const std::string& line, size_t full);
+    // Steps over a card too deep to be read, up to its END:VCARD; false at the end of the text.
+    bool _SkipCard();
     size_t _FindDelimiter(size_t from) const;
     void _ReadCharset();
     size_t _ComponentEnd(size_t point) const;
@@ -203,14 +244,23 @@ private:
     TextOrigin m_origin = TextOrigin::kPlain;
     std::string m_line;                 // the current (logical or decoded) line
     size_t m_pos = 0;                   // parse position in m_line
-    size_t m_lineFull = 0;              // bytes the current line had before it was cut
+    size_t m_lineFull = 0;              // bytes the current property had before it was cut
+    std::string m_more;                 // the lines its value goes on over, each behind CR LF
+    std::string m_nextLine;             // one of them on its way into m_more
+    bool m_softBreakAtCardEnd = false;  // the value's last soft break stands before END:VCARD
     std::string m_name;
     std::string m_token;
     std::string m_charset;
     bool m_hasCharset = false;
-    bool m_pendingSoftBreak = false;    // a quoted-printable line ending in '=' not yet joined
     int m_format = 0;
-    bool m_lineDecoded = false;         // m_line is a decoded quoted-printable value
+    // The card structure: open cards, the formats of those around the innermost, and whether the
+    // innermost just ended (its format goes at the next step).
+    size_t m_depth = 0;
+    std::vector<int> m_outerFormats;
+    bool m_endPending = false;
+    size_t m_cardsTooDeep = 0;
+    bool m_lineDecoded = false;         // m_line is a decoded quoted-printable or base64 value
+    bool m_lineLiteral = false;         // ... a base64 one, which holds no escapes
     std::vector<bool> m_lineEncoded;    // ... and these of its bytes were escapes
     bool m_exactValues = false;
     const bool* m_leadBytes = nullptr;

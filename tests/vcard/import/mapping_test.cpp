@@ -160,6 +160,53 @@ TEST(QuotedPrintableValues, AddressesOf21AreAlwaysDecoded)
     EXPECT_EQ(ReadOne(Card("3.0", {"ADR:;;Flat=AB"})).business[CImportCard::kStreet], L"Flat=AB");
 }
 
+// --- Base64 ---------------------------------------------------------------------------------------
+
+TEST(Base64Values, DecodedWithTheirCharsetForEveryStoredProperty)
+{
+    struct Case {
+        const char* what;
+        std::string version;
+        std::vector<std::string> lines;
+        std::wstring CImportCard::*field;
+        std::wstring expected;
+    } cases[] = {
+        {"3.0 ENCODING=b", "3.0", {"NOTE;ENCODING=b:TGllYmxpbmdzZmFyYmU6IFZpb2xldHQ="}, &CImportCard::note,
+         L"Lieblingsfarbe: Violett"},
+        {"2.1 bare BASE64", "2.1", {"NOTE;BASE64:TGllYmxpbmdzZmFyYmU6IFZpb2xldHQ="}, &CImportCard::note,
+         L"Lieblingsfarbe: Violett"},
+        {"2.1 over lines up to a blank line, in its charset", "2.1",
+         {"NOTE;ENCODING=BASE64;CHARSET=windows-1251:", "wO", "3/", "", "TEL;WORK:1"}, &CImportCard::note,
+         W("\xD0\x90\xD0\xBD\xD1\x8F")},
+        {"UTF-8 bytes without a charset", "2.1", {"FN;ENCODING=BASE64:SsO2cmc="}, &CImportCard::displayName,
+         W("J\xC3\xB6rg")},
+        {"components of a structured value", "3.0", {"N;ENCODING=b:TGVlO0Fubg=="}, &CImportCard::givenName, L"Ann"},
+        {"no escapes in a 3.0 value", "3.0", {"TITLE;ENCODING=b:QzpcbmV3"}, &CImportCard::jobTitle, L"C:\\new"},
+        {"blanks at the ends trimmed", "3.0", {"NICKNAME;ENCODING=b:IHBhZGRlZCAg"}, &CImportCard::nickname, L"padded"},
+        {"a telephone", "2.1", {"TEL;WORK;ENCODING=BASE64:KzEgNTU1"}, &CImportCard::businessPhone, L"+1 555"},
+        {"a picture's lines are its own", "2.1",
+         {"PHOTO;ENCODING=BASE64;TYPE=JPEG:", "/9j/4AAQ", "SkZJRg==", "", "X-OUTL-SPOUSE;BASE64:TcO8bGxlcg=="},
+         &CImportCard::spouse, W("M\xC3\xBCller")},
+    };
+    CBoxWatch boxes;
+    for (const Case& c : cases) {
+        CImportCard card = ReadOne(Card(c.version, c.lines));
+        EXPECT_EQ(card.*c.field, c.expected) << c.what;
+        if (c.lines.back() == "TEL;WORK:1") {
+            EXPECT_EQ(card.businessPhone, L"1") << c.what;
+        }
+    }
+    CImportCard dated = ReadOne(Card("3.0", {"BDAY;ENCODING=b:MTk3NS0wMy0xNA==", "ADR;HOME;ENCODING=b:OztNYWluIFN0"}));
+    EXPECT_TRUE(SameDate(dated.birthday, Date(1975, 3, 14)));
+    EXPECT_EQ(dated.home[CImportCard::kStreet], L"Main St");
+    EXPECT_TRUE(boxes.Texts().empty());
+
+    // A value that is no base64 is taken as written, and said so as a quoted-printable one is.
+    EXPECT_EQ(ReadOne(Card("3.0", {"NOTE;ENCODING=b:not base64!"})).note, L"not base64!");
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("Element NOTE format in"), std::string::npos) << boxes.Texts()[0];
+}
+
 // --- Folding ------------------------------------------------------------------------------------
 
 TEST(Folding, LongValuesArriveWhole)
@@ -444,16 +491,25 @@ TEST(Version30, OurOwnExampleCardComesBack)
 
 TEST(Cards, StructureOfAFile)
 {
-    CReadResult r = ReadAll("junk line\r\nN:outside\r\n" + Card("2.1", {"FN:a", "BEGIN:VCARD", "END:VCALENDAR", "TEL;HOME:1"}) +
+    // A card inside a card (here an AGENT's, as vCard 2.1 writes it) is handed over at its own
+    // end; the card around it keeps its lines on both sides of it.
+    CReadResult r = ReadAll("junk line\r\nN:outside\r\n" +
+                            Card("2.1", {"FN:a", "EMAIL;PREF:o@x", "X-SKYPE-ID:a", "AGENT:", "BEGIN:VCARD", "VERSION:3.0",
+                                         "FN:agent", "NOTE:x\\ny", "EMAIL;PREF:i@x", "END:VCALENDAR", "END:VCARD",
+                                         "TEL;HOME:1", "NOTE:a\\nb", "EMAIL:p@x"}) +
                             "between\r\n" + Crlf({"begin:vcard", "fn:b", "end:vcard"}) +
-                            Crlf({"BEGIN:VCARD", "FN:lost"}));
-    ASSERT_EQ(r.cards.size(), 2u);
+                            Crlf({"BEGIN:VCARD", "FN:lost", "BEGIN:VCARD", "FN:inner of lost", "END:VCARD"}));
+    ASSERT_EQ(r.cards.size(), 4u);
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.cards[0].displayName, L"a");
-    EXPECT_EQ(r.cards[0].homePhone, L"1");
-    EXPECT_EQ(r.cards[1].displayName, L"b");
-    EXPECT_EQ(r.cards[1].homePhone, L"");
-    EXPECT_EQ(r.formats, (std::vector<int>{0, 0}));
+    const std::vector<std::vector<std::wstring>> expected = {
+        {L"agent", L"", L"x\r\ny"}, {L"a", L"1", L"a\\nb"}, {L"b", L"", L""}, {L"inner of lost", L"", L""}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ((std::vector<std::wstring>{r.cards[i].displayName, r.cards[i].homePhone, r.cards[i].note}), expected[i])
+            << i;
+    }
+    EXPECT_EQ(r.formats, (std::vector<int>{30, 0, 0, 0}));
+    EXPECT_EQ(r.cards[0].emails, std::vector<std::wstring>{L"i@x"});
+    EXPECT_EQ(r.cards[1].emails, (std::vector<std::wstring>{L"o@x", L"p@x"}));
 }
 
 TEST(Cards, NothingLeaksFromOneCardIntoTheNext)
@@ -482,6 +538,64 @@ TEST(Cards, EveryFieldOfTheLastCardIsGoneAtTheNext)
     for (size_t i = 0; i < full.size(); ++i)
         EXPECT_NE(full[i], fresh[i]) << "field " << i << " is not filled by the first card";
     EXPECT_EQ(Dump(r.cards[1]), fresh);
+}
+
+TEST(Cards, ManyShortPropertiesAllArrive)
+{
+    // Far more lines than any real card has; each costs its own bytes, the last arrives, and the
+    // preferred addresses come first, the last of them in front.
+    std::vector<std::string> lines;
+    const int kPairs = 12000;
+    for (int i = 0; i < kPairs; ++i) {
+        lines.push_back("EMAIL;PREF:p" + std::to_string(i));
+        lines.push_back("EMAIL:a" + std::to_string(i));
+    }
+    lines.push_back("FN:last");
+    CImportCard c = ReadOne(Card("2.1", lines));
+    EXPECT_EQ(c.displayName, L"last");
+    ASSERT_EQ(c.emails.size(), size_t(2 * kPairs));
+    EXPECT_EQ(c.emailTypes.size(), c.emails.size());
+    EXPECT_EQ(c.emails[0], L"p11999");
+    EXPECT_EQ(c.emails[kPairs - 1], L"p0");
+    EXPECT_EQ(c.emails[kPairs], L"a0");
+    EXPECT_EQ(c.emails.back(), L"a11999");
+}
+
+TEST(Cards, OnlyValuesTheImportStoresCountAgainstItsBounds)
+{
+    LoadEncodings();
+    const std::string longLine(vcard::CvCardText::kMaxLineBytes + 100, 'A');
+    std::vector<std::string> manyBytes;
+    const std::string number(200, '9');
+    for (size_t bytes = 0; bytes <= vcard::CCardReader::kMaxCardBytes; bytes += number.size() + 9)
+        manyBytes.push_back("TEL;CELL:" + number);
+    manyBytes.push_back("FN:beyond the bound");
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        bool cut;
+        std::wstring name;  // the last line's FN, when it arrives
+    } cases[] = {
+        {"a picture longer than a line may be", {"PHOTO;ENCODING=BASE64:" + longLine, "KEY:" + longLine, "FN:whole"},
+         false, L"whole"},
+        {"a sound over lines", {"SOUND;ENCODING=BASE64:", longLine, longLine, "", "FN:whole"}, false, L"whole"},
+        {"a note longer than a line may be", {"NOTE:" + longLine, "FN:cut"}, true, L"cut"},
+        {"more bytes to store than a card may hold", manyBytes, true, L""},
+    };
+    for (const Case& c : cases) {
+        std::string text = Card("2.1", c.lines);
+        CvCardImport reader;
+        reader.LoadText(text.data(), text.size());
+        std::vector<bool> cut;
+        std::wstring name;
+        reader.ReadCards([&] {
+            cut.push_back(reader.CardCut());
+            name = reader.Card().displayName;
+            return 0;
+        });
+        EXPECT_EQ(cut, std::vector<bool>{c.cut}) << c.what;
+        EXPECT_EQ(name, c.name) << c.what;
+    }
 }
 
 TEST(Cards, SinkCanStopTheFile)

@@ -2,6 +2,7 @@
 // unescaping and components, as tables of inputs and whole expected outputs.
 #include <gtest/gtest.h>
 
+#include "importsupport.h"
 #include "vcard/import/vCardText.h"
 
 using namespace vcard;
@@ -111,6 +112,35 @@ TEST(QuotedPrintable, Decoding)
     for (const Case& c : cases) {
         std::string out;
         bool ok = DecodeQuotedPrintable(c.in.data(), c.in.size(), &out);
+        EXPECT_EQ(ok, c.ok) << c.in;
+        if (ok && c.ok) {
+            EXPECT_EQ(out, c.out) << c.in;
+        }
+    }
+}
+
+TEST(Base64, Decoding)
+{
+    struct Case {
+        std::string in;
+        bool ok;
+        std::string out;
+    } cases[] = {
+        {"TWFu", true, "Man"},
+        {"TWE=", true, "Ma"},
+        {"TQ==", true, "M"},
+        {"TWE", true, "Ma"},                 // padding left out
+        {" TW\r\n Fu\tIA==\r\n", true, "Man "},  // white space anywhere
+        {"+/+/", true, "\xFB\xFF\xBF"},
+        {"AEFC", true, ""},                  // a zero byte ends the value
+        {"", true, ""},
+        {"T", false, ""},                    // a lone six bits
+        {"TW-u", false, ""},
+        {"TQ==QQ", false, ""},               // data behind the padding
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        bool ok = DecodeBase64(c.in.data(), c.in.size(), &out);
         EXPECT_EQ(ok, c.ok) << c.in;
         if (ok && c.ok) {
             EXPECT_EQ(out, c.out) << c.in;
@@ -264,25 +294,46 @@ TEST(Components, SplitTrimAndUnescape)
     }
 }
 
-TEST(Cards, CountingMatchesTheCardRules)
+// The counting pass and the import pass walk the cards alike: whatever the lines mean to the
+// import's handlers, both find the same cards.
+TEST(Cards, CountingMatchesTheCardRulesAndTheImport)
 {
+    const std::string deep = importtest::Crlf(std::vector<std::string>(10, "BEGIN:VCARD")) +
+                             importtest::Crlf(std::vector<std::string>(10, "END:VCARD"));
     struct Case {
         const char* what;
         std::string text;
         size_t count;
+        size_t tooDeep;
     } cases[] = {
         {"two cards", "BEGIN:VCARD\r\nEND:VCARD\r\nbegin:vcard\r\nend:vcard\r\n", 2},
         {"missing END", "BEGIN:VCARD\r\nN:a\r\nBEGIN:VCARD\r\nN:b\r\n", 0},
-        {"nested BEGIN ends at the first END",
-         "BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 1},
+        {"a card inside a card is a card of its own",
+         "BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 2},
+        {"an AGENT's card, the outer card going on behind it",
+         "BEGIN:VCARD\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:a\r\nEND:VCARD\r\nTEL;HOME:1\r\nEND:VCARD\r\n", 2},
+        {"the text ends inside the outer card: the inner one still counts",
+         "BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\n", 1},
+        {"cards deeper than the bound are stepped over whole", deep, CvCardText::kMaxCardDepth,
+         10 - CvCardText::kMaxCardDepth},
         {"END of another object", "BEGIN:VCARD\r\nEND:VCALENDAR\r\nEND:VCARD\r\n", 1},
         {"END:VCARD behind a soft break of an unread value still ends the card",
          "BEGIN:VCARD\r\nX-A;QUOTED-PRINTABLE:a=\r\nEND:VCARD\r\n", 1},
+        {"a line behind a soft break is the value's, even one that reads as a card's end",
+         "BEGIN:VCARD\r\nNOTE;QUOTED-PRINTABLE:a=\r\nEND:VCARD;x\r\nEND:VCARD\r\n", 1},
+        // The first VERSION says 2.1, so the unmarked ADR would go on behind its soft break; the
+        // second makes the card 3.0 from there on, for the count as for the import.
+        {"a second VERSION inside a card",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nVERSION:3.0\r\nADR:;;x=\r\nEND:VCARD;\r\nBEGIN:VCARD\r\nEND:VCARD\r\n", 2},
+        {"the lines of a base64 value up to the blank line",
+         "BEGIN:VCARD\r\nPHOTO;ENCODING=BASE64:\r\nQUJD\r\nREVG\r\n\r\nEND:VCARD\r\n", 1},
         {"UTF-8 mark before the first card", "\xEF\xBB\xBF" "BEGIN:VCARD\r\nEND:VCARD\r\n", 1},
     };
     for (const Case& c : cases) {
         CvCardText reader;
         reader.Load(c.text.data(), c.text.size());
         EXPECT_EQ(reader.CountCards(), c.count) << c.what;
+        EXPECT_EQ(reader.CardsTooDeep(), c.tooDeep) << c.what;
+        EXPECT_EQ(importtest::ReadAll(c.text).cards.size(), c.count) << c.what;
     }
 }
