@@ -170,10 +170,16 @@ void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
 {
     const char* ctx = "CvCardImport::putContactItem";
     const std::string name = common::ToUtf8(CardName());
-    // What only the older contact holds would go with it.
+    // What only the older contact holds would go with it: the new one lacks what the address book
+    // refused, or what the reader could not take of the card (a value past its bounds).
     if (stored != S_OK) {
         g_log.LogWar(ctx, stored, "\"%s\" was saved without some of its properties: the contact it was to replace is "
                      "kept beside it", name.c_str());
+        return;
+    }
+    if (CardCut()) {
+        g_log.LogWar(ctx, 0, "\"%s\" was read without some of its values: the contact it was to replace is kept "
+                     "beside it", name.c_str());
         return;
     }
     // The new contact takes the older one's place in the folder's groups before the older one

@@ -269,6 +269,17 @@ TEST_F(ImportRun, AChangedPhoneIsResolvedByTheMode)
         EXPECT_EQ(annThere, c.annKeepsId);
         EXPECT_TRUE(std::any_of(now.begin(), now.end(), [&](const CStored& s) { return s.id == bob; }));
     }
+    // A card that lost a value it would have stored (a note longer than a line may hold) replaces
+    // nothing: the older Ann may hold what the new one lacks.
+    ASSERT_TRUE(NewStore());
+    Existing(L"Ann", L"111");
+    std::string note = "NOTE:" + std::string(vcard::CvCardText::kMaxLineBytes + 10, 'n');
+    WriteCards("people.vcf", {Card("2.1", {"FN:Ann", "TEL;WORK:999", note})});
+    CLogCapture log;
+    EXPECT_EQ(Run(CvCardImport::kReplace), std::vector<std::string>{kPartial});
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"Ann:111", L"Ann:999"}));
+    EXPECT_NE(log.Lines().find("\"Ann\" was read without some of its values: the contact it was to replace is kept"),
+              std::string::npos);
 }
 
 // Two people of one name in one run, in one file or in two: a card never displaces a contact the
