@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/Selection.h"
-#include "vcard/import/CardReader.h"
+#include "codec/vcard/CardReader.h"
 #include "vcard/import/EqualContactIndex.h"
 #include "wab/WABLib.h"
 

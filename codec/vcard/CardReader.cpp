@@ -1,4 +1,4 @@
-#include "vcard/import/CardReader.h"
+#include "codec/vcard/CardReader.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "vcard/import/vCardText.h"
+#include "codec/vcard/vCardText.h"
 
 #include <cstring>
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "vcard/import/vCardText.h"
+#include "codec/vcard/vCardText.h"
 
 // The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
 // length 0. Dates are file times (UTC, 100 ns since 1601-01-01), 0 when the card gave none.
