@@ -139,7 +139,6 @@ public:
 
     const CImportCard& Card() const { return m_card; }
     int FormatCode() const { return m_text.Format(); }
-    bool SkypeSeen() const { return m_skypeSeen; }
     // The card's name for messages: its display name, else its name parts and company.
     std::wstring CardName() const;
 

@@ -77,7 +77,6 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
 
     m_imported = 0;
     m_failed = 0;
-    m_rest = 0;
     m_incomplete = 0;
     // Files, but not one complete card in them: the import pass still goes through them, without
     // a progress window, so that each says why (in the log, and to the user when it cannot be
@@ -113,15 +112,9 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     }
     m_index.Clear();
 
-    m_rest = m_total - m_imported - m_failed;
-    vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || m_rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
+    const int rest = m_total - m_imported - m_failed;
+    vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
                               IDS_IMPORT_PARTIAL, IDS_IMPORT_FAILED);
-}
-
-void CvCardImport::SetCurrentFilePath(const std::wstring& path)
-{
-    m_currentFile = path;
-    m_currentFilePath = common::ToUtf8(path);
 }
 
 int CvCardImport::ImportFile(const std::wstring& widePath)
@@ -167,7 +160,8 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         FreeFileText();
         return 0;
     }
-    SetCurrentFilePath(widePath);
+    m_currentFile = widePath;
+    m_currentFilePath = path8;
     int result = ReadCards([this]() -> int {
         HRESULT stored = putContactItem();
         ++m_processed;

@@ -60,7 +60,6 @@ public:
     // and answers FindEqualContact from it; without one, each search is a restriction query.
     // A failure to build it is logged and leaves the run on the queries.
     HRESULT IndexTargetFolder();
-    void DropIndex() { m_index.Clear(); }
     bool HasIndex() const { return m_index.IsLoaded(); }
     // The target folder's contacts whose names and company match the card, in table order:
     // from the index (when it can answer) or from the restriction query.
@@ -70,12 +69,11 @@ public:
     int Total() const { return m_total; }
     int Imported() const { return m_imported; }
     int Failed() const { return m_failed; }
-    int Rest() const { return m_rest; }
     // Cards stored without some of their properties (counted as imported too).
     int Incomplete() const { return m_incomplete; }
 
-    // The import's context: owner of the reader's message box, the address-book folder that
-    // receives the contacts, and the file being read (named in messages).
+    // The import's context: owner of the reader's message box, and the address-book folder that
+    // receives the contacts.
     void SetOwner(HWND owner) { m_owner = owner; }
     void SetTargetFolder(const std::string& folderId)
     {
@@ -84,11 +82,6 @@ public:
         m_groupsRead = S_FALSE;
     }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
-    void SetCurrentFilePath(const std::wstring& path);
-
-    // A file is read whole, and its text is held twice at most while it is prepared: a larger
-    // file is not read (the card limits are CCardReader's).
-    static const LONGLONG kMaxFileBytes = 128LL * 1024 * 1024;
 
     // Reads an open file (one read, one buffer) into the file text and closes the handle. A file
     // whose size cannot be taken, that is larger than kMaxFileBytes or that cannot be read is
@@ -96,8 +89,6 @@ public:
     // Nothing is logged here: the counting pass and the import pass both load every file, and
     // the import pass logs.
     HRESULT LoadFileText(HANDLE file, std::string* why = nullptr);
-    // Reads an open file as LoadFileText does, into bytes, without closing it.
-    static HRESULT ReadFileBytes(HANDLE file, std::string* bytes, std::string* why);
     // The same from bytes already in memory.
     void LoadText(const char* bytes, size_t size);
     void FreeFileText();
@@ -111,7 +102,6 @@ public:
     int ReadCards(const vcard::CCardReader::CardSink& sink);
     // The reader, its card and what it met.
     vcard::CCardReader& Reader() { return m_reader; }
-    const vcard::CCardReader& Reader() const { return m_reader; }
     // For tests: called in the import pass with each file's path right before it is opened, so
     // that a test can change the folder while the run reads it. The path is in UTF-8.
     using FileHook = std::function<void(const char* path)>;
@@ -120,10 +110,8 @@ public:
     // Writes the card as a new contact of the target folder and saves it; 0, the failure, or
     // MAPI_W_ERRORS_RETURNED when the contact was saved without properties the address book
     // refused (each logged with the contact's name). The saved contact counts as one this run
-    // added (AddedThisRun).
+    // added.
     HRESULT AddContact();
-    // Contacts AddContact saved since the run began (or this object was made).
-    size_t AddedThisRun() const { return m_added.Size(); }
 
     // The two message boxes of the import run that concern files (owner: SetOwner's window).
     // No *.vcf file in the source folder (string 117).
@@ -133,6 +121,11 @@ public:
     bool ShowCannotOpenMessage(const char* path) const;
 
 private:
+    // A file is read whole, and its text is held twice at most while it is prepared: a larger
+    // file is not read (the card limits are CCardReader's).
+    static const LONGLONG kMaxFileBytes = 128LL * 1024 * 1024;
+    // Reads an open file as LoadFileText does, into bytes, without closing it.
+    static HRESULT ReadFileBytes(HANDLE file, std::string* bytes, std::string* why);
     void ReportInvalidElement() override;
     void ReportLineCut() override;
     void ReportCardCut(size_t skipped) override;
@@ -159,7 +152,6 @@ private:
     int m_total = 0;
     int m_imported = 0;
     int m_failed = 0;
-    int m_rest = 0;
     int m_incomplete = 0;
     int m_conflictMode = kDuplicate;
     int m_processed = 0;
