@@ -138,7 +138,7 @@ int main(int argc, char** argv)
         reader.LoadText(bytes.data(), bytes.size());
         reader.ReadCards([&] {
             ++cards;
-            touched += reader.Card().displayName.size() + reader.Card().emails.size();
+            touched += reader.Reader().Card().displayName.size() + reader.Reader().Card().emails.size();
             return 0;
         });
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz/hostcodepages.h"
-#include "vcard/import/CardReader.h"
-#include "vcard/import/vCardText.h"
+#include "codec/vcard/CardReader.h"
+#include "codec/vcard/vCardText.h"
 
 using namespace vcard;
 

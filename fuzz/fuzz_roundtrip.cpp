@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "fuzz/hostcodepages.h"
-#include "vcard/export/CardText.h"
-#include "vcard/import/CardReader.h"
+#include "codec/vcard/CardText.h"
+#include "codec/vcard/CardReader.h"
 
 namespace {
 

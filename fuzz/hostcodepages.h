@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "vcard/export/CardText.h"
-#include "vcard/import/CardReader.h"
+#include "codec/vcard/CardText.h"
+#include "codec/vcard/CardReader.h"
 
 namespace fuzzhost {
 

@@ -2,7 +2,7 @@
 // selection, one file per contact or all of them in one file, and the writer of each card.
 //
 // RunExport shows the export dialog and calls Execute once with the user's choices; the object
-// serves that one run. Cards are built in the card buffer (vcard/export/CardText.h lays out the
+// serves that one run. Cards are built in the card buffer (codec/vcard/CardText.h lays out the
 // bytes) and written unchanged, back to back in one-file mode.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 #include "base/Selection.h"
 #include "common/raii.h"
-#include "vcard/export/CardText.h"
+#include "codec/vcard/CardText.h"
 #include "wab/WABLib.h"
 
 class CContact;

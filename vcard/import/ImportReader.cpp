@@ -56,40 +56,41 @@ std::string Substitute(const std::string& text, const std::string& one, const st
 
 }  // namespace
 
-CvCardImport::CvCardImport() : vcard::CCardReader(g_converterDecoder) {}
+CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this) {}
 CvCardImport::~CvCardImport() = default;
 
-int CvCardImport::ReadCards(const CardSink& sink)
+int CvCardImport::ReadCards(const vcard::CCardReader::CardSink& sink)
 {
     try {
-        return ReadAllCards(sink);
+        return m_reader.ReadAllCards(sink);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::ReadCards", E_OUTOFMEMORY, "%s", m_currentFilePath.c_str());
-        ResetCard();
+        m_reader.ResetCard();
         return -1;
     }
 }
 
-void CvCardImport::_ReportLineCut()
+void CvCardImport::ReportLineCut()
 {
     g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s line of %zu bytes cut to its first %zu in card \"%s\"",
-                 m_currentFilePath.c_str(), m_text.Name().c_str(), m_text.FullLineBytes(),
-                 vcard::CvCardText::kMaxLineBytes, common::ToUtf8(CardName()).c_str());
+                 m_currentFilePath.c_str(), m_reader.Text().Name().c_str(), m_reader.Text().FullLineBytes(),
+                 vcard::CvCardText::kMaxLineBytes, common::ToUtf8(m_reader.CardName()).c_str());
 }
 
-void CvCardImport::_ReportCardCut(size_t skipped)
+void CvCardImport::ReportCardCut(size_t skipped)
 {
     g_log.LogWar("CvCardImport::ReadCards", 0,
                  "%s: card \"%s\" holds more than %zu bytes of values to store: %zu more lines skipped",
-                 m_currentFilePath.c_str(), common::ToUtf8(CardName()).c_str(), kMaxCardBytes, skipped);
+                 m_currentFilePath.c_str(), common::ToUtf8(m_reader.CardName()).c_str(),
+                 vcard::CCardReader::kMaxCardBytes, skipped);
 }
 
-void CvCardImport::_ReportInvalidElement()
+void CvCardImport::ReportInvalidElement()
 {
     g_log.LogWar("CvCardImport::_ReportInvalidElement", 0, "%s in %s is not valid quoted-printable",
-                 m_text.Name().c_str(), m_currentFilePath.c_str());
+                 m_reader.Text().Name().c_str(), m_currentFilePath.c_str());
     std::string text = Substitute(LoadProgramString(IDS_ELEMENT_INVALID),
-                                  common::WideToAnsi(m_currentFile), m_text.Name());
+                                  common::WideToAnsi(m_currentFile), m_reader.Text().Name());
     common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -57,16 +57,8 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
 
     WIN32_FIND_DATAW found = {};
     // Whatever the passes leave kept (a file gone before the import pass) goes with the run.
-    struct CKeptRelease {
-        CvCardImport& run;
-        ~CKeptRelease()
-        {
-            run.m_keepCounted = false;
-            run.m_kept.clear();
-            run.m_keptBytes = 0;
-        }
-    } release{*this};
-    m_keepCounted = true;
+    common::CScopeExit release([this] { m_kept.Clear(); });
+    m_kept.SetKeeping(true);
     {
         common::CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
         if (!search.valid()) {
@@ -81,11 +73,10 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
             }
         } while (::FindNextFileW(search.get(), &found));
     }
-    m_keepCounted = false;
+    m_kept.SetKeeping(false);
 
     m_imported = 0;
     m_failed = 0;
-    m_rest = 0;
     m_incomplete = 0;
     // Files, but not one complete card in them: the import pass still goes through them, without
     // a progress window, so that each says why (in the log, and to the user when it cannot be
@@ -121,20 +112,9 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     }
     m_index.Clear();
 
-    m_rest = m_total - m_imported - m_failed;
-    vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || m_rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
+    const int rest = m_total - m_imported - m_failed;
+    vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
                               IDS_IMPORT_PARTIAL, IDS_IMPORT_FAILED);
-}
-
-void CvCardImport::SetCurrentFilePath(const std::wstring& path)
-{
-    m_currentFile = path;
-    m_currentFilePath = common::ToUtf8(path);
-}
-
-int CvCardImport::ImportFile(const char* path)
-{
-    return ImportFile(common::AnsiToWide(path ? path : ""));
 }
 
 int CvCardImport::ImportFile(const std::wstring& widePath)
@@ -165,7 +145,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
     std::string kept;
     HRESULT loaded = S_OK;
     common::CFileHandle opened(file);
-    if (_TakeKeptBytes(widePath, file, &kept)) {
+    if (m_kept.Take(widePath, file, &kept)) {
         opened.reset();
         LoadText(kept.data(), kept.size());
         std::string().swap(kept);
@@ -180,7 +160,8 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         FreeFileText();
         return 0;
     }
-    SetCurrentFilePath(widePath);
+    m_currentFile = widePath;
+    m_currentFilePath = path8;
     int result = ReadCards([this]() -> int {
         HRESULT stored = putContactItem();
         ++m_processed;
@@ -190,7 +171,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
             return -1;
         }
         ++m_imported;
-        if (stored != S_OK || CardCut())
+        if (stored != S_OK || m_reader.CardCut())
             ++m_incomplete;
         if (m_progress && m_progress->IsCancelled()) {
             _ShowProgress(true);
@@ -199,19 +180,19 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         _ShowProgress(m_processed >= m_total);
         return 0;
     });
-    if (result == 0 && TextEndedInCard()) {
+    if (result == 0 && m_reader.TextEndedInCard()) {
         // A card cut off by the file's end was not counted; it is lost, and the run says so.
         g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
         ++m_failed;
-    } else if (result == 0 && CardsRead() == 0 && CardsTooDeep() == 0) {
+    } else if (result == 0 && m_reader.CardsRead() == 0 && m_reader.CardsTooDeep() == 0) {
         g_log.LogWar(ctx, 0, "%s holds no vCard", path);
     }
-    if (result == 0 && CardsTooDeep() > 0) {
+    if (result == 0 && m_reader.CardsTooDeep() > 0) {
         // Neither pass counted them; they are lost, and the run says so.
         g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
-                     CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+                     m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
         const size_t room = static_cast<size_t>(INT_MAX - m_failed);
-        m_failed += static_cast<int>(CardsTooDeep() < room ? CardsTooDeep() : room);
+        m_failed += static_cast<int>(m_reader.CardsTooDeep() < room ? m_reader.CardsTooDeep() : room);
     }
     FreeFileText();
     return result;
@@ -281,36 +262,14 @@ HRESULT CvCardImport::ReadFileBytes(HANDLE file, std::string* out, std::string* 
 void CvCardImport::LoadText(const char* bytes, size_t size)
 {
     try {
-        m_text.Load(bytes, size);
+        m_reader.Text().Load(bytes, size);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::LoadText", E_OUTOFMEMORY, "no memory for the text of %zu bytes", size);
-        m_text.Free();
+        m_reader.Text().Free();
     }
 }
 
-void CvCardImport::FreeFileText() { m_text.Free(); }
-
-bool CvCardImport::_TakeKeptBytes(const std::wstring& path, HANDLE file, std::string* bytes)
-{
-    auto it = m_kept.find(path);
-    if (it == m_kept.end())
-        return false;
-    CKeptFile kept = std::move(it->second);
-    m_keptBytes -= kept.bytes.size();
-    m_kept.erase(it);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(file, &info) ||
-        ((static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow) != kept.size ||
-        ::CompareFileTime(&info.ftLastWriteTime, &kept.written) != 0)
-        return false;
-    bytes->swap(kept.bytes);
-    return true;
-}
-
-int CvCardImport::CountCards(const char* path)
-{
-    return CountCards(common::AnsiToWide(path ? path : ""));
-}
+void CvCardImport::FreeFileText() { m_reader.Text().Free(); }
 
 int CvCardImport::CountCards(const std::wstring& path)
 {
@@ -319,27 +278,17 @@ int CvCardImport::CountCards(const std::wstring& path)
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     common::CFileHandle owned(file);
-    BY_HANDLE_FILE_INFORMATION info = {};
     std::string bytes;
     if (FAILED(ReadFileBytes(file, &bytes, nullptr))) {
         FreeFileText();
         return 0;
     }
-    const bool keep = m_keepCounted && bytes.size() <= kMaxKeptBytes - m_keptBytes &&
-                      ::GetFileInformationByHandle(file, &info);
-    owned.reset();
     LoadText(bytes.data(), bytes.size());
-    if (keep) {
-        CKeptFile& kept = m_kept[path];
-        m_keptBytes -= kept.bytes.size();
-        kept.size = (static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-        kept.written = info.ftLastWriteTime;
-        kept.bytes.swap(bytes);
-        m_keptBytes += kept.bytes.size();
-    }
+    m_kept.Keep(path, file, &bytes);
+    owned.reset();
     size_t count = 0;
     try {
-        count = m_text.CountCards();
+        count = m_reader.Text().CountCards();
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::CountCards", E_OUTOFMEMORY, "%s", common::ToUtf8(path).c_str());
         count = 0;

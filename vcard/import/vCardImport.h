@@ -1,27 +1,27 @@
-// Import of vCard files into an address-book folder: the files are read into cards by CCardReader
-// (CardReader.h: the property mapping over the character converter), and AddContact writes a
-// card as a new contact. The byte-level text work is CvCardText's (vCardText.h); this class
-// reads the files (vCardImport.cpp), reports what the reader meets (ImportReader.cpp) and talks
-// to the address book (CardToContact.cpp).
+// Import of vCard files into an address-book folder: the files are read into cards by its
+// CCardReader (codec/vcard/CardReader.h: the property mapping, here over the character converter),
+// and AddContact writes a card as a new contact. This class reads the files (vCardImport.cpp),
+// reports what the reader meets (ImportReader.cpp) and talks to the address book
+// (ImportContacts.cpp, over the field table of CardToContact.h).
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "base/Selection.h"
-#include "vcard/import/CardReader.h"
+#include "codec/vcard/CardReader.h"
 #include "vcard/import/EqualContactIndex.h"
+#include "vcard/import/KeptFiles.h"
 #include "wab/WABLib.h"
 
 class CDlgProgress;
 
-// The property mapping and the card loop are CCardReader's; this class gives them the character
-// converter, reports what they meet in the log and to the user, and stores the cards.
-class CvCardImport : public vcard::CCardReader {
+// The property mapping and the card loop are its reader's; this class gives it the character
+// converter, reports what it meets in the log and to the user, and stores the cards.
+class CvCardImport : private vcard::ICardReports {
 public:
     CvCardImport();
     virtual ~CvCardImport();
@@ -40,8 +40,7 @@ public:
     // stores the cards under a progress window, and one summary message.
     void RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode);
     // Reads one file and stores its cards: 0 to go on with the next file, negative to stop.
-    // A path in the ANSI code page, or in UTF-16 (names in any script).
-    int ImportFile(const char* path);
+    // The path is UTF-16 (names in any script).
     int ImportFile(const std::wstring& path);
     // Stores the current card as the conflict mode says: 0 when stored or skipped,
     // MAPI_W_ERRORS_RETURNED when stored without some of its properties, else the failure
@@ -61,7 +60,6 @@ public:
     // and answers FindEqualContact from it; without one, each search is a restriction query.
     // A failure to build it is logged and leaves the run on the queries.
     HRESULT IndexTargetFolder();
-    void DropIndex() { m_index.Clear(); }
     bool HasIndex() const { return m_index.IsLoaded(); }
     // The target folder's contacts whose names and company match the card, in table order:
     // from the index (when it can answer) or from the restriction query.
@@ -71,12 +69,11 @@ public:
     int Total() const { return m_total; }
     int Imported() const { return m_imported; }
     int Failed() const { return m_failed; }
-    int Rest() const { return m_rest; }
     // Cards stored without some of their properties (counted as imported too).
     int Incomplete() const { return m_incomplete; }
 
-    // The import's context: owner of the reader's message box, the address-book folder that
-    // receives the contacts, and the file being read (named in messages).
+    // The import's context: owner of the reader's message box, and the address-book folder that
+    // receives the contacts.
     void SetOwner(HWND owner) { m_owner = owner; }
     void SetTargetFolder(const std::string& folderId)
     {
@@ -85,11 +82,6 @@ public:
         m_groupsRead = S_FALSE;
     }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
-    void SetCurrentFilePath(const std::wstring& path);
-
-    // A file is read whole, and its text is held twice at most while it is prepared: a larger
-    // file is not read (the card limits are CCardReader's).
-    static const LONGLONG kMaxFileBytes = 128LL * 1024 * 1024;
 
     // Reads an open file (one read, one buffer) into the file text and closes the handle. A file
     // whose size cannot be taken, that is larger than kMaxFileBytes or that cannot be read is
@@ -97,24 +89,19 @@ public:
     // Nothing is logged here: the counting pass and the import pass both load every file, and
     // the import pass logs.
     HRESULT LoadFileText(HANDLE file, std::string* why = nullptr);
-    // Reads an open file as LoadFileText does, into bytes, without closing it.
-    static HRESULT ReadFileBytes(HANDLE file, std::string* bytes, std::string* why);
     // The same from bytes already in memory.
     void LoadText(const char* bytes, size_t size);
     void FreeFileText();
 
     // Number of complete cards in a file; 0 (and no message) when it cannot be opened.
-    int CountCards(const char* path);
+    // The counting pass only splits lines and finds card ends (and keeps the bytes: KeptFiles.h);
+    // what a card means is worked out once, in the import pass.
     int CountCards(const std::wstring& path);
 
-    // The run's counting pass keeps the bytes of the files it read, up to kMaxKeptBytes in all,
-    // and the import pass takes a file's bytes from there when the file is still the same (size
-    // and time of its last write): each file is read once. The counting pass only splits lines
-    // and finds card ends; what a card means is worked out once, in the import pass.
-    static const size_t kMaxKeptBytes = 64 * 1024 * 1024;
-
     // The card loop over the loaded text (ReadAllCards); -1 also when memory ran out (logged).
-    int ReadCards(const CardSink& sink);
+    int ReadCards(const vcard::CCardReader::CardSink& sink);
+    // The reader, its card and what it met.
+    vcard::CCardReader& Reader() { return m_reader; }
     // For tests: called in the import pass with each file's path right before it is opened, so
     // that a test can change the folder while the run reads it. The path is in UTF-8.
     using FileHook = std::function<void(const char* path)>;
@@ -123,10 +110,8 @@ public:
     // Writes the card as a new contact of the target folder and saves it; 0, the failure, or
     // MAPI_W_ERRORS_RETURNED when the contact was saved without properties the address book
     // refused (each logged with the contact's name). The saved contact counts as one this run
-    // added (AddedThisRun).
+    // added.
     HRESULT AddContact();
-    // Contacts AddContact saved since the run began (or this object was made).
-    size_t AddedThisRun() const { return m_added.Size(); }
 
     // The two message boxes of the import run that concern files (owner: SetOwner's window).
     // No *.vcf file in the source folder (string 117).
@@ -135,12 +120,16 @@ public:
     // (go on with the next file), false for Cancel.
     bool ShowCannotOpenMessage(const char* path) const;
 
-protected:
-    void _ReportInvalidElement() override;
-    void _ReportLineCut() override;
-    void _ReportCardCut(size_t skipped) override;
-
 private:
+    // A file is read whole, and its text is held twice at most while it is prepared: a larger
+    // file is not read (the card limits are CCardReader's).
+    static const LONGLONG kMaxFileBytes = 128LL * 1024 * 1024;
+    // Reads an open file as LoadFileText does, into bytes, without closing it.
+    static HRESULT ReadFileBytes(HANDLE file, std::string* bytes, std::string* why);
+    void ReportInvalidElement() override;
+    void ReportLineCut() override;
+    void ReportCardCut(size_t skipped) override;
+
     HRESULT _QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids);
     // Notes a contact just saved as this run's and puts it into the index, with its names as the
     // address book kept them; m_lastAdded is its identifier ("" when it could not be read).
@@ -158,11 +147,11 @@ private:
     // when final (the last card, or the run stops).
     void _ShowProgress(bool final);
 
+    vcard::CCardReader m_reader;
     HWND m_owner = nullptr;
     int m_total = 0;
     int m_imported = 0;
     int m_failed = 0;
-    int m_rest = 0;
     int m_incomplete = 0;
     int m_conflictMode = kDuplicate;
     int m_processed = 0;
@@ -179,17 +168,5 @@ private:
     std::wstring m_currentFile;
     std::string m_currentFilePath;  // UTF-8, for the log
     FileHook m_beforeRead;
-
-    // What the counting pass read of a file, by its path.
-    struct CKeptFile {
-        ULONGLONG size = 0;
-        FILETIME written = {0, 0};
-        std::string bytes;
-    };
-    // Takes the kept bytes of path when the open file is still what was counted; false when
-    // there are none or it changed (the kept bytes go either way).
-    bool _TakeKeptBytes(const std::wstring& path, HANDLE file, std::string* bytes);
-    bool m_keepCounted = false;
-    size_t m_keptBytes = 0;
-    std::map<std::wstring, CKeptFile> m_kept;
+    CKeptFiles m_kept;
 };

@@ -11,7 +11,7 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "exportsupport.h"
-#include "vcard/export/CardText.h"
+#include "codec/vcard/CardText.h"
 
 using exporttest::Crlf;
 using exporttest::FileTime;

@@ -30,7 +30,7 @@ CImportCard WriteAndRead(const vcard::CardFields& fields, const Variant& v)
     CImportCard card;
     int cards = 0;
     reader.ReadCards([&] {
-        card = reader.Card();
+        card = reader.Reader().Card();
         ++cards;
         return 0;
     });

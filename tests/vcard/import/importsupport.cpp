@@ -31,8 +31,8 @@ CReadResult ReadAll(const std::string& text)
     CvCardImport reader;
     reader.LoadText(text.data(), text.size());
     r.result = reader.ReadCards([&] {
-        r.cards.push_back(reader.Card());
-        r.formats.push_back(reader.FormatCode());
+        r.cards.push_back(reader.Reader().Card());
+        r.formats.push_back(reader.Reader().FormatCode());
         return 0;
     });
     return r;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "common/text.h"
 #include "importsupport.h"
 #include "support/testsupport.h"
 
@@ -83,7 +84,7 @@ TEST(Interop, EveryFileReadsAndCountsAgree)
         CReadResult r = ReadAll(bytes);
         EXPECT_EQ(r.result, 0) << file;
         CvCardImport counter;
-        int counted = counter.CountCards((InteropDir() + "\\" + file).c_str());
+        int counted = counter.CountCards(common::AnsiToWide(InteropDir() + "\\" + file));
         EXPECT_EQ(size_t(counted), r.cards.size()) << file;
         total += r.cards.size();
     }

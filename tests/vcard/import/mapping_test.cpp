@@ -2,6 +2,7 @@
 // of the card that the import run stores.
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "contact/CharConverter.h"
 #include "importsupport.h"
 #include "support/testsupport.h"
@@ -589,8 +590,8 @@ TEST(Cards, OnlyValuesTheImportStoresCountAgainstItsBounds)
         std::vector<bool> cut;
         std::wstring name;
         reader.ReadCards([&] {
-            cut.push_back(reader.CardCut());
-            name = reader.Card().displayName;
+            cut.push_back(reader.Reader().CardCut());
+            name = reader.Reader().Card().displayName;
             return 0;
         });
         EXPECT_EQ(cut, std::vector<bool>{c.cut}) << c.what;
@@ -607,7 +608,7 @@ TEST(Cards, SinkCanStopTheFile)
     int calls = 0;
     EXPECT_EQ(reader.ReadCards([&] { ++calls; return -1; }), -1);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(reader.Card().displayName, L"");
+    EXPECT_EQ(reader.Reader().Card().displayName, L"");
 }
 
 TEST(Cards, CountingAFile)
@@ -617,8 +618,8 @@ TEST(Cards, CountingAFile)
     ASSERT_TRUE(testsupport::WriteFileBytes(path, "\xEF\xBB\xBF" + Card("2.1", {"FN:a"}) + Card("3.0", {}) +
                                                       Crlf({"BEGIN:VCARD", "FN:no end"})));
     CvCardImport reader;
-    EXPECT_EQ(reader.CountCards(path.c_str()), 2);
-    EXPECT_EQ(reader.CountCards(dir.file("missing.vcf").c_str()), 0);
+    EXPECT_EQ(reader.CountCards(common::AnsiToWide(path)), 2);
+    EXPECT_EQ(reader.CountCards(common::AnsiToWide(dir.file("missing.vcf"))), 0);
 }
 
 TEST(Cards, LoadingAnOpenFile)
@@ -633,7 +634,7 @@ TEST(Cards, LoadingAnOpenFile)
     CvCardImport reader;
     reader.LoadFileText(file);  // takes the handle
     std::wstring name;
-    EXPECT_EQ(reader.ReadCards([&] { name = reader.Card().displayName; return 0; }), 0);
+    EXPECT_EQ(reader.ReadCards([&] { name = reader.Reader().Card().displayName; return 0; }), 0);
     EXPECT_EQ(name, L"from file");
     // The handle was closed: the file can be deleted.
     EXPECT_TRUE(::DeleteFileA(path.c_str()));

@@ -4,7 +4,7 @@
 
 #include "contact/CharConverter.h"
 #include "importsupport.h"
-#include "vcard/export/CardText.h"
+#include "codec/vcard/CardText.h"
 
 using namespace importtest;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "importsupport.h"
-#include "vcard/import/vCardText.h"
+#include "codec/vcard/vCardText.h"
 
 using namespace vcard;
 

@@ -1,4 +1,4 @@
-#include "vcard/import/CardReader.h"
+#include "codec/vcard/CardReader.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -150,7 +150,8 @@ void CCardReader::_OnProperty()
     DispatchProperty();
     if (stored && m_text.LineCut()) {
         m_cardCut = true;
-        _ReportLineCut();
+        if (m_reports)
+            m_reports->ReportLineCut();
     }
 }
 
@@ -177,7 +178,8 @@ void CCardReader::_CompleteCard()
     }
     if (m_skipped > 0) {
         m_cardCut = true;
-        _ReportCardCut(m_skipped);
+        if (m_reports)
+            m_reports->ReportCardCut(m_skipped);
     }
     if (m_skypeSeen)
         ApplySkypeFixes();
@@ -280,8 +282,8 @@ void CCardReader::_DecodeQuotedPrintable()
 {
     std::string value;
     std::vector<bool> encoded;
-    if (!m_text.ReadEncodedValue(&value, &encoded))
-        _ReportInvalidElement();
+    if (!m_text.ReadEncodedValue(&value, &encoded) && m_reports)
+        m_reports->ReportInvalidElement();
     m_text.SetLine(value, true, encoded);
 }
 
@@ -295,8 +297,8 @@ bool CCardReader::_ReadValue(CParams* params, bool alwaysDecode)
         std::string value;
         if (m_text.ReadBase64Value(&value))
             m_text.SetLiteralLine(value);
-        else
-            _ReportInvalidElement();
+        else if (m_reports)
+            m_reports->ReportInvalidElement();
     } else if (params->quotedPrintable || alwaysDecode) {
         _DecodeQuotedPrintable();
     }

@@ -1,4 +1,4 @@
-#include "vcard/export/CardText.h"
+#include "codec/vcard/CardText.h"
 
 #include <climits>
 #include <cstdio>

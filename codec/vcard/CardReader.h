@@ -1,7 +1,7 @@
 // The import's property mapping without the address book: CCardReader walks a loaded text card by
 // card and maps each property line onto the fields of the current card (CImportCard). Which code
 // page turns a value's bytes into characters is asked of an ITextDecoder, and the few events the
-// user or the log must hear of go to virtual hooks, so the same mapping runs in Quillon (over the
+// user or the log must hear of go to an ICardReports, so the same mapping runs in Quillon (over the
 // character converter, with message boxes and log lines) and on a build host (over iconv, under
 // sanitizers and a fuzzer that writes cards and reads them back).
 #pragma once
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "vcard/import/vCardText.h"
+#include "codec/vcard/vCardText.h"
 
 // The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
 // length 0. Dates are file times (UTC, 100 ns since 1601-01-01), 0 when the card gave none.
@@ -84,6 +84,18 @@ public:
     virtual bool LeadBytes(int codePage, bool* leadBytes) const = 0;
 };
 
+// What the reader meets that the log or the user must hear of; the reading goes on either way.
+class ICardReports {
+public:
+    virtual ~ICardReports() = default;
+    // A value marked quoted-printable or base64 that does not decode (the raw text is taken).
+    virtual void ReportInvalidElement() = 0;
+    // The current line, of a property the card stores, was cut to CvCardText::kMaxLineBytes.
+    virtual void ReportLineCut() = 0;
+    // The card just read had skipped lines past its limits.
+    virtual void ReportCardCut(size_t skipped) = 0;
+};
+
 class CCardReader {
 public:
     // Called at every END:VCARD, after the Skype fixes, with the card complete in Card(). A
@@ -99,8 +111,9 @@ public:
     // its line, so a card of millions of short lines costs no more than their bytes.
     static const size_t kMaxCardBytes = 8 * 1024 * 1024;
 
-    explicit CCardReader(ITextDecoder& decoder) : m_decoder(decoder) {}
-    virtual ~CCardReader() = default;
+    // reports may be null: then nobody hears.
+    explicit CCardReader(ITextDecoder& decoder, ICardReports* reports = nullptr)
+        : m_decoder(decoder), m_reports(reports) {}
     CCardReader(const CCardReader&) = delete;
     CCardReader& operator=(const CCardReader&) = delete;
 
@@ -126,24 +139,14 @@ public:
 
     const CImportCard& Card() const { return m_card; }
     int FormatCode() const { return m_text.Format(); }
-    bool SkypeSeen() const { return m_skypeSeen; }
     // The card's name for messages: its display name, else its name parts and company.
     std::wstring CardName() const;
 
     CvCardText& Text() { return m_text; }
 
-protected:
-    // A value marked quoted-printable that does not decode (the raw text is taken).
-    virtual void _ReportInvalidElement() {}
-    // The current line, of a property the card stores, was cut to CvCardText::kMaxLineBytes.
-    virtual void _ReportLineCut() {}
-    // The card just read had skipped lines past its limits.
-    virtual void _ReportCardCut(size_t /*skipped*/) {}
-
+private:
     CvCardText m_text;
     CImportCard m_card;
-
-private:
     // The state of a card that is open while a card inside it is read.
     struct COpenCard {
         CImportCard card;
@@ -202,6 +205,7 @@ private:
     void _OnChildren();
 
     ITextDecoder& m_decoder;
+    ICardReports* m_reports;
     bool m_skypeSeen = false;
     bool m_valueCodePagePending = false;
     // The code page of the last line and, when it is a double-byte one, its lead bytes.

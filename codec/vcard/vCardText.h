@@ -1,11 +1,11 @@
 // The byte-level half of the vCard reader: a .vcf file's bytes become physical lines, logical
 // (unfolded) lines, property names, parameters and values, with quoted-printable decoding and the
 // vCard 3.0 unescaping. It turns bytes into bytes only; which code page turns them into characters
-// is decided by CvCardImport, which owns one CvCardText per import.
+// is decided by CCardReader (CardReader.h), which owns one CvCardText.
 //
-// This file and vCardText.cpp use no Windows header on purpose: the same code is compiled for the
-// host and run under sanitizers and a fuzzer (vcard/import/fuzz), where malformed files are cheap
-// to try by the million.
+// This file, vCardText.cpp and vCardValues.cpp use no Windows header on purpose: the same code is
+// compiled for the host and run under sanitizers and a fuzzer (fuzz/), where malformed files are
+// cheap to try by the million.
 //
 // How a file is read:
 //   - Load takes the file's bytes. A UTF-16 file (either byte order, marked and at least 4 bytes,
