@@ -795,7 +795,9 @@ CSavedValue::CSavedValue(const char* key, const char* name) : m_key(key), m_name
     m_present = ::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS &&
                 ::RegQueryValueExA(k.get(), name, nullptr, &m_type, reinterpret_cast<BYTE*>(buf), &size) ==
                     ERROR_SUCCESS;
-    m_value = buf;
+    // Kept as stored, whatever the type: a number or a text with its terminator goes back unchanged.
+    if (m_present)
+        m_value.assign(buf, size);
 }
 
 CSavedValue::CSavedValue(const char* key, const char* name, const std::string& value) : CSavedValue(key, name)
@@ -806,7 +808,12 @@ CSavedValue::CSavedValue(const char* key, const char* name, const std::string& v
 CSavedValue::~CSavedValue()
 {
     if (m_present) {
-        SetRegString(HKEY_CURRENT_USER, m_key, m_name, m_value, m_type);
+        common::CRegKey k;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr) !=
+                ERROR_SUCCESS ||
+            ::RegSetValueExA(k.get(), m_name.c_str(), 0, m_type, reinterpret_cast<const BYTE*>(m_value.data()),
+                             static_cast<DWORD>(m_value.size())) != ERROR_SUCCESS)
+            ADD_FAILURE() << "could not give back " << m_key << " " << m_name;
         return;
     }
     DeleteRegValues(m_key.c_str(), {m_name});

@@ -231,7 +231,7 @@ private:
 };
 
 // A value of HKEY_CURRENT_USER put aside for a test, set to `value` when one is given, and given
-// back (or deleted again, when there was none) when the object goes.
+// back as it was stored, of any type (or deleted again, when there was none), when the object goes.
 class CSavedValue {
 public:
     CSavedValue(const char* key, const char* name);
