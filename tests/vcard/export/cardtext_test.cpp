@@ -93,6 +93,11 @@ CContactRecord Everything()
     f.gender = 2;
     f.children = {L" Tom ", L"Sue"};
     f.modified = {true, FileTime(2024, 5, 6, 7, 8, 9)};
+    // What a card read may give but no contact property holds: never written.
+    f.nameSuffix = L"Jr.";
+    f.business[CContactRecord::kPoBox] = L"PO 1";
+    f.home[CContactRecord::kPoBox] = L"PO 2";
+    f.home[CContactRecord::kExtended] = L"Flat 3";
     return f;
 }
 
