@@ -22,6 +22,7 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
+#include "contact/ContactFields.h"
 #include "standins/wab32/wabstandin.h"
 #include "vcard/export/vCardExport.h"
 #include "wab/WABLib.h"
@@ -192,8 +193,8 @@ int main(int argc, char** argv)
 
         // The layout alone, from fields read once.
         CContact contact(entries[0].Get());
-        vcard::CardFields fields;
-        CvCardExport::ReadCardFields(contact, &fields);
+        CContactRecord fields;
+        contact_fields::ReadContact(contact, &fields);
         vcard::CCardWriter writer(21, true, "UTF-8", 2, 1, CvCardExport::Encoder());
         CardBuffer buffer;
         const int rounds = 200000;

@@ -7,9 +7,9 @@ FUZZ_FLAGS := -std=c++17 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undef
               -fno-sanitize-recover=undefined -I. -Wall -Wextra
 
 FUZZ_TARGETS := reader roundtrip commandline encodings store
-fuzz_reader_SOURCES      := fuzz/fuzz_reader.cpp codec/vcard/vCardText.cpp codec/vcard/vCardValues.cpp \
+fuzz_reader_SOURCES      := fuzz/fuzz_reader.cpp codec/ContactRecord.cpp codec/vcard/vCardText.cpp codec/vcard/vCardValues.cpp \
                             codec/vcard/CardReader.cpp fuzz/hostcodepages.cpp
-fuzz_roundtrip_SOURCES   := fuzz/fuzz_roundtrip.cpp codec/vcard/CardText.cpp codec/vcard/vCardText.cpp \
+fuzz_roundtrip_SOURCES   := fuzz/fuzz_roundtrip.cpp codec/ContactRecord.cpp codec/vcard/CardText.cpp codec/vcard/vCardText.cpp \
                             codec/vcard/vCardValues.cpp codec/vcard/CardReader.cpp fuzz/hostcodepages.cpp
 fuzz_commandline_SOURCES := fuzz/fuzz_commandline.cpp app/CommandLineText.cpp
 fuzz_encodings_SOURCES   := fuzz/fuzz_encodings.cpp contact/EncodingsText.cpp

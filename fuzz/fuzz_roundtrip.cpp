@@ -128,7 +128,7 @@ struct CCheck {
     }
 };
 
-uint64_t Day(const vcard::CardDate& date)
+uint64_t Day(const CContactDate& date)
 {
     vcard::CivilTime t;
     uint64_t day = 0;
@@ -153,13 +153,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int codePage = ansi ? vcard::kAnsiCodePage : pages[choice].number;
     fuzzhost::CHostConverter converter(codePage);
 
-    vcard::CardFields f;
+    CContactRecord f;
     std::wstring* texts[] = {&f.surname, &f.givenName, &f.middleName, &f.namePrefix, &f.displayName, &f.nickname,
                              &f.company, &f.department, &f.title, &f.comment, &f.businessPhone, &f.businessFax,
-                             &f.homePhone, &f.homeFax, &f.mobilePhone, &f.pager, &f.officeLocation,
-                             &f.businessStreet, &f.businessCity, &f.businessState, &f.businessPostalCode,
-                             &f.businessCountry, &f.homeStreet, &f.homeCity, &f.homeState, &f.homePostalCode,
-                             &f.homeCountry, &f.personalHomePage, &f.businessHomePage, &f.spouse};
+                             &f.homePhone, &f.homeFax, &f.mobilePhone, &f.pager, &f.business[CContactRecord::kExtended],
+                             &f.business[CContactRecord::kStreet], &f.business[CContactRecord::kLocality], &f.business[CContactRecord::kRegion], &f.business[CContactRecord::kPostalCode],
+                             &f.business[CContactRecord::kCountry], &f.home[CContactRecord::kStreet], &f.home[CContactRecord::kLocality], &f.home[CContactRecord::kRegion], &f.home[CContactRecord::kPostalCode],
+                             &f.home[CContactRecord::kCountry], &f.personalHomePage, &f.businessHomePage, &f.spouse};
     for (std::wstring* t : texts) {
         if (in.ConsumeBool())
             *t = MakeText(in, ansi);
@@ -168,13 +168,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // PR_EMAIL_ADDRESS equal to the default entry), types SMTP or none.
     size_t addresses = in.ConsumeIntegralInRange<size_t>(0, 3);
     for (size_t i = 0; i < addresses; ++i) {
-        f.emailAddresses.push_back(MakeText(in, ansi));
-        f.addrTypes.push_back(in.ConsumeBool() ? L"SMTP" : L"");
+        f.emails.push_back(MakeText(in, ansi));
+        f.emailTypes.push_back(in.ConsumeBool() ? L"SMTP" : L"");
     }
     f.defaultAddressIndex = in.ConsumeIntegralInRange<long>(-1, static_cast<long>(addresses));
     if (f.defaultAddressIndex >= 0 && static_cast<size_t>(f.defaultAddressIndex) < addresses) {
-        f.emailAddress = f.emailAddresses[f.defaultAddressIndex];
-        f.addrType = f.addrTypes[f.defaultAddressIndex];
+        f.emailAddress = f.emails[f.defaultAddressIndex];
+        f.addrType = f.emailTypes[f.defaultAddressIndex];
     } else if (addresses == 0 && in.ConsumeBool()) {
         f.emailAddress = MakeText(in, ansi);
         f.addrType = L"SMTP";
@@ -185,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         f.children.push_back(MakeText(in, ansi));
     f.hasGender = in.ConsumeBool();
     f.gender = in.ConsumeIntegral<short>();
-    for (vcard::CardDate* d : {&f.birthday, &f.anniversary, &f.modified}) {
+    for (CContactDate* d : {&f.birthday, &f.anniversary, &f.modified}) {
         d->present = in.ConsumeBool();
         d->fileTime = in.ConsumeIntegral<uint64_t>();
     }
@@ -200,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzzhost::CHostConverter decoder(vcard::kAnsiCodePage);
     vcard::CCardReader reader(decoder);
     reader.Text().Load(text.data(), text.size());
-    std::vector<CImportCard> cards;
+    std::vector<CContactRecord> cards;
     reader.ReadAllCards([&] {
         cards.push_back(reader.Card());
         return 0;
@@ -212,8 +212,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return format == vcard::kVCard30 ? OneLineBreak(through) : through;
     };
     check.Number("number of cards", 2, cards.size());
-    for (const CImportCard& c : cards) {
-        check.Text("N family", value(f.surname), c.familyName);
+    for (const CContactRecord& c : cards) {
+        check.Text("N family", value(f.surname), c.surname);
         check.Text("N given", value(f.givenName), c.givenName);
         check.Text("N middle", value(f.middleName), c.middleName);
         check.Text("N prefix", value(f.namePrefix), c.namePrefix);
@@ -232,32 +232,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check.Text("NICKNAME", value(f.nickname), c.nickname);
         check.Text("ORG company", value(f.company), c.company);
         check.Text("ORG department", value(f.department), c.department);
-        check.Text("TITLE", value(f.title), c.jobTitle);
-        check.Text("NOTE", value(f.comment), c.note);
+        check.Text("TITLE", value(f.title), c.title);
+        check.Text("NOTE", value(f.comment), c.comment);
         check.Text("TEL work", value(f.businessPhone), c.businessPhone);
         check.Text("TEL work fax", value(f.businessFax), c.businessFax);
         check.Text("TEL home", value(f.homePhone), c.homePhone);
         check.Text("TEL home fax", value(f.homeFax), c.homeFax);
         check.Text("TEL cell", value(f.mobilePhone), c.mobilePhone);
         check.Text("TEL pager", value(f.pager), c.pager);
-        const std::wstring work[] = {L"", f.officeLocation, f.businessStreet, f.businessCity, f.businessState,
-                                     f.businessPostalCode, f.businessCountry};
-        const std::wstring home[] = {L"", L"", f.homeStreet, f.homeCity, f.homeState, f.homePostalCode,
-                                     f.homeCountry};
-        for (int i = 0; i < CImportCard::kAddressParts; ++i) {
+        const std::wstring work[] = {L"", f.business[CContactRecord::kExtended], f.business[CContactRecord::kStreet], f.business[CContactRecord::kLocality], f.business[CContactRecord::kRegion],
+                                     f.business[CContactRecord::kPostalCode], f.business[CContactRecord::kCountry]};
+        const std::wstring home[] = {L"", L"", f.home[CContactRecord::kStreet], f.home[CContactRecord::kLocality], f.home[CContactRecord::kRegion], f.home[CContactRecord::kPostalCode],
+                                     f.home[CContactRecord::kCountry]};
+        for (int i = 0; i < CContactRecord::kAddressParts; ++i) {
             check.Text("ADR work", value(work[i]), c.business[i]);
             check.Text("ADR home", value(home[i]), c.home[i]);
         }
-        check.Text("URL home", value(f.personalHomePage), c.personalWebPage);
-        check.Text("URL work", value(f.businessHomePage), c.businessWebPage);
+        check.Text("URL home", value(f.personalHomePage), c.personalHomePage);
+        check.Text("URL work", value(f.businessHomePage), c.businessHomePage);
         check.Text("X-OUTL-SPOUSE", value(f.spouse), c.spouse);
 
         std::vector<std::wstring> emails;
         if (!f.emailAddress.empty())
             emails.push_back(value(f.emailAddress));
-        for (size_t j = 0; j < f.emailAddresses.size(); ++j) {
-            if (!f.emailAddresses[j].empty() && static_cast<long>(j) != f.defaultAddressIndex)
-                emails.push_back(value(f.emailAddresses[j]));
+        for (size_t j = 0; j < f.emails.size(); ++j) {
+            if (!f.emails[j].empty() && static_cast<long>(j) != f.defaultAddressIndex)
+                emails.push_back(value(f.emails[j]));
         }
         check.List("EMAIL", emails, c.emails);
         check.List("EMAIL types", std::vector<std::wstring>(emails.size(), L"SMTP"), c.emailTypes);
@@ -273,9 +273,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 children.push_back(name);
         }
         check.List("X-OUTL-CHILDREN", children, c.children);
-        check.Number("X-OUTL-GENDER", f.hasGender ? static_cast<uint16_t>(f.gender) : 0, c.gender);
-        check.Number("BDAY", Day(f.birthday), c.birthday);
-        check.Number("X-OUTL-ANNIVERSARY", Day(f.anniversary), c.anniversary);
+        check.Number("X-OUTL-GENDER", f.hasGender ? static_cast<uint16_t>(f.gender) : 0, static_cast<uint16_t>(c.gender));
+        check.Number("BDAY", Day(f.birthday), c.birthday.fileTime);
+        check.Number("X-OUTL-ANNIVERSARY", Day(f.anniversary), c.anniversary.fileTime);
     }
     if (check.failed) {
         std::fprintf(stderr, "format %d, code page %d, card:\n%.*s\n", format, codePage,

@@ -22,6 +22,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # folder -> layer; a folder may include only folders of a lower layer (or its own).
 LAYERS = {
     "common": 0, "sdk": 0,
+    "codec": 0.5,  # the contact record, which every format writes and reads
     "codec/vcard": 1,
     "base": 1, "wabext": 1, "mailaddin": 1, "launcher": 1, "libbrisco": 1,
     "wab": 2,

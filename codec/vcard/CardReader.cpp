@@ -4,26 +4,6 @@
 #include <cstdlib>
 #include <iterator>
 
-void CImportCard::Clear()
-{
-    // Binding every member by name: a field added to the card and not to this list does not compile.
-    auto& [given, middle, family, prefix, suffix, display, nick, org, department, title, note, birth, work, home,
-           workPhone, workFax, homePhone, homeFax, mobile, pager, emails, emailTypes, workPage, homePage, spouse,
-           anniversary, servers, gender, children] = *this;
-    for (std::wstring* text : {&given, &middle, &family, &prefix, &suffix, &display, &nick, &org, &department, &title,
-                               &note, &workPhone, &workFax, &homePhone, &homeFax, &mobile, &pager, &workPage,
-                               &homePage, &spouse})
-        text->clear();
-    for (std::wstring* parts : {work, home})
-        for (size_t i = 0; i < kAddressParts; ++i)
-            parts[i].clear();
-    for (std::vector<std::wstring>* list : {&emails, &emailTypes, &servers, &children})
-        list->clear();
-    birth = 0;
-    anniversary = 0;
-    gender = 0;
-}
-
 namespace vcard {
 
 std::wstring TrimBlanks(const std::wstring& s)
@@ -58,11 +38,11 @@ bool FileTimeFromDate(int year, int month, int day, uint64_t* fileTime)
 
 std::wstring CCardReader::CardName() const
 {
-    const CImportCard& c = m_card;
+    const CContactRecord& c = m_card;
     if (!c.displayName.empty())
         return c.displayName;
     std::wstring name;
-    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.familyName, &c.company}) {
+    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.surname, &c.company}) {
         if (part->empty())
             continue;
         if (!name.empty())
@@ -183,6 +163,13 @@ void CCardReader::_CompleteCard()
     }
     if (m_skypeSeen)
         ApplySkypeFixes();
+    // The first address is the default one, which the contact also keeps on its own.
+    if (!m_card.emails.empty()) {
+        m_card.defaultAddressIndex = 0;
+        m_card.emailAddress = m_card.emails[0];
+        if (!m_card.emailTypes.empty())
+            m_card.addrType = m_card.emailTypes[0];
+    }
 }
 
 void CCardReader::_StartCard()
@@ -370,8 +357,8 @@ void CCardReader::_OnProdId()
 void CCardReader::_OnSkype() { m_skypeSeen = true; }
 void CCardReader::_OnDisplayName() { _OnSingleText(&m_card.displayName); }
 void CCardReader::_OnNickname() { _OnSingleText(&m_card.nickname); }
-void CCardReader::_OnJobTitle() { _OnSingleText(&m_card.jobTitle); }
-void CCardReader::_OnNote() { _OnSingleText(&m_card.note); }
+void CCardReader::_OnJobTitle() { _OnSingleText(&m_card.title); }
+void CCardReader::_OnNote() { _OnSingleText(&m_card.comment); }
 void CCardReader::_OnBirthday() { _OnDate(&m_card.birthday); }
 void CCardReader::_OnAnniversary() { _OnDate(&m_card.anniversary); }
 
@@ -381,7 +368,7 @@ void CCardReader::_OnN()
     if (!_ReadValue(&params, false))
         return;
     size_t p = m_text.Pos();
-    p = _TakeComponent(p, &m_card.familyName);
+    p = _TakeComponent(p, &m_card.surname);
     p = _TakeComponent(p, &m_card.givenName);
     p = _TakeComponent(p, &m_card.middleName);
     p = _TakeComponent(p, &m_card.namePrefix);
@@ -432,14 +419,14 @@ void CCardReader::_OnAdr()
         if (!block)
             continue;
         bool empty = true;
-        for (int i = 0; i < CImportCard::kAddressParts; ++i)
+        for (int i = 0; i < CContactRecord::kAddressParts; ++i)
             empty = empty && block[i].empty();
         if (!empty)
             continue;
         size_t p = m_text.Pos();
-        for (int i = 0; i < CImportCard::kCountry; ++i)
+        for (int i = 0; i < CContactRecord::kCountry; ++i)
             p = _TakeComponent(p, &block[i]);
-        _TakeRemainder(p, &block[CImportCard::kCountry], true);
+        _TakeRemainder(p, &block[CContactRecord::kCountry], true);
     }
 }
 
@@ -520,14 +507,14 @@ void CCardReader::_OnUrl()
         return;
     bool home = params.Has(kParamHome);
     if (params.Has(kParamWork) || !home)
-        m_card.businessWebPage = url;
+        m_card.businessHomePage = url;
     if (home)
-        m_card.personalWebPage = url;
+        m_card.personalHomePage = url;
 }
 
 // Handlers of single values read whatever parameters the line carries (our own exports write
 // CHARSET on every line) up to the ':' that starts the value, and decode the value as they say.
-void CCardReader::_OnDate(uint64_t* field)
+void CCardReader::_OnDate(CContactDate* field)
 {
     CParams params;
     if (!_ReadValue(&params, false))
@@ -541,8 +528,9 @@ void CCardReader::_OnDate(uint64_t* field)
         return;
     uint64_t fileTime = 0;
     // A date the system rejects (month 13) leaves the field as it was.
+    // 1601-01-01, the file time 0, counts as no date.
     if (FileTimeFromDate(year, month, day, &fileTime))
-        *field = fileTime;
+        *field = {fileTime != 0, fileTime};
 }
 
 // The Outlook extensions are written quoted-printable in vCard 2.1 when they hold a line break;
@@ -576,7 +564,8 @@ void CCardReader::_OnGender()
     if (!_TakeRemainderBytes(m_text.Pos(), &bytes))
         return;
     long value = std::strtol(bytes.c_str(), nullptr, 10);
-    m_card.gender = static_cast<uint16_t>(value);
+    m_card.gender = static_cast<short>(static_cast<uint16_t>(value));
+    m_card.hasGender = m_card.gender != 0;
 }
 
 void CCardReader::_OnChildren()
@@ -609,11 +598,11 @@ void CCardReader::_OnChildren()
 
 void CCardReader::ApplySkypeFixes()
 {
-    CImportCard& c = m_card;
+    CContactRecord& c = m_card;
     // Skype puts the whole name into N's first part beside FN.
-    if (!c.displayName.empty() && !c.familyName.empty() && c.givenName.empty() &&
+    if (!c.displayName.empty() && !c.surname.empty() && c.givenName.empty() &&
         c.middleName.empty() && c.namePrefix.empty() && c.nameSuffix.empty())
-        c.familyName.clear();
+        c.surname.clear();
 
     // ... and several addresses into one EMAIL, separated by blanks.
     if (c.emails.size() == 1 && !c.emails[0].empty()) {

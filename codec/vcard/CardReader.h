@@ -1,5 +1,5 @@
 // The import's property mapping without the address book: CCardReader walks a loaded text card by
-// card and maps each property line onto the fields of the current card (CImportCard). Which code
+// card and maps each property line onto the fields of the current card (CContactRecord). Which code
 // page turns a value's bytes into characters is asked of an ITextDecoder, and the few events the
 // user or the log must hear of go to an ICardReports, so the same mapping runs in Quillon (over the
 // character converter, with message boxes and log lines) and on a build host (over iconv, under
@@ -12,49 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/ContactRecord.h"
 #include "codec/vcard/vCardText.h"
-
-// The fields of the card being read, cleared at every card start. Texts are UTF-16; "empty" means
-// length 0. Dates are file times (UTC, 100 ns since 1601-01-01), 0 when the card gave none.
-struct CImportCard {
-    // The seven parts of an ADR value, in vCard order.
-    enum AddressPart { kPoBox, kExtended, kStreet, kLocality, kRegion, kPostalCode, kCountry,
-                       kAddressParts };
-
-    std::wstring givenName;
-    std::wstring middleName;
-    std::wstring familyName;
-    std::wstring namePrefix;
-    std::wstring nameSuffix;
-    std::wstring displayName;
-    std::wstring nickname;
-    std::wstring company;
-    std::wstring department;
-    std::wstring jobTitle;
-    std::wstring note;
-    uint64_t birthday = 0;
-    std::wstring business[kAddressParts];
-    std::wstring home[kAddressParts];
-    std::wstring businessPhone;
-    std::wstring businessFax;
-    std::wstring homePhone;
-    std::wstring homeFax;
-    std::wstring mobilePhone;
-    std::wstring pager;
-    std::vector<std::wstring> emails;
-    std::vector<std::wstring> emailTypes;
-    std::wstring businessWebPage;
-    std::wstring personalWebPage;
-    std::wstring spouse;
-    uint64_t anniversary = 0;
-    std::vector<std::wstring> conferencingServers;
-    uint16_t gender = 0;
-    std::vector<std::wstring> children;
-
-    // Empties every field as a new card has them, keeping the texts' room: the next card's texts
-    // are mostly as long, and then cost no allocation.
-    void Clear();
-};
 
 namespace vcard {
 
@@ -137,7 +96,7 @@ public:
     void ResetCard();
     void ApplySkypeFixes();
 
-    const CImportCard& Card() const { return m_card; }
+    const CContactRecord& Card() const { return m_card; }
     int FormatCode() const { return m_text.Format(); }
     // The card's name for messages: its display name, else its name parts and company.
     std::wstring CardName() const;
@@ -146,10 +105,10 @@ public:
 
 private:
     CvCardText m_text;
-    CImportCard m_card;
+    CContactRecord m_card;
     // The state of a card that is open while a card inside it is read.
     struct COpenCard {
-        CImportCard card;
+        CContactRecord card;
         std::vector<std::wstring> preferredEmails;
         std::vector<std::wstring> preferredTypes;
         bool skypeSeen = false;
@@ -198,7 +157,7 @@ private:
     void _OnTel();
     void _OnEmail();
     void _OnUrl();
-    void _OnDate(uint64_t* field);
+    void _OnDate(CContactDate* field);
     void _OnSpouse();
     void _OnNmServer();
     void _OnGender();

@@ -258,45 +258,6 @@ bool CivilFromFileTime(uint64_t fileTime, CivilTime* out)
     return true;
 }
 
-std::vector<const std::wstring*> CardFields::Texts() const
-{
-    std::vector<const std::wstring*> texts = {
-        &surname, &givenName, &middleName, &namePrefix, &displayName, &nickname, &company, &department,
-        &title, &comment, &businessPhone, &businessFax, &homePhone, &homeFax, &mobilePhone, &pager,
-        &officeLocation, &businessStreet, &businessCity, &businessState, &businessPostalCode,
-        &businessCountry, &homeStreet, &homeCity, &homeState, &homePostalCode, &homeCountry,
-        &personalHomePage, &businessHomePage, &emailAddress, &addrType, &spouse};
-    for (const std::vector<std::wstring>* list : {&emailAddresses, &addrTypes, &conferencingServers, &children}) {
-        for (const std::wstring& s : *list)
-            texts.push_back(&s);
-    }
-    return texts;
-}
-
-std::vector<std::wstring*> CardFields::Texts()
-{
-    std::vector<std::wstring*> texts;
-    for (const std::wstring* s : static_cast<const CardFields*>(this)->Texts())
-        texts.push_back(const_cast<std::wstring*>(s));
-    return texts;
-}
-
-void CardFields::Clear()
-{
-    for (std::wstring* s : Texts())
-        s->clear();
-    emailAddresses.clear();
-    addrTypes.clear();
-    conferencingServers.clear();
-    children.clear();
-    defaultAddressIndex = -1;
-    hasGender = false;
-    gender = 0;
-    birthday = CardDate();
-    anniversary = CardDate();
-    modified = CardDate();
-}
-
 CCardWriter::CCardWriter(int format, bool charsetParameter, const std::string& charsetName,
                          int versionMajor, int versionMinor, const ITextEncoder& encoder)
     : m_format(format), m_encoder(encoder)
@@ -368,7 +329,7 @@ void CCardWriter::_Line(const char* name, const char* const* types, size_t typeC
     m_out->Append("\r\n", 2);
 }
 
-void CCardWriter::_Date(const char* name, const CardDate& date)
+void CCardWriter::_Date(const char* name, const CContactDate& date)
 {
     CivilTime t;
     // The card's date has four digits of year: a later one would read back as another date.
@@ -380,18 +341,21 @@ void CCardWriter::_Date(const char* name, const CardDate& date)
     m_out->Append(text);
 }
 
-void CCardWriter::_Adr(const char* type, const std::wstring* const* parts, size_t count)
+void CCardWriter::_Adr(const char* type, const std::wstring* address, bool extended)
 {
+    // The post office box is never written, nor the home address's extended part (the contact has
+    // no property for them): they stay empty.
+    const int first = extended ? CContactRecord::kExtended : CContactRecord::kStreet;
     bool any = false;
-    for (size_t i = 0; i < count; ++i)
-        any = any || !parts[i]->empty();
+    for (int i = first; i < CContactRecord::kAddressParts; ++i)
+        any = any || !address[i].empty();
     if (!any)
         return;
-    // The post office box is never filled; the other parts follow it, each behind a ';'.
     m_wide.clear();
-    for (size_t i = 0; i < count; ++i) {
+    for (int i = CContactRecord::kExtended; i < CContactRecord::kAddressParts; ++i) {
         m_wide.push_back(L';');
-        _Component(*parts[i]);
+        if (i >= first)
+            _Component(address[i]);
     }
     // Readers decode every address of vCard 2.1 as quoted-printable, marked or not: a plain "="
     // would be taken for the start of an escape (or, at the end, a soft break).
@@ -401,28 +365,28 @@ void CCardWriter::_Adr(const char* type, const std::wstring* const* parts, size_
     _Line("ADR", types, 1, m_wide, mode, true);
 }
 
-void CCardWriter::_Emails(const CardFields& card)
+void CCardWriter::_Emails(const CContactRecord& card)
 {
     const long index = card.defaultAddressIndex;
     const std::wstring* address = &card.emailAddress;
     const std::wstring* type = &card.addrType;
-    if (address->empty() && index >= 0 && static_cast<size_t>(index) < card.emailAddresses.size())
-        address = &card.emailAddresses[static_cast<size_t>(index)];
-    if (type->empty() && index >= 0 && static_cast<size_t>(index) < card.addrTypes.size())
-        type = &card.addrTypes[static_cast<size_t>(index)];
+    if (address->empty() && index >= 0 && static_cast<size_t>(index) < card.emails.size())
+        address = &card.emails[static_cast<size_t>(index)];
+    if (type->empty() && index >= 0 && static_cast<size_t>(index) < card.emailTypes.size())
+        type = &card.emailTypes[static_cast<size_t>(index)];
     if (!address->empty()) {
         _Line("EMAIL", kPrefInternet, *type == L"SMTP" ? 2 : 1, *address, Mode::Raw);
         if (*type != L"SMTP")
             m_changes.untypedEmails.emplace_back(*address, *type);
     }
-    for (size_t j = 0; j < card.emailAddresses.size(); ++j) {
-        if (card.emailAddresses[j].empty() || (index >= 0 && j == static_cast<size_t>(index)))
+    for (size_t j = 0; j < card.emails.size(); ++j) {
+        if (card.emails[j].empty() || (index >= 0 && j == static_cast<size_t>(index)))
             continue;
-        bool smtp = j < card.addrTypes.size() && card.addrTypes[j] == L"SMTP";
-        _Line("EMAIL", kInternet, smtp ? 1 : 0, card.emailAddresses[j], Mode::Raw);
+        bool smtp = j < card.emailTypes.size() && card.emailTypes[j] == L"SMTP";
+        _Line("EMAIL", kInternet, smtp ? 1 : 0, card.emails[j], Mode::Raw);
         if (!smtp)
-            m_changes.untypedEmails.emplace_back(card.emailAddresses[j],
-                                                 j < card.addrTypes.size() ? card.addrTypes[j] : std::wstring());
+            m_changes.untypedEmails.emplace_back(card.emails[j],
+                                                 j < card.emailTypes.size() ? card.emailTypes[j] : std::wstring());
     }
 }
 
@@ -445,7 +409,7 @@ wchar_t CCardWriter::_AsciiFit(wchar_t c)
     return fit;
 }
 
-const CardFields& CCardWriter::_Fitted(const CardFields& card)
+const CContactRecord& CCardWriter::_Fitted(const CContactRecord& card)
 {
     bool any = false;
     for (const std::wstring* s : card.Texts()) {
@@ -462,9 +426,9 @@ const CardFields& CCardWriter::_Fitted(const CardFields& card)
     return m_fitted;
 }
 
-void CCardWriter::Write(const CardFields& fields, CardBuffer* out)
+void CCardWriter::Write(const CContactRecord& fields, CardBuffer* out)
 {
-    const CardFields& card = _Fitted(fields);
+    const CContactRecord& card = _Fitted(fields);
     m_out = out;
     out->Empty();
     m_changes.loneLineBreaks.clear();
@@ -527,14 +491,8 @@ void CCardWriter::Write(const CardFields& fields, CardBuffer* out)
             _Line("TEL", tel.types, tel.count, *tel.number, Mode::Raw);
     }
 
-    const std::wstring* const work[] = {&card.officeLocation, &card.businessStreet,     &card.businessCity,
-                                        &card.businessState,  &card.businessPostalCode, &card.businessCountry};
-    _Adr("WORK", work, 6);
-    // The home address has no extended part: it stays empty, like the post office box.
-    const std::wstring none;
-    const std::wstring* const home[] = {&none, &card.homeStreet, &card.homeCity, &card.homeState,
-                                        &card.homePostalCode, &card.homeCountry};
-    _Adr("HOME", home, 6);
+    _Adr("WORK", card.business, true);
+    _Adr("HOME", card.home, false);
 
     if (!card.personalHomePage.empty())
         _Line("URL", kHome, 1, card.personalHomePage, Mode::Raw);

@@ -1,6 +1,6 @@
 // The text of one vCard as bytes: the growable card buffer, the value encodings (vCard 3.0
 // escaping, quoted-printable), calendar dates from file times and the layout of a whole card.
-// Nothing here knows the address book or Windows: the contact arrives as plain fields and the
+// Nothing here knows the address book or Windows: the contact arrives as a contact record and the
 // code-page conversion as an interface, so the byte rules can be checked on their own and timed
 // without a store behind them.
 #pragma once
@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "codec/ContactRecord.h"
 
 // Receives the text of one card. The block comes from the C run-time allocator, grows by a
 // sixteenth (at least 128 bytes) beyond what an append needs, keeps a zero after the last byte and
@@ -66,39 +68,6 @@ public:
     virtual int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const = 0;
 };
 
-// A date property: present only when the contact's value could be read.
-struct CardDate {
-    bool present = false;
-    uint64_t fileTime = 0;
-};
-
-// The contact properties a card is made of, as the contact record reads them; a property that
-// could not be read is empty (texts, lists), absent (dates, gender) or -1 (preferred index).
-struct CardFields {
-    std::wstring surname, givenName, middleName, namePrefix, displayName, nickname;
-    std::wstring company, department, title, comment;
-    std::wstring businessPhone, businessFax, homePhone, homeFax, mobilePhone, pager;
-    std::wstring officeLocation, businessStreet, businessCity, businessState, businessPostalCode,
-        businessCountry;
-    std::wstring homeStreet, homeCity, homeState, homePostalCode, homeCountry;
-    std::wstring personalHomePage, businessHomePage;
-    std::wstring emailAddress, addrType;
-    std::vector<std::wstring> emailAddresses, addrTypes;
-    long defaultAddressIndex = -1;
-    std::vector<std::wstring> conferencingServers;
-    std::wstring spouse;
-    bool hasGender = false;
-    short gender = 0;
-    std::vector<std::wstring> children;
-    CardDate birthday, anniversary, modified;
-
-    // Empties every field and keeps the strings' storage for the next card.
-    void Clear();
-    // Every text field and list entry.
-    std::vector<const std::wstring*> Texts() const;
-    std::vector<std::wstring*> Texts();
-};
-
 // What reading the last card back would change besides characters the code page lacks: the
 // format has no way to say them, so the run can only tell the user.
 struct CardChanges {
@@ -118,7 +87,7 @@ public:
                 int versionMinor, const ITextEncoder& encoder);
 
     // Empties out and appends the whole card. A piece that cannot be appended is dropped.
-    void Write(const CardFields& fields, CardBuffer* out);
+    void Write(const CContactRecord& fields, CardBuffer* out);
     const CardChanges& Changes() const { return m_changes; }
 
 private:
@@ -138,11 +107,12 @@ private:
         _Line(name, nullptr, 0, value, mode, structured);
     }
     void _Head(const char* name, const char* const* types, size_t typeCount);
-    void _Date(const char* name, const CardDate& date);
-    void _Emails(const CardFields& card);
+    void _Date(const char* name, const CContactDate& date);
+    void _Emails(const CContactRecord& card);
     // One ';'-separated component of N, ORG or ADR, escaped onto m_wide.
     void _Component(const std::wstring& text);
-    void _Adr(const char* type, const std::wstring* const* parts, size_t count);
+    // One address of the record's seven parts; extended: its extended part is written.
+    void _Adr(const char* type, const std::wstring* address, bool extended);
     // The converted bytes of a value built in m_wide.
     void _Convert(const std::wstring& text);
     // A character outside ASCII that the code page writes as one ASCII byte (its best fit: the
@@ -151,7 +121,7 @@ private:
     // appeared only in the conversion would escape or split the value. The card itself, or a
     // copy with such characters replaced.
     wchar_t _AsciiFit(wchar_t c);
-    const CardFields& _Fitted(const CardFields& card);
+    const CContactRecord& _Fitted(const CContactRecord& card);
 
     const int m_format;
     std::string m_charset;  // ";CHARSET=name", or empty
@@ -166,7 +136,7 @@ private:
     // _AsciiFit's answers of the run's code page by character: 0 not asked yet, 1 none, else the
     // ASCII character plus 2.
     std::vector<unsigned char> m_fits;
-    CardFields m_fitted;
+    CContactRecord m_fitted;
 };
 
 }  // namespace vcard

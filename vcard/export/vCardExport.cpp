@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
-#include <iterator>
 
 #include "base/App.h"
 #include "base/Log.h"
@@ -13,6 +12,7 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
+#include "contact/ContactFields.h"
 #include "ui/DlgExport.h"
 #include "ui/DlgProgress.h"
 #include "vcard/RunSteps.h"
@@ -274,101 +274,6 @@ void CvCardExport::PrepareCards(int formatCode)
                                           minor, Encoder()));
 }
 
-void CvCardExport::ReadCardFields(CContact& contact, vcard::CardFields* f, ULONG* serversTag)
-{
-    using namespace contact_tags;
-    f->Clear();
-    struct Text {
-        ULONG tag;
-        std::wstring* value;
-    };
-    const Text texts[] = {
-        {kSurname, &f->surname},
-        {kGivenName, &f->givenName},
-        {kMiddleName, &f->middleName},
-        {kDisplayNamePrefix, &f->namePrefix},
-        {kDisplayName, &f->displayName},
-        {kNickname, &f->nickname},
-        {kCompanyName, &f->company},
-        {kDepartmentName, &f->department},
-        {kTitle, &f->title},
-        {kComment, &f->comment},
-        {kBusinessTelephoneNumber, &f->businessPhone},
-        {kBusinessFaxNumber, &f->businessFax},
-        {kHomeTelephoneNumber, &f->homePhone},
-        {kHomeFaxNumber, &f->homeFax},
-        {kMobileTelephoneNumber, &f->mobilePhone},
-        {kPagerTelephoneNumber, &f->pager},
-        {kOfficeLocation, &f->officeLocation},
-        {kBusinessAddressStreet, &f->businessStreet},
-        {kBusinessAddressCity, &f->businessCity},
-        {kBusinessAddressStateOrProvince, &f->businessState},
-        {kBusinessAddressPostalCode, &f->businessPostalCode},
-        {kBusinessAddressCountry, &f->businessCountry},
-        {kHomeAddressStreet, &f->homeStreet},
-        {kHomeAddressCity, &f->homeCity},
-        {kHomeAddressStateOrProvince, &f->homeState},
-        {kHomeAddressPostalCode, &f->homePostalCode},
-        {kHomeAddressCountry, &f->homeCountry},
-        {kPersonalHomePage, &f->personalHomePage},
-        {kBusinessHomePage, &f->businessHomePage},
-        {kEmailAddress, &f->emailAddress},
-        {kAddrType, &f->addrType},
-        {kSpouseName, &f->spouse},
-    };
-    struct Date {
-        ULONG tag;
-        vcard::CardDate* value;
-    };
-    const Date dates[] = {{kBirthday, &f->birthday},
-                          {kWeddingAnniversary, &f->anniversary},
-                          {kLastModificationTime, &f->modified}};
-    const ULONG arrays[] = {kContactEmailAddresses, kContactAddrTypes, kChildrensNames};
-
-    // The named property has one tag in the whole address book: it is resolved once per run.
-    ULONG servers = serversTag ? *serversTag : 0;
-    if (!servers && SUCCEEDED(contact.GetNamedTag(false, &servers)) && servers && serversTag)
-        *serversTag = servers;
-
-    // Everything the card needs, asked for in one request; the reads below are answered from it.
-    ULONG tags[std::size(texts) + std::size(arrays) + std::size(dates) + 3];
-    ULONG count = 0;
-    for (const Text& t : texts)
-        tags[count++] = t.tag;
-    for (ULONG tag : arrays)
-        tags[count++] = tag;
-    for (const Date& d : dates)
-        tags[count++] = d.tag;
-    tags[count++] = kContactDefaultAddressIndex;
-    tags[count++] = kGender;
-    if (servers)
-        tags[count++] = servers;
-    (void)contact.Preload(tags, count);
-
-    // A property that cannot be read leaves its output empty: it is written as an empty one.
-    for (const Text& t : texts)
-        (void)contact._GetTextPropW(t.tag, t.value);
-    (void)contact._GetTextArrayPropW(kContactEmailAddresses, &f->emailAddresses);
-    (void)contact._GetTextArrayPropW(kContactAddrTypes, &f->addrTypes);
-    (void)contact._GetTextArrayPropW(kChildrensNames, &f->children);
-    if (servers)
-        (void)contact._GetTextArrayPropW(servers, &f->conferencingServers);
-
-    LONG index = -1;
-    if (FAILED(contact.GetDefaultAddressIndex(&index)))
-        index = -1;
-    f->defaultAddressIndex = index;
-    SHORT gender = 0;
-    f->hasGender = SUCCEEDED(contact.GetGender(&gender));
-    f->gender = f->hasGender ? gender : 0;
-
-    for (const Date& d : dates) {
-        FILETIME ft = {};
-        d.value->present = SUCCEEDED(contact._GetDateProp(d.tag, &ft));
-        d.value->fileTime = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    }
-}
-
 void CvCardExport::WriteCard()
 {
     m_cardBuffer.Empty();
@@ -376,7 +281,7 @@ void CvCardExport::WriteCard()
     if (!m_writer || !m_contact)
         return;
     CContact contact(m_contact.Get());
-    ReadCardFields(contact, &m_fields, &m_serversTag);
+    contact_fields::ReadContact(contact, &m_fields, &m_serversTag);
     (void)TheEncoder().TakeLost();
     m_writer->Write(m_fields, &m_cardBuffer);
     // The one change a card may make to a contact: characters its code page lacks. Which ones

@@ -49,10 +49,6 @@ public:
     void WriteCard();
     const CardBuffer& CardText() const { return m_cardBuffer; }
 
-    // Reads the properties a card is made of; unreadable ones stay empty or absent. serversTag
-    // (may be null) keeps the tag of ConferencingServers from one contact to the next; 0 when
-    // it is still unknown.
-    static void ReadCardFields(CContact& contact, vcard::CardFields* fields, ULONG* serversTag = nullptr);
     // Converts the writer's values in the character converter's current code page.
     static const vcard::ITextEncoder& Encoder();
 
@@ -110,5 +106,5 @@ private:
 
     ULONG m_serversTag = 0;
     std::unique_ptr<vcard::CCardWriter> m_writer;
-    vcard::CardFields m_fields;
+    CContactRecord m_fields;
 };

@@ -11,7 +11,7 @@
 #include "common/entryid.h"
 #include "common/text.h"
 #include "contact/Contact.h"
-#include "vcard/import/CardToContact.h"
+#include "contact/ContactFields.h"
 #include "wab/WABLib.h"
 
 // In "Replace existing contacts" the card is added and saved before the old contact is deleted:
@@ -206,9 +206,9 @@ HRESULT CvCardImport::IndexTargetFolder()
 
 HRESULT CvCardImport::EqualCandidates(bool fromIndex, std::vector<std::string>* ids)
 {
-    const CImportCard& c = m_reader.Card();
+    const CContactRecord& c = m_reader.Card();
     const std::wstring* texts[6] = {&c.displayName, &c.givenName, &c.middleName,
-                                    &c.familyName, &c.namePrefix, &c.company};
+                                    &c.surname, &c.namePrefix, &c.company};
     if (fromIndex && m_index.Find(texts, ids))
         return S_OK;
     return _QueryEqualContacts(texts, ids);
@@ -232,9 +232,9 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
     // run. Two cards of one run never displace each other (two people of one name), and a card
     // without names and company says nothing about who it is: it would take any other nameless
     // contact for itself.
-    const CImportCard& c = m_reader.Card();
+    const CContactRecord& c = m_reader.Card();
     const bool nameless = c.displayName.empty() && c.givenName.empty() && c.middleName.empty() &&
-                          c.familyName.empty() && c.namePrefix.empty() && c.company.empty();
+                          c.surname.empty() && c.namePrefix.empty() && c.company.empty();
     const std::string* earlier = nullptr;
     for (size_t i = 0; !nameless && !earlier && i < rows.size(); ++i) {
         if (m_added.Size() == 0 || !m_added.Contains(rows[i]))
@@ -266,7 +266,7 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
 bool CvCardImport::IsContactEqual(IMAPIProp* item)
 {
     CContact contact(item);
-    return vcard::CardFieldsEqual(contact, m_reader.Card());
+    return contact_fields::ContactEquals(contact, m_reader.Card());
 }
 
 HRESULT CvCardImport::AddContact()
@@ -283,7 +283,7 @@ HRESULT CvCardImport::AddContact()
         return E_POINTER;
     }
     CContact contact(entry.Get());
-    const CImportCard& c = m_reader.Card();
+    const CContactRecord& c = m_reader.Card();
 
     // Each write logs its own failure and does not stop the others; a property the address book
     // refused is named with the contact here, and the saved contact then counts as incomplete.
@@ -295,7 +295,7 @@ HRESULT CvCardImport::AddContact()
         g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
                      common::ToUtf8(m_reader.CardName()).c_str());
     };
-    vcard::PutCardFields(contact, c, check);
+    contact_fields::WriteContact(contact, c, check);
 
     hr = entry->SaveChanges(0);
     if (FAILED(hr)) {

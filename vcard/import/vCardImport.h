@@ -2,7 +2,7 @@
 // CCardReader (codec/vcard/CardReader.h: the property mapping, here over the character converter),
 // and AddContact writes a card as a new contact. This class reads the files (vCardImport.cpp),
 // reports what the reader meets (ImportReader.cpp) and talks to the address book
-// (ImportContacts.cpp, over the field table of CardToContact.h).
+// (ImportContacts.cpp, over the contact fields table of contact/ContactFields.h).
 #pragma once
 
 #include <windows.h>

@@ -13,6 +13,7 @@
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
+#include "contact/ContactFields.h"
 #include "exportsupport.h"
 #include "standins/wab32/wabstandin.h"
 #include "ui/DlgExport.h"
@@ -29,13 +30,13 @@ namespace {
 
 // Every value of a contact the card carries, as the writer reads it (the modification time
 // excepted, which the import does not keep).
-std::vector<vcard::CardFields> FolderFields(const std::string& folder)
+std::vector<CContactRecord> FolderFields(const std::string& folder)
 {
-    std::vector<vcard::CardFields> out;
+    std::vector<CContactRecord> out;
     for (const testsupport::COpenedItem& item : testsupport::OpenItems(folder)) {
         CContact contact(item.entry.Get());
         out.emplace_back();
-        CvCardExport::ReadCardFields(contact, &out.back());
+        contact_fields::ReadContact(contact, &out.back());
     }
     return out;
 }
@@ -46,7 +47,7 @@ struct Value {
     std::wstring text;
 };
 
-std::vector<Value> Values(const vcard::CardFields& f)
+std::vector<Value> Values(const CContactRecord& f)
 {
     std::vector<Value> v;
     auto add = [&v](const char* name, const std::wstring& text) { v.push_back({name, text}); };
@@ -72,24 +73,24 @@ std::vector<Value> Values(const vcard::CardFields& f)
     add("homeFax", f.homeFax);
     add("mobilePhone", f.mobilePhone);
     add("pager", f.pager);
-    add("officeLocation", f.officeLocation);
-    add("businessStreet", f.businessStreet);
-    add("businessCity", f.businessCity);
-    add("businessState", f.businessState);
-    add("businessPostalCode", f.businessPostalCode);
-    add("businessCountry", f.businessCountry);
-    add("homeStreet", f.homeStreet);
-    add("homeCity", f.homeCity);
-    add("homeState", f.homeState);
-    add("homePostalCode", f.homePostalCode);
-    add("homeCountry", f.homeCountry);
+    add("officeLocation", f.business[CContactRecord::kExtended]);
+    add("businessStreet", f.business[CContactRecord::kStreet]);
+    add("businessCity", f.business[CContactRecord::kLocality]);
+    add("businessState", f.business[CContactRecord::kRegion]);
+    add("businessPostalCode", f.business[CContactRecord::kPostalCode]);
+    add("businessCountry", f.business[CContactRecord::kCountry]);
+    add("homeStreet", f.home[CContactRecord::kStreet]);
+    add("homeCity", f.home[CContactRecord::kLocality]);
+    add("homeState", f.home[CContactRecord::kRegion]);
+    add("homePostalCode", f.home[CContactRecord::kPostalCode]);
+    add("homeCountry", f.home[CContactRecord::kCountry]);
     add("personalHomePage", f.personalHomePage);
     add("businessHomePage", f.businessHomePage);
     add("emailAddress", f.emailAddress);
     add("addrType", f.addrType);
-    add("emailAddresses", list(f.emailAddresses));
-    add("addrTypes", list(f.addrTypes));
-    add("defaultAddressIndex", f.emailAddresses.empty() ? L"" : std::to_wstring(f.defaultAddressIndex));
+    add("emailAddresses", list(f.emails));
+    add("addrTypes", list(f.emailTypes));
+    add("defaultAddressIndex", f.emails.empty() ? L"" : std::to_wstring(f.defaultAddressIndex));
     add("conferencingServers", list(f.conferencingServers));
     add("spouse", f.spouse);
     add("gender", f.hasGender ? std::to_wstring(f.gender) : L"");
@@ -117,7 +118,7 @@ std::wstring LineBreaksAs30(std::wstring text)
 }
 
 // Contacts compared in order; a property counts when either side has it.
-void Compare(const std::vector<vcard::CardFields>& before, const std::vector<vcard::CardFields>& after,
+void Compare(const std::vector<CContactRecord>& before, const std::vector<CContactRecord>& after,
              Tally* tally)
 {
     EXPECT_EQ(before.size(), after.size());
@@ -244,7 +245,7 @@ TEST_F(BookRoundTrip, AnAddressBookComesBackWhole)
         props.emplace_back(kWeddingAnniversary, FileTime(2000, 2, 29));
         m_book.AddContact(props, folder);
     }
-    std::vector<vcard::CardFields> before = FolderFields(folder);
+    std::vector<CContactRecord> before = FolderFields(folder);
     ASSERT_EQ(contacts, before.size());
 
     struct Run {

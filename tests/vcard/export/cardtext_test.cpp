@@ -15,7 +15,6 @@
 
 using exporttest::Crlf;
 using exporttest::FileTime;
-using vcard::CardFields;
 
 namespace {
 
@@ -29,7 +28,7 @@ public:
 
 // The card of fields in a format, converted through codePage, with the charset parameter when
 // the code page is a real one. The product version is 2.1, as the program's resource says.
-std::string Card(int format, const CardFields& fields, int codePage = -1, const std::string& charset = "")
+std::string Card(int format, const CContactRecord& fields, int codePage = -1, const std::string& charset = "")
 {
     g_charConverter.SetCurrentCodePage(codePage);
     CConverter converter;
@@ -43,15 +42,15 @@ std::string Card(int format, const CardFields& fields, int codePage = -1, const 
 
 std::string Note21(const std::wstring& note)
 {
-    CardFields f;
+    CContactRecord f;
     f.comment = note;
     return Card(21, f);
 }
 
 // The full contact, every property the card is made of.
-CardFields Everything()
+CContactRecord Everything()
 {
-    CardFields f;
+    CContactRecord f;
     f.surname = L"Lee";
     f.givenName = L"Ann";
     f.middleName = L"Marie";
@@ -68,24 +67,24 @@ CardFields Everything()
     f.homeFax = L"444";
     f.mobilePhone = L"555";
     f.pager = L"666";
-    f.officeLocation = L"Room 1";
-    f.businessStreet = L"1 Main St";
-    f.businessCity = L"Town";
-    f.businessState = L"ST";
-    f.businessPostalCode = L"12345";
-    f.businessCountry = L"Land";
-    f.homeStreet = L"2 Side St";
-    f.homeCity = L"Village";
-    f.homeState = L"HS";
-    f.homePostalCode = L"54321";
-    f.homeCountry = L"Home";
+    f.business[CContactRecord::kExtended] = L"Room 1";
+    f.business[CContactRecord::kStreet] = L"1 Main St";
+    f.business[CContactRecord::kLocality] = L"Town";
+    f.business[CContactRecord::kRegion] = L"ST";
+    f.business[CContactRecord::kPostalCode] = L"12345";
+    f.business[CContactRecord::kCountry] = L"Land";
+    f.home[CContactRecord::kStreet] = L"2 Side St";
+    f.home[CContactRecord::kLocality] = L"Village";
+    f.home[CContactRecord::kRegion] = L"HS";
+    f.home[CContactRecord::kPostalCode] = L"54321";
+    f.home[CContactRecord::kCountry] = L"Home";
     f.personalHomePage = L"http://home.example";
     f.businessHomePage = L"http://work.example";
     f.birthday = {true, FileTime(1975, 3, 14, 23, 59, 59)};
     f.emailAddress = L"ann@x.org";
     f.addrType = L"SMTP";
-    f.emailAddresses = {L"ann@x.org", L"a2@y.org"};
-    f.addrTypes = {L"SMTP", L"X400"};
+    f.emails = {L"ann@x.org", L"a2@y.org"};
+    f.emailTypes = {L"SMTP", L"X400"};
     f.defaultAddressIndex = 0;
     f.anniversary = {true, FileTime(2000, 6, 1)};
     f.conferencingServers = {L"srv1", L""};
@@ -94,6 +93,11 @@ CardFields Everything()
     f.gender = 2;
     f.children = {L" Tom ", L"Sue"};
     f.modified = {true, FileTime(2024, 5, 6, 7, 8, 9)};
+    // What a card read may give but no contact property holds: never written.
+    f.nameSuffix = L"Jr.";
+    f.business[CContactRecord::kPoBox] = L"PO 1";
+    f.home[CContactRecord::kPoBox] = L"PO 2";
+    f.home[CContactRecord::kExtended] = L"Flat 3";
     return f;
 }
 
@@ -101,15 +105,15 @@ CardFields Everything()
 
 TEST(CardText, EmptyContactGivesTheFiveLinesOfVCard21)
 {
-    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:", "END:VCARD"}), Card(21, CardFields()));
+    EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:;;;;", "FN:", "END:VCARD"}), Card(21, CContactRecord()));
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "PRODID:-//Brisco Corporation//Quillon 2.1//EN", "VERSION:3.0", "N:;;;;", "FN:",
                     "END:VCARD"}),
-              Card(30, CardFields()));
+              Card(30, CContactRecord()));
 }
 
 TEST(CardText, TheWholeExampleInVCard30WithUtf8)
 {
-    CardFields f;
+    CContactRecord f;
     f.givenName = L"Ann";
     f.surname = L"Lee";
     f.company = L"Acme, Inc.";
@@ -190,7 +194,7 @@ TEST(CardText, EveryPropertyInVCard30WithCharset)
 }
 
 // The lines between N and END of a card, for cases that only touch a few lines.
-std::string Body(int format, const CardFields& f, int codePage = -1, const std::string& charset = "")
+std::string Body(int format, const CContactRecord& f, int codePage = -1, const std::string& charset = "")
 {
     std::string card = Card(format, f, codePage, charset);
     size_t from = card.find("\r\nFN") + 2;
@@ -211,7 +215,7 @@ TEST(CardText, FormattedNameFallsBackToTheNameParts)
         {L"Ann", L"M", L"Lee", L"Dr Who", "FN:Dr Who\r\n"},
     };
     for (const Case& c : cases) {
-        CardFields f;
+        CContactRecord f;
         f.givenName = c.given;
         f.middleName = c.middle;
         f.surname = c.family;
@@ -254,7 +258,7 @@ TEST(CardText, QuotedPrintableBreaksLinesAt65)
 
 TEST(CardText, QuotedPrintableOfUtf8AndOfACyrillicCodePage)
 {
-    CardFields f;
+    CContactRecord f;
     f.comment = L"\u0418\u0432\u0430\u043d \u4e2d";
     f.displayName = L"\u0418\u0432\u0430\u043d";
     EXPECT_EQ("FN;CHARSET=UTF-8:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"
@@ -268,7 +272,7 @@ TEST(CardText, QuotedPrintableOfUtf8AndOfACyrillicCodePage)
 
 TEST(CardText, EscapingInVCard30)
 {
-    CardFields f;
+    CContactRecord f;
     f.comment = L"a, b\r\nc\\";
     f.title = L"x;y";
     f.businessPhone = L"1,2";
@@ -284,7 +288,7 @@ TEST(CardText, EscapingWorksOnCharactersNotOnBytes)
 {
     // In Shift_JIS the katakana so is 0x83 0x5C: its second byte is a backslash that must stay
     // single, while the real backslash and the comma are escaped.
-    CardFields f;
+    CContactRecord f;
     f.title = L"\u30bd\\,";
     EXPECT_EQ(std::string("FN;CHARSET=Shift_JIS:\r\nTITLE;CHARSET=Shift_JIS:\x83\x5C\\\\\\,\r\n"),
               Body(30, f, 932, "Shift_JIS"));
@@ -292,15 +296,15 @@ TEST(CardText, EscapingWorksOnCharactersNotOnBytes)
 
 TEST(CardText, AddressesAndLineBreaks)
 {
-    CardFields f;
-    f.businessStreet = L"1 Main\r\nFloor 2";
-    f.homeCity = L"Town";
+    CContactRecord f;
+    f.business[CContactRecord::kStreet] = L"1 Main\r\nFloor 2";
+    f.home[CContactRecord::kLocality] = L"Town";
     EXPECT_EQ(Crlf({"FN:", "ADR;WORK;ENCODING=QUOTED-PRINTABLE:;;1 Main=0D=0AFloor 2;;;;", "ADR;HOME:;;;Town;;;"}),
               Body(21, f));
     EXPECT_EQ(Crlf({"FN:", "ADR;TYPE=WORK:;;1 Main\\nFloor 2;;;;", "ADR;TYPE=HOME:;;;Town;;;"}), Body(30, f));
     // The office alone makes a work address; nothing of the home address, none.
-    CardFields office;
-    office.officeLocation = L"Room 1";
+    CContactRecord office;
+    office.business[CContactRecord::kExtended] = L"Room 1";
     EXPECT_EQ(Crlf({"FN:", "ADR;WORK:;Room 1;;;;;"}), Body(21, office));
 }
 
@@ -309,21 +313,21 @@ TEST(CardText, AddressesAndLineBreaks)
 // every 2.1 address; a 3.0 number, address or page keeps its backslash doubled.
 TEST(CardText, SeparatorsInsideValuesAreEscaped)
 {
-    CardFields f;
+    CContactRecord f;
     f.surname = L"Lee; Jr.";
     f.givenName = L"A\\";
     f.displayName = L"X";
     f.company = L"R;D, Inc.";
     f.department = L"x;y";
-    f.businessStreet = L"Hof 3;4";
-    f.homeStreet = L"a=3Db=";
+    f.business[CContactRecord::kStreet] = L"Hof 3;4";
+    f.home[CContactRecord::kStreet] = L"a=3Db=";
     f.businessPhone = L"1\\2,3";
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N:Lee\\; Jr.;A\\\\;;;", "FN:X", "ORG:R\\;D, Inc.;x\\;y",
                     "TEL;WORK:1\\2,3", "ADR;WORK:;;Hof 3\\;4;;;;",
                     "ADR;HOME;ENCODING=QUOTED-PRINTABLE:;;a=3D3Db=3D;;;;", "END:VCARD"}),
               Card(21, f));
     // A blank at a component's end is encoded, and so the whole value.
-    CardFields blank;
+    CContactRecord blank;
     blank.surname = L"Lee ";
     blank.displayName = L"X";
     EXPECT_EQ(Crlf({"BEGIN:VCARD", "VERSION:2.1", "N;ENCODING=QUOTED-PRINTABLE:Lee=20;;;;", "FN:X", "END:VCARD"}),
@@ -338,7 +342,7 @@ TEST(CardText, NoValueEndsACardLineEarly)
 {
     // A line break in any value would cut the card line: vCard 2.1 writes such a value
     // quoted-printable, vCard 3.0 writes each break (CRLF, CR or LF alone) as \n.
-    CardFields f;
+    CContactRecord f;
     f.displayName = L"Ann Lee\r\nAcme";
     f.title = L"a\nb\rc";
     f.mobilePhone = L"1\r\n2";
@@ -370,11 +374,11 @@ TEST(CardText, EmailAddressesAndThePreferredIndex)
         {"no address at all", L"", L"SMTP", {}, {}, -1, 21, ""},
     };
     for (const Case& c : cases) {
-        CardFields f;
+        CContactRecord f;
         f.emailAddress = c.address;
         f.addrType = c.type;
-        f.emailAddresses = c.addresses;
-        f.addrTypes = c.types;
+        f.emails = c.addresses;
+        f.emailTypes = c.types;
         f.defaultAddressIndex = c.index;
         EXPECT_EQ("FN:\r\n" + c.lines, Body(c.format, f)) << c.what;
     }
@@ -382,7 +386,7 @@ TEST(CardText, EmailAddressesAndThePreferredIndex)
 
 TEST(CardText, GenderChildrenAndDates)
 {
-    CardFields f;
+    CContactRecord f;
     f.hasGender = true;
     f.gender = 0;
     f.children = {L"\tTom ", L"Sue, Jr."};
@@ -473,26 +477,28 @@ TEST(CardText, CardBufferGrowsByASixteenthAtLeast128)
 // the Internet type. CR LF, 2.1 (quoted-printable keeps every byte) and SMTP addresses are not.
 TEST(CardWriterChanges, NamesWhatAReadBackWouldChange)
 {
+#define FIELD(member) [](CContactRecord& r) -> std::wstring& { return r.member; }
     struct Case {
         int format;
-        std::wstring CardFields::*field;
+        std::wstring& (*field)(CContactRecord&);
         std::wstring value;
         std::vector<std::string> lines;
     } cases[] = {
-        {30, &CardFields::comment, L"a\nb", {"NOTE"}},
-        {30, &CardFields::comment, L"a\rb", {"NOTE"}},
-        {30, &CardFields::comment, L"a\r\nb\r\n", {}},
-        {30, &CardFields::homeStreet, L"end\r", {"ADR"}},
-        {30, &CardFields::surname, L"x\ny", {"N", "FN"}},  // FN is made from the name
-        {30, &CardFields::department, L"x\ny", {"ORG"}},
-        {30, &CardFields::title, L"x\n", {"TITLE"}},
-        {21, &CardFields::comment, L"a\nb", {}},
-        {21, &CardFields::surname, L"x\ny", {}},
+        {30, FIELD(comment), L"a\nb", {"NOTE"}},
+        {30, FIELD(comment), L"a\rb", {"NOTE"}},
+        {30, FIELD(comment), L"a\r\nb\r\n", {}},
+        {30, FIELD(home[CContactRecord::kStreet]), L"end\r", {"ADR"}},
+        {30, FIELD(surname), L"x\ny", {"N", "FN"}},  // FN is made from the name
+        {30, FIELD(department), L"x\ny", {"ORG"}},
+        {30, FIELD(title), L"x\n", {"TITLE"}},
+        {21, FIELD(comment), L"a\nb", {}},
+        {21, FIELD(surname), L"x\ny", {}},
     };
+#undef FIELD
     for (const Case& c : cases) {
-        CardFields f;
+        CContactRecord f;
         f.company = L"Acme";
-        f.*c.field = c.value;
+        c.field(f) = c.value;
         CConverter converter;
         vcard::CCardWriter writer(c.format, false, "", 2, 1, converter);
         CardBuffer buffer;
@@ -502,11 +508,11 @@ TEST(CardWriterChanges, NamesWhatAReadBackWouldChange)
         EXPECT_TRUE(writer.Changes().untypedEmails.empty());
     }
 
-    CardFields f = Everything();
+    CContactRecord f = Everything();
     f.emailAddress.clear();
     f.addrType.clear();
-    f.emailAddresses = {L"a@x", L"b@x", L"c@x", L"d@x"};
-    f.addrTypes = {L"SMTP", L"", L"X400"};
+    f.emails = {L"a@x", L"b@x", L"c@x", L"d@x"};
+    f.emailTypes = {L"SMTP", L"", L"X400"};
     f.defaultAddressIndex = 1;
     CConverter converter;
     vcard::CCardWriter writer(30, false, "", 2, 1, converter);
@@ -515,6 +521,6 @@ TEST(CardWriterChanges, NamesWhatAReadBackWouldChange)
     using Email = std::pair<std::wstring, std::wstring>;
     EXPECT_EQ((std::vector<Email>{{L"b@x", L""}, {L"c@x", L"X400"}, {L"d@x", L""}}), writer.Changes().untypedEmails);
     // A second card starts afresh.
-    writer.Write(CardFields(), &buffer);
+    writer.Write(CContactRecord(), &buffer);
     EXPECT_TRUE(writer.Changes().untypedEmails.empty());
 }

@@ -19,7 +19,7 @@ struct Variant {
     const char* charset;
 };
 
-CImportCard WriteAndRead(const vcard::CardFields& fields, const Variant& v)
+CContactRecord WriteAndRead(const CContactRecord& fields, const Variant& v)
 {
     g_charConverter.SetCurrentCodePage(v.codePage);
     vcard::CCardWriter writer(v.format, v.codePage > 0, v.charset, 2, 1, CvCardExport::Encoder());
@@ -27,7 +27,7 @@ CImportCard WriteAndRead(const vcard::CardFields& fields, const Variant& v)
     writer.Write(fields, &buffer);
     CvCardImport reader;
     reader.LoadText(buffer.bytes, static_cast<size_t>(buffer.length));
-    CImportCard card;
+    CContactRecord card;
     int cards = 0;
     reader.ReadCards([&] {
         card = reader.Reader().Card();
@@ -44,7 +44,7 @@ CImportCard WriteAndRead(const vcard::CardFields& fields, const Variant& v)
 TEST(CardRoundTrip, ValuesComeBackThroughOurReader)
 {
     exporttest::LoadEncodings();
-    vcard::CardFields f;
+    CContactRecord f;
     f.givenName = L"Ann";
     f.surname = L"Lee";
     f.displayName = L"Ann Lee";
@@ -53,22 +53,22 @@ TEST(CardRoundTrip, ValuesComeBackThroughOurReader)
     f.title = L"Head\r\nof Sales";
     // 65 letters fill the first physical line; the blank after them opens the second one.
     f.comment = std::wstring(65, L'x') + L" blank, comma\r\nback\\slash " + std::wstring(70, L'y') + L"\tend";
-    f.businessStreet = L"1 Main St\r\nFloor 2";
-    f.businessCity = L"Springfield";
+    f.business[CContactRecord::kStreet] = L"1 Main St\r\nFloor 2";
+    f.business[CContactRecord::kLocality] = L"Springfield";
     f.mobilePhone = L"+1 555 0199";
     const Variant variants[] = {{21, -1, ""}, {21, 65001, "UTF-8"}, {30, -1, ""}, {30, 65001, "UTF-8"}};
     for (const Variant& v : variants) {
-        CImportCard card = WriteAndRead(f, v);
+        CContactRecord card = WriteAndRead(f, v);
         SCOPED_TRACE(std::to_string(v.format) + " " + v.charset);
         EXPECT_EQ(f.givenName, card.givenName);
-        EXPECT_EQ(f.surname, card.familyName);
+        EXPECT_EQ(f.surname, card.surname);
         EXPECT_EQ(f.displayName, card.displayName);
         EXPECT_EQ(f.company, card.company);
         EXPECT_EQ(f.department, card.department);
-        EXPECT_EQ(f.title, card.jobTitle);
-        EXPECT_EQ(f.comment, card.note);
-        EXPECT_EQ(f.businessStreet, card.business[CImportCard::kStreet]);
-        EXPECT_EQ(f.businessCity, card.business[CImportCard::kLocality]);
+        EXPECT_EQ(f.title, card.title);
+        EXPECT_EQ(f.comment, card.comment);
+        EXPECT_EQ(f.business[CContactRecord::kStreet], card.business[CContactRecord::kStreet]);
+        EXPECT_EQ(f.business[CContactRecord::kLocality], card.business[CContactRecord::kLocality]);
         EXPECT_EQ(f.mobilePhone, card.mobilePhone);
     }
 }
@@ -80,14 +80,15 @@ namespace {
 // a value that splits or merges entries shows.
 struct Property {
     const char* name;
-    std::wstring vcard::CardFields::*written;
-    std::wstring (*read)(const CImportCard&);
+    std::wstring& (*written)(CContactRecord&);
+    std::wstring (*read)(const CContactRecord&);
 };
 
 #define FIELD(member, expr) \
-    { #member, &vcard::CardFields::member, [](const CImportCard& c) { return std::wstring(expr); } }
+    { #member, [](CContactRecord& c) -> std::wstring& { return c.member; }, \
+      [](const CContactRecord& c) { return std::wstring(expr); } }
 const Property kProperties[] = {
-    FIELD(surname, c.familyName),
+    FIELD(surname, c.surname),
     FIELD(givenName, c.givenName),
     FIELD(middleName, c.middleName),
     FIELD(namePrefix, c.namePrefix),
@@ -95,27 +96,27 @@ const Property kProperties[] = {
     FIELD(nickname, c.nickname),
     FIELD(company, c.company),
     FIELD(department, c.department),
-    FIELD(title, c.jobTitle),
-    FIELD(comment, c.note),
+    FIELD(title, c.title),
+    FIELD(comment, c.comment),
     FIELD(businessPhone, c.businessPhone),
     FIELD(businessFax, c.businessFax),
     FIELD(homePhone, c.homePhone),
     FIELD(homeFax, c.homeFax),
     FIELD(mobilePhone, c.mobilePhone),
     FIELD(pager, c.pager),
-    FIELD(officeLocation, c.business[CImportCard::kExtended]),
-    FIELD(businessStreet, c.business[CImportCard::kStreet]),
-    FIELD(businessCity, c.business[CImportCard::kLocality]),
-    FIELD(businessState, c.business[CImportCard::kRegion]),
-    FIELD(businessPostalCode, c.business[CImportCard::kPostalCode]),
-    FIELD(businessCountry, c.business[CImportCard::kCountry]),
-    FIELD(homeStreet, c.home[CImportCard::kStreet]),
-    FIELD(homeCity, c.home[CImportCard::kLocality]),
-    FIELD(homeState, c.home[CImportCard::kRegion]),
-    FIELD(homePostalCode, c.home[CImportCard::kPostalCode]),
-    FIELD(homeCountry, c.home[CImportCard::kCountry]),
-    FIELD(personalHomePage, c.personalWebPage),
-    FIELD(businessHomePage, c.businessWebPage),
+    FIELD(business[CContactRecord::kExtended], c.business[CContactRecord::kExtended]),
+    FIELD(business[CContactRecord::kStreet], c.business[CContactRecord::kStreet]),
+    FIELD(business[CContactRecord::kLocality], c.business[CContactRecord::kLocality]),
+    FIELD(business[CContactRecord::kRegion], c.business[CContactRecord::kRegion]),
+    FIELD(business[CContactRecord::kPostalCode], c.business[CContactRecord::kPostalCode]),
+    FIELD(business[CContactRecord::kCountry], c.business[CContactRecord::kCountry]),
+    FIELD(home[CContactRecord::kStreet], c.home[CContactRecord::kStreet]),
+    FIELD(home[CContactRecord::kLocality], c.home[CContactRecord::kLocality]),
+    FIELD(home[CContactRecord::kRegion], c.home[CContactRecord::kRegion]),
+    FIELD(home[CContactRecord::kPostalCode], c.home[CContactRecord::kPostalCode]),
+    FIELD(home[CContactRecord::kCountry], c.home[CContactRecord::kCountry]),
+    FIELD(personalHomePage, c.personalHomePage),
+    FIELD(businessHomePage, c.businessHomePage),
     // The preferred address comes first, beside the plain one (alone when the value was empty).
     FIELD(emailAddress, c.emails.size() == 2 ? c.emails[0] : L""),
     FIELD(spouse, c.spouse),
@@ -169,16 +170,16 @@ TEST(CardRoundTrip, EveryValueInEveryPropertyFormatAndCodePage)
     int compared = 0;
     for (const Variant& v : variants) {
         for (const std::wstring& value : values) {
-            vcard::CardFields f;
+            CContactRecord f;
             for (const Property& p : kProperties)
-                f.*p.written = value;
-            f.emailAddresses = {value, L"second@example"};
-            f.addrTypes = {L"SMTP", L"SMTP"};
+                p.written(f) = value;
+            f.emails = {value, L"second@example"};
+            f.emailTypes = {L"SMTP", L"SMTP"};
             f.defaultAddressIndex = 0;
             f.conferencingServers = {value, L"callto://b"};
             f.children = {value, L"Sue"};
             std::string charset = v.codePage > 0 ? g_charConverter.CharsetName(v.codePage) : "";
-            CImportCard card = WriteAndRead(f, {v.format, v.codePage, charset.c_str()});
+            CContactRecord card = WriteAndRead(f, {v.format, v.codePage, charset.c_str()});
 
             std::wstring expected = exporttest::ThroughCodePage(value, v.codePage);
             // A line break inside a 3.0 value travels as \n, which reads back as CR LF.

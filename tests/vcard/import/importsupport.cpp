@@ -38,11 +38,11 @@ CReadResult ReadAll(const std::string& text)
     return r;
 }
 
-CImportCard ReadOne(const std::string& text)
+CContactRecord ReadOne(const std::string& text)
 {
     CReadResult r = ReadAll(text);
     EXPECT_EQ(r.cards.size(), 1u) << text;
-    return r.cards.empty() ? CImportCard() : r.cards[0];
+    return r.cards.empty() ? CContactRecord() : r.cards[0];
 }
 
 }  // namespace importtest

@@ -24,14 +24,14 @@ std::wstring W(const std::string& utf8);
 
 struct CReadResult {
     int result = 0;
-    std::vector<CImportCard> cards;
+    std::vector<CContactRecord> cards;
     std::vector<int> formats;
 };
 
 // Reads a whole text with a fresh CvCardImport; every card handed to the sink is kept.
 CReadResult ReadAll(const std::string& text);
 // The only card of a text (fails the test when there is not exactly one).
-CImportCard ReadOne(const std::string& text);
+CContactRecord ReadOne(const std::string& text);
 
 // A birthday as the import stores it.
 using testsupport::Date;

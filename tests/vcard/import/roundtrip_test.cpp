@@ -25,9 +25,9 @@ uint64_t FileTimeOf(WORD year, WORD month, WORD day)
 }
 
 
-vcard::CardFields Contact(bool wide)
+CContactRecord Contact(bool wide)
 {
-    vcard::CardFields f;
+    CContactRecord f;
     f.surname = W("M\xC3\xBCller");
     f.givenName = W("J\xC3\xB6rg");
     f.middleName = L"Peter";
@@ -44,23 +44,23 @@ vcard::CardFields Contact(bool wide)
     f.homeFax = L"4";
     f.mobilePhone = L"5";
     f.pager = L"6";
-    f.officeLocation = L"Room 4";
-    f.businessStreet = L"Main St 1\r\nFloor 2";
-    f.businessCity = W("K\xC3\xB6ln");
-    f.businessState = L"NRW";
-    f.businessPostalCode = L"50667";
-    f.businessCountry = L"Germany";
-    f.homeStreet = L"Home Road 2";
-    f.homeCity = L"Town";
-    f.homeState = L"State";
-    f.homePostalCode = L"12345";
-    f.homeCountry = L"Land";
+    f.business[CContactRecord::kExtended] = L"Room 4";
+    f.business[CContactRecord::kStreet] = L"Main St 1\r\nFloor 2";
+    f.business[CContactRecord::kLocality] = W("K\xC3\xB6ln");
+    f.business[CContactRecord::kRegion] = L"NRW";
+    f.business[CContactRecord::kPostalCode] = L"50667";
+    f.business[CContactRecord::kCountry] = L"Germany";
+    f.home[CContactRecord::kStreet] = L"Home Road 2";
+    f.home[CContactRecord::kLocality] = L"Town";
+    f.home[CContactRecord::kRegion] = L"State";
+    f.home[CContactRecord::kPostalCode] = L"12345";
+    f.home[CContactRecord::kCountry] = L"Land";
     f.personalHomePage = L"http://home.example/a,b";
     f.businessHomePage = L"http://work.example";
     f.emailAddress = L"joerg@acme.example";
     f.addrType = L"SMTP";
-    f.emailAddresses = {L"joerg@acme.example", L"jj@home.example"};
-    f.addrTypes = {L"SMTP", L"SMTP"};
+    f.emails = {L"joerg@acme.example", L"jj@home.example"};
+    f.emailTypes = {L"SMTP", L"SMTP"};
     f.defaultAddressIndex = 0;
     f.conferencingServers = {L"callto://a", L"callto://b"};
     f.spouse = L"Eva";
@@ -92,7 +92,7 @@ TEST(RoundTrip, OurExportsReadBackIntoTheSameFields)
     CConverterEncoder encoder;
     for (const Run& run : runs) {
         SCOPED_TRACE(run.what);
-        vcard::CardFields f = Contact(run.codePage == 65001);
+        CContactRecord f = Contact(run.codePage == 65001);
         g_charConverter.SetCurrentCodePage(run.codePage);
         std::string charset = g_charConverter.CharsetName(run.codePage);
         vcard::CCardWriter writer(run.format, run.codePage > 0, charset, 1, 0, encoder);
@@ -101,8 +101,8 @@ TEST(RoundTrip, OurExportsReadBackIntoTheSameFields)
         std::string text(buffer.bytes, buffer.length);
         SCOPED_TRACE(text);
 
-        CImportCard c = ReadOne(text);
-        EXPECT_EQ(c.familyName, f.surname);
+        CContactRecord c = ReadOne(text);
+        EXPECT_EQ(c.surname, f.surname);
         EXPECT_EQ(c.givenName, f.givenName);
         EXPECT_EQ(c.middleName, f.middleName);
         EXPECT_EQ(c.namePrefix, f.namePrefix);
@@ -110,35 +110,35 @@ TEST(RoundTrip, OurExportsReadBackIntoTheSameFields)
         EXPECT_EQ(c.nickname, f.nickname);
         EXPECT_EQ(c.company, f.company);
         EXPECT_EQ(c.department, f.department);
-        EXPECT_EQ(c.jobTitle, f.title);
-        EXPECT_EQ(c.note, f.comment);
+        EXPECT_EQ(c.title, f.title);
+        EXPECT_EQ(c.comment, f.comment);
         EXPECT_EQ(c.businessPhone, f.businessPhone);
         EXPECT_EQ(c.businessFax, f.businessFax);
         EXPECT_EQ(c.homePhone, f.homePhone);
         EXPECT_EQ(c.homeFax, f.homeFax);
         EXPECT_EQ(c.mobilePhone, f.mobilePhone);
         EXPECT_EQ(c.pager, f.pager);
-        EXPECT_EQ(c.business[CImportCard::kExtended], f.officeLocation);
-        EXPECT_EQ(c.business[CImportCard::kStreet], f.businessStreet);
-        EXPECT_EQ(c.business[CImportCard::kLocality], f.businessCity);
-        EXPECT_EQ(c.business[CImportCard::kRegion], f.businessState);
-        EXPECT_EQ(c.business[CImportCard::kPostalCode], f.businessPostalCode);
-        EXPECT_EQ(c.business[CImportCard::kCountry], f.businessCountry);
-        EXPECT_EQ(c.home[CImportCard::kStreet], f.homeStreet);
-        EXPECT_EQ(c.home[CImportCard::kLocality], f.homeCity);
-        EXPECT_EQ(c.home[CImportCard::kRegion], f.homeState);
-        EXPECT_EQ(c.home[CImportCard::kPostalCode], f.homePostalCode);
-        EXPECT_EQ(c.home[CImportCard::kCountry], f.homeCountry);
-        EXPECT_EQ(c.personalWebPage, f.personalHomePage);
-        EXPECT_EQ(c.businessWebPage, f.businessHomePage);
-        EXPECT_EQ(c.emails, f.emailAddresses);
-        EXPECT_EQ(c.emailTypes, f.addrTypes);
+        EXPECT_EQ(c.business[CContactRecord::kExtended], f.business[CContactRecord::kExtended]);
+        EXPECT_EQ(c.business[CContactRecord::kStreet], f.business[CContactRecord::kStreet]);
+        EXPECT_EQ(c.business[CContactRecord::kLocality], f.business[CContactRecord::kLocality]);
+        EXPECT_EQ(c.business[CContactRecord::kRegion], f.business[CContactRecord::kRegion]);
+        EXPECT_EQ(c.business[CContactRecord::kPostalCode], f.business[CContactRecord::kPostalCode]);
+        EXPECT_EQ(c.business[CContactRecord::kCountry], f.business[CContactRecord::kCountry]);
+        EXPECT_EQ(c.home[CContactRecord::kStreet], f.home[CContactRecord::kStreet]);
+        EXPECT_EQ(c.home[CContactRecord::kLocality], f.home[CContactRecord::kLocality]);
+        EXPECT_EQ(c.home[CContactRecord::kRegion], f.home[CContactRecord::kRegion]);
+        EXPECT_EQ(c.home[CContactRecord::kPostalCode], f.home[CContactRecord::kPostalCode]);
+        EXPECT_EQ(c.home[CContactRecord::kCountry], f.home[CContactRecord::kCountry]);
+        EXPECT_EQ(c.personalHomePage, f.personalHomePage);
+        EXPECT_EQ(c.businessHomePage, f.businessHomePage);
+        EXPECT_EQ(c.emails, f.emails);
+        EXPECT_EQ(c.emailTypes, f.emailTypes);
         EXPECT_EQ(c.conferencingServers, f.conferencingServers);
         EXPECT_EQ(c.spouse, f.spouse);
         EXPECT_EQ(c.gender, f.gender);
         EXPECT_EQ(c.children, f.children);
-        EXPECT_EQ(c.birthday, f.birthday.fileTime);
-        EXPECT_EQ(c.anniversary, f.anniversary.fileTime);
+        EXPECT_EQ(c.birthday.fileTime, f.birthday.fileTime);
+        EXPECT_EQ(c.anniversary.fileTime, f.anniversary.fileTime);
     }
     g_charConverter.SetCurrentCodePage(CCharConverter::kAnsiCodePage);
 }

@@ -1,0 +1,52 @@
+// The values of one contact, as every format writes them and reads them back: the export fills a
+// record from a contact and hands it to a writer, a reader fills one per card and the import writes
+// the contact from it. Which address-book property each member is, and how it is compared, is one
+// table above the codec (contact/ContactFields.cpp), so that a field is added with one member here
+// and one row there. Nothing here knows Windows, so the writers and readers build on a host too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A date: present only when the contact's value could be read (or the card gave a valid one).
+// File time, UTC, 100 ns since 1601-01-01.
+struct CContactDate {
+    bool present = false;
+    uint64_t fileTime = 0;
+};
+
+// Texts are UTF-16; a value the contact lacks is empty (texts, lists), absent (dates, gender) or
+// -1 (the default address's index).
+struct CContactRecord {
+    // The seven parts of a postal address, in vCard order.
+    enum AddressPart { kPoBox, kExtended, kStreet, kLocality, kRegion, kPostalCode, kCountry,
+                       kAddressParts };
+
+    std::wstring givenName, middleName, surname, namePrefix, displayName, nickname;
+    // The part of a card's name after the prefix: no contact property holds it.
+    std::wstring nameSuffix;
+    std::wstring company, department, title, comment;
+    // The business address's extended part is the office location; the home address has none.
+    std::wstring business[kAddressParts];
+    std::wstring home[kAddressParts];
+    std::wstring businessPhone, businessFax, homePhone, homeFax, mobilePhone, pager;
+    std::wstring personalHomePage, businessHomePage;
+    // The e-mail list with its types (as long as the list, where the format gives them) and the
+    // default address, which the contact also keeps with its type on their own.
+    std::vector<std::wstring> emails, emailTypes;
+    long defaultAddressIndex = -1;
+    std::wstring emailAddress, addrType;
+    std::wstring spouse;
+    std::vector<std::wstring> conferencingServers, children;
+    bool hasGender = false;
+    short gender = 0;
+    CContactDate birthday, anniversary, modified;
+
+    // Empties every field, keeping the texts' room: the next contact's texts are mostly as long,
+    // and then cost no allocation.
+    void Clear();
+    // Every text field and list entry.
+    std::vector<const std::wstring*> Texts() const;
+    std::vector<std::wstring*> Texts();
+};
