@@ -1,5 +1,6 @@
 #include "codec/vcard/CardText.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -379,8 +380,17 @@ void CCardWriter::_Emails(const CContactRecord& card)
         if (*type != L"SMTP")
             m_changes.untypedEmails.emplace_back(*address, *type);
     }
+    // The entry the preferred line already wrote is left out: the one at the preferred index, or,
+    // when the contact's own address is another one (its index points elsewhere), the first entry
+    // equal to that address. Leaving out the indexed entry then would lose it.
+    size_t written = card.emails.size();
+    if (index >= 0 && static_cast<size_t>(index) < card.emails.size()) {
+        written = static_cast<size_t>(index);
+        if (card.emails[written] != *address)
+            written = std::find(card.emails.begin(), card.emails.end(), *address) - card.emails.begin();
+    }
     for (size_t j = 0; j < card.emails.size(); ++j) {
-        if (card.emails[j].empty() || (index >= 0 && j == static_cast<size_t>(index)))
+        if (card.emails[j].empty() || j == written)
             continue;
         bool smtp = j < card.emailTypes.size() && card.emailTypes[j] == L"SMTP";
         _Line("EMAIL", kInternet, smtp ? 1 : 0, card.emails[j], Mode::Raw);
