@@ -231,7 +231,7 @@ def main():
                     if not same(want[f], card[f], codec):
                         diffs.append("%s %s: wrote %r, read %r" % (card["fn"], f.upper(), want[f], card[f]))
             diffs += ["%s: no card read" % w["fn"] for w in expected]
-            print("  %-22s %2d cards read, %d fields different" % (set_name, len(cards), len(diffs)))
+            print("  %-22s %2d cards read, %d differences" % (set_name, len(cards), len(diffs)))
             for d in diffs:
                 print("      " + d)
     return 1 if failed else 0
