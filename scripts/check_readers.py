@@ -201,7 +201,6 @@ def main():
     logging.disable(logging.WARNING)  # khard's notes on every vCard 2.1 card
     sample = sample_contacts(sys.argv[2:])
     sets = sorted(d for d in glob.glob(os.path.join(sys.argv[1], "*")) if os.path.isdir(d))
-    failed = False
     for reader_name, reader in READERS:
         print("== %s" % reader_name)
         for folder in sets:
@@ -234,7 +233,7 @@ def main():
             print("  %-22s %2d cards read, %d differences" % (set_name, len(cards), len(diffs)))
             for d in diffs:
                 print("      " + d)
-    return 1 if failed else 0
+    return 0
 
 
 if __name__ == "__main__":
