@@ -7,9 +7,9 @@
 # set it prints the cards read and every field that came back different from what was written.
 #   scripts/check-readers.sh [BUILD_DIR]      (default build/x86_64; Quillon, QuillonDriver, wabstore,
 #                                              wab32, LibBrisco built; the readers installed)
-# The two last sets, "what-if-...", are NOT the writer's output: the vCard 2.1 UTF-8 files with their
-# quoted-printable soft line breaks joined, and the vCard 3.0 UTF-8 files with every ";" in FN,
-# NICKNAME, TITLE and NOTE written "\;", to show what a change of the writer would do to each reader.
+# The last set, "what-if-...", is NOT the writer's output: the vCard 2.1 UTF-8 files with their
+# quoted-printable soft line breaks joined, to show what that change of the writer would do to each
+# reader.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath "${1:-$here/../build/x86_64}")
@@ -29,12 +29,6 @@ rm -rf "$sets"; mkdir -p "$sets"
 what_if="$sets/what-if-v21-utf8-nosoftbreaks"
 mkdir -p "$what_if"
 for f in "$sets/v21-utf8-percontact"/*.vcf; do perl -0pe 's/=\r\n//g' "$f" > "$what_if/$(basename "$f")"; done
-what_if="$sets/what-if-v30-utf8-escapedsemicolons"
-mkdir -p "$what_if"
-for f in "$sets/v30-utf8-percontact"/*.vcf; do
-  perl -pe 'if (/^(FN|NICKNAME|TITLE|NOTE)[;:]/) { my ($h, $v) = /^([^:]*):(.*)$/s; $v =~ s/(?<!\\);/\\;/g; $_ = "$h:$v" }' \
-    "$f" > "$what_if/$(basename "$f")"
-done
 echo
 exec /usr/bin/python3 "$here/check_readers.py" "$sets" "$here/../standins/wabstore/sample/sample-book.txt" \
   "$here/check-readers-probe.txt"

@@ -39,11 +39,16 @@ def sample_contacts(paths):
         g = c.get
         tels = sorted(v for k, v in c.items() if k.endswith(("_TELEPHONE_NUMBER", "_FAX_NUMBER")))
         # The e-mail lines the writer makes: the preferred address, then the list without the entry
-        # at the preferred index (a sample contact whose index points elsewhere loses that entry).
+        # that line already wrote.
         listed = c["PR_CONTACT_EMAIL_ADDRESSES"].split(" | ") if "PR_CONTACT_EMAIL_ADDRESSES" in c else []
         index = int(g("PR_CONTACT_DEFAULT_ADDRESS_INDEX", "-1"))
         preferred = g("PR_EMAIL_ADDRESS") or (listed[index] if 0 <= index < len(listed) else "")
-        emails = sorted(([preferred] if preferred else []) + [a for j, a in enumerate(listed) if a and j != index])
+        # The entry the preferred line already wrote is left out: the one at the index when it is
+        # that address, else the first entry equal to it.
+        written = index if 0 <= index < len(listed) else -1
+        if written >= 0 and listed[written] != preferred:
+            written = listed.index(preferred) if preferred in listed else -1
+        emails = sorted(([preferred] if preferred else []) + [a for j, a in enumerate(listed) if a and j != written])
         adrs = []
         for kind in ("HOME", "BUSINESS"):
             parts = [g("PR_%s_ADDRESS_%s" % (kind, p), "") for p in

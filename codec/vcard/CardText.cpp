@@ -223,6 +223,11 @@ void AppendEscaped30(const wchar_t* text, size_t n, std::wstring* out)
         case L',':
             out->append(L"\\,");
             break;
+        case L';':
+            // A text value of 3.0 may not hold a bare ';': readers that split every value at it
+            // (Evolution's) would cut the name, title or note there.
+            out->append(L"\\;");
+            break;
         case L'\r':
         case L'\n':
             out->append(L"\\n");

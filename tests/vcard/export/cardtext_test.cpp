@@ -273,13 +273,15 @@ TEST(CardText, QuotedPrintableOfUtf8AndOfACyrillicCodePage)
 TEST(CardText, EscapingInVCard30)
 {
     CContactRecord f;
-    f.comment = L"a, b\r\nc\\";
+    f.comment = L"a, b\r\nc\\; d";
     f.title = L"x;y";
     f.businessPhone = L"1,2";
     f.department = L"Sales";
-    EXPECT_EQ(Crlf({"FN:", "ORG:;Sales", "TITLE:x;y", "NOTE:a\\, b\\nc\\\\", "TEL;TYPE=WORK:1,2"}), Body(30, f));
+    // A ';' of a text value too: readers that split every value at it would cut the text there.
+    EXPECT_EQ(Crlf({"FN:", "ORG:;Sales", "TITLE:x\\;y", "NOTE:a\\, b\\nc\\\\\\; d", "TEL;TYPE=WORK:1,2"}),
+              Body(30, f));
     // vCard 2.1 writes the same values as they are (the note quoted-printable).
-    EXPECT_EQ(Crlf({"FN:", "ORG:;Sales", "TITLE:x;y", "NOTE;ENCODING=QUOTED-PRINTABLE:a, b=0D=0Ac\\",
+    EXPECT_EQ(Crlf({"FN:", "ORG:;Sales", "TITLE:x;y", "NOTE;ENCODING=QUOTED-PRINTABLE:a, b=0D=0Ac\\; d",
                     "TEL;WORK:1,2"}),
               Body(21, f));
 }
