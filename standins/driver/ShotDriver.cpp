@@ -7,6 +7,8 @@
 //        CLASS "*" for any class; TITLE "*" for any, "=text" for an exact title, "~text" for a
 //        title that contains text, "?text" for a window whose static texts contain text
 //   ShotDriver.exe rect HWND                       prints "HWND LEFT TOP RIGHT BOTTOM"
+//   ShotDriver.exe children HWND                   prints "HWND LEFT TOP RIGHT BOTTOM CLASS" for
+//                                                  each visible direct child
 //   ShotDriver.exe menus [TIMEOUT_MS]              waits for open popup menus; prints each one's
 //                                                  "HWND LEFT TOP RIGHT BOTTOM", then their union
 //                                                  as "0 LEFT TOP RIGHT BOTTOM"
@@ -115,6 +117,17 @@ bool WaitFor(DWORD timeoutMs, bool (*done)(void*), void* arg)
     }
 }
 
+BOOL CALLBACK ChildProc(HWND hwnd, LPARAM lp)
+{
+    if (::GetParent(hwnd) == reinterpret_cast<HWND>(lp) && ::IsWindowVisible(hwnd)) {
+        RECT r = {};
+        ::GetWindowRect(hwnd, &r);
+        std::printf("%llx %ld %ld %ld %ld %s\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)),
+                    r.left, r.top, r.right, r.bottom, ClassOf(hwnd).c_str());
+    }
+    return TRUE;
+}
+
 BOOL CALLBACK MenuProc(HWND hwnd, LPARAM lp)
 {
     if (::IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32768")
@@ -207,6 +220,10 @@ int main(int argc, char** argv)
         RECT r = {};
         ::GetWindowRect(hwnd, &r);
         PrintRect(hwnd, r);
+        return 0;
+    }
+    if (verb == "children") {
+        ::EnumChildWindows(hwnd, ChildProc, reinterpret_cast<LPARAM>(hwnd));
         return 0;
     }
     if (verb == "move" && argc == 5) {
