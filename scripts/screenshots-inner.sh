@@ -133,4 +133,22 @@ desktop='HKCU\Control Panel\Desktop'
 dialog=$(drv find '#32770' '=Import'); shot import_dialog_144dpi "$dialog"
 drv click "$(hwnd "$dialog")" 2; wait $quillon || true
 "$wine" reg add "$desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+
+# 8. The setup's pages (button 1 is Next/Install/Finish), then its uninstaller's, which removes the
+# install again. The uninstaller runs a copy of itself and returns at once: its window is awaited.
+if [ -n "${SETUP:-}" ]; then
+  "$wine" "$SETUP" & setup=$!
+  page() {  # page NAME TEXT: waits for the page that shows TEXT, takes it if NAME, goes on
+    local w; w=$(drv find '#32770' "?$2")
+    [ "$1" = - ] || shot "$1" "$w"
+    drv click "$(hwnd "$w")" 1
+    sleep 0.5
+  }
+  page setup_welcome 'Welcome to'; page setup_folder 'Choose Install Location'
+  page - 'Installation Complete'; page setup_finish 'Completing'; wait $setup || true
+  "$wine" 'C:\Program Files (x86)\Brisco\Quillon\Uninstall.exe' || true
+  page - 'Uninstall Quillon'; page uninstall_components 'Choose Components'
+  page - 'Uninstallation Complete'; w=$(drv find '#32770' '?Completing'); drv click "$(hwnd "$w")" 1
+  drv gone "$(hwnd "$w")"
+fi
 echo "Done."
