@@ -113,12 +113,12 @@ drv close "$(hwnd "$main")"; wait $client || true
 # 6. The help window. Wine's viewer leaves its page pane empty (no browser engine), so the default
 # topic, as chromium renders it at the pane's size, is laid into the pane: the largest child.
 "$wine" hh.exe "$(winpath "$bin/Quillon.chm")" & viewer=$!
-help=$(drv find 'HH Parent' '*'); shot help_window "$help"
+help=$(drv find 'HH Parent' '*'); drv redraw "$(hwnd "$help")"; shot help_window "$help"
 read -r _ hl ht _ <<< "$help"
 read -r _ pl pt pr pb _ <<< "$(drv children "$(hwnd "$help")" | awk '{ print ($4 - $2) * ($5 - $3), $0 }' | sort -n | tail -n 1 | cut -d' ' -f2-)"
 drv close "$(hwnd "$help")"; wait $viewer || true
 profile=$(mktemp -d)
-chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
+timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
   --disable-component-update --disable-sync --hide-scrollbars --user-data-dir="$profile" \
   --window-size="$((pr - pl - 4)),$((pb - pt - 4))" --screenshot="$profile/page.png" \
   "file://$(realpath "$here/../help/index.htm")" >/dev/null 2>&1

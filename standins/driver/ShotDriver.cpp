@@ -20,7 +20,8 @@
 //   ShotDriver.exe key HWND VK [VK...]             posts key presses (decimal virtual keys)
 //   ShotDriver.exe cursor X Y                      moves the mouse pointer
 //   ShotDriver.exe move HWND X Y                   moves a window (its size stays)
-//   ShotDriver.exe redraw                          repaints every open popup menu
+//   ShotDriver.exe redraw [HWND]                   repaints every open popup menu, or the window
+//                                                  and its children once its thread is idle
 //   ShotDriver.exe close HWND                      posts WM_CLOSE
 //   ShotDriver.exe gone HWND [TIMEOUT_MS]          waits until the window is gone
 // Exit code 0, or 1 when a wait timed out or a window or control was not found, 2 on bad usage.
@@ -195,6 +196,18 @@ int main(int argc, char** argv)
         }
         PrintRect(nullptr, all);
         return 0;
+    }
+    if (verb == "redraw" && argc == 3) {
+        // A window shown while its program is still building it: wait for the program to answer,
+        // then paint it all before returning.
+        HWND window = ParseHwnd(argv[2]);
+        DWORD_PTR answer = 0;
+        if (!::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &answer))
+            return 1;
+        return ::RedrawWindow(window, nullptr, nullptr,
+                              RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW)
+                   ? 0
+                   : 1;
     }
     if (verb == "redraw") {
         std::vector<HWND> menus;
