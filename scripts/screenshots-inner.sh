@@ -3,6 +3,7 @@
 # crops a picture of the X display to each window's rectangle.
 set -euo pipefail
 build=$1; out=$2
+here=$(cd "$(dirname "$0")" && pwd)
 bin="$build/bin"; work="$build/shots"
 wine=/usr/lib/wine/wine64
 winpath() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
@@ -25,6 +26,7 @@ hwnd() { echo "${1%% *}"; }
 
 cd "$bin"
 echo "Pictures into $out"
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 # The sample address book as the default store; the files of the runs in the shots folder.
 # The card files in C:\Contacts of the prefix, as a user would keep them.
 cards="$WINEPREFIX/drive_c/Contacts"
@@ -108,8 +110,45 @@ drv click "$(hwnd "$options")" 2; drv gone "$(hwnd "$options")"
 drv close "$(hwnd "$main")"; wait $client || true
 "$wine" regsvr32 /s /u Gimlet.dll; "$wine" regsvr32 /s /u Tanager.dll
 
-# 6. The help window.
+# 6. The help window. Wine's viewer leaves its page pane empty (no browser engine), so the default
+# topic, as chromium renders it at the pane's size, is laid into the pane: the largest child.
 "$wine" hh.exe "$(winpath "$bin/Quillon.chm")" & viewer=$!
-help=$(drv find 'HH Parent' '*'); shot help_window "$help"
+help=$(drv find 'HH Parent' '*'); drv redraw "$(hwnd "$help")"; shot help_window "$help"
+read -r _ hl ht _ <<< "$help"
+read -r _ pl pt pr pb _ <<< "$(drv children "$(hwnd "$help")" | awk '{ print ($4 - $2) * ($5 - $3), $0 }' | sort -n | tail -n 1 | cut -d' ' -f2-)"
 drv close "$(hwnd "$help")"; wait $viewer || true
+profile=$(mktemp -d)
+timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
+  --disable-component-update --disable-sync --hide-scrollbars --user-data-dir="$profile" \
+  --window-size="$((pr - pl - 4)),$((pb - pt - 4))" --screenshot="$profile/page.png" \
+  "file://$(realpath "$here/../help/index.htm")" >/dev/null 2>&1
+/usr/bin/convert "$out/help_window.png" "$profile/page.png" -geometry "+$((pl - hl + 2))+$((pt - ht + 2))" \
+  -composite -strip "$out/help_window.png"
+rm -rf "$profile"
+
+# 7. The import dialog at 144 DPI (Wine reads the setting when a program starts), then back to 96.
+desktop='HKCU\Control Panel\Desktop'
+"$wine" reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
+"$wine" Quillon.exe -import & quillon=$!
+dialog=$(drv find '#32770' '=Import'); shot import_dialog_144dpi "$dialog"
+drv click "$(hwnd "$dialog")" 2; wait $quillon || true
+"$wine" reg add "$desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+
+# 8. The setup's pages (button 1 is Next/Install/Finish), then its uninstaller's, which removes the
+# install again. The uninstaller runs a copy of itself and returns at once: its window is awaited.
+if [ -n "${SETUP:-}" ]; then
+  "$wine" "$SETUP" & setup=$!
+  page() {  # page NAME TEXT: waits for the page that shows TEXT, takes it if NAME, goes on
+    local w; w=$(drv find '#32770' "?$2")
+    [ "$1" = - ] || shot "$1" "$w"
+    drv click "$(hwnd "$w")" 1
+    sleep 0.5
+  }
+  page setup_welcome 'Welcome to'; page setup_folder 'Choose Install Location'
+  page - 'Installation Complete'; page setup_finish 'Completing'; wait $setup || true
+  "$wine" 'C:\Program Files (x86)\Brisco\Quillon\Uninstall.exe' || true
+  page - 'Uninstall Quillon'; page uninstall_components 'Choose Components'
+  page - 'Uninstallation Complete'; w=$(drv find '#32770' '?Completing'); drv click "$(hwnd "$w")" 1
+  drv gone "$(hwnd "$w")"
+fi
 echo "Done."

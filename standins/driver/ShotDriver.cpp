@@ -7,6 +7,8 @@
 //        CLASS "*" for any class; TITLE "*" for any, "=text" for an exact title, "~text" for a
 //        title that contains text, "?text" for a window whose static texts contain text
 //   ShotDriver.exe rect HWND                       prints "HWND LEFT TOP RIGHT BOTTOM"
+//   ShotDriver.exe children HWND                   prints "HWND LEFT TOP RIGHT BOTTOM CLASS" for
+//                                                  each visible direct child
 //   ShotDriver.exe menus [TIMEOUT_MS]              waits for open popup menus; prints each one's
 //                                                  "HWND LEFT TOP RIGHT BOTTOM", then their union
 //                                                  as "0 LEFT TOP RIGHT BOTTOM"
@@ -18,7 +20,8 @@
 //   ShotDriver.exe key HWND VK [VK...]             posts key presses (decimal virtual keys)
 //   ShotDriver.exe cursor X Y                      moves the mouse pointer
 //   ShotDriver.exe move HWND X Y                   moves a window (its size stays)
-//   ShotDriver.exe redraw                          repaints every open popup menu
+//   ShotDriver.exe redraw [HWND]                   repaints every open popup menu, or the window
+//                                                  and its children once its thread is idle
 //   ShotDriver.exe close HWND                      posts WM_CLOSE
 //   ShotDriver.exe gone HWND [TIMEOUT_MS]          waits until the window is gone
 // Exit code 0, or 1 when a wait timed out or a window or control was not found, 2 on bad usage.
@@ -115,6 +118,17 @@ bool WaitFor(DWORD timeoutMs, bool (*done)(void*), void* arg)
     }
 }
 
+BOOL CALLBACK ChildProc(HWND hwnd, LPARAM lp)
+{
+    if (::GetParent(hwnd) == reinterpret_cast<HWND>(lp) && ::IsWindowVisible(hwnd)) {
+        RECT r = {};
+        ::GetWindowRect(hwnd, &r);
+        std::printf("%llx %ld %ld %ld %ld %s\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)),
+                    r.left, r.top, r.right, r.bottom, ClassOf(hwnd).c_str());
+    }
+    return TRUE;
+}
+
 BOOL CALLBACK MenuProc(HWND hwnd, LPARAM lp)
 {
     if (::IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32768")
@@ -183,6 +197,18 @@ int main(int argc, char** argv)
         PrintRect(nullptr, all);
         return 0;
     }
+    if (verb == "redraw" && argc == 3) {
+        // A window shown while its program is still building it: wait for the program to answer,
+        // then paint it all before returning.
+        HWND window = ParseHwnd(argv[2]);
+        DWORD_PTR answer = 0;
+        if (!::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &answer))
+            return 1;
+        return ::RedrawWindow(window, nullptr, nullptr,
+                              RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW)
+                   ? 0
+                   : 1;
+    }
     if (verb == "redraw") {
         std::vector<HWND> menus;
         ::EnumWindows(MenuProc, reinterpret_cast<LPARAM>(&menus));
@@ -207,6 +233,10 @@ int main(int argc, char** argv)
         RECT r = {};
         ::GetWindowRect(hwnd, &r);
         PrintRect(hwnd, r);
+        return 0;
+    }
+    if (verb == "children") {
+        ::EnumChildWindows(hwnd, ChildProc, reinterpret_cast<LPARAM>(hwnd));
         return 0;
     }
     if (verb == "move" && argc == 5) {
