@@ -689,12 +689,12 @@ std::vector<std::string> CBoxWatch::Boxes()
     return boxes;
 }
 
-CProgressCanceller::CProgressCanceller()
+CProgressWatch::CProgressWatch(std::function<void(HWND dialog)> onDialog) : m_onDialog(std::move(onDialog))
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = _WindowProc;
     wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "TestProgressCanceller";
+    wc.lpszClassName = "TestProgressWatch";
     ::RegisterClassA(&wc);  // a second registration fails harmlessly
     m_window = ::CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     if (!m_window)
@@ -703,17 +703,17 @@ CProgressCanceller::CProgressCanceller()
     ::PostMessageA(m_window, WM_APP, 0, 0);
 }
 
-CProgressCanceller::~CProgressCanceller()
+CProgressWatch::~CProgressWatch()
 {
     if (m_window)
         ::DestroyWindow(m_window);
 }
 
-LRESULT CALLBACK CProgressCanceller::_WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT CALLBACK CProgressWatch::_WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg != WM_APP)
         return ::DefWindowProcA(hwnd, msg, wp, lp);
-    auto* self = reinterpret_cast<CProgressCanceller*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<CProgressWatch*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     HWND dialog = nullptr;
     // The progress window is the dialog with the progress bar (control 200).
     WaitUntil(
@@ -722,11 +722,17 @@ LRESULT CALLBACK CProgressCanceller::_WindowProc(HWND hwnd, UINT msg, WPARAM wp,
             return dialog && ::GetDlgItem(dialog, 200);
         },
         5000);
-    if (!dialog || !self)
-        return 0;
-    PostClick(dialog, IDCANCEL);
-    self->m_pressed = WaitUntil([&] { return WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
+    if (dialog && self)
+        self->m_onDialog(dialog);
     return 0;
+}
+
+CProgressCanceller::CProgressCanceller()
+    : m_watch([this](HWND dialog) {
+          PostClick(dialog, IDCANCEL);
+          m_pressed = WaitUntil([&] { return WindowText(::GetDlgItem(dialog, IDCANCEL)) == "Wait..."; }, 5000);
+      })
+{
 }
 
 std::string DescribeRegValue(const char* key, const char* name)

@@ -291,23 +291,34 @@ private:
     std::thread m_thread;
 };
 
-// Presses Cancel in this process's progress window from inside the run's own message handling,
-// which the progress window does before the first item: the press then lands between the first
-// item and the check that follows it. Create it right before the run; Pressed() says afterwards
-// whether the Cancel button turned into "Wait...".
-class CProgressCanceller {
+// Hands this process's progress window to onDialog from inside the run's own message handling,
+// which the progress window does before the first item (the call then lands between the first item
+// and the check that follows it). Create it right before the run.
+class CProgressWatch {
 public:
-    CProgressCanceller();
-    ~CProgressCanceller();
-    CProgressCanceller(const CProgressCanceller&) = delete;
-    CProgressCanceller& operator=(const CProgressCanceller&) = delete;
+    explicit CProgressWatch(std::function<void(HWND dialog)> onDialog);
+    ~CProgressWatch();
+    CProgressWatch(const CProgressWatch&) = delete;
+    CProgressWatch& operator=(const CProgressWatch&) = delete;
     bool Created() const { return m_window != nullptr; }
-    bool Pressed() const { return m_pressed; }
 
 private:
     static LRESULT CALLBACK _WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    std::function<void(HWND)> m_onDialog;
     HWND m_window = nullptr;
+};
+
+// Presses Cancel in the progress window that way; Pressed() says afterwards whether the Cancel
+// button turned into "Wait...".
+class CProgressCanceller {
+public:
+    CProgressCanceller();
+    bool Created() const { return m_watch.Created(); }
+    bool Pressed() const { return m_pressed; }
+
+private:
     bool m_pressed = false;
+    CProgressWatch m_watch;
 };
 
 }  // namespace testsupport

@@ -410,8 +410,9 @@ TEST_F(QuillonKilled, Export)
                 if (part)
                     continue;
                 int n = WholeCards(ReadFileBytes(folder + "\\" + name));
-                if (oneFile)
+                if (oneFile) {
                     EXPECT_GE(n, 1) << name << " is cut";
+                }
                 if (n < 1)
                     ++cut;
                 else

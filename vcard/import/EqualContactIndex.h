@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class CEqualContactIndex {
@@ -63,32 +62,4 @@ private:
     bool m_loaded = false;
     std::pmr::unsynchronized_pool_resource m_pool;
     std::unique_ptr<CMaps> m_maps;
-};
-
-// A set of entry-identifier texts in a pool of its own, for the same reason as the index's: the
-// contacts a run added, asked about for every candidate of every card.
-class CEntrySet {
-public:
-    CEntrySet() : m_ids(new Set(&m_pool)) {}
-    ~CEntrySet() { m_ids.reset(); }
-    CEntrySet(const CEntrySet&) = delete;
-    CEntrySet& operator=(const CEntrySet&) = delete;
-
-    bool Contains(const std::string& id) const
-    {
-        return m_ids->count(std::pmr::string(id.data(), id.size(), &m_pool)) != 0;
-    }
-    void Add(const std::string& id) { m_ids->emplace(id.data(), id.size()); }
-    size_t Size() const { return m_ids->size(); }
-    void Clear()
-    {
-        m_ids.reset();
-        m_pool.release();
-        m_ids.reset(new Set(&m_pool));
-    }
-
-private:
-    using Set = std::pmr::unordered_set<std::pmr::string>;
-    mutable std::pmr::unsynchronized_pool_resource m_pool;
-    std::unique_ptr<Set> m_ids;
 };

@@ -237,7 +237,7 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
                           c.surname.empty() && c.namePrefix.empty() && c.company.empty();
     const std::string* earlier = nullptr;
     for (size_t i = 0; !nameless && !earlier && i < rows.size(); ++i) {
-        if (m_added.Size() == 0 || !m_added.Contains(rows[i]))
+        if (m_added.count(rows[i]) == 0)
             earlier = &rows[i];
     }
     if (*differs && earlier) {
@@ -332,7 +332,7 @@ void CvCardImport::_NoteSavedContact(IMAPIProp* entry)
     }
     try {
         m_lastAdded = common::EntryIdToText(values[0].Value.bin.lpb, values[0].Value.bin.cb);
-        m_added.Add(m_lastAdded);
+        m_added.insert(m_lastAdded);
         if (m_index.IsLoaded()) {
             const wchar_t* present[CEqualContactIndex::kNameFields] = {};
             for (int i = 0; i < CEqualContactIndex::kNameFields; ++i) {

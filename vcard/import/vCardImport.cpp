@@ -48,7 +48,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
 {
     m_conflictMode = conflictMode;
     SetTargetFolder(targetFolder ? targetFolder : "");
-    m_added.Clear();
+    m_added.clear();
     m_lastAdded.clear();
     m_total = 0;
     m_processed = 0;

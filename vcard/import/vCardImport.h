@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/Selection.h"
@@ -159,7 +160,7 @@ private:
     CDlgProgress* m_progress = nullptr;
     DWORD m_lastProgress = 0;
     CEqualContactIndex m_index;
-    CEntrySet m_added;
+    std::unordered_set<std::string> m_added;  // contacts this run saved
     std::string m_lastAdded;
     // The target folder's groups with their members, read once a run needs them.
     std::vector<CWabGroup> m_groups;

@@ -78,66 +78,40 @@ std::string CardOf(const std::string& id, int format, int codePage = -1)
 // Takes the name the one file of a run is to get while the run writes it: when the progress
 // window's count line reads its last count, the last card lies in the ".part" file, and a folder
 // of the file's name is made there and then (on the window's thread, while the run waits for it).
-// Create it right before the run: like testsupport::CProgressCanceller it finds the window from
-// inside the run's own message handling.
+// Create it right before the run.
 class CNameTaker {
 public:
-    CNameTaker(const std::string& path, const std::string& lastCount) : m_path(path), m_lastCount(lastCount)
+    CNameTaker(const std::string& path, const std::string& lastCount)
+        : m_path(path), m_lastCount(lastCount), m_watch([](HWND dialog) {
+              HWND count = ::GetDlgItem(dialog, IDC_PROGRESS_COUNT);
+              if (count)
+                  s_countProc = reinterpret_cast<WNDPROC>(
+                      ::SetWindowLongPtrA(count, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_CountProc)));
+          })
     {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = _FinderProc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TestNameTaker";
-        ::RegisterClassA(&wc);  // a second registration fails harmlessly
-        m_window = ::CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
         s_self = this;
-        if (m_window)
-            ::PostMessageA(m_window, WM_APP, 0, 0);
     }
-    ~CNameTaker()
-    {
-        if (m_window)
-            ::DestroyWindow(m_window);
-        s_self = nullptr;
-    }
-    CNameTaker(const CNameTaker&) = delete;
-    CNameTaker& operator=(const CNameTaker&) = delete;
+    ~CNameTaker() { s_self = nullptr; }
     bool Taken() const { return m_taken; }
 
 private:
-    static LRESULT CALLBACK _FinderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-    {
-        if (msg != WM_APP || !s_self)
-            return ::DefWindowProcA(hwnd, msg, wp, lp);
-        HWND dialog = nullptr;
-        testsupport::WaitUntil(
-            [&] {
-                dialog = testsupport::FindTopWindow(::GetCurrentProcessId(), "#32770", "");
-                return dialog && ::GetDlgItem(dialog, IDC_PROGRESS_COUNT);
-            },
-            5000);
-        HWND count = dialog ? ::GetDlgItem(dialog, IDC_PROGRESS_COUNT) : nullptr;
-        if (count)
-            s_self->m_countProc = reinterpret_cast<WNDPROC>(
-                ::SetWindowLongPtrA(count, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_CountProc)));
-        return 0;
-    }
     static LRESULT CALLBACK _CountProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     {
         CNameTaker* self = s_self;
-        if (msg == WM_SETTEXT && lp && self->m_lastCount == reinterpret_cast<const char*>(lp))
+        if (self && msg == WM_SETTEXT && lp && self->m_lastCount == reinterpret_cast<const char*>(lp))
             self->m_taken = ::CreateDirectoryA(self->m_path.c_str(), nullptr) != FALSE;
-        return ::CallWindowProcA(self->m_countProc, hwnd, msg, wp, lp);
+        return ::CallWindowProcA(s_countProc, hwnd, msg, wp, lp);
     }
 
     static CNameTaker* s_self;
+    static WNDPROC s_countProc;
     std::string m_path;
     std::string m_lastCount;
-    HWND m_window = nullptr;
-    WNDPROC m_countProc = nullptr;
     std::atomic<bool> m_taken{false};
+    testsupport::CProgressWatch m_watch;
 };
 CNameTaker* CNameTaker::s_self = nullptr;
+WNDPROC CNameTaker::s_countProc = nullptr;
 
 class ExportRun : public ::testing::Test {
 protected:
