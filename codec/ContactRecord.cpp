@@ -4,19 +4,23 @@
 
 std::vector<const std::wstring*> CContactRecord::Texts() const
 {
-    [[maybe_unused]] const auto& [given, middle, sur, prefix, display, nick, suffix, org, dept, job, note, work, home,
-                                  workPhone, workFax, homePhone, homeFax, mobile, pagerNumber, homePage, workPage,
-                                  addresses, types, index, address, type, spouseName, servers, childNames, hasSex,
-                                  sex, birth, wedding, changed] = *this;
-    std::vector<const std::wstring*> texts = {&given, &middle, &sur, &prefix, &display, &nick, &suffix, &org,
-                                              &dept, &job, &note, &workPhone, &workFax, &homePhone, &homeFax,
-                                              &mobile, &pagerNumber, &homePage, &workPage, &address, &type,
-                                              &spouseName};
-    for (const std::wstring* parts : {work, home}) {
+    [[maybe_unused]] const auto& [given, middle, sur, prefix, display, nick, suffix, org, dept, job, note, assist,
+                                  boss, work, home, otherAddress, workPhone, workFax, homePhone, homeFax, mobile,
+                                  pagerNumber, car, primary, work2, home2, otherTel, main, callback, isdn, radio,
+                                  telex, tty, assistTel, otherFaxNumber, homePage, workPage, addresses, types, index,
+                                  address, type, spouseName, servers, childNames, groupNames, certs, hasSex, sex,
+                                  birth, wedding, changed] = *this;
+    std::vector<const std::wstring*> texts = {
+        &given,     &middle, &sur,   &prefix,    &display,        &nick,     &suffix,  &org,    &dept,
+        &job,       &note,   &assist, &boss,     &workPhone,      &workFax,  &homePhone, &homeFax, &mobile,
+        &pagerNumber, &car,  &primary, &work2,   &home2,          &otherTel, &main,    &callback, &isdn,
+        &radio,     &telex,  &tty,   &assistTel, &otherFaxNumber, &homePage, &workPage, &address, &type,
+        &spouseName};
+    for (const std::wstring* parts : {work, home, otherAddress}) {
         for (int i = 0; i < kAddressParts; ++i)
             texts.push_back(&parts[i]);
     }
-    for (const std::vector<std::wstring>* list : {&addresses, &types, &servers, &childNames}) {
+    for (const std::vector<std::wstring>* list : {&addresses, &types, &servers, &childNames, &groupNames}) {
         for (const std::wstring& s : *list)
             texts.push_back(&s);
     }
@@ -33,21 +37,13 @@ std::vector<std::wstring*> CContactRecord::Texts()
 
 void CContactRecord::Clear()
 {
-    auto& [given, middle, sur, prefix, display, nick, suffix, org, dept, job, note, work, home, workPhone, workFax,
-           homePhone, homeFax, mobile, pagerNumber, homePage, workPage, addresses, types, index, address, type,
-           spouseName, servers, childNames, hasSex, sex, birth, wedding, changed] = *this;
-    for (std::wstring* text : {&given, &middle, &sur, &prefix, &display, &nick, &suffix, &org, &dept, &job, &note,
-                               &workPhone, &workFax, &homePhone, &homeFax, &mobile, &pagerNumber, &homePage,
-                               &workPage, &address, &type, &spouseName})
+    for (std::wstring* text : Texts())
         text->clear();
-    for (std::wstring* parts : {work, home}) {
-        for (int i = 0; i < kAddressParts; ++i)
-            parts[i].clear();
-    }
-    for (std::vector<std::wstring>* list : {&addresses, &types, &servers, &childNames})
+    for (std::vector<std::wstring>* list : {&emails, &emailTypes, &conferencingServers, &children, &groups})
         list->clear();
-    index = -1;
-    hasSex = false;
-    sex = 0;
-    birth = wedding = changed = CContactDate();
+    certificates.clear();
+    defaultAddressIndex = -1;
+    hasGender = false;
+    gender = 0;
+    birthday = anniversary = modified = CContactDate();
 }

@@ -24,13 +24,19 @@ struct CContactRecord {
                        kAddressParts };
 
     std::wstring givenName, middleName, surname, namePrefix, displayName, nickname;
-    // The part of a card's name after the prefix: no contact property holds it.
+    // The part of a name after the surname (Jr., III), the contact's generation.
     std::wstring nameSuffix;
     std::wstring company, department, title, comment;
-    // The business address's extended part is the office location; the home address has none.
+    std::wstring assistant, manager;
+    // The business address's extended part is the office location; the home and other addresses
+    // have none.
     std::wstring business[kAddressParts];
     std::wstring home[kAddressParts];
+    std::wstring other[kAddressParts];
     std::wstring businessPhone, businessFax, homePhone, homeFax, mobilePhone, pager;
+    // The telephones beyond the first six, each of its own kind in the address book.
+    std::wstring carPhone, primaryPhone, business2Phone, home2Phone, otherPhone, companyMainPhone,
+        callbackPhone, isdnNumber, radioPhone, telexNumber, ttyTddPhone, assistantPhone, otherFax;
     std::wstring personalHomePage, businessHomePage;
     // The e-mail list with its types (as long as the list, where the format gives them) and the
     // default address, which the contact also keeps with its type on their own.
@@ -39,6 +45,10 @@ struct CContactRecord {
     std::wstring emailAddress, addrType;
     std::wstring spouse;
     std::vector<std::wstring> conferencingServers, children;
+    // The names of the groups the contact belongs to, in the groups' order.
+    std::vector<std::wstring> groups;
+    // Digital IDs: each certificate's encoded bytes (DER), as a card's KEY carries it.
+    std::vector<std::string> certificates;
     bool hasGender = false;
     short gender = 0;
     CContactDate birthday, anniversary, modified;

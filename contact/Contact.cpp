@@ -145,6 +145,36 @@ HRESULT CContact::_PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>&
     return _Write(v);
 }
 
+HRESULT CContact::_GetBinaryArrayProp(ULONG tag, std::vector<std::string>* values)
+{
+    values->clear();
+    tag = CheckedTag(tag, PT_MV_BINARY, "CContact::_GetBinaryArrayProp");
+    CReadValue v(m_wab);
+    HRESULT hr = _Read(tag, &v);
+    if (FAILED(hr) || !v.value)
+        return hr;
+    const SBinaryArray& list = v.value->Value.MVbin;
+    for (ULONG i = 0; i < list.cValues && list.lpbin; ++i) {
+        const SBinary& b = list.lpbin[i];
+        values->push_back(b.lpb ? std::string(reinterpret_cast<const char*>(b.lpb), b.cb) : std::string());
+    }
+    return hr;
+}
+
+HRESULT CContact::_PutBinaryArrayProp(ULONG tag, const std::vector<std::string>& values)
+{
+    tag = CheckedTag(tag, PT_MV_BINARY, "CContact::_PutBinaryArrayProp");
+    std::vector<SBinary> blobs;
+    blobs.reserve(values.size());
+    for (const std::string& b : values)
+        blobs.push_back({static_cast<ULONG>(b.size()), reinterpret_cast<BYTE*>(const_cast<char*>(b.data()))});
+    SPropValue v = {};
+    v.ulPropTag = tag;
+    v.Value.MVbin.cValues = static_cast<ULONG>(blobs.size());
+    v.Value.MVbin.lpbin = blobs.empty() ? nullptr : blobs.data();
+    return _Write(v);
+}
+
 HRESULT CContact::_GetDateProp(ULONG tag, FILETIME* value)
 {
     *value = FILETIME();

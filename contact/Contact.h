@@ -53,6 +53,33 @@ const ULONG kHomeAddressCountry = 0x3A5A001F;
 const ULONG kHomeAddressPostalCode = 0x3A5B001F;
 const ULONG kHomeAddressStateOrProvince = 0x3A5C001F;
 const ULONG kHomeAddressStreet = 0x3A5D001F;
+// The fields beyond the first table: the generation (a name's suffix), post office boxes, the
+// other address, every further telephone, the assistant and manager, and the Digital IDs.
+const ULONG kCallbackTelephoneNumber = 0x3A02001F;
+const ULONG kGeneration = 0x3A05001F;
+const ULONG kPrimaryTelephoneNumber = 0x3A1A001F;
+const ULONG kBusiness2TelephoneNumber = 0x3A1B001F;
+const ULONG kRadioTelephoneNumber = 0x3A1D001F;
+const ULONG kCarTelephoneNumber = 0x3A1E001F;
+const ULONG kOtherTelephoneNumber = 0x3A1F001F;
+const ULONG kPrimaryFaxNumber = 0x3A23001F;
+const ULONG kPostOfficeBox = 0x3A2B001F;
+const ULONG kTelexNumber = 0x3A2C001F;
+const ULONG kIsdnNumber = 0x3A2D001F;
+const ULONG kAssistantTelephoneNumber = 0x3A2E001F;
+const ULONG kHome2TelephoneNumber = 0x3A2F001F;
+const ULONG kAssistant = 0x3A30001F;
+const ULONG kTtyTddPhoneNumber = 0x3A4B001F;
+const ULONG kManagerName = 0x3A4E001F;
+const ULONG kCompanyMainPhoneNumber = 0x3A57001F;
+const ULONG kHomeAddressPostOfficeBox = 0x3A5E001F;
+const ULONG kOtherAddressCity = 0x3A5F001F;
+const ULONG kOtherAddressCountry = 0x3A60001F;
+const ULONG kOtherAddressPostalCode = 0x3A61001F;
+const ULONG kOtherAddressStateOrProvince = 0x3A62001F;
+const ULONG kOtherAddressStreet = 0x3A63001F;
+const ULONG kOtherAddressPostOfficeBox = 0x3A64001F;
+const ULONG kUserX509Certificate = 0x3A701102;
 }  // namespace contact_tags
 
 class CContact {
@@ -81,6 +108,8 @@ public:
     [[nodiscard]] HRESULT _PutTextPropW(ULONG tag, const std::wstring& value);
     [[nodiscard]] HRESULT _GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values);
     [[nodiscard]] HRESULT _PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values);
+    [[nodiscard]] HRESULT _GetBinaryArrayProp(ULONG tag, std::vector<std::string>* values);
+    [[nodiscard]] HRESULT _PutBinaryArrayProp(ULONG tag, const std::vector<std::string>& values);
     [[nodiscard]] HRESULT _GetDateProp(ULONG tag, FILETIME* value);
     [[nodiscard]] HRESULT _PutDateProp(ULONG tag, const FILETIME& value);
 

@@ -1,8 +1,10 @@
 #include "codec/vcard/CardReader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <utility>
 
 namespace vcard {
 
@@ -75,6 +77,8 @@ int CCardReader::ReadAllCards(const CardSink& sink)
                 outer.exactValues = m_text.ExactValues();
                 outer.storedBytes = m_storedBytes;
                 outer.skipped = m_skipped;
+                outer.dropped = m_dropped;
+                outer.firstDropped.swap(m_firstDropped);
                 outer.cut = m_cardCut;
             }
             _StartCard();
@@ -99,6 +103,8 @@ int CCardReader::ReadAllCards(const CardSink& sink)
                 m_text.SetExactValues(outer.exactValues);
                 m_storedBytes = outer.storedBytes;
                 m_skipped = outer.skipped;
+                m_dropped = outer.dropped;
+                m_firstDropped.swap(outer.firstDropped);
                 m_cardCut = outer.cut;
                 m_outer.pop_back();
             }
@@ -156,6 +162,8 @@ void CCardReader::_CompleteCard()
         m_preferredEmails.clear();
         m_preferredTypes.clear();
     }
+    if (m_dropped > 0 && m_reports)
+        m_reports->ReportValuesDropped(m_dropped, m_firstDropped);
     if (m_skipped > 0) {
         m_cardCut = true;
         if (m_reports)
@@ -181,6 +189,8 @@ void CCardReader::_StartCard()
     m_skypeSeen = false;
     m_storedBytes = 0;
     m_skipped = 0;
+    m_dropped = 0;
+    m_firstDropped.clear();
     m_cardCut = false;
 }
 
@@ -322,6 +332,20 @@ const CCardReader::CHandler* CCardReader::_FindHandler(const std::string& name)
         {"X-OUTL-NMSERVER", &CCardReader::_OnNmServer, true},
         {"X-OUTL-GENDER", &CCardReader::_OnGender, true},
         {"X-OUTL-CHILDREN", &CCardReader::_OnChildren, true},
+        {"KEY", &CCardReader::_OnKey, true},
+        {"CATEGORIES", &CCardReader::_OnCategories, true},
+        {"X-OUTL-CATEGORIES", &CCardReader::_OnCategories, true},
+        // The assistant's and the manager's names under Outlook's, Evolution's and KDE's names.
+        {"X-OUTL-ASSISTANTNAME", &CCardReader::_OnAssistant, true},
+        {"X-MS-ASSISTANT", &CCardReader::_OnAssistant, true},
+        {"X-EVOLUTION-ASSISTANT", &CCardReader::_OnAssistant, true},
+        {"X-ASSISTANT", &CCardReader::_OnAssistant, true},
+        {"X-KADDRESSBOOK-X-ASSISTANTSNAME", &CCardReader::_OnAssistant, true},
+        {"X-OUTL-MANAGERNAME", &CCardReader::_OnManager, true},
+        {"X-MS-MANAGER", &CCardReader::_OnManager, true},
+        {"X-EVOLUTION-MANAGER", &CCardReader::_OnManager, true},
+        {"X-MANAGER", &CCardReader::_OnManager, true},
+        {"X-KADDRESSBOOK-X-MANAGERSNAME", &CCardReader::_OnManager, true},
         {"URL", &CCardReader::_OnUrl, true},
     };
     static const CHandler kSkype = {"X-SKYPE-", &CCardReader::_OnSkype, false};
@@ -359,6 +383,8 @@ void CCardReader::_OnDisplayName() { _OnSingleText(&m_card.displayName); }
 void CCardReader::_OnNickname() { _OnSingleText(&m_card.nickname); }
 void CCardReader::_OnJobTitle() { _OnSingleText(&m_card.title); }
 void CCardReader::_OnNote() { _OnSingleText(&m_card.comment); }
+void CCardReader::_OnAssistant() { _OnSingleText(&m_card.assistant); }
+void CCardReader::_OnManager() { _OnSingleText(&m_card.manager); }
 void CCardReader::_OnBirthday() { _OnDate(&m_card.birthday); }
 void CCardReader::_OnAnniversary() { _OnDate(&m_card.anniversary); }
 
@@ -411,23 +437,45 @@ void CCardReader::_OnAdr()
     // parameter); vCard 3.0 has no quoted-printable, so there only a marked value is decoded.
     if (!_ReadValue(&params, m_text.Format() != CvCardText::kFormat30))
         return;
-    bool work = params.Has(kParamWork) ||
-                !params.Has(kParamWork | kParamHome | kParamPostal);
+    const auto empty = [](const std::wstring* block) {
+        for (int i = 0; i < CContactRecord::kAddressParts; ++i) {
+            if (!block[i].empty())
+                return false;
+        }
+        return true;
+    };
+    // An address of neither kind is the business one, as it always was, while that is free; a
+    // postal or other one, or an untyped one beside a business address, is the other address.
+    bool work = params.Has(kParamWork);
     bool home = params.Has(kParamHome);
-    std::wstring* blocks[2] = {work ? m_card.business : nullptr, home ? m_card.home : nullptr};
+    bool other = false;
+    if (!work && !home) {
+        work = !params.Has(kParamPostal | kParamOther) && empty(m_card.business);
+        other = !work;
+    }
+    std::wstring* blocks[3] = {work ? m_card.business : nullptr, home ? m_card.home : nullptr,
+                               other ? m_card.other : nullptr};
+    bool stored = false;
     for (std::wstring* block : blocks) {
-        if (!block)
+        if (!block || !empty(block))
             continue;
-        bool empty = true;
-        for (int i = 0; i < CContactRecord::kAddressParts; ++i)
-            empty = empty && block[i].empty();
-        if (!empty)
-            continue;
+        stored = true;
         size_t p = m_text.Pos();
         for (int i = 0; i < CContactRecord::kCountry; ++i)
             p = _TakeComponent(p, &block[i]);
         _TakeRemainder(p, &block[CContactRecord::kCountry], true);
+        // The home and other addresses have no extended part in the address book: it goes
+        // before the street, on a line of its own, rather than be lost.
+        if (block != m_card.business && !block[CContactRecord::kExtended].empty()) {
+            std::wstring& street = block[CContactRecord::kStreet];
+            street = street.empty() ? block[CContactRecord::kExtended]
+                                    : block[CContactRecord::kExtended] + L"\r\n" + street;
+            block[CContactRecord::kExtended].clear();
+        }
     }
+    std::wstring text;
+    if (!stored && m_text.Pos() < m_text.Line().size() && _StoreText(m_text.Line().substr(m_text.Pos()), &text))
+        _NoteDropped(text);
 }
 
 void CCardReader::_OnTel()
@@ -445,33 +493,135 @@ void CCardReader::_OnTel()
     if (!_StoreText(bytes, &number))
         return;
 
-    bool fax = params.Has(kParamFax);
+    CContactRecord& c = m_card;
+    const bool fax = params.Has(kParamFax);
     bool work = params.Has(kParamWork);
-    bool home = params.Has(kParamHome);
-    const uint32_t others = kParamWork | kParamHome | kParamCell | kParamCar | kParamPager |
-                            kParamIsdn | kParamPref | kParamVoice;
-    if (fax && !params.Has(others) && m_card.businessFax.empty())
-        work = true;
-
-    auto fill = [&number](std::wstring* field) {
-        if (field->empty()) {
-            *field = number;
-            return true;
-        }
-        return false;
+    const bool home = params.Has(kParamHome);
+    const bool cell = params.Has(kParamCell);
+    const bool pager = params.Has(kParamPager);
+    if (fax || work || home || cell || pager) {
+        // The first table's kinds: each type word fills its own field, so a number of two kinds
+        // is both. A second business or home telephone is the second of its kind; a fax of no
+        // kind is the business one while that is free, else the other fax.
+        const uint32_t others = kParamWork | kParamHome | kParamCell | kParamCar | kParamPager |
+                                kParamIsdn | kParamPref | kParamVoice;
+        bool stored = false;
+        const auto fill = [&](std::initializer_list<std::wstring*> fields) {
+            for (std::wstring* field : fields) {
+                if (field->empty()) {
+                    *field = number;
+                    stored = true;
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (fax && !work && !home && (params.Has(kParamOther) || !c.businessFax.empty()))
+            fill({&c.otherFax});
+        else if (fax && !params.Has(others))
+            work = true;
+        if (work && (!fax || !fill({&c.businessFax})))
+            fill({&c.businessPhone, &c.business2Phone});
+        if (home && (!fax || !fill({&c.homeFax})))
+            fill({&c.homePhone, &c.home2Phone});
+        if (cell)
+            fill({&c.mobilePhone});
+        if (pager)
+            fill({&c.pager});
+        if (!stored)
+            _NoteDropped(number);
+        return;
+    }
+    // The further kinds by their type words; a number of no kind the address book knows (no type,
+    // VOICE, OTHER, MSG, ...) is its other telephone.
+    const std::pair<uint32_t, std::wstring*> kinds[] = {
+        {kParamCar, &c.carPhone},           {kParamIsdn, &c.isdnNumber},
+        {kParamAssistant, &c.assistantPhone}, {kParamMain, &c.companyMainPhone},
+        {kParamCallback, &c.callbackPhone}, {kParamRadio, &c.radioPhone},
+        {kParamTelex, &c.telexNumber},      {kParamTextphone, &c.ttyTddPhone},
     };
-    if (work) {
-        if (!fax || !fill(&m_card.businessFax))
-            fill(&m_card.businessPhone);
+    for (const auto& kind : kinds) {
+        if (params.Has(kind.first)) {
+            _Fill({kind.second}, number);
+            return;
+        }
     }
-    if (home) {
-        if (!fax || !fill(&m_card.homeFax))
-            fill(&m_card.homePhone);
+    if (params.Has(kParamPref))
+        _Fill({&c.primaryPhone, &c.otherPhone}, number);
+    else
+        _Fill({&c.otherPhone}, number);
+}
+
+void CCardReader::_Fill(std::initializer_list<std::wstring*> fields, const std::wstring& value)
+{
+    for (std::wstring* field : fields) {
+        if (field->empty()) {
+            *field = value;
+            return;
+        }
     }
-    if (params.Has(kParamCell))
-        fill(&m_card.mobilePhone);
-    if (params.Has(kParamPager))
-        fill(&m_card.pager);
+    _NoteDropped(value);
+}
+
+void CCardReader::_NoteDropped(const std::wstring& value)
+{
+    if (m_dropped++ == 0)
+        m_firstDropped = std::wstring(m_text.Name().begin(), m_text.Name().end()) + L" \"" + value + L"\"";
+}
+
+void CCardReader::_OnKey()
+{
+    CParams params;
+    if (!m_text.ReadParameters(&params) || params.Has(kParamPgp))
+        return;
+    // A Digital ID: base64 after ENCODING=b or BASE64, or a data URI of vCard 4.0.
+    std::string certificate;
+    if (params.base64) {
+        if (!m_text.ReadBase64Value(&certificate) && m_reports)
+            m_reports->ReportInvalidElement();
+    } else {
+        std::string uri = m_text.Line().substr(m_text.Pos());
+        size_t comma = uri.find(";base64,");
+        if (vcard::StartsWithNoCase(uri.data(), uri.size(), "data:") && comma != std::string::npos &&
+            !DecodeBase64(uri.data() + comma + 8, uri.size() - comma - 8, &certificate))
+            certificate.clear();
+    }
+    // Only a certificate (an encoded sequence) is a Digital ID; a key of another kind is not one.
+    if (!certificate.empty() && static_cast<unsigned char>(certificate[0]) == 0x30)
+        m_card.certificates.push_back(certificate);
+}
+
+void CCardReader::_OnCategories()
+{
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    // Names are separated by commas; a separator inside a name is escaped with a backslash. The
+    // value is split before it is unescaped, and on characters, where no second byte of a
+    // double-byte character can pass for a backslash.
+    const size_t point = m_text.Pos();
+    _DecideValueCodePage(point);
+    std::wstring all;
+    if (point >= m_text.Line().size() || !_StoreText(m_text.Line().substr(point), &all))
+        return;
+    std::wstring name;
+    for (size_t i = 0; i <= all.size(); ++i) {
+        if (i == all.size() || all[i] == L',') {
+            name = TrimBlanks(name);
+            if (!name.empty() && std::find(m_card.groups.begin(), m_card.groups.end(), name) == m_card.groups.end())
+                m_card.groups.push_back(name);
+            name.clear();
+        } else if (all[i] == L'\\' && i + 1 < all.size() &&
+                   (all[i + 1] == L',' || all[i + 1] == L';' || all[i + 1] == L'\\')) {
+            name.push_back(all[++i]);
+        } else if (all[i] == L'\\' && i + 1 < all.size() && m_text.Format() == CvCardText::kFormat30 &&
+                   (all[i + 1] == L'n' || all[i + 1] == L'N')) {
+            name += L"\r\n";
+            ++i;
+        } else {
+            name.push_back(all[i]);
+        }
+    }
 }
 
 void CCardReader::_OnEmail()

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ public:
     virtual void ReportLineCut() = 0;
     // The card just read had skipped lines past its limits.
     virtual void ReportCardCut(size_t skipped) = 0;
+    // The card just read gave count values of kinds whose fields it had filled already: the first
+    // values were kept, these not stored. first: the first of them, its property and value.
+    virtual void ReportValuesDropped(size_t count, const std::wstring& first) = 0;
 };
 
 class CCardReader {
@@ -115,6 +119,8 @@ private:
         bool exactValues = false;
         size_t storedBytes = 0;
         size_t skipped = 0;
+        size_t dropped = 0;
+        std::wstring firstDropped;
         bool cut = false;
     };
     // A property name's handler (CardReader.cpp).
@@ -155,6 +161,13 @@ private:
     void _OnOrg();
     void _OnAdr();
     void _OnTel();
+    void _OnKey();
+    void _OnCategories();
+    void _OnAssistant();
+    void _OnManager();
+    // Puts value into the first empty field of the list; reported when none is left.
+    void _Fill(std::initializer_list<std::wstring*> fields, const std::wstring& value);
+    void _NoteDropped(const std::wstring& value);
     void _OnEmail();
     void _OnUrl();
     void _OnDate(CContactDate* field);
@@ -179,6 +192,8 @@ private:
     std::vector<std::wstring> m_preferredTypes;
     size_t m_storedBytes = 0;
     size_t m_skipped = 0;
+    size_t m_dropped = 0;
+    std::wstring m_firstDropped;
     bool m_cardCut = false;
     // The cards around it, innermost last.
     std::vector<COpenCard> m_outer;

@@ -143,13 +143,34 @@ void AppendRaw30(const std::wstring& text, std::wstring* out)
 }
 
 const char* const kWork[] = {"WORK"};
-const char* const kWorkFax[] = {"WORK", "FAX"};
 const char* const kHome[] = {"HOME"};
-const char* const kHomeFax[] = {"HOME", "FAX"};
-const char* const kCell[] = {"CELL"};
-const char* const kPager[] = {"PAGER"};
 const char* const kPrefInternet[] = {"PREF", "INTERNET"};
 const char* const kInternet[] = {"INTERNET"};
+
+const char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Base64 of bytes in lines of 76 digits, each line after the first opened by lineStart.
+void AppendBase64(CardBuffer* out, const std::string& bytes, const char* lineStart)
+{
+    std::string text;
+    size_t digits = 0;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
+        size_t left = bytes.size() - i;
+        if (left > 1)
+            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (left > 2)
+            n |= static_cast<unsigned char>(bytes[i + 2]);
+        if (digits > 0 && digits % 76 == 0)
+            text += lineStart;
+        text.push_back(kBase64Digits[(n >> 18) & 63]);
+        text.push_back(kBase64Digits[(n >> 12) & 63]);
+        text.push_back(left > 1 ? kBase64Digits[(n >> 6) & 63] : '=');
+        text.push_back(left > 2 ? kBase64Digits[n & 63] : '=');
+        digits += 4;
+    }
+    out->Append(text);
+}
 
 bool StartsWithEndVcard(const char* p)
 {
@@ -349,18 +370,18 @@ void CCardWriter::_Date(const char* name, const CContactDate& date)
 
 void CCardWriter::_Adr(const char* type, const std::wstring* address, bool extended)
 {
-    // The post office box is never written, nor the home address's extended part (the contact has
-    // no property for them): they stay empty.
-    const int first = extended ? CContactRecord::kExtended : CContactRecord::kStreet;
+    // Only the business address has an extended part (its office location): the others' stays
+    // empty.
     bool any = false;
-    for (int i = first; i < CContactRecord::kAddressParts; ++i)
-        any = any || !address[i].empty();
+    for (int i = 0; i < CContactRecord::kAddressParts; ++i)
+        any = any || ((extended || i != CContactRecord::kExtended) && !address[i].empty());
     if (!any)
         return;
     m_wide.clear();
-    for (int i = CContactRecord::kExtended; i < CContactRecord::kAddressParts; ++i) {
-        m_wide.push_back(L';');
-        if (i >= first)
+    for (int i = 0; i < CContactRecord::kAddressParts; ++i) {
+        if (i > 0)
+            m_wide.push_back(L';');
+        if (extended || i != CContactRecord::kExtended)
             _Component(address[i]);
     }
     // Readers decode every address of vCard 2.1 as quoted-printable, marked or not: a plain "="
@@ -461,6 +482,7 @@ void CCardWriter::Write(const CContactRecord& fields, CardBuffer* out)
         _Component(*part);
         m_wide.push_back(L';');
     }
+    _Component(card.nameSuffix);
     _Line("N", m_wide, Mode::Structured, true);
 
     if (!card.displayName.empty()) {
@@ -493,14 +515,26 @@ void CCardWriter::Write(const CContactRecord& fields, CardBuffer* out)
     if (!card.comment.empty())
         _Line("NOTE", card.comment, m_format == kVCard30 ? Mode::Escaped : Mode::QuotedPrintable);
 
+    // The first six kinds as the standard names them, then every further kind the address book
+    // keeps: the standard's words where it has one, else the names Evolution writes and reads. A
+    // second business or home telephone is the second line of its kind.
     struct Tel {
         const std::wstring* number;
-        const char* const* types;
+        const char* types[2];
         size_t count;
     };
-    const Tel tels[] = {{&card.businessPhone, kWork, 1}, {&card.businessFax, kWorkFax, 2},
-                        {&card.homePhone, kHome, 1},     {&card.homeFax, kHomeFax, 2},
-                        {&card.mobilePhone, kCell, 1},   {&card.pager, kPager, 1}};
+    const Tel tels[] = {
+        {&card.businessPhone, {"WORK"}, 1},      {&card.businessFax, {"WORK", "FAX"}, 2},
+        {&card.homePhone, {"HOME"}, 1},          {&card.homeFax, {"HOME", "FAX"}, 2},
+        {&card.mobilePhone, {"CELL"}, 1},        {&card.pager, {"PAGER"}, 1},
+        {&card.business2Phone, {"WORK"}, 1},     {&card.home2Phone, {"HOME"}, 1},
+        {&card.carPhone, {"CAR"}, 1},            {&card.primaryPhone, {"PREF"}, 1},
+        {&card.isdnNumber, {"ISDN"}, 1},         {&card.companyMainPhone, {"MAIN"}, 1},
+        {&card.otherPhone, {"VOICE"}, 1},        {&card.otherFax, {"OTHER", "FAX"}, 2},
+        {&card.callbackPhone, {"X-EVOLUTION-CALLBACK"}, 1}, {&card.radioPhone, {"X-EVOLUTION-RADIO"}, 1},
+        {&card.telexNumber, {"X-EVOLUTION-TELEX"}, 1},      {&card.ttyTddPhone, {"X-EVOLUTION-TTYTDD"}, 1},
+        {&card.assistantPhone, {"X-EVOLUTION-ASSISTANT"}, 1},
+    };
     for (const Tel& tel : tels) {
         if (!tel.number->empty())
             _Line("TEL", tel.types, tel.count, *tel.number, Mode::Raw);
@@ -508,6 +542,7 @@ void CCardWriter::Write(const CContactRecord& fields, CardBuffer* out)
 
     _Adr("WORK", card.business, true);
     _Adr("HOME", card.home, false);
+    _Adr("POSTAL", card.other, false);
 
     if (!card.personalHomePage.empty())
         _Line("URL", kHome, 1, card.personalHomePage, Mode::Raw);
@@ -543,6 +578,36 @@ void CCardWriter::Write(const CContactRecord& fields, CardBuffer* out)
             AppendComponent(child.substr(begin, end - begin), false, L',', &m_wide);
         }
         _Line("X-OUTL-CHILDREN", m_wide, Mode::Escaped);
+    }
+    if (!card.assistant.empty())
+        _Line("X-OUTL-ASSISTANTNAME", card.assistant, Mode::Escaped);
+    if (!card.manager.empty())
+        _Line("X-OUTL-MANAGERNAME", card.manager, Mode::Escaped);
+    if (!card.groups.empty()) {
+        // The groups' names, joined by commas, each with the separators it holds escaped.
+        m_wide.clear();
+        for (const std::wstring& group : card.groups) {
+            if (!m_wide.empty())
+                m_wide.push_back(L',');
+            if (m_format == kVCard30 && HasLoneLineBreak(group))
+                m_componentLoneLineBreak = true;
+            AppendComponent(group, m_format == kVCard30, L',', &m_wide);
+        }
+        _Line("CATEGORIES", m_wide, Mode::Structured);
+    }
+    for (const std::string& certificate : card.certificates) {
+        // vCard 2.1 writes a base64 value on indented lines that a blank line ends; 3.0 folds it.
+        if (certificate.empty())
+            continue;
+        if (m_format == kVCard30) {
+            out->Append("KEY;TYPE=X509;ENCODING=b:");
+            AppendBase64(out, certificate, "\r\n ");
+            out->Append("\r\n");
+        } else {
+            out->Append("KEY;X509;ENCODING=BASE64:\r\n    ");
+            AppendBase64(out, certificate, "\r\n    ");
+            out->Append("\r\n\r\n");
+        }
     }
     CivilTime t;
     if (card.modified.present && CivilFromFileTime(card.modified.fileTime, &t)) {

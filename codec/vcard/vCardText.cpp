@@ -88,6 +88,15 @@ const KeywordBit kTypeWords[] = {
     {"CELL", kParamCell},   {"FAX", kParamFax},     {"CAR", kParamCar},
     {"PAGER", kParamPager}, {"ISDN", kParamIsdn},   {"PREF", kParamPref},
     {"VOICE", kParamVoice}, {"INTERNET", kParamInternet},
+    // Evolution's names, and those of the standard's later versions and of Apple's cards.
+    {"OTHER", kParamOther}, {"X-OTHER", kParamOther},
+    {"MAIN", kParamMain}, {"X-EVOLUTION-COMPANY", kParamMain},
+    {"CALLBACK", kParamCallback}, {"X-EVOLUTION-CALLBACK", kParamCallback},
+    {"RADIO", kParamRadio}, {"X-EVOLUTION-RADIO", kParamRadio},
+    {"TELEX", kParamTelex}, {"X-EVOLUTION-TELEX", kParamTelex},
+    {"TEXTPHONE", kParamTextphone}, {"TTY", kParamTextphone}, {"X-EVOLUTION-TTYTDD", kParamTextphone},
+    {"ASSISTANT", kParamAssistant}, {"X-EVOLUTION-ASSISTANT", kParamAssistant}, {"X-ASSISTANT", kParamAssistant},
+    {"X509", kParamX509}, {"PGP", kParamPgp},
 };
 
 // One word of a type list (already upper case, trimmed, without quotes).

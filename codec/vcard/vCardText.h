@@ -51,6 +51,17 @@ enum ParamBits : uint32_t {
     kParamPref = 1u << 8,
     kParamVoice = 1u << 9,
     kParamInternet = 1u << 10,
+    // The telephone kinds beyond the standard's, under the names other programs write
+    // (vCardText.cpp lists them), and a key's kind.
+    kParamOther = 1u << 11,
+    kParamMain = 1u << 12,
+    kParamCallback = 1u << 13,
+    kParamRadio = 1u << 14,
+    kParamTelex = 1u << 15,
+    kParamTextphone = 1u << 16,
+    kParamAssistant = 1u << 17,
+    kParamX509 = 1u << 18,
+    kParamPgp = 1u << 19,
 };
 
 // The parameters of one property line, gathered by CvCardText::ReadParameters.

@@ -85,6 +85,14 @@ void CvCardImport::ReportCardCut(size_t skipped)
                  vcard::CCardReader::kMaxCardBytes, skipped);
 }
 
+void CvCardImport::ReportValuesDropped(size_t count, const std::wstring& first)
+{
+    g_log.LogWar("CvCardImport::ReadCards", 0,
+                 "%s: card \"%s\" has %zu values of kinds whose fields it had filled already, not stored (first: %s)",
+                 m_currentFilePath.c_str(), common::ToUtf8(m_reader.CardName()).c_str(), count,
+                 common::ToUtf8(first).c_str());
+}
+
 void CvCardImport::ReportInvalidElement()
 {
     g_log.LogWar("CvCardImport::_ReportInvalidElement", 0, "%s in %s is not valid quoted-printable",

@@ -130,6 +130,7 @@ private:
     void ReportInvalidElement() override;
     void ReportLineCut() override;
     void ReportCardCut(size_t skipped) override;
+    void ReportValuesDropped(size_t count, const std::wstring& first) override;
 
     HRESULT _QueryEqualContacts(const std::wstring* const texts[6], std::vector<std::string>* ids);
     // Notes a contact just saved as this run's and puts it into the index, with its names as the

@@ -93,11 +93,25 @@ CContactRecord Everything()
     f.gender = 2;
     f.children = {L" Tom ", L"Sue"};
     f.modified = {true, FileTime(2024, 5, 6, 7, 8, 9)};
-    // What a card read may give but no contact property holds: never written.
     f.nameSuffix = L"Jr.";
     f.business[CContactRecord::kPoBox] = L"PO 1";
     f.home[CContactRecord::kPoBox] = L"PO 2";
+    f.other[CContactRecord::kStreet] = L"3 Far Rd";
+    f.other[CContactRecord::kCountry] = L"Away";
+    const std::pair<std::wstring*, const wchar_t*> phones[] = {
+        {&f.business2Phone, L"b2"}, {&f.home2Phone, L"h2"},  {&f.carPhone, L"car"},     {&f.primaryPhone, L"1st"},
+        {&f.isdnNumber, L"isdn"},   {&f.companyMainPhone, L"main"}, {&f.otherPhone, L"other"}, {&f.otherFax, L"ofax"},
+        {&f.callbackPhone, L"cb"},  {&f.radioPhone, L"radio"}, {&f.telexNumber, L"telex"}, {&f.ttyTddPhone, L"tty"},
+        {&f.assistantPhone, L"asst"}};
+    for (const auto& phone : phones)
+        *phone.first = phone.second;
+    f.assistant = L"Al";
+    f.manager = L"Mo";
+    f.groups = {L"Friends", L"A, B; C\\D"};
+    f.certificates = {std::string("\x30\x03\x02\x01\x05", 5)};
+    // What a card read may give but no contact property holds: never written.
     f.home[CContactRecord::kExtended] = L"Flat 3";
+    f.other[CContactRecord::kExtended] = L"Flat 4";
     return f;
 }
 
@@ -128,7 +142,7 @@ TEST(CardText, EveryPropertyInVCard21WithoutCharset)
 {
     EXPECT_EQ(Crlf({"BEGIN:VCARD",
                     "VERSION:2.1",
-                    "N:Lee;Ann;Marie;Dr.;",
+                    "N:Lee;Ann;Marie;Dr.;Jr.",
                     "FN:Ann Lee",
                     "NICKNAME:Annie",
                     "ORG:Acme;Sales",
@@ -140,8 +154,22 @@ TEST(CardText, EveryPropertyInVCard21WithoutCharset)
                     "TEL;HOME;FAX:444",
                     "TEL;CELL:555",
                     "TEL;PAGER:666",
-                    "ADR;WORK:;Room 1;1 Main St;Town;ST;12345;Land",
-                    "ADR;HOME:;;2 Side St;Village;HS;54321;Home",
+                    "TEL;WORK:b2",
+                    "TEL;HOME:h2",
+                    "TEL;CAR:car",
+                    "TEL;PREF:1st",
+                    "TEL;ISDN:isdn",
+                    "TEL;MAIN:main",
+                    "TEL;VOICE:other",
+                    "TEL;OTHER;FAX:ofax",
+                    "TEL;X-EVOLUTION-CALLBACK:cb",
+                    "TEL;X-EVOLUTION-RADIO:radio",
+                    "TEL;X-EVOLUTION-TELEX:telex",
+                    "TEL;X-EVOLUTION-TTYTDD:tty",
+                    "TEL;X-EVOLUTION-ASSISTANT:asst",
+                    "ADR;WORK:PO 1;Room 1;1 Main St;Town;ST;12345;Land",
+                    "ADR;HOME:PO 2;;2 Side St;Village;HS;54321;Home",
+                    "ADR;POSTAL:;;3 Far Rd;;;;Away",
                     "URL;HOME:http://home.example",
                     "URL;WORK:http://work.example",
                     "BDAY:19750314",
@@ -153,6 +181,12 @@ TEST(CardText, EveryPropertyInVCard21WithoutCharset)
                     "X-OUTL-SPOUSE:Bob",
                     "X-OUTL-GENDER:2",
                     "X-OUTL-CHILDREN:Tom,Sue",
+                    "X-OUTL-ASSISTANTNAME:Al",
+                    "X-OUTL-MANAGERNAME:Mo",
+                    "CATEGORIES:Friends,A\\, B; C\\\\D",
+                    "KEY;X509;ENCODING=BASE64:",
+                    "    MAMCAQU=",
+                    "",
                     "REV:20240506T070809Z",
                     "END:VCARD"}),
               Card(21, Everything()));
@@ -163,7 +197,7 @@ TEST(CardText, EveryPropertyInVCard30WithCharset)
     EXPECT_EQ(Crlf({"BEGIN:VCARD",
                     "PRODID:-//Brisco Corporation//Quillon 2.1//EN",
                     "VERSION:3.0",
-                    "N;CHARSET=UTF-8:Lee;Ann;Marie;Dr.;",
+                    "N;CHARSET=UTF-8:Lee;Ann;Marie;Dr.;Jr.",
                     "FN;CHARSET=UTF-8:Ann Lee",
                     "NICKNAME;CHARSET=UTF-8:Annie",
                     "ORG;CHARSET=UTF-8:Acme;Sales",
@@ -175,8 +209,22 @@ TEST(CardText, EveryPropertyInVCard30WithCharset)
                     "TEL;CHARSET=UTF-8;TYPE=HOME;TYPE=FAX:444",
                     "TEL;CHARSET=UTF-8;TYPE=CELL:555",
                     "TEL;CHARSET=UTF-8;TYPE=PAGER:666",
-                    "ADR;CHARSET=UTF-8;TYPE=WORK:;Room 1;1 Main St;Town;ST;12345;Land",
-                    "ADR;CHARSET=UTF-8;TYPE=HOME:;;2 Side St;Village;HS;54321;Home",
+                    "TEL;CHARSET=UTF-8;TYPE=WORK:b2",
+                    "TEL;CHARSET=UTF-8;TYPE=HOME:h2",
+                    "TEL;CHARSET=UTF-8;TYPE=CAR:car",
+                    "TEL;CHARSET=UTF-8;TYPE=PREF:1st",
+                    "TEL;CHARSET=UTF-8;TYPE=ISDN:isdn",
+                    "TEL;CHARSET=UTF-8;TYPE=MAIN:main",
+                    "TEL;CHARSET=UTF-8;TYPE=VOICE:other",
+                    "TEL;CHARSET=UTF-8;TYPE=OTHER;TYPE=FAX:ofax",
+                    "TEL;CHARSET=UTF-8;TYPE=X-EVOLUTION-CALLBACK:cb",
+                    "TEL;CHARSET=UTF-8;TYPE=X-EVOLUTION-RADIO:radio",
+                    "TEL;CHARSET=UTF-8;TYPE=X-EVOLUTION-TELEX:telex",
+                    "TEL;CHARSET=UTF-8;TYPE=X-EVOLUTION-TTYTDD:tty",
+                    "TEL;CHARSET=UTF-8;TYPE=X-EVOLUTION-ASSISTANT:asst",
+                    "ADR;CHARSET=UTF-8;TYPE=WORK:PO 1;Room 1;1 Main St;Town;ST;12345;Land",
+                    "ADR;CHARSET=UTF-8;TYPE=HOME:PO 2;;2 Side St;Village;HS;54321;Home",
+                    "ADR;CHARSET=UTF-8;TYPE=POSTAL:;;3 Far Rd;;;;Away",
                     "URL;CHARSET=UTF-8;TYPE=HOME:http://home.example",
                     "URL;CHARSET=UTF-8;TYPE=WORK:http://work.example",
                     "BDAY;CHARSET=UTF-8:19750314",
@@ -188,6 +236,10 @@ TEST(CardText, EveryPropertyInVCard30WithCharset)
                     "X-OUTL-SPOUSE;CHARSET=UTF-8:Bob",
                     "X-OUTL-GENDER;CHARSET=UTF-8:2",
                     "X-OUTL-CHILDREN;CHARSET=UTF-8:Tom\\,Sue",
+                    "X-OUTL-ASSISTANTNAME;CHARSET=UTF-8:Al",
+                    "X-OUTL-MANAGERNAME;CHARSET=UTF-8:Mo",
+                    "CATEGORIES;CHARSET=UTF-8:Friends,A\\, B\\; C\\\\D",
+                    "KEY;TYPE=X509;ENCODING=b:MAMCAQU=",
                     "REV;CHARSET=UTF-8:20240506T070809Z",
                     "END:VCARD"}),
               Card(30, Everything(), 65001, "UTF-8"));

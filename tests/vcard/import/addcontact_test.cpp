@@ -74,7 +74,11 @@ const std::vector<std::string> kFullCard = {
     "ADR;HOME:Box;Ext;2 Home;City;Region;222;Country", "TEL;WORK:1", "TEL;WORK;FAX:2", "TEL;HOME:3",
     "TEL;HOME;FAX:4", "TEL;CELL:5", "TEL;PAGER:6", "EMAIL;X400:x", "EMAIL;PREF;INTERNET:ann@acme.com",
     "URL;WORK:http://w", "URL;HOME:http://h", "X-OUTL-SPOUSE:Bob", "X-OUTL-ANNIVERSARY:20000101",
-    "X-OUTL-NMSERVER:s1", "X-OUTL-NMSERVER:s2", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:Tom,Sue"};
+    "X-OUTL-NMSERVER:s1", "X-OUTL-NMSERVER:s2", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:Tom,Sue",
+    "ADR;POSTAL:OBox;;3 Other;OCity;ORegion;333;OLand", "TEL;CAR:7", "TEL;PREF:8", "TEL;WORK:9", "TEL;HOME:10",
+    "TEL;VOICE:11", "TEL;MAIN:12", "TEL;X-EVOLUTION-CALLBACK:13", "TEL;ISDN:14", "TEL;X-EVOLUTION-RADIO:15",
+    "TEL;X-EVOLUTION-TELEX:16", "TEL;X-EVOLUTION-TTYTDD:17", "TEL;X-EVOLUTION-ASSISTANT:18", "TEL;OTHER;FAX:19",
+    "X-OUTL-ASSISTANTNAME:Al", "X-OUTL-MANAGERNAME:Mo", "KEY;ENCODING=BASE64:MAMCAQU=", "CATEGORIES:Friends"};
 
 TEST_F(AddContactTest, EveryFieldLandsInItsProperty)
 {
@@ -91,18 +95,31 @@ TEST_F(AddContactTest, EveryFieldLandsInItsProperty)
         {t::kDepartmentName, L"Sales"}, {t::kTitle, L"Boss"}, {t::kComment, L"n"}, {t::kOfficeLocation, L"Office"},
         {t::kBusinessAddressStreet, L"1 Main"}, {t::kBusinessAddressCity, L"Town"},
         {t::kBusinessAddressStateOrProvince, L"State"}, {t::kBusinessAddressPostalCode, L"111"},
-        {t::kBusinessAddressCountry, L"Land"}, {t::kHomeAddressStreet, L"2 Home"}, {t::kHomeAddressCity, L"City"},
+        {t::kBusinessAddressCountry, L"Land"}, {t::kHomeAddressStreet, L"Ext\r\n2 Home"}, {t::kHomeAddressCity, L"City"},
         {t::kHomeAddressStateOrProvince, L"Region"}, {t::kHomeAddressPostalCode, L"222"},
         {t::kHomeAddressCountry, L"Country"}, {t::kBusinessTelephoneNumber, L"1"}, {t::kBusinessFaxNumber, L"2"},
         {t::kHomeTelephoneNumber, L"3"}, {t::kHomeFaxNumber, L"4"}, {t::kMobileTelephoneNumber, L"5"},
         {t::kPagerTelephoneNumber, L"6"}, {t::kEmailAddress, L"ann@acme.com"}, {t::kAddrType, L"SMTP"},
         {t::kBusinessHomePage, L"http://w"}, {t::kPersonalHomePage, L"http://h"}, {t::kSpouseName, L"Bob"},
+        {t::kGeneration, L"Jr."}, {t::kPostOfficeBox, L"Box"}, {t::kHomeAddressPostOfficeBox, L"Box"},
+        {t::kOtherAddressPostOfficeBox, L"OBox"}, {t::kOtherAddressStreet, L"3 Other"},
+        {t::kOtherAddressCity, L"OCity"}, {t::kOtherAddressStateOrProvince, L"ORegion"},
+        {t::kOtherAddressPostalCode, L"333"}, {t::kOtherAddressCountry, L"OLand"},
+        {t::kCarTelephoneNumber, L"7"}, {t::kPrimaryTelephoneNumber, L"8"}, {t::kBusiness2TelephoneNumber, L"9"},
+        {t::kHome2TelephoneNumber, L"10"}, {t::kOtherTelephoneNumber, L"11"}, {t::kCompanyMainPhoneNumber, L"12"},
+        {t::kCallbackTelephoneNumber, L"13"}, {t::kIsdnNumber, L"14"}, {t::kRadioTelephoneNumber, L"15"},
+        {t::kTelexNumber, L"16"}, {t::kTtyTddPhoneNumber, L"17"}, {t::kAssistantTelephoneNumber, L"18"},
+        {t::kPrimaryFaxNumber, L"19"}, {t::kAssistant, L"Al"}, {t::kManagerName, L"Mo"},
     };
     for (const Expect& e : texts)
         EXPECT_EQ(Text(c, e.tag), e.value) << std::hex << e.tag;
     EXPECT_EQ(List(c, t::kContactEmailAddresses), (std::vector<std::wstring>{L"ann@acme.com", L"x"}));
     EXPECT_EQ(List(c, t::kContactAddrTypes), (std::vector<std::wstring>{L"SMTP", L""}));
     EXPECT_EQ(List(c, t::kChildrensNames), (std::vector<std::wstring>{L"Tom", L"Sue"}));
+    // The Digital ID is kept in the address book's tagged form: the certificate under tag 3.
+    std::vector<std::string> certificates;
+    EXPECT_EQ(c._GetBinaryArrayProp(t::kUserX509Certificate, &certificates), S_OK);
+    EXPECT_EQ(certificates, (std::vector<std::string>{std::string("\x03\x00\x09\x00\x30\x03\x02\x01\x05", 9)}));
     LONG index = -1;
     EXPECT_EQ(c.GetDefaultAddressIndex(&index), S_OK);
     EXPECT_EQ(index, 0);
@@ -172,15 +189,22 @@ TEST_F(AddContactTest, PropertiesAreWrittenInTheirOrder)
 {
     // The properties in the order they are written; 0 stands for ConferencingServers.
     const ULONG order[] = {
-        t::kGivenName, t::kMiddleName, t::kSurname, t::kDisplayNamePrefix, t::kDisplayName, t::kNickname,
-        t::kCompanyName, t::kDepartmentName, t::kTitle, t::kComment, t::kBirthday, t::kOfficeLocation,
-        t::kBusinessAddressStreet, t::kBusinessAddressCity, t::kBusinessAddressStateOrProvince,
-        t::kBusinessAddressPostalCode, t::kBusinessAddressCountry, t::kHomeAddressStreet, t::kHomeAddressCity,
+        t::kGivenName, t::kMiddleName, t::kSurname, t::kDisplayNamePrefix, t::kGeneration, t::kDisplayName,
+        t::kNickname, t::kCompanyName, t::kDepartmentName, t::kTitle, t::kComment, t::kAssistant, t::kManagerName,
+        t::kBirthday, t::kOfficeLocation, t::kBusinessAddressStreet, t::kBusinessAddressCity,
+        t::kBusinessAddressStateOrProvince, t::kBusinessAddressPostalCode, t::kBusinessAddressCountry,
+        t::kPostOfficeBox, t::kHomeAddressPostOfficeBox, t::kHomeAddressStreet, t::kHomeAddressCity,
         t::kHomeAddressStateOrProvince, t::kHomeAddressPostalCode, t::kHomeAddressCountry,
+        t::kOtherAddressPostOfficeBox, t::kOtherAddressStreet, t::kOtherAddressCity,
+        t::kOtherAddressStateOrProvince, t::kOtherAddressPostalCode, t::kOtherAddressCountry,
         t::kBusinessTelephoneNumber, t::kBusinessFaxNumber, t::kHomeTelephoneNumber, t::kHomeFaxNumber,
-        t::kMobileTelephoneNumber, t::kPagerTelephoneNumber, t::kEmailAddress, t::kAddrType,
-        t::kContactEmailAddresses, t::kContactAddrTypes, t::kContactDefaultAddressIndex, t::kBusinessHomePage,
-        t::kPersonalHomePage, t::kSpouseName, t::kWeddingAnniversary, 0, t::kGender, t::kChildrensNames};
+        t::kMobileTelephoneNumber, t::kPagerTelephoneNumber, t::kCarTelephoneNumber, t::kPrimaryTelephoneNumber,
+        t::kBusiness2TelephoneNumber, t::kHome2TelephoneNumber, t::kOtherTelephoneNumber,
+        t::kCompanyMainPhoneNumber, t::kCallbackTelephoneNumber, t::kIsdnNumber, t::kRadioTelephoneNumber,
+        t::kTelexNumber, t::kTtyTddPhoneNumber, t::kAssistantTelephoneNumber, t::kPrimaryFaxNumber,
+        t::kEmailAddress, t::kAddrType, t::kContactEmailAddresses, t::kContactAddrTypes,
+        t::kContactDefaultAddressIndex, t::kBusinessHomePage, t::kPersonalHomePage, t::kSpouseName,
+        t::kWeddingAnniversary, 0, t::kGender, t::kChildrensNames, t::kUserX509Certificate};
     const size_t count = sizeof(order) / sizeof(order[0]);
     // With the writes failing from the k-th on, exactly the first k properties exist.
     for (size_t k = 0; k <= count; ++k) {

@@ -101,7 +101,7 @@ TEST(Interop, FieldsArriveAsTheFilesMeanThem)
           FIELD(0, displayName, W("Conference Call"))}},
         {"android-vcard\\v21_japanese_2.vcf",
          {FIELD(0, displayName, W("安藤 ロイド 1")), FIELD(0, comment, W("メモ")),
-          FIELD(0, home[CContactRecord::kExtended], W("東京都渋谷区桜丘町26-1セルリアンタワー6階")),
+          FIELD(0, home[CContactRecord::kStreet], W("東京都渋谷区桜丘町26-1セルリアンタワー6階")),
           FIELD(0, home[CContactRecord::kPostalCode], W("150-8512"))}},
         {"android-vcard\\v21_multiple_entry.vcf",
          {[](const CReadResult& r) { EXPECT_EQ(r.cards.size(), 3u); },

@@ -29,29 +29,30 @@ bool SameDate(const CContactDate& a, const FILETIME& b)
 
 const std::vector<std::wstring> kNone;
 
-// Every field of a card as text, in order. The members are bound by name, so a field added to the
-// card and not here does not compile.
+// Every field of a card as text, in order: the record's texts (which bind every member by name)
+// without the lists, the lists joined, and what is not text.
 std::vector<std::wstring> Dump(const CContactRecord& c)
 {
-    const auto& [given, middle, family, prefix, display, nick, suffix, org, department, title, note, work, home,
-                 workPhone, workFax, homePhone, homeFax, mobile, pager, homePage, workPage, emails, emailTypes,
-                 defaultIndex, emailAddress, addrType, spouse, servers, children, hasGender, gender, birth,
-                 anniversary, modified] = c;
-    std::vector<std::wstring> out = {given, middle, family, prefix, suffix, display, nick, org, department, title,
-                                     note, workPhone, workFax, homePhone, homeFax, mobile, pager, workPage, homePage,
-                                     spouse, emailAddress, addrType, std::to_wstring(defaultIndex),
-                                     std::to_wstring(hasGender), std::to_wstring(gender)};
-    (void)modified;  // the address book's own: no card gives it
-    for (const CContactDate* date : {&birth, &anniversary})
-        out.push_back(std::to_wstring(date->present) + L':' + std::to_wstring(date->fileTime));
-    out.insert(out.end(), work, work + CContactRecord::kAddressParts);
-    out.insert(out.end(), home, home + CContactRecord::kAddressParts);
-    for (const std::vector<std::wstring>* list : {&emails, &emailTypes, &servers, &children}) {
+    CContactRecord scalars = c;
+    std::vector<std::wstring> out;
+    for (std::vector<std::wstring>* list :
+         {&scalars.emails, &scalars.emailTypes, &scalars.conferencingServers, &scalars.children, &scalars.groups}) {
         std::wstring joined = std::to_wstring(list->size());
         for (const std::wstring& item : *list)
             joined += L'|' + item;
         out.push_back(joined);
+        list->clear();
     }
+    for (const std::wstring* text : scalars.Texts())
+        out.push_back(*text);
+    std::wstring certificates = std::to_wstring(c.certificates.size());
+    for (const std::string& certificate : c.certificates)
+        certificates += L'|' + std::wstring(certificate.begin(), certificate.end());
+    out.push_back(certificates);
+    out.push_back(std::to_wstring(c.defaultAddressIndex) + L':' + std::to_wstring(c.hasGender) + L':' +
+                  std::to_wstring(c.gender));
+    for (const CContactDate* date : {&c.birthday, &c.anniversary})  // the modification time is the address book's
+        out.push_back(std::to_wstring(date->present) + L':' + std::to_wstring(date->fileTime));
     return out;
 }
 
@@ -319,30 +320,38 @@ TEST(Handlers, Addresses)
 {
     const std::wstring street = L"1 Main St";
     struct Case {
-        const char* line;
-        std::wstring business;
-        std::wstring home;
+        std::vector<std::string> lines;
+        std::wstring business, home, other;  // the last line's street in each block
     } cases[] = {
-        {"ADR;POSTAL:;;1 Main St", L"", L""},
-        {"ADR:;;1 Main St", street, L""},
-        {"ADR;HOME;WORK:;;1 Main St", street, street},
-        {"ADR;TYPE=HOME,POSTAL:;;1 Main St", L"", street},
-        {"ADR;WORK;POSTAL:;;1 Main St", street, L""},
+        {{"ADR;POSTAL:;;1 Main St"}, L"", L"", street},
+        {{"ADR;TYPE=OTHER:;;1 Main St"}, L"", L"", street},
+        {{"ADR:;;1 Main St"}, street, L"", L""},
+        {{"ADR;WORK:;;0 Elm St", "ADR:;;1 Main St"}, L"0 Elm St", L"", street},
+        {{"ADR;HOME;WORK:;;1 Main St"}, street, street, L""},
+        {{"ADR;TYPE=HOME,POSTAL:;;1 Main St"}, L"", street, L""},
+        {{"ADR;WORK;POSTAL:;;1 Main St"}, street, L"", L""},
     };
     for (const Case& c : cases) {
-        CContactRecord card = ReadOne(Card("2.1", {c.line}));
-        EXPECT_EQ(card.business[CContactRecord::kStreet], c.business) << c.line;
-        EXPECT_EQ(card.home[CContactRecord::kStreet], c.home) << c.line;
+        CContactRecord card = ReadOne(Card("2.1", c.lines));
+        EXPECT_EQ(card.business[CContactRecord::kStreet], c.business) << c.lines.back();
+        EXPECT_EQ(card.home[CContactRecord::kStreet], c.home) << c.lines.back();
+        EXPECT_EQ(card.other[CContactRecord::kStreet], c.other) << c.lines.back();
     }
-    // First per block: a block with any text (the post office box too) stays.
+    // First per block: a block with any text (the post office box too) stays. The address book
+    // has no extended part but the business address's: elsewhere it opens the street.
     CContactRecord c = ReadOne(Card("2.1", {"ADR;WORK:Box 1;;;;;;", "ADR;WORK:;Ext;Street;City;Region;12;Land",
-                                         "ADR;HOME:;Ext;Street;City;Region;12;Land;more"}));
+                                         "ADR;HOME:;Ext;Street;City;Region;12;Land;more",
+                                         "ADR;POSTAL:Box 9;Floor 2;;Town"}));
     EXPECT_EQ(c.business[CContactRecord::kPoBox], L"Box 1");
     EXPECT_EQ(c.business[CContactRecord::kStreet], L"");
-    EXPECT_EQ(c.home[CContactRecord::kExtended], L"Ext");
+    EXPECT_EQ(c.home[CContactRecord::kExtended], L"");
+    EXPECT_EQ(c.home[CContactRecord::kStreet], L"Ext\r\nStreet");
     EXPECT_EQ(c.home[CContactRecord::kRegion], L"Region");
     EXPECT_EQ(c.home[CContactRecord::kPostalCode], L"12");
     EXPECT_EQ(c.home[CContactRecord::kCountry], L"Land;more");
+    EXPECT_EQ(c.other[CContactRecord::kPoBox], L"Box 9");
+    EXPECT_EQ(c.other[CContactRecord::kStreet], L"Floor 2");
+    EXPECT_EQ(c.other[CContactRecord::kLocality], L"Town");
 }
 
 TEST(Handlers, Telephones)
@@ -535,10 +544,17 @@ TEST(Cards, EveryFieldOfTheLastCardIsGoneAtTheNext)
                      "ADR;WORK:b1;b2;b3;b4;b5;b6;b7", "ADR;HOME:h1;h2;h3;h4;h5;h6;h7", "TEL;WORK;VOICE:1",
                      "TEL;WORK;FAX:2", "TEL;HOME;VOICE:3", "TEL;HOME;FAX:4", "TEL;CELL:5", "TEL;PAGER:6",
                      "EMAIL;INTERNET:e", "URL;WORK:u1", "URL;HOME:u2", "X-OUTL-SPOUSE:s", "X-OUTL-ANNIVERSARY:19800101",
-                     "X-OUTL-NMSERVER:srv", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:c"}) +
+                     "X-OUTL-NMSERVER:srv", "X-OUTL-GENDER:1", "X-OUTL-CHILDREN:c", "ADR;POSTAL:o1;o2;o3;o4;o5;o6;o7",
+                     "TEL;WORK:7", "TEL;HOME:8", "TEL;CAR:9", "TEL;PREF:10", "TEL;VOICE:11", "TEL;MAIN:12",
+                     "TEL;X-EVOLUTION-CALLBACK:13", "TEL;ISDN:14", "TEL;RADIO:15", "TEL;TELEX:16", "TEL;TEXTPHONE:17",
+                     "TEL;ASSISTANT:18", "TEL;OTHER;FAX:19", "X-OUTL-ASSISTANTNAME:a", "X-OUTL-MANAGERNAME:m",
+                     "KEY;ENCODING=BASE64:MA==", "CATEGORIES:g"}) +
         Card("2.1", {}));
     ASSERT_EQ(r.cards.size(), 2u);
-    const std::vector<std::wstring> full = Dump(r.cards[0]), fresh = Dump(CContactRecord());
+    // The address book has no extended part but the business address's: no card fills the others.
+    CContactRecord first = r.cards[0];
+    first.home[CContactRecord::kExtended] = first.other[CContactRecord::kExtended] = L"(none)";
+    const std::vector<std::wstring> full = Dump(first), fresh = Dump(CContactRecord());
     ASSERT_EQ(full.size(), fresh.size());
     for (size_t i = 0; i < full.size(); ++i)
         EXPECT_NE(full[i], fresh[i]) << "field " << i << " is not filled by the first card";
@@ -581,7 +597,7 @@ TEST(Cards, OnlyValuesTheImportStoresCountAgainstItsBounds)
         bool cut;
         std::wstring name;  // the last line's FN, when it arrives
     } cases[] = {
-        {"a picture longer than a line may be", {"PHOTO;ENCODING=BASE64:" + longLine, "KEY:" + longLine, "FN:whole"},
+        {"a picture longer than a line may be", {"PHOTO;ENCODING=BASE64:" + longLine, "LOGO:" + longLine, "FN:whole"},
          false, L"whole"},
         {"a sound over lines", {"SOUND;ENCODING=BASE64:", longLine, longLine, "", "FN:whole"}, false, L"whole"},
         {"a note longer than a line may be", {"NOTE:" + longLine, "FN:cut"}, true, L"cut"},
