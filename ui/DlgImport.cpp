@@ -11,6 +11,7 @@ namespace {
 const char kFolderIdValue[] = "Import.WABFolderID";
 const char kWinFolderValue[] = "Import.WinFolder";
 const char kConflictValue[] = "Import.ConflictResolution";
+const char kGroupsValue[] = "Import.Groups";
 
 const int kModeButtons[] = {IDC_IMPORT_DUPLICATE, IDC_IMPORT_REPLACE, IDC_IMPORT_LEAVE_OLD};
 const int kModeCount = 3;
@@ -26,6 +27,9 @@ CDlgImport::CDlgImport(const std::string& presetFolder) : ui::CDialog(IDD_IMPORT
     DWORD mode = 0;
     if (m_settings.ReadDword(kConflictValue, &mode))
         m_conflictMode = static_cast<int>(mode);
+    DWORD groups = 1;
+    if (m_settings.ReadDword(kGroupsValue, &groups))
+        m_joinGroups = groups != 0;
     if (!presetFolder.empty())
         m_targetFolder = presetFolder;
 }
@@ -41,6 +45,7 @@ bool CDlgImport::OnInitDialog()
     QUILLON_ASSERT(known, "CDlgImport::OnInitDialog");
     int button = known ? kModeButtons[m_conflictMode] : IDC_IMPORT_DUPLICATE;
     ui::CButton(Item(button)).SetCheck(true);
+    ui::CButton(Item(IDC_IMPORT_GROUPS)).SetCheck(m_joinGroups);
 
     _UpdateOk();
     return true;
@@ -107,10 +112,12 @@ void CDlgImport::OnClickedOK()
     QUILLON_ASSERT(m_conflictMode >= 0, "CDlgImport::OnClickedOK");
     if (m_conflictMode < 0)
         m_conflictMode = 0;
+    m_joinGroups = ui::CButton(Item(IDC_IMPORT_GROUPS)).IsChecked();
     if (m_settings.IsOpen()) {
         bool ok = m_settings.WriteString(kFolderIdValue, m_targetFolder.c_str()) &&
                   m_settings.WriteString(kWinFolderValue, m_sourceFolder.c_str()) &&
-                  m_settings.WriteDword(kConflictValue, static_cast<DWORD>(m_conflictMode));
+                  m_settings.WriteDword(kConflictValue, static_cast<DWORD>(m_conflictMode)) &&
+                  m_settings.WriteDword(kGroupsValue, m_joinGroups ? 1 : 0);
         if (!ok)
             g_log.LogErr("CDlgImport::OnClickedOK", m_settings.LastWriteError(), "RegSetValueEx");
     }

@@ -21,6 +21,7 @@ public:
     const std::string& TargetFolder() const { return m_targetFolder; }
     const std::string& SourceFolder() const { return m_sourceFolder; }
     int ConflictMode() const { return m_conflictMode; }
+    bool JoinGroups() const { return m_joinGroups; }
 
 private:
     bool OnInitDialog() override;
@@ -34,5 +35,6 @@ private:
     std::string m_targetFolder;
     std::string m_sourceFolder;
     int m_conflictMode = 0;
+    bool m_joinGroups = true;
     CSettingsKey m_settings;
 };

@@ -50,3 +50,4 @@
 #define IDC_IMPORT_SOURCE          1007
 #define IDC_IMPORT_BROWSE          1008
 #define IDC_IMPORT_PICK            1009
+#define IDC_IMPORT_GROUPS          1012

@@ -5,7 +5,9 @@
 #include "wab/WABLib.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <unordered_set>
 
 #include "base/Log.h"
 #include "common/entryid.h"
@@ -17,6 +19,37 @@ namespace {
 bool SameEntry(const std::string& a, const char* b)
 {
     return b && _stricmp(a.c_str(), b) == 0;
+}
+
+// A one-off entry identifier: 4 bytes of flags, the one-off provider's identifier, a 16-bit version
+// and 16-bit flags (0x8000: the texts are UTF-16), then the display name, the address type and the
+// address, each ending in a zero. "Name <address>", the address alone when the name is it or
+// empty; empty when the bytes are not one.
+std::wstring OneOffText(const BYTE* bytes, ULONG size)
+{
+    static const BYTE kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                             0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+    if (!bytes || size < 24 || std::memcmp(bytes + 4, kOneOffProvider, 16) != 0)
+        return std::wstring();
+    const bool wide = (bytes[22] | (bytes[23] << 8)) & 0x8000;
+    std::wstring texts[3];
+    size_t at = 24;
+    for (std::wstring& text : texts) {
+        for (;;) {
+            if (at + (wide ? 2 : 1) > size)
+                return std::wstring();
+            wchar_t c = wide ? static_cast<wchar_t>(bytes[at] | (bytes[at + 1] << 8)) : static_cast<wchar_t>(bytes[at]);
+            at += wide ? 2 : 1;
+            if (c == 0)
+                break;
+            text.push_back(c);
+        }
+    }
+    const std::wstring& name = texts[0];
+    const std::wstring& address = texts[2];
+    if (address.empty())
+        return name;
+    return name.empty() || name == address ? address : name + L" <" + address + L">";
 }
 
 }  // namespace
@@ -92,6 +125,23 @@ HRESULT CWABLib::_WriteMembers(const char* ctx, IMAPIProp* group, const std::vec
     return hr;
 }
 
+void CWABLib::_ReadNameAndOneOffs(IMAPIProp* group, CWabGroup* into)
+{
+    const ULONG tags[2] = {PR_DISPLAY_NAME_W, kPrWabDlOneOffs};
+    SPropValue* values = nullptr;
+    HRESULT hr = GetItemPropsList(group, tags, 2, &values);
+    common::CScopeExit freeValues([&] { _FreeBuffer(values); });
+    if (FAILED(hr) || !values)
+        return;
+    if (values[0].ulPropTag == PR_DISPLAY_NAME_W && values[0].Value.lpszW)
+        into->name = values[0].Value.lpszW;
+    if (values[1].ulPropTag == kPrWabDlOneOffs) {
+        const SBinaryArray& list = values[1].Value.MVbin;
+        for (ULONG i = 0; i < list.cValues && list.lpbin; ++i)
+            into->oneOffs.push_back(OneOffText(list.lpbin[i].lpb, list.lpbin[i].cb));
+    }
+}
+
 HRESULT CWABLib::GetGroups(const char* folderId, std::vector<CWabGroup>* groups)
 {
     const char* ctx = "CWABLib::GetGroups";
@@ -112,18 +162,94 @@ HRESULT CWABLib::GetGroups(const char* folderId, std::vector<CWabGroup>* groups)
     onlyGroups.res.resProperty.ulPropTag = PR_OBJECT_TYPE;
     onlyGroups.res.resProperty.lpProp = &type;
     CItemList list;
-    HRESULT hr = GetItemsEx(folderId, 0, reinterpret_cast<const SPropTagArray*>(&kColumns), &onlyGroups, nullptr,
-                            list.put());
+    HRESULT hr = GetItemsEx(folderId, folderId ? 0 : (WAB_LOCAL_CONTAINERS | WAB_PROFILE_CONTENTS),
+                            reinterpret_cast<const SPropTagArray*>(&kColumns), &onlyGroups, nullptr, list.put());
     if (FAILED(hr))
         return hr;
     for (ULONG i = 0; list && i < list->count; ++i) {
         CWabGroup group;
         group.id = list->items[i].id;
-        hr = GetGroupMembers(group.id.c_str(), &group.members);
+        ComPtr<IMAPIProp> entry;
+        hr = _OpenGroup(ctx, group.id.c_str(), &entry);
+        if (SUCCEEDED(hr))
+            hr = _ReadMembers(entry.Get(), &group.members);
         if (FAILED(hr))
             return hr;
+        _ReadNameAndOneOffs(entry.Get(), &group);
         groups->push_back(std::move(group));
     }
+    return S_OK;
+}
+
+HRESULT CWABLib::CreateGroup(const char* folderId, const std::wstring& name, std::string* groupId)
+{
+    const char* ctx = "CWABLib::CreateGroup";
+    groupId->clear();
+    ComPtr<IMAPIProp> group;
+    HRESULT hr = CreateItem(folderId, group.GetAddressOf(), true);
+    if (FAILED(hr))
+        return hr;
+    if (!group)
+        return E_POINTER;
+    SPropValue value = {};
+    value.ulPropTag = PR_DISPLAY_NAME_W;
+    value.Value.lpszW = const_cast<wchar_t*>(name.c_str());
+    hr = SetItemProp(group.Get(), &value);
+    if (SUCCEEDED(hr)) {
+        hr = group->SaveChanges(KEEP_OPEN_READONLY);
+        if (FAILED(hr))
+            g_log.LogErr(ctx, hr, "SaveChanges");
+    }
+    if (FAILED(hr))
+        return hr;
+    SPropValue* id = nullptr;
+    hr = GetItemProps(group.Get(), PR_ENTRYID, &id);
+    common::CScopeExit freeId([&] { _FreeBuffer(id); });
+    if (SUCCEEDED(hr) && (!id || id->ulPropTag != PR_ENTRYID || id->Value.bin.cb == 0))
+        hr = MAPI_E_NOT_FOUND;
+    if (FAILED(hr)) {
+        g_log.LogErr(ctx, hr, "PR_ENTRYID of the new group");
+        return hr;
+    }
+    *groupId = common::EntryIdToText(id->Value.bin.lpb, id->Value.bin.cb);
+    return S_OK;
+}
+
+HRESULT CWABLib::AddGroupMembers(const char* groupId, const std::vector<std::string>& added,
+                                 std::vector<std::string>* members)
+{
+    const char* ctx = "CWABLib::AddGroupMembers";
+    if (members)
+        members->clear();
+    ComPtr<IMAPIProp> group;
+    HRESULT hr = _OpenGroup(ctx, groupId, &group);
+    if (FAILED(hr))
+        return hr;
+    std::vector<std::string> list;
+    hr = _ReadMembers(group.Get(), &list);
+    if (FAILED(hr))
+        return hr;
+    // Identifier texts are compared without regard to case, as everywhere.
+    const auto key = [](std::string id) {
+        for (char& c : id)
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        return id;
+    };
+    std::unordered_set<std::string> known;
+    for (const std::string& id : list)
+        known.insert(key(id));
+    const size_t before = list.size();
+    for (const std::string& id : added) {
+        if (!id.empty() && known.insert(key(id)).second)
+            list.push_back(id);
+    }
+    if (list.size() > before) {
+        hr = _WriteMembers(ctx, group.Get(), list);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (members)
+        members->swap(list);
     return S_OK;
 }
 

@@ -233,7 +233,7 @@ HRESULT CWABLib::OpenItem(const char* entryId, ULONG* objectType, IMAPIProp** it
     return hr;
 }
 
-HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
+HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item, bool group)
 {
     const char* ctx = "CWABLib::CreateItem";
     QUILLON_ASSERT(item, ctx);
@@ -254,7 +254,7 @@ HRESULT CWABLib::CreateItem(const char* folderId, IMAPIProp** item)
         return kFailed;
     }
 
-    OneTag tags = {1, {PR_DEF_CREATE_MAILUSER}};
+    OneTag tags = {1, {group ? static_cast<ULONG>(PR_DEF_CREATE_DL) : static_cast<ULONG>(PR_DEF_CREATE_MAILUSER)}};
     ULONG count = 0;
     SPropValue* values = nullptr;
     hr = container->GetProps(AsTagArray(&tags), 0, &count, &values);

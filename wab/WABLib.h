@@ -59,10 +59,17 @@ struct WABItemList {
 // group's own order. The published headers of this tool chain do not name it.
 const ULONG kPrWabDlEntries = PROP_TAG(PT_MV_BINARY, 0x8006);
 
-// A group of a folder and its members' entry-identifier texts, in the group's order.
+// PR_WAB_DL_ONEOFFS: the members of a group that are only an address kept in the group (no
+// contact of the book), as one-off entry identifiers.
+const ULONG kPrWabDlOneOffs = PROP_TAG(PT_MV_BINARY, 0x8054);
+
+// A group of a folder: its name, its members' entry-identifier texts in the group's order, and the
+// addresses it keeps only in itself ("Name <address>" or the address alone).
 struct CWabGroup {
     std::string id;
+    std::wstring name;
     std::vector<std::string> members;
+    std::vector<std::wstring> oneOffs;
 };
 
 #if !defined(_WIN64)
@@ -124,7 +131,7 @@ public:
     // caller frees with FreeBuffer. 0 when found, 1 when no folder lists it, else the failure.
     [[nodiscard]] HRESULT FindItemFolder(const char* entryId, char** folderId);
     // A new, unsaved contact in the folder; the caller sets its properties and saves it.
-    [[nodiscard]] HRESULT CreateItem(const char* folderId, IMAPIProp** item);
+    [[nodiscard]] HRESULT CreateItem(const char* folderId, IMAPIProp** item, bool group = false);
     // Deletes the entry through the personal address book, whichever folder lists it.
     // MAPI_W_PARTIAL_COMPLETION (not logged here) when the address book did only part of it.
     [[nodiscard]] HRESULT DeleteItem(const char* entryId);
@@ -133,7 +140,14 @@ public:
     // and nothing carries a membership over to another contact: whoever replaces a contact by a
     // new one moves it in its groups. GetGroups lists the groups of a folder with their members, in table order
     // (none for a folder without groups).
+    // A null folderId lists the groups of every folder.
     [[nodiscard]] HRESULT GetGroups(const char* folderId, std::vector<CWabGroup>* groups);
+    // Makes and saves an empty group of that name in the folder; *groupId its identifier text.
+    [[nodiscard]] HRESULT CreateGroup(const char* folderId, const std::wstring& name, std::string* groupId);
+    // Adds the entries the group does not list yet, after its members, in one write; *members
+    // (may be null) receives the members it holds afterwards.
+    [[nodiscard]] HRESULT AddGroupMembers(const char* groupId, const std::vector<std::string>& added,
+                                          std::vector<std::string>* members);
     // The members of one group (none when it has no member property); -1 for an entry that is
     // not a group.
     [[nodiscard]] HRESULT GetGroupMembers(const char* groupId, std::vector<std::string>* members);
@@ -181,6 +195,8 @@ private:
     [[nodiscard]] HRESULT _OpenGroup(const char* context, const char* groupId,
                                      Microsoft::WRL::ComPtr<IMAPIProp>* group);
     [[nodiscard]] HRESULT _ReadMembers(IMAPIProp* group, std::vector<std::string>* members);
+    // The group's name and the addresses it keeps in itself; what cannot be read stays empty.
+    void _ReadNameAndOneOffs(IMAPIProp* group, CWabGroup* into);
     [[nodiscard]] HRESULT _WriteMembers(const char* context, IMAPIProp* group,
                                         const std::vector<std::string>& members);
     [[nodiscard]] HRESULT _OpenFolder(const char* context, const char* folderId, ULONG flags,

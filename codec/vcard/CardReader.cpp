@@ -577,13 +577,13 @@ void CCardReader::_OnKey()
     // A Digital ID: base64 after ENCODING=b or BASE64, or a data URI of vCard 4.0.
     std::string certificate;
     if (params.base64) {
-        if (!m_text.ReadBase64Value(&certificate) && m_reports)
+        if (!m_text.ReadBase64Value(&certificate, true) && m_reports)
             m_reports->ReportInvalidElement();
     } else {
         std::string uri = m_text.Line().substr(m_text.Pos());
         size_t comma = uri.find(";base64,");
         if (vcard::StartsWithNoCase(uri.data(), uri.size(), "data:") && comma != std::string::npos &&
-            !DecodeBase64(uri.data() + comma + 8, uri.size() - comma - 8, &certificate))
+            !DecodeBase64(uri.data() + comma + 8, uri.size() - comma - 8, &certificate, true))
             certificate.clear();
     }
     // Only a certificate (an encoded sequence) is a Digital ID; a key of another kind is not one.

@@ -602,12 +602,12 @@ bool CvCardText::ReadEncodedValue(std::string* value, std::vector<bool>* encoded
     return false;
 }
 
-bool CvCardText::ReadBase64Value(std::string* value) const
+bool CvCardText::ReadBase64Value(std::string* value, bool binary) const
 {
     size_t pos = m_pos < m_line.size() ? m_pos : m_line.size();
     std::string raw(m_line, pos);
     raw += m_more;
-    return DecodeBase64(raw.data(), raw.size(), value);
+    return DecodeBase64(raw.data(), raw.size(), value, binary);
 }
 
 void CvCardText::SetLine(const std::string& value, bool decoded, const std::vector<bool>& encoded)

@@ -90,8 +90,8 @@ std::string EscapeStrayEquals(const std::string& raw);
 
 // Base64 decoding of n bytes; white space anywhere is skipped. False on any other byte outside
 // the alphabet, on a lone sixth bit group, or on data behind the padding. A decoded zero byte
-// ends the value, as it does in quoted-printable.
-bool DecodeBase64(const char* in, size_t n, std::string* out);
+// ends the value, as it does in quoted-printable, unless the value is binary (a key).
+bool DecodeBase64(const char* in, size_t n, std::string* out, bool binary = false);
 
 // The escapes of a structured value in vCard 2.1 (N, ORG, ADR): \\ and \; only; any other
 // backslash stays as written. leadBytes as for Unescape30.
@@ -189,7 +189,7 @@ public:
     bool ReadEncodedValue(std::string* value, std::vector<bool>* encoded = nullptr);
     // The base64 value from the line position on, its further lines joined. False when it does
     // not decode; *value is then unspecified.
-    bool ReadBase64Value(std::string* value) const;
+    bool ReadBase64Value(std::string* value, bool binary = false) const;
     // Makes a value the current line, the line position at its start. decoded: the value was
     // quoted-printable, so every line break in it was written as =0D=0A on purpose; components
     // then lose only the blanks at their ends, not the line breaks.

@@ -199,7 +199,7 @@ bool DecodeQuotedPrintable(const char* in, size_t n, std::string* out, std::vect
     return true;
 }
 
-bool DecodeBase64(const char* in, size_t n, std::string* out)
+bool DecodeBase64(const char* in, size_t n, std::string* out, bool binary)
 {
     out->clear();
     out->reserve(n / 4 * 3 + 3);
@@ -238,7 +238,7 @@ bool DecodeBase64(const char* in, size_t n, std::string* out)
             return false;
     }
     size_t zero = out->find('\0');
-    if (zero != std::string::npos)
+    if (zero != std::string::npos && !binary)
         out->resize(zero);
     return true;
 }

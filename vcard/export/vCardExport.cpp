@@ -2,6 +2,8 @@
 
 #include <winerror.h>
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -282,6 +284,11 @@ void CvCardExport::WriteCard()
         return;
     CContact contact(m_contact.Get());
     contact_fields::ReadContact(contact, &m_fields, &m_serversTag);
+    if (!m_contactId.empty()) {
+        auto groups = m_groupsOf.find(_GroupKey(m_contactId));
+        if (groups != m_groupsOf.end())
+            m_fields.groups = groups->second;
+    }
     (void)TheEncoder().TakeLost();
     m_writer->Write(m_fields, &m_cardBuffer);
     // The one change a card may make to a contact: characters its code page lacks. Which ones
@@ -444,6 +451,47 @@ bool CvCardExport::_Complete()
     return false;
 }
 
+std::string CvCardExport::_GroupKey(const std::string& entryId)
+{
+    std::string key(entryId);
+    for (char& c : key)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+void CvCardExport::_ReadGroups(const char* folderId)
+{
+    const char* ctx = "CvCardExport::_ReadGroups";
+    m_groupsOf.clear();
+    std::vector<CWabGroup> groups;
+    HRESULT hr = g_wabLib.GetGroups(folderId, &groups);
+    if (FAILED(hr)) {
+        g_log.LogWar(ctx, hr, "the groups could not be read: the cards carry no group");
+        return;
+    }
+    for (const CWabGroup& group : groups) {
+        const std::string name = common::ToUtf8(group.name);
+        if (group.name.empty()) {
+            g_log.LogWar(ctx, 0, "group %s has no name: no card can carry it", group.id.c_str());
+            continue;
+        }
+        for (const std::string& member : group.members) {
+            std::vector<std::wstring>& names = m_groupsOf[_GroupKey(member)];
+            if (std::find(names.begin(), names.end(), group.name) == names.end())
+                names.push_back(group.name);
+        }
+        if (group.members.empty() && group.oneOffs.empty())
+            g_log.LogWar(ctx, 0, "group \"%s\" has no member: no card carries it", name.c_str());
+        if (!group.oneOffs.empty()) {
+            std::string addresses;
+            for (const std::wstring& oneOff : group.oneOffs)
+                addresses += (addresses.empty() ? "" : ", ") + common::ToUtf8(oneOff);
+            g_log.LogWar(ctx, 0, "group \"%s\": %zu addresses kept only in the group are in no card: %s", name.c_str(),
+                         group.oneOffs.size(), addresses.c_str());
+        }
+    }
+}
+
 int CvCardExport::_ExportContact()
 {
     const char* ctx = "CvCardExport::_ExportContact";
@@ -541,6 +589,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         codePage = CCharConverter::kAnsiCodePage;
     g_charConverter.SetCurrentCodePage(codePage);
     PrepareCards(m_format);
+    _ReadGroups(selectionMode ? nullptr : folderId);
 
     DWORD lastUpdate = ::GetTickCount();
     for (int i = 0; i < m_total; ++i) {
@@ -548,6 +597,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         const char* id = selectionMode ? (*selection)[static_cast<size_t>(i)].c_str() : items->items[i].id;
         ULONG type = 0;
         HRESULT hr = g_wabLib.OpenItem(id, &type, m_contact.ReleaseAndGetAddressOf());
+        m_contactId = id ? id : "";
         if (FAILED(hr)) {
             g_log.LogErr(ctx, hr, "OpenItem(%s)", id ? id : "");
             ++m_failed;

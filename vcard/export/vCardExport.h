@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "base/Selection.h"
 #include "common/raii.h"
@@ -45,7 +47,12 @@ public:
     // way. PrepareCards fixes the format code (21 or 30) and takes the current code page of the
     // character converter; WriteCard then leaves the card of the contact in CardText().
     void PrepareCards(int formatCode);
-    void SetContact(IMAPIProp* entry) { m_contact = entry; }
+    // entryId: the contact's identifier text, by which its groups are found (none when empty).
+    void SetContact(IMAPIProp* entry, const char* entryId = "")
+    {
+        m_contact = entry;
+        m_contactId = entryId ? entryId : "";
+    }
     void WriteCard();
     const CardBuffer& CardText() const { return m_cardBuffer; }
 
@@ -85,6 +92,10 @@ private:
     // Closes the file and gives it its own name; false (logged) when it cannot have it, and the
     // cards stay in m_partPath.
     bool _Complete();
+    // The names of the groups each contact of the run belongs to, from the groups of the folder
+    // (of every folder, for all folders or a selection); the log names what no card can carry.
+    void _ReadGroups(const char* folderId);
+    static std::string _GroupKey(const std::string& entryId);
 
     // The run's own state first (owner, choices, counters), then the writer's working state.
     HWND m_owner = nullptr;
@@ -94,6 +105,8 @@ private:
     std::string m_targetFolder;
     std::wstring m_oneFileBaseName;  // the folder's UTF-16 name, as the contacts' names are
     Microsoft::WRL::ComPtr<IMAPIProp> m_contact;
+    std::string m_contactId;
+    std::unordered_map<std::string, std::vector<std::wstring>> m_groupsOf;
     CardBuffer m_cardBuffer;
     common::CFileHandle m_file;
     std::wstring m_finalPath;   // the open file's own name

@@ -26,8 +26,10 @@ HRESULT CvCardImport::putContactItem()
         g_log.LogErr(ctx, found, "FindEqualContact");
         return -1;
     }
-    if (found == 0 && (!differs || m_conflictMode == kLeaveOld))
+    if (found == 0 && (!differs || m_conflictMode == kLeaveOld)) {
+        _JoinGroups(match);
         return 0;
+    }
     HRESULT stored = AddContact();
     if (FAILED(stored)) {
         g_log.LogErr(ctx, stored, "AddContact");
@@ -35,7 +37,87 @@ HRESULT CvCardImport::putContactItem()
     }
     if (found == 0 && m_conflictMode == kReplace)
         _ReplaceContact(match, stored);
+    _JoinGroups(m_lastAdded);
     return stored;
+}
+
+bool CvCardImport::_LoadGroups()
+{
+    if (m_groupsRead == S_FALSE) {
+        m_groupsRead = g_wabLib.GetGroups(m_targetFolder.c_str(), &m_groups);
+        if (FAILED(m_groupsRead))
+            g_log.LogWar("CvCardImport::putContactItem", m_groupsRead,
+                         "the groups of the folder could not be read: a contact replaced in this run leaves the "
+                         "groups that held it, and no contact joins the groups its card names");
+    }
+    return SUCCEEDED(m_groupsRead);
+}
+
+namespace {
+
+// Labels some programs give every contact they hold (Google's "in my contacts"): they name no
+// group of the user's, and would put the whole book into one.
+bool IsEveryContactsLabel(const std::wstring& name)
+{
+    return name == L"myContacts" || name == L"* myContacts";
+}
+
+}  // namespace
+
+void CvCardImport::_JoinGroups(const std::string& id)
+{
+    const char* ctx = "CvCardImport::putContactItem";
+    const std::vector<std::wstring>& names = m_reader.Card().groups;
+    if (!m_joinGroups || names.empty() || id.empty() || !_LoadGroups())
+        return;
+    for (const std::wstring& name : names) {
+        if (IsEveryContactsLabel(name) || m_groupsRefused.count(name))
+            continue;
+        // The group of that name; one that differs only in case when there is none.
+        size_t g = m_groups.size();
+        for (size_t i = 0; i < m_groups.size() && g == m_groups.size(); ++i) {
+            if (m_groups[i].name == name)
+                g = i;
+        }
+        for (size_t i = 0; i < m_groups.size() && g == m_groups.size(); ++i) {
+            if (_wcsicmp(m_groups[i].name.c_str(), name.c_str()) == 0)
+                g = i;
+        }
+        if (g == m_groups.size()) {
+            CWabGroup group;
+            group.name = name;
+            HRESULT hr = g_wabLib.CreateGroup(m_targetFolder.c_str(), name, &group.id);
+            if (FAILED(hr)) {
+                g_log.LogWar(ctx, hr, "group \"%s\" could not be made: its cards' contacts are in no group of that name",
+                             common::ToUtf8(name).c_str());
+                m_groupsRefused.insert(name);
+                continue;
+            }
+            m_groups.push_back(std::move(group));
+        }
+        auto pending = m_pending.try_emplace(g);
+        if (pending.second)
+            pending.first->second.known.insert(m_groups[g].members.begin(), m_groups[g].members.end());
+        if (pending.first->second.known.insert(id).second)
+            pending.first->second.ids.push_back(id);
+    }
+}
+
+void CvCardImport::_FlushGroups()
+{
+    for (auto& pending : m_pending) {
+        if (pending.second.ids.empty())
+            continue;
+        CWabGroup& group = m_groups[pending.first];
+        std::vector<std::string> members;
+        HRESULT hr = g_wabLib.AddGroupMembers(group.id.c_str(), pending.second.ids, &members);
+        if (SUCCEEDED(hr))
+            group.members.swap(members);
+        else
+            g_log.LogWar("CvCardImport::putContactItem", hr, "group \"%s\" did not take %zu contacts its cards name",
+                         common::ToUtf8(group.name).c_str(), pending.second.ids.size());
+        pending.second.ids.clear();
+    }
 }
 
 void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
@@ -103,14 +185,16 @@ HRESULT CvCardImport::_MoveGroupMember(const std::pair<size_t, size_t>& place, c
 void CvCardImport::_GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places)
 {
     places->clear();
-    if (m_groupsRead == S_FALSE) {
-        m_groupsRead = g_wabLib.GetGroups(m_targetFolder.c_str(), &m_groups);
-        if (FAILED(m_groupsRead))
-            g_log.LogWar("CvCardImport::putContactItem", m_groupsRead,
-                         "the groups of the folder could not be read: a contact replaced in this run leaves the "
-                         "groups that held it");
+    if (!_LoadGroups())
+        return;
+    // A contact that is to join groups is in them before it can be replaced there.
+    for (const auto& pending : m_pending) {
+        if (!pending.second.ids.empty() && pending.second.known.count(id)) {
+            _FlushGroups();
+            break;
+        }
     }
-    for (size_t g = 0; SUCCEEDED(m_groupsRead) && g < m_groups.size(); ++g) {
+    for (size_t g = 0; g < m_groups.size(); ++g) {
         const std::vector<std::string>& members = m_groups[g].members;
         auto at = std::find(members.begin(), members.end(), id);
         if (at != members.end())

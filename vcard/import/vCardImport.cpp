@@ -20,8 +20,10 @@ int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 {
     m_owner = owner;
     CDlgImport dialog(vcard::SelectionFolder(selection));
-    if (dialog.DoModal(owner) == IDOK)
+    if (dialog.DoModal(owner) == IDOK) {
+        SetJoinGroups(dialog.JoinGroups());
         RunImport(dialog.SourceFolder().c_str(), dialog.TargetFolder().c_str(), dialog.ConflictMode());
+    }
     return 0;
 }
 
@@ -195,6 +197,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         m_failed += static_cast<int>(m_reader.CardsTooDeep() < room ? m_reader.CardsTooDeep() : room);
     }
     FreeFileText();
+    _FlushGroups();
     return result;
 }
 

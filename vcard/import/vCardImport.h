@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -81,8 +82,13 @@ public:
         m_targetFolder = folderId;
         m_groups.clear();
         m_groupsRead = S_FALSE;
+        m_pending.clear();
+        m_groupsRefused.clear();
     }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
+    // Whether a card's CATEGORIES put its contact into the target folder's groups of those names
+    // (made when missing). On unless the user turned it off.
+    void SetJoinGroups(bool join) { m_joinGroups = join; }
 
     // Reads an open file (one read, one buffer) into the file text and closes the handle. A file
     // whose size cannot be taken, that is larger than kMaxFileBytes or that cannot be read is
@@ -140,6 +146,13 @@ private:
     // place in the target folder's groups, and the older one goes, unless the new one lacks some
     // of its properties (stored != S_OK).
     void _ReplaceContact(const std::string& former, HRESULT stored);
+    // Reads the target folder's groups once a run needs them; false (logged) when they cannot be.
+    bool _LoadGroups();
+    // The contact the card ended up as joins the groups its card names: noted here, written to
+    // each group in one go by _FlushGroups (at the end of each file), so that a group of
+    // thousands is not rewritten for each of them.
+    void _JoinGroups(const std::string& id);
+    void _FlushGroups();
     // The groups of the target folder (read at the first replacement of a run) that list the entry:
     // index into m_groups and the entry's position; none when the groups could not be read.
     void _GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places);
@@ -166,6 +179,14 @@ private:
     // The target folder's groups with their members, read once a run needs them.
     std::vector<CWabGroup> m_groups;
     HRESULT m_groupsRead = S_FALSE;  // S_FALSE: not read yet
+    bool m_joinGroups = true;
+    // Members a group is to take, by index into m_groups, and every member it has or will have.
+    struct CPendingMembers {
+        std::vector<std::string> ids;
+        std::unordered_set<std::string> known;
+    };
+    std::map<size_t, CPendingMembers> m_pending;
+    std::unordered_set<std::wstring> m_groupsRefused;  // names no group could be made for
     std::string m_targetFolder;
     std::wstring m_currentFile;
     std::string m_currentFilePath;  // UTF-8, for the log

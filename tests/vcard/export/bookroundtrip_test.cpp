@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,14 +30,21 @@ using namespace contact_tags;
 namespace {
 
 // Every value of a contact the card carries, as the writer reads it (the modification time
-// excepted, which the import does not keep).
+// excepted, which the import does not keep), with the names of the folder's groups it is in.
 std::vector<CContactRecord> FolderFields(const std::string& folder)
 {
+    std::vector<CWabGroup> groups;
+    EXPECT_EQ(g_wabLib.GetGroups(folder.c_str(), &groups), S_OK);
     std::vector<CContactRecord> out;
     for (const testsupport::COpenedItem& item : testsupport::OpenItems(folder)) {
         CContact contact(item.entry.Get());
         out.emplace_back();
         contact_fields::ReadContact(contact, &out.back());
+        for (const CWabGroup& group : groups) {
+            if (std::find(group.members.begin(), group.members.end(), item.id) != group.members.end())
+                out.back().groups.push_back(group.name);
+        }
+        std::sort(out.back().groups.begin(), out.back().groups.end());
     }
     return out;
 }
@@ -97,6 +105,30 @@ std::vector<Value> Values(const CContactRecord& f)
     add("children", list(f.children));
     add("birthday", f.birthday.present ? std::to_wstring(f.birthday.fileTime) : L"");
     add("anniversary", f.anniversary.present ? std::to_wstring(f.anniversary.fileTime) : L"");
+    add("nameSuffix", f.nameSuffix);
+    add("assistant", f.assistant);
+    add("manager", f.manager);
+    add("businessPoBox", f.business[CContactRecord::kPoBox]);
+    add("homePoBox", f.home[CContactRecord::kPoBox]);
+    const char* const otherParts[] = {"otherPoBox", "", "otherStreet", "otherCity", "otherState", "otherPostalCode",
+                                      "otherCountry"};
+    for (int i = 0; i < CContactRecord::kAddressParts; ++i) {
+        if (i != CContactRecord::kExtended)
+            add(otherParts[i], f.other[i]);
+    }
+    const std::pair<const char*, const std::wstring*> phones[] = {
+        {"carPhone", &f.carPhone},         {"primaryPhone", &f.primaryPhone},   {"business2Phone", &f.business2Phone},
+        {"home2Phone", &f.home2Phone},     {"otherPhone", &f.otherPhone},       {"companyMainPhone", &f.companyMainPhone},
+        {"callbackPhone", &f.callbackPhone}, {"isdnNumber", &f.isdnNumber},     {"radioPhone", &f.radioPhone},
+        {"telexNumber", &f.telexNumber},   {"ttyTddPhone", &f.ttyTddPhone},     {"assistantPhone", &f.assistantPhone},
+        {"otherFax", &f.otherFax}};
+    for (const auto& phone : phones)
+        add(phone.first, *phone.second);
+    std::wstring certificates;
+    for (const std::string& c : f.certificates)
+        certificates += L"[" + std::wstring(c.begin(), c.end()) + L"]";
+    add("certificates", certificates);
+    add("groups", list(f.groups));
     return v;
 }
 
@@ -224,7 +256,21 @@ TEST_F(BookRoundTrip, AnAddressBookComesBackWhole)
                            kBusinessAddressStateOrProvince, kBusinessAddressPostalCode, kBusinessAddressCountry,
                            kHomeAddressStreet, kHomeAddressCity, kHomeAddressStateOrProvince,
                            kHomeAddressPostalCode, kHomeAddressCountry, kPersonalHomePage, kBusinessHomePage,
-                           kSpouseName};
+                           kSpouseName, kGeneration, kAssistant, kManagerName, kPostOfficeBox,
+                           kHomeAddressPostOfficeBox, kOtherAddressPostOfficeBox, kOtherAddressStreet,
+                           kOtherAddressCity, kOtherAddressStateOrProvince, kOtherAddressPostalCode,
+                           kOtherAddressCountry, kCarTelephoneNumber, kPrimaryTelephoneNumber,
+                           kBusiness2TelephoneNumber, kHome2TelephoneNumber, kOtherTelephoneNumber,
+                           kCompanyMainPhoneNumber, kCallbackTelephoneNumber, kIsdnNumber, kRadioTelephoneNumber,
+                           kTelexNumber, kTtyTddPhoneNumber, kAssistantTelephoneNumber, kPrimaryFaxNumber};
+    // Groups named with the characters a list of names must escape, and in other scripts (each
+    // name's first character tells it from the others in every code page, so that the sorted
+    // names keep their order through any of them). Contact i is in the groups g with
+    // (i + g) % 3 == 0: in several, and some contacts in none.
+    const wchar_t* const groupNames[] = {L"Friends", L"a,b", L"semi;colon", L"back\\slash", L"x\\;y\\,z",
+                                         L"y\u0418\u0432\u0430\u043d", L"z\u5c71\u7530 \u592a\u90ce"};
+    const size_t groupCount = sizeof(groupNames) / sizeof(groupNames[0]);
+    std::vector<std::vector<std::string>> members(groupCount);
     const size_t contacts = 30;
     for (size_t i = 0; i < contacts; ++i) {
         std::vector<Prop> props;
@@ -243,8 +289,16 @@ TEST_F(BookRoundTrip, AnAddressBookComesBackWhole)
         props.push_back(Prop::Number(kGender, 1 + static_cast<long>(i % 2)));
         props.emplace_back(kBirthday, FileTime(1970 + static_cast<int>(i), 1 + static_cast<int>(i % 12), 28));
         props.emplace_back(kWeddingAnniversary, FileTime(2000, 2, 29));
-        m_book.AddContact(props, folder);
+        props.push_back(Prop::Blobs(kUserX509Certificate, {std::string("\x30\x03\x02\x01", 4) + static_cast<char>(i),
+                                                            "\x30" + std::string(299, static_cast<char>(0x30 + i))}));
+        std::string id = m_book.AddContact(props, folder);
+        for (size_t g = 0; g < groupCount; ++g) {
+            if ((i + g) % 3 == 0 && i < contacts - 1)
+                members[g].push_back(id);
+        }
     }
+    for (size_t g = 0; g < groupCount; ++g)
+        m_book.AddGroup(folder, groupNames[g], members[g]);
     std::vector<CContactRecord> before = FolderFields(folder);
     ASSERT_EQ(contacts, before.size());
 

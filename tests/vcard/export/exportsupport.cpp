@@ -38,7 +38,9 @@ std::string CScratchBook::AddContact(const std::vector<Prop>& props, const std::
 {
     std::vector<SPropValue> values;
     std::vector<std::vector<LPWSTR>> lists;
+    std::vector<std::vector<SBinary>> blobs;
     lists.reserve(props.size());
+    blobs.reserve(props.size());
     bool hasTime = false;
     for (const Prop& p : props) {
         SPropValue v = {};
@@ -55,6 +57,13 @@ std::string CScratchBook::AddContact(const std::vector<Prop>& props, const std::
             v.Value.MVszW.lppszW = lists.back().data();
             break;
         }
+        case PT_MV_BINARY:
+            blobs.emplace_back();
+            for (const std::string& b : p.blobs)
+                blobs.back().push_back({static_cast<ULONG>(b.size()), reinterpret_cast<LPBYTE>(const_cast<char*>(b.data()))});
+            v.Value.MVbin.cValues = static_cast<ULONG>(p.blobs.size());
+            v.Value.MVbin.lpbin = blobs.back().data();
+            break;
         case PT_SYSTIME:
             v.Value.ft.dwLowDateTime = static_cast<DWORD>(p.time);
             v.Value.ft.dwHighDateTime = static_cast<DWORD>(p.time >> 32);

@@ -26,12 +26,19 @@ struct Prop {
     ULONG tag;
     std::wstring text;
     std::vector<std::wstring> list;
+    std::vector<std::string> blobs;
     uint64_t time = 0;
     long number = 0;
 
     Prop(ULONG t, const std::wstring& s) : tag(t), text(s) {}
     Prop(ULONG t, const std::vector<std::wstring>& l) : tag(t), list(l) {}
     Prop(ULONG t, uint64_t when) : tag(t), time(when) {}
+    static Prop Blobs(ULONG t, const std::vector<std::string>& b)
+    {
+        Prop p(t, std::wstring());
+        p.blobs = b;
+        return p;
+    }
     static Prop Number(ULONG t, long n)
     {
         Prop p(t, std::wstring());

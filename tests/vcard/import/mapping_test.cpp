@@ -703,3 +703,36 @@ TEST(Messages, FileMessagesOfTheRun)
     ASSERT_EQ(cancel.Texts().size(), 1u);
     EXPECT_EQ(cancel.Texts()[0].find("b.vcf file cannot be opened. "), 0u);
 }
+
+// Digital IDs: a KEY's certificate in base64 however the formats lay it out, or as a data URI;
+// a key that is not a certificate (PGP, or bytes that are no encoded sequence) is none.
+TEST(Handlers, Keys)
+{
+    const std::string der = "\x30\x82\x01\x2c" + std::string(296, '0');
+    const std::string b64 =
+                            "MIIBLDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAw"
+                            "MDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAw"
+                            "MDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAw"
+                            "MDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAw"
+                            "MDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAw";
+    auto lines = [&b64](const char* indent) {
+        std::vector<std::string> out;
+        for (size_t at = 0; at < b64.size(); at += 76)
+            out.push_back(indent + b64.substr(at, 76));
+        return out;
+    };
+    std::vector<std::string> v21 = {"KEY;X509;ENCODING=BASE64:"};
+    for (const std::string& l : lines("    "))
+        v21.push_back(l);
+    v21.insert(v21.end(), {"", "KEY;X509;ENCODING=BASE64:MAMCAQU=", "", "FN:after"});
+    std::vector<std::string> v30 = {"KEY;TYPE=X509;ENCODING=b:" + lines("")[0]};
+    for (size_t i = 1; i < lines("").size(); ++i)
+        v30.push_back(" " + lines("")[i]);
+    v30.insert(v30.end(), {"KEY:data:application/pkix-cert;base64,MAMCAQU=", "KEY;TYPE=PGP;ENCODING=b:MAMCAQU=",
+                           "KEY;ENCODING=b:QUJD", "FN:after"});
+    for (const auto& card : {Card("2.1", v21), Card("3.0", v30)}) {
+        CContactRecord c = ReadOne(card);
+        EXPECT_EQ(c.certificates, (std::vector<std::string>{der, std::string("\x30\x03\x02\x01\x05", 5)})) << card;
+        EXPECT_EQ(c.displayName, L"after");
+    }
+}

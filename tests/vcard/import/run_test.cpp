@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -357,7 +358,7 @@ TEST_F(ImportRun, AReplacedContactsGroupsTakeTheNewOne)
         // Family cannot be read, and with it no group: the older Ann goes, and her places with her.
         {"the groups cannot be read", "GetProps", true, false,
          "War[0x80004005] in CvCardImport::putContactItem: the groups of the folder could not be read: a contact "
-         "replaced in this run leaves the groups that held it\n"},
+         "replaced in this run leaves the groups that held it, and no contact joins the groups its card names\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -662,5 +663,60 @@ TEST_F(ImportRun, TheCardsFirstAddressIsComparedWithTheDefaultOne)
             EXPECT_EQ(reader.IsContactEqual(item.Get()), c.equal);
             return 0;
         });
+    }
+}
+
+// A card's CATEGORIES put the contact it ends up as into the target folder's groups of those names,
+// made when missing: in every mode the member is the added, replacing or kept contact, and running
+// the same files again leaves every group as it was. Labels that name every contact of their
+// program, and the option turned off, put nobody anywhere.
+TEST_F(ImportRun, CardsPutTheirContactsIntoTheGroupsTheyName)
+{
+    // Groups of the personal address book: name -> the members' "name:phone", sorted.
+    auto groups = [this] {
+        std::vector<CWabGroup> list;
+        EXPECT_EQ(g_wabLib.GetGroups(m_pab.c_str(), &list), S_OK);
+        std::map<std::string, std::string> byId;
+        for (const CStored& s : Stored())
+            byId[s.id] = common::ToUtf8(s.name + L":" + s.phone);
+        std::map<std::wstring, std::vector<std::string>> out;
+        for (const CWabGroup& g : list) {
+            std::vector<std::string>& members = out[g.name];
+            EXPECT_TRUE(members.empty()) << "two groups named " << common::ToUtf8(g.name);
+            for (const std::string& id : g.members)
+                members.push_back(byId.count(id) ? byId[id] : "gone " + id);
+            std::sort(members.begin(), members.end());
+        }
+        return out;
+    };
+    using Groups = std::map<std::wstring, std::vector<std::string>>;
+    struct Case {
+        int mode;
+        bool join;
+        Groups expected;  // after the first run; the second (whose cards all meet their equals) leaves them so
+    } cases[] = {
+        {CvCardImport::kDuplicate, true,
+         {{L"Friends", {"Ann:111", "Ann:999", "Bob:222"}}, {L"a,b;c\\d", {"Ann:999"}}, {L"Team", {"Bob:222"}}}},
+        {CvCardImport::kReplace, true,
+         {{L"Friends", {"Ann:999", "Bob:222"}}, {L"a,b;c\\d", {"Ann:999"}}, {L"Team", {"Bob:222"}}}},
+        {CvCardImport::kLeaveOld, true,
+         {{L"Friends", {"Ann:111", "Bob:222"}}, {L"a,b;c\\d", {"Ann:111"}}, {L"Team", {"Bob:222"}}}},
+        {CvCardImport::kDuplicate, false, {{L"Friends", {"Ann:111"}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode) + (c.join ? " joining" : " not joining"));
+        ASSERT_TRUE(NewStore());
+        const std::string ann = Existing(L"Ann", L"111");
+        Existing(L"Bob", L"222");
+        m_book.AddGroup(m_pab, L"Friends", {ann});
+        WriteCards("people.vcf", {Card("3.0", {"FN:Ann", "TEL;TYPE=WORK:999", "CATEGORIES:friends,a\\,b\\;c\\\\d,myContacts"}),
+                                  Card("2.1", {"FN:Bob", "TEL;WORK:222", "CATEGORIES:Friends,Team,Team"})});
+        for (int run = 0; run < 2; ++run) {
+            CvCardImport import;
+            import.SetJoinGroups(c.join);
+            CRunBoxes boxes;
+            import.RunImport(m_source.c_str(), m_pab.c_str(), c.mode);
+            EXPECT_EQ(groups(), c.expected) << "run " << run;
+        }
     }
 }
