@@ -211,7 +211,43 @@ STDMETHODIMP CAddrBook::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, 
 
 STDMETHODIMP CAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) { return MAPI_E_NO_SUPPORT; }
 STDMETHODIMP CAddrBook::Unadvise(ULONG) { return MAPI_E_NO_SUPPORT; }
-STDMETHODIMP CAddrBook::CreateOneOff(LPTSTR, LPTSTR, LPTSTR, ULONG, ULONG*, LPENTRYID*) { return MAPI_E_NO_SUPPORT; }
+// A one-off entry identifier: an address kept in whatever holds the identifier (a group's
+// PR_WAB_DL_ONEOFFS), no entry of the store. Flags, the one-off provider, version 0, then the
+// name, address type and address, each ending in a zero, in UTF-16 with MAPI_UNICODE.
+STDMETHODIMP CAddrBook::CreateOneOff(LPTSTR name, LPTSTR addressType, LPTSTR address, ULONG flags, ULONG* lpcbEntryID,
+                                     LPENTRYID* lppEntryID)
+{
+    static const BYTE kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                             0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+    if (!addressType || !address || !lpcbEntryID || !lppEntryID)
+        return MAPI_E_INVALID_PARAMETER;
+    const bool wide = (flags & MAPI_UNICODE) != 0;
+    std::vector<BYTE> bytes(24, 0);
+    std::memcpy(bytes.data() + 4, kOneOffProvider, sizeof kOneOffProvider);
+    bytes[23] = wide ? 0x80 : 0;
+    for (const void* text : {static_cast<const void*>(name), static_cast<const void*>(addressType),
+                             static_cast<const void*>(address)}) {
+        if (wide) {
+            for (const wchar_t* c = text ? static_cast<const wchar_t*>(text) : L""; *c; ++c) {
+                bytes.push_back(static_cast<BYTE>(*c & 0xFF));
+                bytes.push_back(static_cast<BYTE>(*c >> 8));
+            }
+            bytes.insert(bytes.end(), 2, 0);
+        } else {
+            for (const char* c = text ? static_cast<const char*>(text) : ""; *c; ++c)
+                bytes.push_back(static_cast<BYTE>(*c));
+            bytes.push_back(0);
+        }
+    }
+    void* block = nullptr;
+    HRESULT hr = AllocBuffer(static_cast<ULONG>(bytes.size()), &block);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy(block, bytes.data(), bytes.size());
+    *lpcbEntryID = static_cast<ULONG>(bytes.size());
+    *lppEntryID = static_cast<LPENTRYID>(block);
+    return S_OK;
+}
 STDMETHODIMP CAddrBook::NewEntry(ULONG, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*, LPENTRYID*)
 {
     return MAPI_E_NO_SUPPORT;

@@ -62,6 +62,7 @@ const CPropName kNames[] = {
     {"PR_HOME_ADDRESS_STATE_OR_PROVINCE", 0x3A5C001F},
     {"PR_HOME_ADDRESS_STREET", 0x3A5D001F},
     {"PR_WAB_DL_ENTRIES", 0x80061102},
+    {"PR_WAB_DL_ONEOFFS", 0x80541102},
 };
 
 }  // namespace

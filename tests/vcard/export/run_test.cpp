@@ -566,3 +566,44 @@ TEST(ExportNames, FittedPathsKeepBothLimits)
     // A folder that leaves no room for a name gives none.
     EXPECT_EQ(L"", CvCardExport::FittedPath(L"C:\\" + std::wstring(260, L'f') + L"\\", L"Ann", 0, false));
 }
+
+// A card names the groups its contact is in, in the groups' order, for a selection too (whose
+// contacts may lie in any folder); an empty group and the addresses a group keeps only in itself
+// are in no card, and the log names them.
+TEST_F(ExportRun, CardsNameTheirGroupsAndTheLogWhatNoCardCarries)
+{
+    std::string ann = Contact(L"Ann");
+    std::string bob = Contact(L"Bob", m_book.AddFolder(L"Elsewhere"));
+    m_book.AddGroup(m_book.pab(), L"Team, \"A\"", {bob, ann});
+    m_book.AddGroup(m_book.pab(), L"Empty", {});
+    // An address kept only in the group, as the address book makes one.
+    ULONG size = 0;
+    LPENTRYID made = nullptr;
+    ASSERT_EQ(S_OK, g_wabLib.AddrBook()->CreateOneOff(reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"Cy")),
+                                                      reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"SMTP")),
+                                                      reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"cy@x.org")),
+                                                      MAPI_UNICODE, &size, &made));
+    std::string oneOff(reinterpret_cast<const char*>(made), size);
+    (void)g_wabLib.FreeBuffer(made);
+    SBinary entry = {static_cast<ULONG>(oneOff.size()), reinterpret_cast<LPBYTE>(&oneOff[0])};
+    SPropValue oneOffs = {};
+    oneOffs.ulPropTag = kPrWabDlOneOffs;
+    oneOffs.Value.MVbin = {1, &entry};
+    char id[WABSTANDIN_ID_TEXT_SIZE] = "";
+    const LPCSTR members[] = {ann.c_str()};
+    ASSERT_EQ(S_OK, WabStandinAddGroup(m_book.path().c_str(), m_book.pab().c_str(), L"Club", 1, members, 1, &oneOffs, id,
+                                       sizeof id));
+    CSelectionList selection = {bob, ann};
+    CTempDir logs;
+    g_log.InitLog(logs.file("main.err").c_str(), logs.file("main.log").c_str(), 1);
+    EXPECT_EQ(0, Run(m_book.pab().c_str(), true, "3.0", "", &selection));
+    g_log.DoneLog();
+    std::string cards = ReadFileBytes(m_out.file("Contacts.vcf"));
+    const size_t annAt = cards.find("FN:Ann");
+    EXPECT_LT(cards.find("CATEGORIES:Team\\, \"A\"\r\n"), annAt) << cards;
+    EXPECT_NE(std::string::npos, cards.find("CATEGORIES:Team\\, \"A\",Club\r\n", annAt)) << cards;
+    std::string log = ReadFileBytes(logs.file("main.err"));
+    EXPECT_NE(std::string::npos, log.find("group \"Empty\" has no member: no card carries it")) << log;
+    EXPECT_NE(std::string::npos, log.find("group \"Club\": 1 addresses kept only in the group are in no card: Cy <cy@x.org>"))
+        << log;
+}
