@@ -12,6 +12,7 @@
 // A mismatch prints the card and the field, then aborts.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -159,7 +160,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                              &f.homePhone, &f.homeFax, &f.mobilePhone, &f.pager, &f.business[CContactRecord::kExtended],
                              &f.business[CContactRecord::kStreet], &f.business[CContactRecord::kLocality], &f.business[CContactRecord::kRegion], &f.business[CContactRecord::kPostalCode],
                              &f.business[CContactRecord::kCountry], &f.home[CContactRecord::kStreet], &f.home[CContactRecord::kLocality], &f.home[CContactRecord::kRegion], &f.home[CContactRecord::kPostalCode],
-                             &f.home[CContactRecord::kCountry], &f.personalHomePage, &f.businessHomePage, &f.spouse};
+                             &f.home[CContactRecord::kCountry], &f.personalHomePage, &f.businessHomePage, &f.spouse,
+                             &f.nameSuffix, &f.assistant, &f.manager, &f.business[CContactRecord::kPoBox],
+                             &f.home[CContactRecord::kPoBox], &f.other[CContactRecord::kPoBox],
+                             &f.other[CContactRecord::kStreet], &f.other[CContactRecord::kLocality],
+                             &f.other[CContactRecord::kRegion], &f.other[CContactRecord::kPostalCode],
+                             &f.other[CContactRecord::kCountry], &f.carPhone, &f.primaryPhone, &f.business2Phone,
+                             &f.home2Phone, &f.otherPhone, &f.companyMainPhone, &f.callbackPhone, &f.isdnNumber,
+                             &f.radioPhone, &f.telexNumber, &f.ttyTddPhone, &f.assistantPhone, &f.otherFax};
     for (std::wstring* t : texts) {
         if (in.ConsumeBool())
             *t = MakeText(in, ansi);
@@ -183,6 +191,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         f.conferencingServers.push_back(MakeText(in, ansi));
     for (size_t i = in.ConsumeIntegralInRange<size_t>(0, 3); i > 0; --i)
         f.children.push_back(MakeText(in, ansi));
+    for (size_t i = in.ConsumeIntegralInRange<size_t>(0, 3); i > 0; --i)
+        f.groups.push_back(MakeText(in, ansi));
+    for (size_t i = in.ConsumeIntegralInRange<size_t>(0, 2); i > 0; --i)
+        f.certificates.push_back(in.ConsumeRandomLengthString(300));
     f.hasGender = in.ConsumeBool();
     f.gender = in.ConsumeIntegral<short>();
     for (CContactDate* d : {&f.birthday, &f.anniversary, &f.modified}) {
@@ -217,7 +229,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check.Text("N given", value(f.givenName), c.givenName);
         check.Text("N middle", value(f.middleName), c.middleName);
         check.Text("N prefix", value(f.namePrefix), c.namePrefix);
-        check.Text("N suffix", L"", c.nameSuffix);
+        check.Text("N suffix", value(f.nameSuffix), c.nameSuffix);
+        check.Text("X-OUTL-ASSISTANTNAME", value(f.assistant), c.assistant);
+        check.Text("X-OUTL-MANAGERNAME", value(f.manager), c.manager);
         std::wstring fn = f.displayName;
         if (fn.empty()) {
             for (const std::wstring* part : {&f.givenName, &f.middleName, &f.surname}) {
@@ -234,19 +248,52 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check.Text("ORG department", value(f.department), c.department);
         check.Text("TITLE", value(f.title), c.title);
         check.Text("NOTE", value(f.comment), c.comment);
-        check.Text("TEL work", value(f.businessPhone), c.businessPhone);
+        // A second business or home telephone is the second line of its kind: alone, it is read
+        // as the first.
+        check.Text("TEL work", value(f.businessPhone.empty() ? f.business2Phone : f.businessPhone), c.businessPhone);
         check.Text("TEL work fax", value(f.businessFax), c.businessFax);
-        check.Text("TEL home", value(f.homePhone), c.homePhone);
+        check.Text("TEL home", value(f.homePhone.empty() ? f.home2Phone : f.homePhone), c.homePhone);
         check.Text("TEL home fax", value(f.homeFax), c.homeFax);
         check.Text("TEL cell", value(f.mobilePhone), c.mobilePhone);
         check.Text("TEL pager", value(f.pager), c.pager);
-        const std::wstring work[] = {L"", f.business[CContactRecord::kExtended], f.business[CContactRecord::kStreet], f.business[CContactRecord::kLocality], f.business[CContactRecord::kRegion],
+        const std::wstring work[] = {f.business[CContactRecord::kPoBox], f.business[CContactRecord::kExtended], f.business[CContactRecord::kStreet], f.business[CContactRecord::kLocality], f.business[CContactRecord::kRegion],
                                      f.business[CContactRecord::kPostalCode], f.business[CContactRecord::kCountry]};
-        const std::wstring home[] = {L"", L"", f.home[CContactRecord::kStreet], f.home[CContactRecord::kLocality], f.home[CContactRecord::kRegion], f.home[CContactRecord::kPostalCode],
+        const std::wstring home[] = {f.home[CContactRecord::kPoBox], L"", f.home[CContactRecord::kStreet], f.home[CContactRecord::kLocality], f.home[CContactRecord::kRegion], f.home[CContactRecord::kPostalCode],
                                      f.home[CContactRecord::kCountry]};
         for (int i = 0; i < CContactRecord::kAddressParts; ++i) {
             check.Text("ADR work", value(work[i]), c.business[i]);
             check.Text("ADR home", value(home[i]), c.home[i]);
+            check.Text("ADR other", i == CContactRecord::kExtended ? L"" : value(f.other[i]), c.other[i]);
+        }
+        const std::wstring business2 = f.businessPhone.empty() ? L"" : f.business2Phone;
+        const std::wstring home2 = f.homePhone.empty() ? L"" : f.home2Phone;
+        check.Text("TEL work 2", value(business2), c.business2Phone);
+        check.Text("TEL home 2", value(home2), c.home2Phone);
+        const std::pair<const char*, std::pair<const std::wstring*, const std::wstring*>> phones[] = {
+            {"TEL car", {&f.carPhone, &c.carPhone}},         {"TEL pref", {&f.primaryPhone, &c.primaryPhone}},
+            {"TEL voice", {&f.otherPhone, &c.otherPhone}},   {"TEL main", {&f.companyMainPhone, &c.companyMainPhone}},
+            {"TEL callback", {&f.callbackPhone, &c.callbackPhone}}, {"TEL isdn", {&f.isdnNumber, &c.isdnNumber}},
+            {"TEL radio", {&f.radioPhone, &c.radioPhone}},   {"TEL telex", {&f.telexNumber, &c.telexNumber}},
+            {"TEL tty", {&f.ttyTddPhone, &c.ttyTddPhone}},   {"TEL assistant", {&f.assistantPhone, &c.assistantPhone}},
+            {"TEL other fax", {&f.otherFax, &c.otherFax}}};
+        for (const auto& phone : phones)
+            check.Text(phone.first, value(*phone.second.first), *phone.second.second);
+        std::vector<std::wstring> groups;  // trimmed, without empty names and repeats
+        for (const std::wstring& name : f.groups) {
+            std::wstring read = Trim(value(name));
+            if (!read.empty() && std::find(groups.begin(), groups.end(), read) == groups.end())
+                groups.push_back(read);
+        }
+        check.List("CATEGORIES", groups, c.groups);
+        std::vector<std::string> certificates;  // only encoded sequences are certificates
+        for (const std::string& key : f.certificates) {
+            if (!key.empty() && static_cast<unsigned char>(key[0]) == 0x30)
+                certificates.push_back(key);
+        }
+        check.Number("KEY", certificates.size(), c.certificates.size());
+        if (certificates != c.certificates) {
+            std::fprintf(stderr, "round trip changed KEY\n");
+            check.failed = true;
         }
         check.Text("URL home", value(f.personalHomePage), c.personalHomePage);
         check.Text("URL work", value(f.businessHomePage), c.businessHomePage);
