@@ -8,8 +8,8 @@ std::vector<const std::wstring*> CContactRecord::Texts() const
                                   boss, work, home, otherAddress, workPhone, workFax, homePhone, homeFax, mobile,
                                   pagerNumber, car, primary, work2, home2, otherTel, main, callback, isdn, radio,
                                   telex, tty, assistTel, otherFaxNumber, homePage, workPage, addresses, types, index,
-                                  address, type, spouseName, servers, childNames, groupNames, certs, hasSex, sex,
-                                  birth, wedding, changed] = *this;
+                                  address, type, spouseName, servers, childNames, groupNames, certs, group,
+                                  oneOffNames, oneOffAddresses, hasSex, sex, birth, wedding, changed] = *this;
     std::vector<const std::wstring*> texts = {
         &given,     &middle, &sur,   &prefix,    &display,        &nick,     &suffix,  &org,    &dept,
         &job,       &note,   &assist, &boss,     &workPhone,      &workFax,  &homePhone, &homeFax, &mobile,
@@ -20,7 +20,8 @@ std::vector<const std::wstring*> CContactRecord::Texts() const
         for (int i = 0; i < kAddressParts; ++i)
             texts.push_back(&parts[i]);
     }
-    for (const std::vector<std::wstring>* list : {&addresses, &types, &servers, &childNames, &groupNames}) {
+    for (const std::vector<std::wstring>* list :
+         {&addresses, &types, &servers, &childNames, &groupNames, &oneOffNames, &oneOffAddresses}) {
         for (const std::wstring& s : *list)
             texts.push_back(&s);
     }
@@ -39,9 +40,11 @@ void CContactRecord::Clear()
 {
     for (std::wstring* text : Texts())
         text->clear();
-    for (std::vector<std::wstring>* list : {&emails, &emailTypes, &conferencingServers, &children, &groups})
+    for (std::vector<std::wstring>* list :
+         {&emails, &emailTypes, &conferencingServers, &children, &groups, &oneOffNames, &oneOffAddresses})
         list->clear();
     certificates.clear();
+    isGroup = false;
     defaultAddressIndex = -1;
     hasGender = false;
     gender = 0;

@@ -49,6 +49,10 @@ struct CContactRecord {
     std::vector<std::wstring> groups;
     // Digital IDs: each certificate's encoded bytes (DER), as a card's KEY carries it.
     std::vector<std::string> certificates;
+    // A group's own card (KIND:group) rather than a contact's: the group's name is the display
+    // name, and these are the addresses it keeps only in itself (the names may be empty).
+    bool isGroup = false;
+    std::vector<std::wstring> oneOffNames, oneOffAddresses;
     bool hasGender = false;
     short gender = 0;
     CContactDate birthday, anniversary, modified;

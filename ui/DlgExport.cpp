@@ -16,6 +16,7 @@ const char kWinFolderValue[] = "Export.WinFolder";
 const char kFormatValue[] = "Export.Format";
 const char kEncodingValue[] = "Export.Encoding";
 const char kOneFileValue[] = "Export.SaveInOneFile";
+const char kGroupCardsValue[] = "Export.GroupCards";
 
 const char kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
 
@@ -63,6 +64,8 @@ void CDlgExport::_LoadSettings()
     m_settings.ReadString(kEncodingValue, &m_encodingName);
     if (m_settings.ReadDword(kOneFileValue, &value))
         m_oneFile = value != 0;
+    if (m_settings.ReadDword(kGroupCardsValue, &value))
+        m_groupCards = value != 0;
 }
 
 void CDlgExport::_SaveSettings()
@@ -74,7 +77,8 @@ void CDlgExport::_SaveSettings()
               m_settings.WriteString(kWinFolderValue, m_targetFolder.c_str()) &&
               m_settings.WriteDword(kFormatValue, static_cast<DWORD>(m_formatIndex)) &&
               m_settings.WriteString(kEncodingValue, m_encodingName.c_str()) &&
-              m_settings.WriteDword(kOneFileValue, m_oneFile ? 1 : 0);
+              m_settings.WriteDword(kOneFileValue, m_oneFile ? 1 : 0) &&
+              m_settings.WriteDword(kGroupCardsValue, m_groupCards ? 1 : 0);
     if (!ok)
         g_log.LogErr("CDlgExport::OnClickedOK", m_settings.LastWriteError(), "RegSetValueEx");
 }
@@ -105,6 +109,7 @@ bool CDlgExport::OnInitDialog()
     encodings.SetCurSel(chosen >= 0 ? chosen : 0);
 
     ui::CButton(Item(IDC_EXPORT_ONE_FILE)).SetCheck(m_oneFile);
+    ui::CButton(Item(IDC_EXPORT_GROUP_CARDS)).SetCheck(m_groupCards);
     ui::CButton selectedOnly(Item(IDC_EXPORT_SELECTED_ONLY));
     selectedOnly.SetCheck(m_selectedOnly);
     selectedOnly.Enable(m_selectionCount != 0);
@@ -185,6 +190,7 @@ void CDlgExport::OnClickedOK()
     int encoding = encodings.GetCurSel();
     m_encodingName = encoding >= 0 ? encodings.GetItemText(encoding) : std::string();
     m_oneFile = ui::CButton(Item(IDC_EXPORT_ONE_FILE)).IsChecked();
+    m_groupCards = ui::CButton(Item(IDC_EXPORT_GROUP_CARDS)).IsChecked();
     m_selectedOnly = ui::CButton(Item(IDC_EXPORT_SELECTED_ONLY)).IsChecked();
     _SaveSettings();
     EndDialog(IDOK);

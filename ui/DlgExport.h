@@ -24,6 +24,7 @@ public:
     int FormatIndex() const { return m_formatIndex; }  // 0 = "vCard 2.1", 1 = "vCard 3.0"
     const std::string& EncodingName() const { return m_encodingName; }
     bool OneFile() const { return m_oneFile; }
+    bool GroupCards() const { return m_groupCards; }
     bool SelectedOnly() const { return m_selectedOnly; }
 
 private:
@@ -46,6 +47,7 @@ private:
     int m_formatIndex = 0;
     std::string m_encodingName;
     bool m_oneFile = false;
+    bool m_groupCards = false;
     bool m_selectedOnly = false;
     CSettingsKey m_settings;
 };

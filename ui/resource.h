@@ -51,3 +51,4 @@
 #define IDC_IMPORT_BROWSE          1008
 #define IDC_IMPORT_PICK            1009
 #define IDC_IMPORT_GROUPS          1012
+#define IDC_EXPORT_GROUP_CARDS     1013

@@ -23,21 +23,20 @@ bool SameEntry(const std::string& a, const char* b)
 
 // A one-off entry identifier: 4 bytes of flags, the one-off provider's identifier, a 16-bit version
 // and 16-bit flags (0x8000: the texts are UTF-16), then the display name, the address type and the
-// address, each ending in a zero. "Name <address>", the address alone when the name is it or
-// empty; empty when the bytes are not one.
-std::wstring OneOffText(const BYTE* bytes, ULONG size)
+// address, each ending in a zero. False when the bytes are not one.
+bool OneOffParts(const BYTE* bytes, ULONG size, std::wstring* name, std::wstring* address)
 {
     static const BYTE kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                              0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
     if (!bytes || size < 24 || std::memcmp(bytes + 4, kOneOffProvider, 16) != 0)
-        return std::wstring();
+        return false;
     const bool wide = (bytes[22] | (bytes[23] << 8)) & 0x8000;
     std::wstring texts[3];
     size_t at = 24;
     for (std::wstring& text : texts) {
         for (;;) {
             if (at + (wide ? 2 : 1) > size)
-                return std::wstring();
+                return false;
             wchar_t c = wide ? static_cast<wchar_t>(bytes[at] | (bytes[at + 1] << 8)) : static_cast<wchar_t>(bytes[at]);
             at += wide ? 2 : 1;
             if (c == 0)
@@ -45,11 +44,9 @@ std::wstring OneOffText(const BYTE* bytes, ULONG size)
             text.push_back(c);
         }
     }
-    const std::wstring& name = texts[0];
-    const std::wstring& address = texts[2];
-    if (address.empty())
-        return name;
-    return name.empty() || name == address ? address : name + L" <" + address + L">";
+    *name = texts[0];
+    *address = texts[2];
+    return true;
 }
 
 }  // namespace
@@ -137,8 +134,13 @@ void CWABLib::_ReadNameAndOneOffs(IMAPIProp* group, CWabGroup* into)
         into->name = values[0].Value.lpszW;
     if (values[1].ulPropTag == kPrWabDlOneOffs) {
         const SBinaryArray& list = values[1].Value.MVbin;
-        for (ULONG i = 0; i < list.cValues && list.lpbin; ++i)
-            into->oneOffs.push_back(OneOffText(list.lpbin[i].lpb, list.lpbin[i].cb));
+        for (ULONG i = 0; i < list.cValues && list.lpbin; ++i) {
+            std::wstring name, address;
+            if (!OneOffParts(list.lpbin[i].lpb, list.lpbin[i].cb, &name, &address))
+                continue;
+            into->oneOffNames.push_back(name);
+            into->oneOffAddresses.push_back(address);
+        }
     }
 }
 
@@ -251,6 +253,66 @@ HRESULT CWABLib::AddGroupMembers(const char* groupId, const std::vector<std::str
     if (members)
         members->swap(list);
     return S_OK;
+}
+
+HRESULT CWABLib::AddGroupOneOffs(const char* groupId, const std::vector<std::wstring>& names,
+                                 const std::vector<std::wstring>& addresses)
+{
+    const char* ctx = "CWABLib::AddGroupOneOffs";
+    ComPtr<IMAPIProp> group;
+    HRESULT hr = _OpenGroup(ctx, groupId, &group);
+    if (FAILED(hr))
+        return hr;
+    // What the group keeps, as the address book's bytes, and the addresses among them.
+    std::vector<std::string> kept;
+    std::unordered_set<std::wstring> known;
+    SPropValue* value = nullptr;
+    hr = GetItemProps(group.Get(), kPrWabDlOneOffs, &value);
+    common::CScopeExit freeValue([&] { _FreeBuffer(value); });
+    if (FAILED(hr) && hr != MAPI_E_NOT_FOUND)
+        return hr;
+    if (SUCCEEDED(hr) && PROP_TYPE(value->ulPropTag) == PT_MV_BINARY) {
+        const SBinaryArray& list = value->Value.MVbin;
+        for (ULONG i = 0; i < list.cValues && list.lpbin; ++i) {
+            kept.emplace_back(reinterpret_cast<const char*>(list.lpbin[i].lpb), list.lpbin[i].lpb ? list.lpbin[i].cb : 0);
+            std::wstring name, address;
+            if (OneOffParts(list.lpbin[i].lpb, list.lpbin[i].cb, &name, &address))
+                known.insert(address);
+        }
+    }
+    const size_t before = kept.size();
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        if (addresses[i].empty() || !known.insert(addresses[i]).second)
+            continue;
+        std::wstring name = i < names.size() && !names[i].empty() ? names[i] : addresses[i];
+        ULONG size = 0;
+        ENTRYID* id = nullptr;
+        hr = m_addrBook->CreateOneOff(reinterpret_cast<LPTSTR>(&name[0]), reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"SMTP")),
+                                      reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(addresses[i].c_str())), MAPI_UNICODE,
+                                      &size, &id);
+        if (FAILED(hr)) {
+            g_log.LogErr(ctx, hr, "CreateOneOff");
+            return hr;
+        }
+        kept.emplace_back(reinterpret_cast<const char*>(id), size);
+        _FreeBuffer(id);
+    }
+    if (kept.size() == before)
+        return S_OK;
+    std::vector<SBinary> list;
+    for (std::string& bytes : kept)
+        list.push_back({static_cast<ULONG>(bytes.size()), reinterpret_cast<BYTE*>(&bytes[0])});
+    SPropValue oneOffs = {};
+    oneOffs.ulPropTag = kPrWabDlOneOffs;
+    oneOffs.Value.MVbin.cValues = static_cast<ULONG>(list.size());
+    oneOffs.Value.MVbin.lpbin = list.data();
+    hr = SetItemProp(group.Get(), &oneOffs);
+    if (SUCCEEDED(hr)) {
+        hr = group->SaveChanges(0);
+        if (FAILED(hr))
+            g_log.LogErr("CWABLib::SaveItem", hr, "SaveChanges");
+    }
+    return hr;
 }
 
 HRESULT CWABLib::GetGroupMembers(const char* groupId, std::vector<std::string>* members)

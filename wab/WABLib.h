@@ -64,12 +64,12 @@ const ULONG kPrWabDlEntries = PROP_TAG(PT_MV_BINARY, 0x8006);
 const ULONG kPrWabDlOneOffs = PROP_TAG(PT_MV_BINARY, 0x8054);
 
 // A group of a folder: its name, its members' entry-identifier texts in the group's order, and the
-// addresses it keeps only in itself ("Name <address>" or the address alone).
+// addresses it keeps only in itself, with their names.
 struct CWabGroup {
     std::string id;
     std::wstring name;
     std::vector<std::string> members;
-    std::vector<std::wstring> oneOffs;
+    std::vector<std::wstring> oneOffNames, oneOffAddresses;
 };
 
 #if !defined(_WIN64)
@@ -148,6 +148,10 @@ public:
     // (may be null) receives the members it holds afterwards.
     [[nodiscard]] HRESULT AddGroupMembers(const char* groupId, const std::vector<std::string>& added,
                                           std::vector<std::string>* members);
+    // Adds the addresses (with their names, which may be empty) the group does not keep yet as
+    // addresses of its own (one-off entries, PR_WAB_DL_ONEOFFS), in one write.
+    [[nodiscard]] HRESULT AddGroupOneOffs(const char* groupId, const std::vector<std::wstring>& names,
+                                          const std::vector<std::wstring>& addresses);
     // The members of one group (none when it has no member property); -1 for an entry that is
     // not a group.
     [[nodiscard]] HRESULT GetGroupMembers(const char* groupId, std::vector<std::string>* members);

@@ -333,6 +333,11 @@ const CCardReader::CHandler* CCardReader::_FindHandler(const std::string& name)
         {"X-OUTL-GENDER", &CCardReader::_OnGender, true},
         {"X-OUTL-CHILDREN", &CCardReader::_OnChildren, true},
         {"KEY", &CCardReader::_OnKey, true},
+        // A group's own card, as vCard 4.0 and Apple's 3.0 cards say it.
+        {"KIND", &CCardReader::_OnKind, true},
+        {"X-ADDRESSBOOKSERVER-KIND", &CCardReader::_OnKind, true},
+        {"MEMBER", &CCardReader::_OnMember, true},
+        {"X-ADDRESSBOOKSERVER-MEMBER", &CCardReader::_OnMember, true},
         {"CATEGORIES", &CCardReader::_OnCategories, true},
         {"X-OUTL-CATEGORIES", &CCardReader::_OnCategories, true},
         // The assistant's and the manager's names under Outlook's, Evolution's and KDE's names.
@@ -589,6 +594,54 @@ void CCardReader::_OnKey()
     // Only a certificate (an encoded sequence) is a Digital ID; a key of another kind is not one.
     if (!certificate.empty() && static_cast<unsigned char>(certificate[0]) == 0x30)
         m_card.certificates.push_back(certificate);
+}
+
+void CCardReader::_OnKind()
+{
+    CParams params;
+    if (!m_text.ReadParameters(&params))
+        return;
+    std::string value = m_text.Line().substr(m_text.Pos());
+    const char* b = value.data();
+    const char* e = b + value.size();
+    TrimRange(&b, &e);
+    m_card.isGroup = e - b == 5 && StartsWithNoCase(b, 5, "group");
+}
+
+void CCardReader::_OnMember()
+{
+    // Only an address is a member a group can keep; one named by a card's identifier (urn:uuid)
+    // is a contact, which its own card's CATEGORIES put into the group.
+    // The parameters as written, before the value is decoded: up to the first ':' outside quotes.
+    const std::string line = m_text.Line();
+    size_t headEnd = m_text.Pos();
+    for (bool quoted = false; headEnd < line.size() && (quoted || line[headEnd] != ':'); ++headEnd)
+        quoted = line[headEnd] == '"' ? !quoted : quoted;
+    CParams params;
+    if (!_ReadValue(&params, false))
+        return;
+    std::string value = m_text.Line().substr(m_text.Pos());
+    if (!StartsWithNoCase(value.data(), value.size(), "mailto:"))
+        return;
+    std::wstring address, name;
+    if (!_StoreText(value.substr(7), &address))
+        return;
+    // The name from the X-CN parameter of the head (quoted or not).
+    std::string head = line.substr(0, headEnd < line.size() ? headEnd : line.size());
+    std::string upper(head);
+    for (char& c : upper)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    size_t at = upper.find(";X-CN=");
+    if (at != std::string::npos) {
+        at += 6;
+        size_t end = head[at] == '"' ? head.find('"', at + 1) : head.find_first_of(";:", at);
+        size_t begin = head[at] == '"' ? at + 1 : at;
+        if (end == std::string::npos)
+            end = head.size();
+        _StoreText(head.substr(begin, end > begin ? end - begin : 0), &name);
+    }
+    m_card.oneOffNames.push_back(TrimBlanks(name));
+    m_card.oneOffAddresses.push_back(TrimBlanks(address));
 }
 
 void CCardReader::_OnCategories()

@@ -162,6 +162,8 @@ private:
     void _OnAdr();
     void _OnTel();
     void _OnKey();
+    void _OnKind();
+    void _OnMember();
     void _OnCategories();
     void _OnAssistant();
     void _OnManager();

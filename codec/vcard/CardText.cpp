@@ -1,5 +1,7 @@
 #include "codec/vcard/CardText.h"
 
+#include <cwchar>
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -426,6 +428,39 @@ void CCardWriter::_Emails(const CContactRecord& card)
     }
 }
 
+void CCardWriter::_Group(const CContactRecord& card)
+{
+    m_wide.clear();
+    _Component(card.displayName);
+    m_wide.append(L";;;;");
+    _Line("N", m_wide, Mode::Structured, true);
+    _Line("FN", card.displayName, Mode::Escaped);
+    // The kind and members as vCard 4.0 names them (readers of 3.0 and 2.1 step over what they do
+    // not know); the member's name rides in a parameter, quoted, without the quotes it may hold.
+    m_out->Append("KIND:group\r\n");
+    // Neither may end the line early; the name may not end its quotes.
+    const auto plain = [this](const std::wstring& text, const wchar_t* dropped) {
+        m_part.clear();
+        for (wchar_t c : text) {
+            if (!std::wcschr(dropped, c))
+                m_part.push_back(c);
+        }
+        _Convert(m_part);
+        return m_bytes;
+    };
+    for (size_t i = 0; i < card.oneOffAddresses.size(); ++i) {
+        const std::string name = plain(i < card.oneOffNames.size() ? card.oneOffNames[i] : std::wstring(), L"\"\r\n");
+        std::string head = "MEMBER" + m_charset;
+        if (!name.empty())
+            head += ";X-CN=\"" + name + "\"";
+        plain(card.oneOffAddresses[i], L"\r\n");
+        m_out->Append(head);
+        m_out->Append(":mailto:");
+        m_out->Append(m_bytes);
+        m_out->Append("\r\n", 2);
+    }
+}
+
 wchar_t CCardWriter::_AsciiFit(wchar_t c)
 {
     if (c < 0x80)
@@ -477,6 +512,12 @@ void CCardWriter::Write(const CContactRecord& fields, CardBuffer* out)
         out->Append("VERSION:2.1\r\n", 13);
     }
 
+    if (card.isGroup) {
+        _Group(card);
+        out->Append("END:VCARD\r\n", 11);
+        m_out = nullptr;
+        return;
+    }
     m_wide.clear();
     for (const std::wstring* part : {&card.surname, &card.givenName, &card.middleName, &card.namePrefix}) {
         _Component(*part);

@@ -109,6 +109,8 @@ private:
     void _Head(const char* name, const char* const* types, size_t typeCount);
     void _Date(const char* name, const CContactDate& date);
     void _Emails(const CContactRecord& card);
+    // A group's card: its name, KIND:group and a MEMBER line for each address it keeps.
+    void _Group(const CContactRecord& card);
     // One ';'-separated component of N, ORG or ADR, escaped onto m_wide.
     void _Component(const std::wstring& text);
     // One address of the record's seven parts; extended: its extended part is written.

@@ -755,9 +755,10 @@ const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\E
 const char kWabFileNameKey[] = "Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
 const char kQuillonKey[] = "Software\\Brisco\\Quillon";
 const std::vector<std::string> kExportSettings = {"Export.WABFolderID", "Export.WABAllFolders", "Export.WinFolder",
-                                                  "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile"};
+                                                  "Export.Format",      "Export.Encoding",      "Export.SaveInOneFile",
+                                                  "Export.GroupCards"};
 const std::vector<std::string> kImportSettings = {"Import.WABFolderID", "Import.WinFolder",
-                                                  "Import.ConflictResolution"};
+                                                  "Import.ConflictResolution", "Import.Groups"};
 const std::vector<std::string> kDialogSettings = [] {
     std::vector<std::string> both = kExportSettings;
     both.insert(both.end(), kImportSettings.begin(), kImportSettings.end());

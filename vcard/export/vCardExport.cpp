@@ -225,6 +225,7 @@ int CvCardExport::RunExport(HWND owner, const CSelectionList* selection)
     if (!dialog.AllFolders() && !dialog.FolderId().empty())
         folderId = dialog.FolderId().c_str();
     // The run reports its own outcome to the user; the command only says that it ran.
+    SetGroupCards(dialog.GroupCards());
     Execute(dialog.TargetFolder().c_str(), folderId, dialog.SelectedOnly(), selection,
             dialog.FormatIndex() == 1 ? "3.0" : "2.1", dialog.OneFile(), dialog.EncodingName().c_str());
     return 0;
@@ -463,13 +464,14 @@ void CvCardExport::_ReadGroups(const char* folderId)
 {
     const char* ctx = "CvCardExport::_ReadGroups";
     m_groupsOf.clear();
-    std::vector<CWabGroup> groups;
-    HRESULT hr = g_wabLib.GetGroups(folderId, &groups);
+    m_groups.clear();
+    HRESULT hr = g_wabLib.GetGroups(folderId, &m_groups);
     if (FAILED(hr)) {
         g_log.LogWar(ctx, hr, "the groups could not be read: the cards carry no group");
+        m_groups.clear();
         return;
     }
-    for (const CWabGroup& group : groups) {
+    for (const CWabGroup& group : m_groups) {
         const std::string name = common::ToUtf8(group.name);
         if (group.name.empty()) {
             g_log.LogWar(ctx, 0, "group %s has no name: no card can carry it", group.id.c_str());
@@ -480,24 +482,55 @@ void CvCardExport::_ReadGroups(const char* folderId)
             if (std::find(names.begin(), names.end(), group.name) == names.end())
                 names.push_back(group.name);
         }
-        if (group.members.empty() && group.oneOffs.empty())
+        // The group's own card carries what no contact's card can.
+        if (m_groupCards)
+            continue;
+        if (group.members.empty() && group.oneOffAddresses.empty())
             g_log.LogWar(ctx, 0, "group \"%s\" has no member: no card carries it", name.c_str());
-        if (!group.oneOffs.empty()) {
+        if (!group.oneOffAddresses.empty()) {
             std::string addresses;
-            for (const std::wstring& oneOff : group.oneOffs)
-                addresses += (addresses.empty() ? "" : ", ") + common::ToUtf8(oneOff);
+            for (size_t i = 0; i < group.oneOffAddresses.size(); ++i) {
+                const std::wstring& who = group.oneOffNames[i];
+                const std::wstring& address = group.oneOffAddresses[i];
+                addresses += (addresses.empty() ? "" : ", ") +
+                             common::ToUtf8(who.empty() || who == address ? address : who + L" <" + address + L">");
+            }
             g_log.LogWar(ctx, 0, "group \"%s\": %zu addresses kept only in the group are in no card: %s", name.c_str(),
-                         group.oneOffs.size(), addresses.c_str());
+                         group.oneOffAddresses.size(), addresses.c_str());
         }
     }
 }
 
+int CvCardExport::_WriteGroupCards()
+{
+    for (const CWabGroup& group : m_groups) {
+        if (group.name.empty())
+            continue;
+        m_fields.Clear();
+        m_fields.isGroup = true;
+        m_fields.displayName = group.name;
+        m_fields.oneOffNames = group.oneOffNames;
+        m_fields.oneOffAddresses = group.oneOffAddresses;
+        m_cardBuffer.Empty();
+        m_writer->Write(m_fields, &m_cardBuffer);
+        int status = _WriteCardToFile(SafeBaseName(group.name));
+        if (status != 0)
+            return status;
+    }
+    return 0;
+}
+
 int CvCardExport::_ExportContact()
 {
-    const char* ctx = "CvCardExport::_ExportContact";
     WriteCard();
+    return _WriteCardToFile(m_oneFile ? std::wstring() : _MakeBaseName());
+}
+
+int CvCardExport::_WriteCardToFile(const std::wstring& baseName)
+{
+    const char* ctx = "CvCardExport::_ExportContact";
     if (!m_oneFile || !m_fileOpen) {
-        if (!_CreateNumberedFile(_MakeBaseName()))
+        if (!_CreateNumberedFile(m_oneFile ? _MakeBaseName() : baseName))
             return -1;
         if (m_oneFile)
             m_fileOpen = true;
@@ -619,6 +652,8 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         }
     }
 
+    if (status == 0 && m_groupCards && !progress.IsCancelled())
+        status = _WriteGroupCards();
     progress.Close();
     items.reset();
     m_contact.Reset();

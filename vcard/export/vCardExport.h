@@ -34,6 +34,9 @@ public:
 
     // Owner of the progress window and of the closing message; set before Execute.
     void SetOwner(HWND owner) { m_owner = owner; }
+    // Whether each group of the run is also written as a card of its own (off unless the user
+    // asks): other programs may show such a card as a contact.
+    void SetGroupCards(bool groupCards) { m_groupCards = groupCards; }
 
     // Runs the export (see the class comment). folderId null: all folders. selectionMode: the
     // contacts are those of selection instead of the folder's. format "2.1" or "3.0"; encoding
@@ -95,6 +98,11 @@ private:
     // The names of the groups each contact of the run belongs to, from the groups of the folder
     // (of every folder, for all folders or a selection); the log names what no card can carry.
     void _ReadGroups(const char* folderId);
+    // Each group as a card of its own (KIND:group), after the contacts: in the one file, or in a
+    // file named after the group.
+    int _WriteGroupCards();
+    // Writes m_cardBuffer to the run's file (one file) or to a new file of that base name.
+    int _WriteCardToFile(const std::wstring& baseName);
     static std::string _GroupKey(const std::string& entryId);
 
     // The run's own state first (owner, choices, counters), then the writer's working state.
@@ -107,6 +115,8 @@ private:
     Microsoft::WRL::ComPtr<IMAPIProp> m_contact;
     std::string m_contactId;
     std::unordered_map<std::string, std::vector<std::wstring>> m_groupsOf;
+    std::vector<CWabGroup> m_groups;
+    bool m_groupCards = false;
     CardBuffer m_cardBuffer;
     common::CFileHandle m_file;
     std::wstring m_finalPath;   // the open file's own name

@@ -66,41 +66,70 @@ bool IsEveryContactsLabel(const std::wstring& name)
 
 void CvCardImport::_JoinGroups(const std::string& id)
 {
-    const char* ctx = "CvCardImport::putContactItem";
     const std::vector<std::wstring>& names = m_reader.Card().groups;
     if (!m_joinGroups || names.empty() || id.empty() || !_LoadGroups())
         return;
     for (const std::wstring& name : names) {
-        if (IsEveryContactsLabel(name) || m_groupsRefused.count(name))
+        if (IsEveryContactsLabel(name))
             continue;
-        // The group of that name; one that differs only in case when there is none.
-        size_t g = m_groups.size();
-        for (size_t i = 0; i < m_groups.size() && g == m_groups.size(); ++i) {
-            if (m_groups[i].name == name)
-                g = i;
-        }
-        for (size_t i = 0; i < m_groups.size() && g == m_groups.size(); ++i) {
-            if (_wcsicmp(m_groups[i].name.c_str(), name.c_str()) == 0)
-                g = i;
-        }
-        if (g == m_groups.size()) {
-            CWabGroup group;
-            group.name = name;
-            HRESULT hr = g_wabLib.CreateGroup(m_targetFolder.c_str(), name, &group.id);
-            if (FAILED(hr)) {
-                g_log.LogWar(ctx, hr, "group \"%s\" could not be made: its cards' contacts are in no group of that name",
-                             common::ToUtf8(name).c_str());
-                m_groupsRefused.insert(name);
-                continue;
-            }
-            m_groups.push_back(std::move(group));
-        }
+        const size_t g = _GroupNamed(name);
+        if (g == m_groups.size())
+            continue;
         auto pending = m_pending.try_emplace(g);
         if (pending.second)
             pending.first->second.known.insert(m_groups[g].members.begin(), m_groups[g].members.end());
         if (pending.first->second.known.insert(id).second)
             pending.first->second.ids.push_back(id);
     }
+}
+
+size_t CvCardImport::_GroupNamed(const std::wstring& name)
+{
+    if (m_groupsRefused.count(name))
+        return m_groups.size();
+    // The group of that name; one that differs only in case when there is none.
+    size_t g = m_groups.size();
+    for (size_t i = 0; i < m_groups.size() && g == m_groups.size(); ++i) {
+        if (m_groups[i].name == name)
+            g = i;
+    }
+    for (size_t i = 0; i < m_groups.size() && g == m_groups.size(); ++i) {
+        if (_wcsicmp(m_groups[i].name.c_str(), name.c_str()) == 0)
+            g = i;
+    }
+    if (g < m_groups.size())
+        return g;
+    CWabGroup group;
+    group.name = name;
+    HRESULT hr = g_wabLib.CreateGroup(m_targetFolder.c_str(), name, &group.id);
+    if (FAILED(hr)) {
+        g_log.LogWar("CvCardImport::putContactItem", hr,
+                     "group \"%s\" could not be made: its cards' contacts are in no group of that name",
+                     common::ToUtf8(name).c_str());
+        m_groupsRefused.insert(name);
+        return m_groups.size();
+    }
+    m_groups.push_back(std::move(group));
+    return m_groups.size() - 1;
+}
+
+HRESULT CvCardImport::putGroupCard()
+{
+    const CContactRecord& card = m_reader.Card();
+    if (!m_joinGroups || card.displayName.empty() || !_LoadGroups())
+        return S_OK;
+    const size_t g = _GroupNamed(card.displayName);
+    if (g == m_groups.size())
+        return MAPI_W_ERRORS_RETURNED;  // logged
+    if (card.oneOffAddresses.empty())
+        return S_OK;
+    HRESULT hr = g_wabLib.AddGroupOneOffs(m_groups[g].id.c_str(), card.oneOffNames, card.oneOffAddresses);
+    if (FAILED(hr)) {
+        g_log.LogWar("CvCardImport::putContactItem", hr, "group \"%s\" did not take the addresses its card keeps",
+                     common::ToUtf8(card.displayName).c_str());
+        return MAPI_W_ERRORS_RETURNED;
+    }
+    return S_OK;
 }
 
 void CvCardImport::_FlushGroups()

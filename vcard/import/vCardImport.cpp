@@ -165,7 +165,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
     m_currentFile = widePath;
     m_currentFilePath = path8;
     int result = ReadCards([this]() -> int {
-        HRESULT stored = putContactItem();
+        HRESULT stored = m_reader.Card().isGroup ? putGroupCard() : putContactItem();
         ++m_processed;
         if (stored < 0) {
             ++m_failed;

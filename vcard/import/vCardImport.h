@@ -48,6 +48,10 @@ public:
     // MAPI_W_ERRORS_RETURNED when stored without some of its properties, else the failure
     // (negative).
     HRESULT putContactItem();
+    // Stores a group's own card (KIND:group): the target folder's group of its name, made when
+    // missing, keeps the addresses the card lists. S_OK, or MAPI_W_ERRORS_RETURNED when the group
+    // could not be made or take them (logged); nothing when groups are not joined.
+    HRESULT putGroupCard();
     // Looks in the target folder for a contact with the card's names and company. 1: none;
     // 0: *entryId is the match and *differs tells whether its other fields differ (set on entry
     // means "take the first match without comparing"); anything else: the failure.
@@ -153,6 +157,9 @@ private:
     // thousands is not rewritten for each of them.
     void _JoinGroups(const std::string& id);
     void _FlushGroups();
+    // Index into m_groups of the group of that name, made when missing; m_groups.size() when it
+    // cannot be made (logged once per name).
+    size_t _GroupNamed(const std::wstring& name);
     // The groups of the target folder (read at the first replacement of a run) that list the entry:
     // index into m_groups and the entry's position; none when the groups could not be read.
     void _GroupsHolding(const std::string& id, std::vector<std::pair<size_t, size_t>>* places);

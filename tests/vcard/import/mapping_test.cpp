@@ -736,3 +736,18 @@ TEST(Handlers, Keys)
         EXPECT_EQ(c.displayName, L"after");
     }
 }
+
+// A group's own card, as this program and Apple's write it: its kind, and the addresses it keeps
+// (a member named by a card's identifier is a contact, which its own card puts in the group).
+TEST(Handlers, GroupCards)
+{
+    for (const char* kind : {"KIND:group", "X-ADDRESSBOOKSERVER-KIND:Group"}) {
+        CContactRecord c = ReadOne(Card("3.0", {"FN:Club", kind, "MEMBER;X-CN=\"Cy; C\":mailto:cy@x.org",
+                                                "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:1234", "MEMBER:mailto:dee@y.org"}));
+        EXPECT_TRUE(c.isGroup) << kind;
+        EXPECT_EQ(c.displayName, L"Club");
+        EXPECT_EQ(c.oneOffNames, (std::vector<std::wstring>{L"Cy; C", L""}));
+        EXPECT_EQ(c.oneOffAddresses, (std::vector<std::wstring>{L"cy@x.org", L"dee@y.org"}));
+    }
+    EXPECT_FALSE(ReadOne(Card("3.0", {"FN:Ann", "KIND:individual"})).isGroup);
+}
