@@ -257,7 +257,7 @@ void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG idObject, LONG
         if (parent == ::GetDesktopWindow())
             kind = "top-level";
         else if (parent && parent == ::GetAncestor(::FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr), GA_PARENT))
-            kind = "message-only";
+            return;
         else
             kind = "child";
     }

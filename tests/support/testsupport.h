@@ -92,13 +92,12 @@ bool RunProcess(const std::string& commandLine, LONG* exitCode, DWORD timeoutMs 
                 const std::vector<std::pair<std::string, std::string>>& env = {});
 
 // Runs a program to its end, as RunProcess does, and lists every window its threads made
-// meanwhile ("<class>|<title>|<kind>", kind "top-level", "child", "message-only" or "gone" when it
-// was destroyed before it could be read). The
-// program starts suspended, a hook on window creation in that process is set, and
-// only then does it run: the system tells this thread of each event while it waits, so no
-// window escapes however short it lives. meanwhile (may be empty) is called with the process id
-// between waits, to answer a window of the program. False when it did not end within the time (it
-// is then terminated).
+// meanwhile but message-only ones, which never show: "<class>|<title>|<kind>", kind "top-level",
+// "child" or "gone" when it was destroyed before it could be read. The program starts suspended,
+// a hook on window creation in that process is set, and only then does it run: the system tells
+// this thread of each window while it waits, so none escapes however short it lives. meanwhile
+// (may be empty) is called with the process id between waits, to answer a window of the program.
+// False when it did not end within the time (it is then terminated).
 bool RunWatchingWindows(const std::string& commandLine, LONG* exitCode, std::vector<std::string>* windows,
                         const std::function<void(DWORD processId)>& meanwhile = nullptr, DWORD timeoutMs = kWait);
 
