@@ -135,14 +135,17 @@ int RunQuillon(HINSTANCE instance, const char* commandLine, int showCommand)
     // A line whose first word is /unattended is read as such and by nothing else; every other line
     // goes to the dialogs' parser as it always has.
     if (IsUnattendedCommandLine(commandLine)) {
-        CUnattendedRun unattended(UnattendedArguments(commandLine));
+        CUnattendedRun unattended(commandLine);
         int exitCode = common::Guard<int>("RunQuillon", kExitFailed, [&] {
             ExitCode prepared = unattended.Prepare();
             if (prepared != ExitCode::kSuccess)
                 return ExitValue(prepared);
             return RunMode_(CCommandLine(), CSelectionList(), showCommand, &unattended);
         });
-        unattended.Finish(exitCode);
+        common::Guard<int>("CUnattendedRun::Finish", 0, [&] {
+            unattended.Finish(exitCode);
+            return 0;
+        });
         return exitCode;
     }
 

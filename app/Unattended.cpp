@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "base/Log.h"
+#include "common/raii.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "vcard/export/vCardExport.h"
@@ -142,9 +143,8 @@ std::wstring UnattendedArguments(const char* line)
     return common::AnsiToWide(line ? line : "");
 }
 
-CUnattendedRun::CUnattendedRun(const std::wstring& arguments) : m_arguments(arguments), m_started(Now())
+CUnattendedRun::CUnattendedRun(const char* line) : m_line(line ? line : ""), m_started(Now())
 {
-    ParseUnattendedOptions(arguments, &m_options);
     SetPrompts(this);
 }
 
@@ -163,14 +163,20 @@ ExitCode CUnattendedRun::_BadArguments(const std::string& why)
 
 ExitCode CUnattendedRun::Prepare()
 {
+    m_arguments = UnattendedArguments(m_line.c_str());
+    ParseUnattendedOptions(m_arguments, &m_options);
     if (!m_options.report.empty()) {
+        // Only opened here, so that a second run refused for the first one's sake can still say so
+        // in the same file; each writes it whole when it ends.
         std::wstring report = FullPath(m_options.report);
-        m_report.reset(::CreateFileW(report.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!m_report) {
+        common::CFileHandle file(::CreateFileW(report.c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             g_log.LogErr(kContext, common::HResultFromLastError(), "CreateFile(%s)", common::ToUtf8(report).c_str());
             return _BadArguments("the report file " + common::ToUtf8(report) + " cannot be written");
         }
+        m_reportPath = report;
     }
     if (!m_options.error.empty())
         return _BadArguments(m_options.error);
@@ -321,7 +327,7 @@ void CUnattendedRun::NotTaken(const std::string& what)
 void CUnattendedRun::Finish(int exitCode)
 {
     g_log.LogInf(1, kContext, "ends with %d: %s", exitCode, Outcome(exitCode));
-    if (!m_report)
+    if (m_reportPath.empty())
         return;
     std::vector<std::string> lines;
     lines.push_back("Quillon unattended run");
@@ -345,9 +351,11 @@ void CUnattendedRun::Finish(int exitCode)
     std::string text;
     for (const std::string& line : lines)
         text += line + "\r\n";
+    common::CFileHandle file(::CreateFileW(m_reportPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (!::WriteFile(m_report.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+    if (!file || !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written != text.size())
-        g_log.LogErr(kContext, common::HResultFromLastError(), "WriteFile(report)");
-    m_report.reset();
+        g_log.LogErr(kContext, common::HResultFromLastError(), "the report %s could not be written",
+                     common::ToUtf8(m_reportPath).c_str());
 }

@@ -11,7 +11,6 @@
 #include "app/ExitCode.h"
 #include "app/UnattendedOptions.h"
 #include "base/Prompts.h"
-#include "common/raii.h"
 
 // The arguments of an unattended command line in UTF-16: the program's wide command line after
 // the program name when it is the same line, else the 8-bit line widened.
@@ -19,14 +18,15 @@ std::wstring UnattendedArguments(const char* line);
 
 class CUnattendedRun : public IPrompts {
 public:
-    // Parses the arguments and becomes the prompts in force until it goes.
-    explicit CUnattendedRun(const std::wstring& arguments);
+    // Becomes the prompts in force until it goes; line is the 8-bit command line (Prepare reads it).
+    explicit CUnattendedRun(const char* line);
     ~CUnattendedRun() override;
     CUnattendedRun(const CUnattendedRun&) = delete;
     CUnattendedRun& operator=(const CUnattendedRun&) = delete;
 
-    // What can be checked before the program starts up: the options, the folders on disk, the
-    // report file (created here). kSuccess, or kBadArguments (said in the log and the report).
+    // What can be checked before the program starts up: the options (read in UTF-16), the folders on disk, the
+    // report file (made here when there is none; written by Finish). kSuccess, or kBadArguments
+    // (said in the log and the report).
     ExitCode Prepare();
     // The export or import, once the address book is open and the encodings are loaded: the
     // address-book folder and the encoding are looked up (kBadArguments when they cannot be), the
@@ -50,6 +50,7 @@ private:
     ExitCode _Export();
     ExitCode _Import();
 
+    std::string m_line;
     std::wstring m_arguments;
     CUnattendedOptions m_options;
     std::string m_targetFolder;  // full paths, ANSI
@@ -60,5 +61,5 @@ private:
     std::vector<std::string> m_notTaken;
     std::vector<std::string> m_messages;
     std::string m_badArguments;
-    common::CFileHandle m_report;
+    std::wstring m_reportPath;  // full path; empty: no report
 };

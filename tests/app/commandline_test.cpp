@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/Unattended.h"
 #include "app/UnattendedOptions.h"
 #include "base/Log.h"
 #include "common/raii.h"
@@ -208,6 +209,34 @@ TEST(UnattendedCommandLine, NoPrefixSwallowsAnOptionEitherWay)
         ParseUnattendedOptions(L"/unattended /export /allfolders /target:t /" + word + L"x", &o);
         EXPECT_EQ(0u, o.error.find("unknown option")) << o.error;
     }
+}
+
+// Unattended, each box is answered by its default button (the OK/Cancel box of a file that cannot
+// be opened: OK, go on), and while an unattended run lives no window may show.
+TEST(UnattendedCommandLine, EachBoxIsAnsweredByItsDefaultButton)
+{
+    const struct {
+        UINT type;
+        int answer;
+    } cases[] = {
+        {MB_OK, IDOK},
+        {MB_OK | MB_ICONWARNING, IDOK},
+        {MB_OKCANCEL | MB_ICONEXCLAMATION, IDOK},
+        {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+        {MB_YESNO, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+        {MB_RETRYCANCEL, IDRETRY},
+        {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+    };
+    EXPECT_TRUE(Prompts().ShowsWindows());
+    {
+        CUnattendedRun run("/unattended /export /allfolders /target:t");
+        EXPECT_FALSE(Prompts().ShowsWindows());
+        for (const auto& c : cases)
+            EXPECT_EQ(c.answer, PromptBox(nullptr, "text", "caption", c.type)) << std::hex << c.type;
+    }
+    EXPECT_TRUE(Prompts().ShowsWindows()) << "the message boxes are back once the run goes";
 }
 
 // The parser must stop exactly at the end of the text it was given, whatever sits behind it.

@@ -106,11 +106,12 @@ protected:
     // Runs Quillon.exe with these arguments; its exit code, and the windows it made (none
     // expected unless asked for).
     LONG Run(const std::string& arguments, std::vector<std::string>* windows = nullptr,
-             const std::function<void(DWORD)>& meanwhile = nullptr)
+             const std::function<void(DWORD)>& meanwhile = nullptr, const std::string& program = std::string())
     {
         std::vector<std::string> made;
         LONG code = 12345;
-        EXPECT_TRUE(RunWatchingWindows(Quote(BinDir() + "\\Quillon.exe") + " " + arguments, &code, &made, meanwhile))
+        EXPECT_TRUE(RunWatchingWindows(Quote(program.empty() ? BinDir() + "\\Quillon.exe" : program) + " " + arguments,
+                                       &code, &made, meanwhile))
             << "Quillon did not end: " << arguments << "; " << world.ErrLog();
         if (windows)
             *windows = made;
@@ -168,6 +169,25 @@ TEST_F(QuillonUnattended, ExportsAFolderAndAllFoldersAndReports)
     EXPECT_NE(all.find("\r\nVERSION:3.0\r\n"), std::string::npos) << all;
     EXPECT_NE(all.find("\r\nFN;CHARSET=UTF-8:Eve Day\r\n"), std::string::npos) << all;
     EXPECT_NE(Report().find("\r\nContacts: 3 to export, 3 exported, 0 not exported\r\n"), std::string::npos) << Report();
+
+    // Beside a program without its encodings file only UTF-8 is offered, and the warning box that
+    // says so is in the report.
+    CTempDir program(world.path()), out(world.path());
+    for (const char* file : {"Quillon.exe", "LibBrisco.dll", "wab32.dll"})
+        ASSERT_TRUE(CopyFileTo(BinDir() + "\\" + file, program.file(file)));
+    EXPECT_EQ(-2, Run("/unattended /export /allfolders /encoding:windows-1252 /target:" + Quote(out.path()) +
+                      " /report:" + Quote(report), nullptr, nullptr, program.file("Quillon.exe")));
+    EXPECT_NE(Report().find("\r\n  Quillon: Supported encodings file was not found. Only UTF-8 encoding will be "
+                            "available [answered OK]\r\n"),
+              std::string::npos)
+        << Report();
+    EXPECT_NE(Report().find("Bad arguments: unknown encoding \"windows-1252\" (the encodings are UTF-8, or their "
+                            "charset names)"),
+              std::string::npos)
+        << Report();
+    EXPECT_EQ(0, Run("/unattended /export /allfolders /encoding:utf-8 /target:" + Quote(out.path()), nullptr, nullptr,
+                     program.file("Quillon.exe")));
+    EXPECT_EQ(3u, ListFiles(out.path(), "*.vcf").size());
 }
 
 // A contact that cannot be opened stops the export: what was written before it is a partial
