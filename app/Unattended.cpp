@@ -190,7 +190,9 @@ bool CUnattendedRun::_FullFolder(const char* option, const std::wstring& folder,
     std::wstring path = FullPath(folder);
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        _BadArguments(common::Format("%s: the folder %s does not exist", option, common::ToUtf8(path).c_str()));
+        _BadArguments(common::Format(attributes == INVALID_FILE_ATTRIBUTES ? "%s: the folder %s does not exist"
+                                                                          : "%s: %s is no folder",
+                                     option, common::ToUtf8(path).c_str()));
         return false;
     }
     // The runs take their folders in the ANSI code page (the files in them in any script).

@@ -6,7 +6,7 @@
 #include "app/CommandLineText.h"
 #include "common/text.h"
 
-const CNamedValue kUnattendedFormats[] = {{L"2.1", 21}, {L"3.0", 30}, {nullptr, 0}};
+const CNamedFormat kUnattendedFormats[] = {{L"2.1", "2.1"}, {L"3.0", "3.0"}, {nullptr, nullptr}};
 const CNamedValue kUnattendedConflicts[] = {{L"duplicate", 0}, {L"replace", 1}, {L"leaveold", 2}, {nullptr, 0}};
 
 namespace {
@@ -69,10 +69,11 @@ const Option kOptions[] = {
     {L"report", Kind::Value, UnattendedJob::None},
 };
 
-std::string Accepted(const CNamedValue* values)
+template <typename Named>
+std::string Accepted(const Named* values)
 {
     std::string list;
-    for (const CNamedValue* v = values; v->name; ++v)
+    for (const Named* v = values; v->name; ++v)
         list += (list.empty() ? "" : ", ") + common::ToUtf8(v->name);
     return list;
 }
@@ -101,13 +102,15 @@ bool Store(const std::wstring& name, const std::wstring& value, CUnattendedOptio
     } else if (SameNoCase(name, L"target")) {
         r->target = value;
     } else if (SameNoCase(name, L"format")) {
-        int code = 0;
-        if (!Lookup(kUnattendedFormats, value, &code)) {
+        const CNamedFormat* format = kUnattendedFormats;
+        while (format->name && !SameNoCase(value, format->name))
+            ++format;
+        if (!format->name) {
             r->error = "unknown format \"" + common::ToUtf8(value) + "\" (the formats are " +
                        Accepted(kUnattendedFormats) + ")";
             return false;
         }
-        r->format = code == 21 ? "2.1" : "3.0";
+        r->format = format->format;
     } else if (SameNoCase(name, L"encoding")) {
         r->encoding = value;
     } else if (SameNoCase(name, L"onefile")) {

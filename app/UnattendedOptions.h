@@ -46,10 +46,16 @@ bool IsUnattendedCommandLine(const char* line);
 // any script come through). r->error says what is wrong, the first fault found.
 void ParseUnattendedOptions(const std::wstring& line, CUnattendedOptions* r);
 
-// The values /format:, /conflict: take, in any case; the text names the accepted ones.
+// The values /format: and /conflict: take (in any case), each table ended by a null name: the
+// format as the export run takes it, the conflict mode as the import run does. A format the
+// export run learns is one more row.
+struct CNamedFormat {
+    const wchar_t* name;
+    const char* format;
+};
 struct CNamedValue {
     const wchar_t* name;
     int value;
 };
-extern const CNamedValue kUnattendedFormats[];  // value: 21 or 30
+extern const CNamedFormat kUnattendedFormats[];
 extern const CNamedValue kUnattendedConflicts[];

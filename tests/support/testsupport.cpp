@@ -270,11 +270,15 @@ bool RunWatchingWindows(const std::string& commandLine, LONG* exitCode, std::vec
                         const std::function<void(DWORD processId)>& meanwhile, DWORD timeoutMs)
 {
     windows->clear();
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    std::string cmd = commandLine;
-    if (!::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+    std::wstring cmd(commandLine.size() + 1, L'\0');
+    cmd.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, commandLine.data(),
+                                                         static_cast<int>(commandLine.size()), &cmd[0],
+                                                         static_cast<int>(cmd.size()))));
+    if (cmd.empty() ||
+        !::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
         return false;
     common::CHandle process(pi.hProcess), thread(pi.hThread);
     g_watchedWindows = windows;

@@ -97,7 +97,8 @@ bool RunProcess(const std::string& commandLine, LONG* exitCode, DWORD timeoutMs 
 // a hook on window creation in that process is set, and only then does it run: the system tells
 // this thread of each window while it waits, so none escapes however short it lives. meanwhile
 // (may be empty) is called with the process id between waits, to answer a window of the program.
-// False when it did not end within the time (it is then terminated).
+// False when it did not end within the time (it is then terminated). The command line is UTF-8: the
+// program gets it whole in its UTF-16 command line.
 bool RunWatchingWindows(const std::string& commandLine, LONG* exitCode, std::vector<std::string>* windows,
                         const std::function<void(DWORD processId)>& meanwhile = nullptr, DWORD timeoutMs = kWait);
 

@@ -170,6 +170,14 @@ TEST_F(QuillonUnattended, ExportsAFolderAndAllFoldersAndReports)
     EXPECT_NE(all.find("\r\nFN;CHARSET=UTF-8:Eve Day\r\n"), std::string::npos) << all;
     EXPECT_NE(Report().find("\r\nContacts: 3 to export, 3 exported, 0 not exported\r\n"), std::string::npos) << Report();
 
+    // A folder named in another script than the system's code page: the run reads its name from
+    // the program's UTF-16 command line.
+    world.store.AddNamed(world.store.AddFolder(L"\u0414\u0440\u0443\u0437\u044c\u044f"), L"Ivan");
+    EXPECT_EQ(0, Run("/unattended /export /folder:\xD0\x94\xD1\x80\xD1\x83\xD0\xB7\xD1\x8C\xD1\x8F /onefile "
+                     "/target:" + Quote(target) + " /report:" + Quote(report)));
+    EXPECT_NE(Report().find("\r\nContacts: 1 to export, 1 exported, 0 not exported\r\n"), std::string::npos) << Report();
+    EXPECT_EQ(1u, ListFiles(target, "*.vcf").size() - 3) << "the folder's file beside Ann's, Cid's and AddressBook.vcf";
+
     // Beside a program without its encodings file only UTF-8 is offered, and the warning box that
     // says so is in the report.
     CTempDir program(world.path()), out(world.path());
@@ -187,7 +195,7 @@ TEST_F(QuillonUnattended, ExportsAFolderAndAllFoldersAndReports)
         << Report();
     EXPECT_EQ(0, Run("/unattended /export /allfolders /encoding:utf-8 /target:" + Quote(out.path()), nullptr, nullptr,
                      program.file("Quillon.exe")));
-    EXPECT_EQ(3u, ListFiles(out.path(), "*.vcf").size());
+    EXPECT_EQ(4u, ListFiles(out.path(), "*.vcf").size());
 }
 
 // A contact that cannot be opened stops the export: what was written before it is a partial
