@@ -2,10 +2,10 @@
 
 #include "base/App.h"
 #include "base/Log.h"
+#include "base/Prompts.h"
 #include "base/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
-#include "base/Prompts.h"
 #include "base/strings.h"
 
 namespace {

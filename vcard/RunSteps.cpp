@@ -1,9 +1,9 @@
 #include "vcard/RunSteps.h"
 
 #include "base/App.h"
+#include "base/Prompts.h"
 #include "base/strings.h"
 #include "common/text.h"
-#include "base/Prompts.h"
 #include "ui/DlgProgress.h"
 #include "wab/WABLib.h"
 
