@@ -5,6 +5,8 @@
 
 #include "base/App.h"
 #include "app/CommandLine.h"
+#include "app/ExitCode.h"
+#include "app/Unattended.h"
 #include "app/DebugWindow.h"
 #include "base/LibBrisco.h"
 #include "base/Log.h"
@@ -12,7 +14,7 @@
 #include "common/guard.h"
 #include "common/raii.h"
 #include "common/text.h"
-#include "common/window.h"
+#include "base/Prompts.h"
 #include "contact/CharConverter.h"
 #include "base/strings.h"
 #include "vcard/export/vCardExport.h"
@@ -21,12 +23,13 @@
 
 namespace {
 
-const int kExitNoMode = -10;
-const int kExitAlreadyRunning = -3;
-const int kExitFailed = -1;
+const int kExitNoMode = ExitValue(ExitCode::kNoMode);
+const int kExitAlreadyRunning = ExitValue(ExitCode::kAnotherInstance);
+const int kExitFailed = ExitValue(ExitCode::kFailed);
 
-// Runs the chosen mode once the program has started up; returns the exit code.
-int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showCommand)
+// Runs the chosen mode once the program has started up; returns the exit code. An unattended run
+// starts up the same way, with its prompts in force, and runs its job instead of a dialog.
+int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showCommand, CUnattendedRun* unattended)
 {
     HWND owner = cmd.owner;
     const CSelectionList* list = selection.empty() ? nullptr : &selection;
@@ -56,7 +59,7 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
         }
     } release{alreadyRunning ? nullptr : mutex.get()};
     if (alreadyRunning) {
-        common::OwnedMessageBox(owner, LoadProgramString(IDS_ALREADY_RUNNING).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(), MB_OK);
+        PromptBox(owner, LoadProgramString(IDS_ALREADY_RUNNING).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(), MB_OK);
         return kExitAlreadyRunning;
     }
 
@@ -80,7 +83,7 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
     // Address book session start: the per-identity folder view, the default store and mail
     // through Outlook Express.
     if (!g_wabLib.Init(true, nullptr, true)) {
-        common::OwnedMessageBox(owner, "WAB INIT FAILED", "Error", MB_OK);
+        PromptBox(owner, "WAB INIT FAILED", "Error", MB_OK);
         return kExitFailed;
     }
     struct SessionEnd {
@@ -88,6 +91,8 @@ int RunMode_(const CCommandLine& cmd, const CSelectionList& selection, int showC
     } sessionEnd;
 
     g_charConverter.Load(owner);
+    if (unattended)
+        return ExitValue(unattended->RunJob());
 
     int exitCode = 0;
     switch (cmd.mode) {
@@ -127,6 +132,23 @@ int RunQuillon(HINSTANCE instance, const char* commandLine, int showCommand)
         g_log.LogErr(context, code, "exception: %s", what);
     });
 
+    // A line whose first word is /unattended is read as such and by nothing else; every other line
+    // goes to the dialogs' parser as it always has.
+    if (IsUnattendedCommandLine(commandLine)) {
+        CUnattendedRun unattended(commandLine);
+        int exitCode = common::Guard<int>("RunQuillon", kExitFailed, [&] {
+            ExitCode prepared = unattended.Prepare();
+            if (prepared != ExitCode::kSuccess)
+                return ExitValue(prepared);
+            return RunMode_(CCommandLine(), CSelectionList(), showCommand, &unattended);
+        });
+        common::Guard<int>("CUnattendedRun::Finish", 0, [&] {
+            unattended.Finish(exitCode);
+            return 0;
+        });
+        return exitCode;
+    }
+
     return common::Guard<int>("RunQuillon", kExitFailed, [&] {
         CCommandLine cmd;
         if (commandLine && *commandLine)
@@ -137,6 +159,6 @@ int RunQuillon(HINSTANCE instance, const char* commandLine, int showCommand)
 
         if (cmd.mode == RunMode::None)
             return kExitNoMode;
-        return RunMode_(cmd, selection, showCommand);
+        return RunMode_(cmd, selection, showCommand, nullptr);
     });
 }

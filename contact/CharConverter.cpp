@@ -2,10 +2,10 @@
 
 #include "base/App.h"
 #include "base/Log.h"
+#include "base/Prompts.h"
 #include "base/Settings.h"
 #include "common/raii.h"
 #include "common/text.h"
-#include "common/window.h"
 #include "base/strings.h"
 
 namespace {
@@ -118,7 +118,7 @@ size_t CCharConverter::LoadFrom(const char* path, HWND owner)
         std::string message = LoadProgramString(IDS_NO_ENCODINGS_FILE);
         if (message.empty())
             message = kEncodingsMissingText;
-        common::OwnedMessageBox(owner, message.c_str(), "Quillon", MB_OK | MB_ICONWARNING);
+        PromptBox(owner, message.c_str(), "Quillon", MB_OK | MB_ICONWARNING);
     }
     return loaded;
 }

@@ -1,9 +1,9 @@
 #include "vcard/RunSteps.h"
 
 #include "base/App.h"
+#include "base/Prompts.h"
 #include "base/strings.h"
 #include "common/text.h"
-#include "common/window.h"
 #include "ui/DlgProgress.h"
 #include "wab/WABLib.h"
 
@@ -20,6 +20,9 @@ std::string SelectionFolder(const CSelectionList* selection)
 
 bool StartProgress(CDlgProgress& progress, HWND owner, UINT textId, int total)
 {
+    // Unattended, nobody watches and nobody cancels: the run goes on without the window.
+    if (!Prompts().ShowsWindows())
+        return true;
     if (!progress.Start(owner))
         return false;
     progress.SetText(textId);
@@ -33,13 +36,11 @@ void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT pa
 {
     UINT message = done == 0 ? failedId : (shortfall ? partialId : okId);
     if (detail.empty()) {
-        common::OwnedMessageBox(owner, LoadProgramString(message).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(),
-                                MB_OK);
+        PromptBox(owner, LoadProgramString(message).c_str(), LoadProgramString(IDS_APP_TITLE).c_str(), MB_OK);
         return;
     }
     std::wstring text = common::AnsiToWide(LoadProgramString(message)) + L"\n" + detail;
-    common::OwnedMessageBox(owner, text.c_str(), common::AnsiToWide(LoadProgramString(IDS_APP_TITLE)).c_str(),
-                            MB_OK);
+    PromptBox(owner, text.c_str(), common::AnsiToWide(LoadProgramString(IDS_APP_TITLE)).c_str(), MB_OK);
 }
 
 }  // namespace vcard

@@ -18,10 +18,11 @@ namespace vcard {
 std::string SelectionFolder(const CSelectionList* selection);
 
 // Shows progress owned by owner with the action line textId, a range of total and the bar at 0;
-// false (nothing shown) when the window could not be started.
+// false (nothing shown) when the window could not be started. When no window may show (an
+// unattended run) it shows nothing and gives true: the run goes on, never cancelled.
 bool StartProgress(CDlgProgress& progress, HWND owner, UINT textId, int total);
 
-// The closing message under the program's title: failedId when nothing went through, partialId
+// The closing message under the program's title (through the prompts in force, base/Prompts.h): failedId when nothing went through, partialId
 // when something was left out (shortfall), else okId; detail, when given, on a line of its own
 // below (in UTF-16: it may name a file in any script).
 void ShowClosingMessage(HWND owner, int done, bool shortfall, UINT okId, UINT partialId, UINT failedId,

@@ -4,8 +4,11 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/Unattended.h"
+#include "app/UnattendedOptions.h"
 #include "base/Log.h"
 #include "common/raii.h"
+#include "common/text.h"
 #include "support/logcapture.h"
 #include "support/testsupport.h"
 
@@ -80,9 +83,17 @@ TEST(CommandLine, ParsesTheTable)
         {"-import -selection tm", RunMode::Import, "", false, true, false},
         {"-import -selection word \"a.txt\"", RunMode::Import, "a.txt", false, true, false},
         {"-export -selectionX", RunMode::Export, "", false, true, false},
+        // words of the unattended command line mean nothing here unless the line begins with
+        // /unattended: a "/" starts no option, a "-" inside a value still does, as it always did
+        {"-export /unattended", RunMode::Export, "", false, false, false},
+        {"x /unattended -debug", RunMode::Debug, "", false, false, false},
+        {"-import /folder:Family-Export /onefile", RunMode::Export, "", false, false, false},
+        {"/target:C:\\out -help", RunMode::Help, "", false, false, false},
+        {"/unattendedly -about", RunMode::About, "", false, false, false},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.line);
+        EXPECT_FALSE(IsUnattendedCommandLine(c.line)) << "the line goes to the dialogs' parser";
         CCommandLine cmd;
         ParseCommandLine(c.line, &cmd);
         EXPECT_STREQ(ModeName(c.mode), ModeName(cmd.mode));
@@ -91,6 +102,141 @@ TEST(CommandLine, ParsesTheTable)
         EXPECT_EQ(c.bad, cmd.bad);
         EXPECT_EQ(c.foreground, cmd.foreground);
     }
+}
+
+// An unattended line is told by its first word alone, and each option by its full name: every
+// field each option sets, its defaults, and the first fault of a line that cannot be used.
+TEST(UnattendedCommandLine, ParsesTheTable)
+{
+    EXPECT_TRUE(IsUnattendedCommandLine("/unattended"));
+    EXPECT_TRUE(IsUnattendedCommandLine(" \t/UnAttended /export"));
+    EXPECT_FALSE(IsUnattendedCommandLine("/unattended:x"));
+    EXPECT_FALSE(IsUnattendedCommandLine("\"/unattended\""));
+    EXPECT_FALSE(IsUnattendedCommandLine(nullptr));
+
+    struct Case {
+        const wchar_t* line;
+        const char* fields;  // job|folder|all|target|format|encoding|onefile|source|into|conflict|report, or the error
+    } cases[] = {
+        {L"/unattended /export /folder:Friends /target:C:\\out",
+         "export|Friends|0|C:\\out|3.0||0|||0|"},
+        {L"/UNATTENDED /EXPORT /ALLFOLDERS /TARGET:\"C:\\My Cards\" /FORMAT:2.1 /ENCODING:\"Cyrillic (Windows)\" "
+         L"/ONEFILE /REPORT:\"C:\\r e.txt\"",
+         "export||1|C:\\My Cards|2.1|Cyrillic (Windows)|1|||0|C:\\r e.txt"},
+        {L"/unattended /export /folder:\"Family-Import\" /target:C:\\x-export",
+         "export|Family-Import|0|C:\\x-export|3.0||0|||0|"},
+        {L"/unattended /export /folder:\u0414\u0440\u0443\u0437\u044c\u044f /target:t /format:3.0",
+         "export|\xD0\x94\xD1\x80\xD1\x83\xD0\xB7\xD1\x8C\xD1\x8F|0|t|3.0||0|||0|"},
+        {L"/unattended /import /source:\"C:\\in box\" /into:Imported", "import||0||3.0||0|C:\\in box|Imported|0|"},
+        {L"/unattended /import /source:s /into:i /conflict:Replace", "import||0||3.0||0|s|i|1|"},
+        {L"/unattended\t/import\t/source:s /into:i /conflict:leaveold /report:r", "import||0||3.0||0|s|i|2|r"},
+        {L"/unattended /import /source:s /into:i /conflict:duplicate", "import||0||3.0||0|s|i|0|"},
+        // faults
+        {L"/unattended", "no job: give /export or /import"},
+        {L"/unattended /report:r.txt", "no job: give /export or /import"},
+        {L"/unattended /export /import", "give either /export or /import, not both"},
+        {L"/unattended /export /export", "/export is given twice"},
+        {L"/unattended /export /allfolders /target:t /target:u", "/target is given twice"},
+        {L"/unattended /export /target:t", "an export needs either /folder:<name> or /allfolders"},
+        {L"/unattended /export /allfolders /folder:f /target:t", "an export needs either /folder:<name> or /allfolders"},
+        {L"/unattended /export /allfolders", "an export needs /target:<folder>"},
+        {L"/unattended /export /allfolders /target:", "/target needs a value: /target:<value>"},
+        {L"/unattended /export /allfolders:yes /target:t", "/allfolders takes no value"},
+        {L"/unattended /export /allfolders /target:t /format:csv", "unknown format \"csv\" (the formats are 2.1, 3.0)"},
+        {L"/unattended /export /allfolders /target:t /format:4.0", "unknown format \"4.0\" (the formats are 2.1, 3.0)"},
+        {L"/unattended /export /allfolders /target:t /source:s", "/source belongs to /import"},
+        {L"/unattended /import /source:s /into:i /onefile", "/onefile belongs to /export"},
+        {L"/unattended /import /into:i", "an import needs /source:<folder>"},
+        {L"/unattended /import /source:s", "an import needs /into:<address-book folder>"},
+        {L"/unattended /import /source:s /into:i /conflict:merge",
+         "unknown conflict mode \"merge\" (the modes are duplicate, replace, leaveold)"},
+        {L"/unattended /export /allfolders /target:t stray", "\"stray\" is not an option: options are written /name or /name:value"},
+        {L"/unattended -export /allfolders /target:t", "\"-export\" is not an option: options are written /name or /name:value"},
+        {L"/unattended /export /fold:f /target:t", "unknown option \"/fold:f\""},
+        {L"/unattended /export /folders:f /target:t", "unknown option \"/folders:f\""},
+        {L"/unattended /exp /allfolders /target:t", "unknown option \"/exp\""},
+        {L"/unattended /exportall /allfolders /target:t", "unknown option \"/exportall\""},
+        {L"/unattended /import /source:s /into:i /conflict:rep", "unknown conflict mode \"rep\" (the modes are duplicate, replace, leaveold)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(common::ToUtf8(c.line));
+        CUnattendedOptions o;
+        ParseUnattendedOptions(c.line, &o);
+        std::string fields = o.error;
+        if (fields.empty()) {
+            const char* job = o.job == UnattendedJob::Export ? "export" : o.job == UnattendedJob::Import ? "import" : "none";
+            fields = common::Format("%s|%s|%d|%s|%s|%s|%d|%s|%s|%d|%s", job, common::ToUtf8(o.folder).c_str(),
+                                    o.allFolders, common::ToUtf8(o.target).c_str(), o.format.c_str(),
+                                    common::ToUtf8(o.encoding).c_str(), o.oneFile, common::ToUtf8(o.source).c_str(),
+                                    common::ToUtf8(o.into).c_str(), o.conflict, common::ToUtf8(o.report).c_str());
+        }
+        EXPECT_EQ(c.fields, fields);
+    }
+    // The report is named even by a line that fails: it is where the caller looks.
+    CUnattendedOptions o;
+    ParseUnattendedOptions(L"/unattended /export /bogus /report:r.txt", &o);
+    EXPECT_EQ("unknown option \"/bogus\"", o.error);
+    EXPECT_EQ(L"r.txt", o.report);
+}
+
+// No option of the dialogs' command line swallows an option of the unattended one, nor the other
+// way round: written with "-" on a line of the dialogs (where options match by prefix) a new name
+// selects nothing, and the dialogs' words written with "/" on an unattended line are unknown there
+// (but /export and /import, the same jobs).
+TEST(UnattendedCommandLine, NoPrefixSwallowsAnOptionEitherWay)
+{
+    const char* const kNew[] = {"unattended", "folder",   "allfolders", "target", "format", "encoding",
+                                "onefile",    "source",   "into",       "conflict", "report"};
+    const char* const kOld[] = {"export", "import", "about", "bugreport", "debug", "selection", "foreground", "help"};
+    for (const char* name : kNew) {
+        for (const std::string& line : {std::string("-") + name, std::string("-") + name + ":value", std::string("/") + name}) {
+            SCOPED_TRACE(line);
+            for (const char* old : kOld)
+                EXPECT_FALSE(StartsWithNoCaseAscii(line.c_str() + 1, old)) << old;
+            CCommandLine cmd;
+            ParseCommandLine(line.c_str(), &cmd);
+            EXPECT_STREQ("none", ModeName(cmd.mode));
+            EXPECT_FALSE(cmd.foreground || cmd.bad || !cmd.selectionFile.empty());
+        }
+    }
+    for (const char* old : kOld) {
+        SCOPED_TRACE(old);
+        std::wstring word = common::AnsiToWide(old);
+        CUnattendedOptions o;
+        ParseUnattendedOptions(L"/unattended /" + word, &o);
+        bool job = word == L"export" || word == L"import";
+        EXPECT_EQ(job ? std::string::npos : 0u, o.error.find("unknown option")) << o.error;
+        ParseUnattendedOptions(L"/unattended /export /allfolders /target:t /" + word + L"x", &o);
+        EXPECT_EQ(0u, o.error.find("unknown option")) << o.error;
+    }
+}
+
+// Unattended, each box is answered by its default button (the OK/Cancel box of a file that cannot
+// be opened: OK, go on), and while an unattended run lives no window may show.
+TEST(UnattendedCommandLine, EachBoxIsAnsweredByItsDefaultButton)
+{
+    const struct {
+        UINT type;
+        int answer;
+    } cases[] = {
+        {MB_OK, IDOK},
+        {MB_OK | MB_ICONWARNING, IDOK},
+        {MB_OKCANCEL | MB_ICONEXCLAMATION, IDOK},
+        {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+        {MB_YESNO, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+        {MB_RETRYCANCEL, IDRETRY},
+        {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+    };
+    EXPECT_TRUE(Prompts().ShowsWindows());
+    {
+        CUnattendedRun run("/unattended /export /allfolders /target:t");
+        EXPECT_FALSE(Prompts().ShowsWindows());
+        for (const auto& c : cases)
+            EXPECT_EQ(c.answer, PromptBox(nullptr, "text", "caption", c.type)) << std::hex << c.type;
+    }
+    EXPECT_TRUE(Prompts().ShowsWindows()) << "the message boxes are back once the run goes";
 }
 
 // The parser must stop exactly at the end of the text it was given, whatever sits behind it.

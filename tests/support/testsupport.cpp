@@ -239,6 +239,93 @@ bool RunProcess(const std::string& commandLine, LONG* exitCode, DWORD timeoutMs,
     return WaitExit(process.get(), timeoutMs, exitCode);
 }
 
+namespace {
+
+// What the window hook of RunWatchingWindows writes to; its events come on the thread that set it.
+std::vector<std::string>* g_watchedWindows = nullptr;
+
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG idObject, LONG, DWORD, DWORD)
+{
+    if (!g_watchedWindows || idObject != OBJID_WINDOW || !hwnd)
+        return;
+    char name[256] = "";
+    bool alive = ::IsWindow(hwnd) && ::GetClassNameA(hwnd, name, sizeof name) > 0;
+    std::string text = alive ? WindowText(hwnd) : std::string();
+    const char* kind = "gone";
+    if (alive) {
+        HWND parent = ::GetAncestor(hwnd, GA_PARENT);
+        if (parent == ::GetDesktopWindow())
+            kind = "top-level";
+        else if (parent && parent == ::GetAncestor(::FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr), GA_PARENT))
+            return;
+        else
+            kind = "child";
+    }
+    g_watchedWindows->push_back(std::string(name) + "|" + text + "|" + kind);
+}
+
+}  // namespace
+
+bool RunWatchingWindows(const std::string& commandLine, LONG* exitCode, std::vector<std::string>* windows,
+                        const std::function<void(DWORD processId)>& meanwhile, DWORD timeoutMs)
+{
+    windows->clear();
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::wstring cmd(commandLine.size() + 1, L'\0');
+    cmd.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, commandLine.data(),
+                                                         static_cast<int>(commandLine.size()), &cmd[0],
+                                                         static_cast<int>(cmd.size()))));
+    if (cmd.empty() ||
+        !::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+        return false;
+    common::CHandle process(pi.hProcess), thread(pi.hThread);
+    g_watchedWindows = windows;
+    HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnWindowEvent,
+                                           pi.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    common::CScopeExit unhook([&] {
+        if (hook)
+            ::UnhookWinEvent(hook);
+        g_watchedWindows = nullptr;
+    });
+    if (!hook) {
+        ::TerminateProcess(process.get(), 99);
+        return false;
+    }
+    ::ResumeThread(thread.get());
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        HANDLE h = process.get();
+        DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (r == WAIT_OBJECT_0)
+            break;
+        if (meanwhile)
+            meanwhile(pi.dwProcessId);
+        if (::GetTickCount() - start >= timeoutMs) {
+            ::TerminateProcess(process.get(), 99);
+            ::WaitForSingleObject(process.get(), 5000);
+            return false;
+        }
+    }
+    // Events the system queued before the end are taken too.
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    if (exitCode)
+        *exitCode = static_cast<LONG>(code);
+    return true;
+}
+
 bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs)
 {
     DWORD start = ::GetTickCount();

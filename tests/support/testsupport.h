@@ -91,6 +91,17 @@ bool RunProcess(const std::string& commandLine, LONG* exitCode, DWORD timeoutMs 
                 const std::string& cwd = std::string(),
                 const std::vector<std::pair<std::string, std::string>>& env = {});
 
+// Runs a program to its end, as RunProcess does, and lists every window its threads made
+// meanwhile but message-only ones, which never show: "<class>|<title>|<kind>", kind "top-level",
+// "child" or "gone" when it was destroyed before it could be read. The program starts suspended,
+// a hook on window creation in that process is set, and only then does it run: the system tells
+// this thread of each window while it waits, so none escapes however short it lives. meanwhile
+// (may be empty) is called with the process id between waits, to answer a window of the program.
+// False when it did not end within the time (it is then terminated). The command line is UTF-8: the
+// program gets it whole in its UTF-16 command line.
+bool RunWatchingWindows(const std::string& commandLine, LONG* exitCode, std::vector<std::string>* windows,
+                        const std::function<void(DWORD processId)>& meanwhile = nullptr, DWORD timeoutMs = kWait);
+
 // Polls until pred() holds or the time runs out, pumping this thread's messages meanwhile.
 bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,4 +86,198 @@ TEST(QuillonExport, SelectedContactsFromTheCommandLineAreExported)
     // The choices were remembered; "Selected contacts only" is not among them.
     EXPECT_EQ("dword:1", DescribeRegValue(kQuillonKey, "Export.Format"));
     EXPECT_EQ(friends, RegText(HKEY_CURRENT_USER, kQuillonKey, "Export.WABFolderID"));
+}
+
+// Unattended runs of Quillon.exe against the stand-in address book: what each run writes, its exit
+// code, its report, and that no window is ever made (a hook on window creation in the process
+// from its first instruction on). The interactive export, watched the same way, shows that the
+// hook sees the windows a run makes.
+class QuillonUnattended : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        friends = world.store.AddFolder(L"Friends");
+        world.store.AddNamed(world.store.pab(), L"Eve Day");
+        ann = world.store.AddNamed(friends, L"Ann Lee");
+        cid = world.store.AddNamed(friends, L"Cid Poe");
+        ASSERT_TRUE(::CreateDirectoryA(target.c_str(), nullptr));
+    }
+
+    // Runs Quillon.exe with these arguments; its exit code, and the windows it made (none
+    // expected unless asked for).
+    LONG Run(const std::string& arguments, std::vector<std::string>* windows = nullptr,
+             const std::function<void(DWORD)>& meanwhile = nullptr, const std::string& program = std::string())
+    {
+        std::vector<std::string> made;
+        LONG code = 12345;
+        EXPECT_TRUE(RunWatchingWindows(Quote(program.empty() ? BinDir() + "\\Quillon.exe" : program) + " " + arguments,
+                                       &code, &made, meanwhile))
+            << "Quillon did not end: " << arguments << "; " << world.ErrLog();
+        if (windows)
+            *windows = made;
+        else
+            EXPECT_EQ(made, std::vector<std::string>()) << "windows of: " << arguments;
+        return code;
+    }
+    std::string Report() const { return ReadFileBytes(report); }
+
+    CQuillonWorld world{kExportSettings};
+    std::string friends, ann, cid;
+    std::string target = world.file("cards");
+    std::string report = world.file("report.txt");
+};
+
+TEST_F(QuillonUnattended, TheHookSeesTheWindowsOfAnInteractiveRun)
+{
+    std::vector<std::string> windows;
+    EXPECT_EQ(0, Run("-export", &windows, [](DWORD pid) {
+                  if (HWND dialog = FindTopWindow(pid, "#32770", "Export"))
+                      PostClick(dialog, IDCANCEL);
+              }));
+    EXPECT_NE(std::find(windows.begin(), windows.end(), "#32770|Export|top-level"), windows.end())
+        << ::testing::PrintToString(windows);
+}
+
+TEST_F(QuillonUnattended, ExportsAFolderAndAllFoldersAndReports)
+{
+    EXPECT_EQ(0, Run("/unattended /export /folder:friends /target:" + Quote(target) +
+                     " /format:2.1 /encoding:windows-1252 /report:" + Quote(report)));
+    std::vector<std::string> files = ListFiles(target, "*");
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files, (std::vector<std::string>{"Ann Lee.vcf", "Cid Poe.vcf"})) << Report() << world.ErrLog();
+    std::string card = ReadFileBytes(target + "\\Ann Lee.vcf");
+    EXPECT_NE(card.find("\r\nVERSION:2.1\r\n"), std::string::npos) << card;
+    EXPECT_NE(card.find("\r\nFN;CHARSET=windows-1252:Ann Lee\r\n"), std::string::npos) << card;
+    std::string text = Report();
+    for (const char* line : {"Export of the address-book folder \"friends\" to ", ": vCard 2.1, Western European (Windows), "
+                             "one file per contact\r\n", "\r\nContacts: 2 to export, 2 exported, 0 not exported\r\n",
+                             "\r\nNot taken: none\r\n",
+                             "\r\n  Quillon for Outlook Express: Export completed successfully. [answered OK]\r\n",
+                             "\r\nResult: success (exit code 0)\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    // The dialogs' remembered choices are theirs: an unattended run leaves them alone.
+    for (const std::string& name : kExportSettings)
+        EXPECT_EQ("", DescribeRegValue(kQuillonKey, name.c_str())) << name;
+
+    // All folders into one file, with the defaults: vCard 3.0 in UTF-8.
+    EXPECT_EQ(0, Run("/UNATTENDED /Export /AllFolders /OneFile /Target:" + Quote(target) + " /Report:" + Quote(report)));
+    std::string all = ReadFileBytes(target + "\\AddressBook.vcf");
+    size_t cards = 0;
+    for (size_t at = all.find("BEGIN:VCARD"); at != std::string::npos; at = all.find("BEGIN:VCARD", at + 1))
+        ++cards;
+    EXPECT_EQ(3u, cards) << all;
+    EXPECT_NE(all.find("\r\nVERSION:3.0\r\n"), std::string::npos) << all;
+    EXPECT_NE(all.find("\r\nFN;CHARSET=UTF-8:Eve Day\r\n"), std::string::npos) << all;
+    EXPECT_NE(Report().find("\r\nContacts: 3 to export, 3 exported, 0 not exported\r\n"), std::string::npos) << Report();
+
+    // A folder named in another script than the system's code page: the run reads its name from
+    // the program's UTF-16 command line.
+    world.store.AddNamed(world.store.AddFolder(L"\u0414\u0440\u0443\u0437\u044c\u044f"), L"Ivan");
+    EXPECT_EQ(0, Run("/unattended /export /folder:\xD0\x94\xD1\x80\xD1\x83\xD0\xB7\xD1\x8C\xD1\x8F /onefile "
+                     "/target:" + Quote(target) + " /report:" + Quote(report)));
+    EXPECT_NE(Report().find("\r\nContacts: 1 to export, 1 exported, 0 not exported\r\n"), std::string::npos) << Report();
+    EXPECT_EQ(1u, ListFiles(target, "*.vcf").size() - 3) << "the folder's file beside Ann's, Cid's and AddressBook.vcf";
+
+    // Beside a program without its encodings file only UTF-8 is offered, and the warning box that
+    // says so is in the report.
+    CTempDir program(world.path()), out(world.path());
+    for (const char* file : {"Quillon.exe", "LibBrisco.dll", "wab32.dll"})
+        ASSERT_TRUE(CopyFileTo(BinDir() + "\\" + file, program.file(file)));
+    EXPECT_EQ(-2, Run("/unattended /export /allfolders /encoding:windows-1252 /target:" + Quote(out.path()) +
+                      " /report:" + Quote(report), nullptr, nullptr, program.file("Quillon.exe")));
+    EXPECT_NE(Report().find("\r\n  Quillon: Supported encodings file was not found. Only UTF-8 encoding will be "
+                            "available [answered OK]\r\n"),
+              std::string::npos)
+        << Report();
+    EXPECT_NE(Report().find("Bad arguments: unknown encoding \"windows-1252\" (the encodings are UTF-8, or their "
+                            "charset names)"),
+              std::string::npos)
+        << Report();
+    EXPECT_EQ(0, Run("/unattended /export /allfolders /encoding:utf-8 /target:" + Quote(out.path()), nullptr, nullptr,
+                     program.file("Quillon.exe")));
+    EXPECT_EQ(4u, ListFiles(out.path(), "*.vcf").size());
+}
+
+// A contact that cannot be opened stops the export: what was written before it is a partial
+// success, nothing written a failure; the report names the contact and the closing message.
+TEST_F(QuillonUnattended, AContactThatCannotBeOpenedIsAPartialSuccessOrAFailure)
+{
+    struct Case {
+        const std::string* contact;
+        LONG code;
+        const char* counts;
+        const char* message;
+        const char* result;
+    } cases[] = {
+        {&cid, 1, "Contacts: 2 to export, 1 exported, 1 not exported",
+         "Export was completed. Some items were not exported.", "partial success: some contacts or cards were not taken (exit code 1)"},
+        {&ann, -1, "Contacts: 2 to export, 0 exported, 2 not exported", "Export failed.", "failure (exit code -1)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        CTempDir out(world.path());
+        CScopedEnv fault("WAB_STANDIN_FAULTS", ("OpenEntry:" + *c.contact + ":0x80004005").c_str());
+        EXPECT_EQ(c.code, Run("/unattended /export /folder:Friends /target:" + Quote(out.path()) + " /report:" + Quote(report)));
+        std::string text = Report();
+        for (const std::string& line : {std::string(c.counts), "  contact " + *c.contact +
+                                            ": not exported: it could not be opened [0x80004005]",
+                                        "  Quillon for Outlook Express: " + std::string(c.message) + " [answered OK]",
+                                        "Result: " + std::string(c.result)})
+            EXPECT_NE(text.find("\r\n" + line + "\r\n"), std::string::npos) << line << "\n" << text;
+    }
+}
+
+// Each exit code but success and partial success (above), with the report's words; none of these
+// runs does anything, and none makes a window.
+TEST_F(QuillonUnattended, ExitCodesOfRunsThatCannotGo)
+{
+    std::string cards = world.file("in");
+    ASSERT_TRUE(::CreateDirectoryA(cards.c_str(), nullptr));
+    const std::string to = " /target:" + Quote(target), from = " /source:" + Quote(cards);
+    struct Case {
+        std::string arguments;
+        LONG code;
+        std::string said;
+    } cases[] = {
+        {"/export /folder:Nobody" + to, -2, "Bad arguments: no address-book folder is named \"Nobody\""},
+        {"/export /allfolders", -2, "Bad arguments: an export needs /target:<folder>"},
+        {"/export /allfolders /target:" + Quote(target + "\\missing"), -2, "\\missing does not exist"},
+        {"/export /allfolders /encoding:Klingon" + to, -2, "Bad arguments: unknown encoding \"Klingon\""},
+        {"/export /allfolders /format:csv" + to, -2, "Bad arguments: unknown format \"csv\" (the formats are 2.1, 3.0)"},
+        {"/export /fold:Friends" + to, -2, "Bad arguments: unknown option \"/fold:Friends\""},
+        {"-export /allfolders" + to, -2, "Bad arguments: \"-export\" is not an option"},
+        {"/import /into:Friends /conflict:merge" + from, -2, "Bad arguments: unknown conflict mode \"merge\""},
+        {"/import /into:Nobody" + from, -2, "Bad arguments: no address-book folder is named \"Nobody\""},
+        {"/import /into:Friends", -2, "Bad arguments: an import needs /source:<folder>"},
+        {"/import /into:Friends" + from, -1,
+         "  Quillon: No vCard files were found. Please select other directory containing vCard files. [answered OK]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(c.code, Run("/unattended " + c.arguments + " /report:" + Quote(report)));
+        EXPECT_NE(Report().find(c.said), std::string::npos) << Report();
+        EXPECT_EQ(ListFiles(target, "*"), std::vector<std::string>());
+    }
+
+    // The address book cannot be opened.
+    {
+        CScopedEnv fault("WAB_STANDIN_FAULTS", "WABOpen:*:0x80004005");
+        EXPECT_EQ(-1, Run("/unattended /export /allfolders" + to + " /report:" + Quote(report)));
+        EXPECT_NE(Report().find("\r\n  Error: WAB INIT FAILED [answered OK]\r\n"), std::string::npos) << Report();
+    }
+    // Another instance runs: it holds the program's mutex.
+    {
+        common::CHandle mutex(::CreateMutexA(nullptr, TRUE, "Brisco.Quillon.Mutex"));
+        ASSERT_TRUE(mutex);
+        EXPECT_EQ(-3, Run("/unattended /export /allfolders" + to + " /report:" + Quote(report)));
+        EXPECT_NE(Report().find("\r\n  Quillon for Outlook Express: There's already an active instance of Quillon "
+                                "[answered OK]\r\nResult: another instance of Quillon is running: nothing was done "
+                                "(exit code -3)\r\n"),
+                  std::string::npos)
+            << Report();
+        ::ReleaseMutex(mutex.get());
+    }
+    // A report that cannot be written makes the line unusable too (the log says so).
+    EXPECT_EQ(-2, Run("/unattended /export /allfolders" + to + " /report:" + Quote(world.file("no\\such\\report.txt"))));
+    EXPECT_NE(ReadFileBytes(world.DataFile("main.err")).find("cannot be written"), std::string::npos) << world.ErrLog();
 }

@@ -10,6 +10,7 @@
 
 #include "base/App.h"
 #include "base/Log.h"
+#include "base/Prompts.h"
 #include "base/strings.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
@@ -166,25 +167,6 @@ std::wstring ShownPath(const std::wstring& path)
     return path;
 }
 
-// The address book's folder list gives a folder's name only through the ANSI code page, where a
-// name in another script becomes question marks; the folder itself is asked for its UTF-16 name.
-// ansiName when it cannot give it.
-std::wstring FolderName(const char* folderId, const char* ansiName)
-{
-    ULONG type = 0;
-    std::wstring name;
-    // Opened without an interface, a container hands out its own, which starts with IMAPIProp as
-    // a contact's does.
-    Microsoft::WRL::ComPtr<IABContainer> container;
-    HRESULT hr = g_wabLib._OpenEntry(folderId, &type, reinterpret_cast<IUnknown**>(container.GetAddressOf()));
-    if (SUCCEEDED(hr) && container && type == MAPI_ABCONT) {
-        CContact folder(container.Get());
-        if (FAILED(folder._GetTextPropW(contact_tags::kDisplayName, &name)))
-            name.clear();
-    }
-    return name.empty() ? common::AnsiToWide(ansiName ? ansiName : "") : name;
-}
-
 // A path longer than MAX_PATH reaches the file system only in its "\\?\" form: a name cut to
 // fit MAX_PATH with its ending added may be that long.
 std::wstring LongPathForm(const std::wstring& path)
@@ -209,6 +191,24 @@ std::wstring LongPathForm(const std::wstring& path)
 }  // namespace
 
 CvCardExport::CvCardExport() = default;
+
+// The address book's folder list gives a folder's name only through the ANSI code page, where a
+// name in another script becomes question marks; the folder itself is asked for its UTF-16 name.
+std::wstring CvCardExport::FolderName(const char* folderId, const char* ansiName)
+{
+    ULONG type = 0;
+    std::wstring name;
+    // Opened without an interface, a container hands out its own, which starts with IMAPIProp as
+    // a contact's does.
+    Microsoft::WRL::ComPtr<IABContainer> container;
+    HRESULT hr = g_wabLib._OpenEntry(folderId, &type, reinterpret_cast<IUnknown**>(container.GetAddressOf()));
+    if (SUCCEEDED(hr) && container && type == MAPI_ABCONT) {
+        CContact folder(container.Get());
+        if (FAILED(folder._GetTextPropW(contact_tags::kDisplayName, &name)))
+            name.clear();
+    }
+    return name.empty() ? common::AnsiToWide(ansiName ? ansiName : "") : name;
+}
 
 CvCardExport::~CvCardExport() = default;
 
@@ -633,12 +633,16 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         m_contactId = id ? id : "";
         if (FAILED(hr)) {
             g_log.LogErr(ctx, hr, "OpenItem(%s)", id ? id : "");
+            NoteNotTaken("contact %s: not exported: it could not be opened [0x%lx]", id ? id : "",
+                         static_cast<unsigned long>(hr));
             ++m_failed;
             status = hr;
             break;
         }
         status = _ExportContact();
         if (status != 0) {
+            NoteNotTaken("contact \"%s\": not exported: its file could not be created or written in %s",
+                         common::ToUtf8(_CardName()).c_str(), m_targetFolder.c_str());
             ++m_failed;
             break;
         }
@@ -667,11 +671,15 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         size_t at = cardsLeft.find(L"%s");
         if (at != std::wstring::npos)
             cardsLeft.replace(at, 2, ShownPath(m_partPath));
+        NoteNotTaken("%d contacts: written, but their file could not be given its name: %s", m_failed,
+                     common::ToUtf8(cardsLeft).c_str());
     }
     m_file.reset();
     m_fileOpen = false;
 
     m_rest = m_total - m_exported - m_failed;
+    if (m_rest > 0)
+        NoteNotTaken("%d contacts: not exported: the run stopped before them", m_rest);
     vcard::ShowClosingMessage(m_owner, m_exported, m_failed >= 1 || m_rest > 0, IDS_EXPORT_OK, IDS_EXPORT_PARTIAL,
                               IDS_EXPORT_FAILED, cardsLeft);
     return status;

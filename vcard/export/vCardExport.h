@@ -82,6 +82,10 @@ public:
     int Exported() const { return m_exported; }
     int Failed() const { return m_failed; }
 
+    // A folder's name in UTF-16 (the folder list gives it only in the ANSI code page, where another
+    // script becomes question marks); ansiName when the folder cannot give it.
+    static std::wstring FolderName(const char* folderId, const char* ansiName);
+
     // Major and minor number of the running program's product version (1.0 without one).
     static void ProductVersion(int* major, int* minor);
 

@@ -8,7 +8,7 @@
 #include "base/Log.h"
 #include "base/strings.h"
 #include "common/text.h"
-#include "common/window.h"
+#include "base/Prompts.h"
 #include "contact/CharConverter.h"
 
 namespace {
@@ -99,18 +99,18 @@ void CvCardImport::ReportInvalidElement()
                  m_reader.Text().Name().c_str(), m_currentFilePath.c_str());
     std::string text = Substitute(LoadProgramString(IDS_ELEMENT_INVALID),
                                   common::WideToAnsi(m_currentFile), m_reader.Text().Name());
-    common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+    PromptBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CvCardImport::ShowNoFilesMessage() const
 {
     std::string text = LoadProgramString(IDS_NO_VCARD_FILES);
-    common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+    PromptBox(m_owner, text.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CvCardImport::ShowCannotOpenMessage(const char* path) const
 {
     std::string text = std::string(path ? path : "") +
                        LoadProgramString(IDS_FILE_CANNOT_OPEN);
-    return common::OwnedMessageBox(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
+    return PromptBox(m_owner, text.c_str(), kCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDCANCEL;
 }

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/Log.h"
+#include "base/Prompts.h"
 #include "base/strings.h"
 #include "common/raii.h"
 #include "common/text.h"
@@ -98,6 +99,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
             do {
                 std::wstring path = JoinPath(source, found.cFileName);
                 if (path.empty()) {
+                    NoteNotTaken("file %s: not read: its path is too long", common::ToUtf8(found.cFileName).c_str());
                     ++m_failed;
                     continue;
                 }
@@ -115,6 +117,8 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_index.Clear();
 
     const int rest = m_total - m_imported - m_failed;
+    if (rest > 0)
+        NoteNotTaken("%d cards: not imported: the run stopped before them", rest);
     vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
                               IDS_IMPORT_PARTIAL, IDS_IMPORT_FAILED);
 }
@@ -140,6 +144,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' || reason[length - 1] == ' '))
             reason[--length] = '\0';
         g_log.LogWar(ctx, HRESULT_FROM_WIN32(error), "CreateFile(%s): %s", path, reason);
+        NoteNotTaken("file %s: not read: it cannot be opened: %s", path, reason);
         ++m_failed;
         return ShowCannotOpenMessage(common::WideToAnsi(widePath).c_str()) ? 0 : -1;
     }
@@ -158,6 +163,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         // Its cards (if any) were not counted either; the closing message must still say that
         // something was not imported.
         g_log.LogWar(ctx, loaded, "%s not read: %s", path, why.c_str());
+        NoteNotTaken("file %s: not read: %s", path, why.c_str());
         ++m_failed;
         FreeFileText();
         return 0;
@@ -168,13 +174,19 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         HRESULT stored = m_reader.Card().isGroup ? putGroupCard() : putContactItem();
         ++m_processed;
         if (stored < 0) {
+            NoteNotTaken("card \"%s\" in %s: not imported: the address book did not take it [0x%lx]",
+                         common::ToUtf8(m_reader.CardName()).c_str(), m_currentFilePath.c_str(),
+                         static_cast<unsigned long>(stored));
             ++m_failed;
             _ShowProgress(true);
             return -1;
         }
         ++m_imported;
-        if (stored != S_OK || m_reader.CardCut())
+        if (stored != S_OK || m_reader.CardCut()) {
+            NoteNotTaken("card \"%s\" in %s: imported without some of its values",
+                         common::ToUtf8(m_reader.CardName()).c_str(), m_currentFilePath.c_str());
             ++m_incomplete;
+        }
         if (m_progress && m_progress->IsCancelled()) {
             _ShowProgress(true);
             return -1;
@@ -185,13 +197,17 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
     if (result == 0 && m_reader.TextEndedInCard()) {
         // A card cut off by the file's end was not counted; it is lost, and the run says so.
         g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
+        NoteNotTaken("file %s: its last card was not imported: the file ends inside it", path);
         ++m_failed;
     } else if (result == 0 && m_reader.CardsRead() == 0 && m_reader.CardsTooDeep() == 0) {
         g_log.LogWar(ctx, 0, "%s holds no vCard", path);
+        NoteNotTaken("file %s: holds no vCard", path);
     }
     if (result == 0 && m_reader.CardsTooDeep() > 0) {
         // Neither pass counted them; they are lost, and the run says so.
         g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
+                     m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+        NoteNotTaken("file %s: %zu cards not imported: they lie more than %zu deep inside cards", path,
                      m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
         const size_t room = static_cast<size_t>(INT_MAX - m_failed);
         m_failed += static_cast<int>(m_reader.CardsTooDeep() < room ? m_reader.CardsTooDeep() : room);
