@@ -265,6 +265,7 @@ ExitCode CUnattendedRun::_Export()
 
     CvCardExport run;
     run.SetOwner(nullptr);
+    run.SetGroupCards(m_options.groupCards);
     int status = run.Execute(m_targetFolder.c_str(), m_options.allFolders ? nullptr : folderId.c_str(), false, nullptr,
                              m_options.format.c_str(), m_options.oneFile, encoding.c_str());
     const int total = run.Total(), exported = run.Exported();
@@ -294,6 +295,7 @@ ExitCode CUnattendedRun::_Import()
 
     CvCardImport run;
     run.SetOwner(nullptr);
+    run.SetJoinGroups(!m_options.noGroups);
     run.RunImport(m_sourceFolder.c_str(), folderId.c_str(), m_options.conflict);
     const int total = run.Total(), imported = run.Imported(), failed = run.Failed();
     const int rest = total - imported - failed;

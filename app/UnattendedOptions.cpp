@@ -65,8 +65,8 @@ const Option kOptions[] = {
     {L"target", Kind::Value, UnattendedJob::Export},     {L"format", Kind::Value, UnattendedJob::Export},
     {L"encoding", Kind::Value, UnattendedJob::Export},   {L"onefile", Kind::Flag, UnattendedJob::Export},
     {L"source", Kind::Value, UnattendedJob::Import},     {L"into", Kind::Value, UnattendedJob::Import},
-    {L"conflict", Kind::Value, UnattendedJob::Import},
-    {L"report", Kind::Value, UnattendedJob::None},
+    {L"conflict", Kind::Value, UnattendedJob::Import},   {L"groupcards", Kind::Flag, UnattendedJob::Export},
+    {L"nogroups", Kind::Flag, UnattendedJob::Import},    {L"report", Kind::Value, UnattendedJob::None},
 };
 
 template <typename Named>
@@ -115,6 +115,10 @@ bool Store(const std::wstring& name, const std::wstring& value, CUnattendedOptio
         r->encoding = value;
     } else if (SameNoCase(name, L"onefile")) {
         r->oneFile = true;
+    } else if (SameNoCase(name, L"groupcards")) {
+        r->groupCards = true;
+    } else if (SameNoCase(name, L"nogroups")) {
+        r->noGroups = true;
     } else if (SameNoCase(name, L"source")) {
         r->source = value;
     } else if (SameNoCase(name, L"into")) {

@@ -2,9 +2,9 @@
 // import with every choice the dialogs would ask for, and nobody is there to answer a window.
 //
 //   Quillon.exe /unattended /export (/folder:<name> | /allfolders) /target:<folder>
-//               [/format:2.1|3.0] [/encoding:<name>] [/onefile] [/report:<file>]
+//               [/format:2.1|3.0] [/encoding:<name>] [/onefile] [/groupcards] [/report:<file>]
 //   Quillon.exe /unattended /import /source:<folder> /into:<name>
-//               [/conflict:duplicate|replace|leaveold] [/report:<file>]
+//               [/conflict:duplicate|replace|leaveold] [/nogroups] [/report:<file>]
 //
 // Such a line is told apart by its first word alone, so that every other command line is parsed
 // exactly as before (CommandLineText.h): the options of the dialogs' runs begin with "-" and are
@@ -28,10 +28,12 @@ struct CUnattendedOptions {
     std::string format = "3.0";  // /format: as the export run takes it
     std::wstring encoding;     // /encoding: display or charset name; empty: UTF-8
     bool oneFile = false;      // /onefile
+    bool groupCards = false;   // /groupcards: each group also as a card of its own
     // Import
     std::wstring source;       // /source: the folder whose *.vcf files are read
     std::wstring into;         // /into: the address-book folder that receives the contacts
     int conflict = 0;          // /conflict: 0 duplicate, 1 replace, 2 leave old (CvCardImport)
+    bool noGroups = false;     // /nogroups: cards do not put their contacts into groups
     // Both
     std::wstring report;       // /report: the report file; empty: none
     // Why the line cannot be used (UTF-8); empty when it can.

@@ -116,21 +116,23 @@ TEST(UnattendedCommandLine, ParsesTheTable)
 
     struct Case {
         const wchar_t* line;
-        const char* fields;  // job|folder|all|target|format|encoding|onefile|source|into|conflict|report, or the error
+        const char* fields;  // job|folder|all|target|format|encoding|onefile|source|into|conflict|report|groupcards|nogroups, or the error
     } cases[] = {
         {L"/unattended /export /folder:Friends /target:C:\\out",
-         "export|Friends|0|C:\\out|3.0||0|||0|"},
+         "export|Friends|0|C:\\out|3.0||0|||0||0|0"},
         {L"/UNATTENDED /EXPORT /ALLFOLDERS /TARGET:\"C:\\My Cards\" /FORMAT:2.1 /ENCODING:\"Cyrillic (Windows)\" "
          L"/ONEFILE /REPORT:\"C:\\r e.txt\"",
-         "export||1|C:\\My Cards|2.1|Cyrillic (Windows)|1|||0|C:\\r e.txt"},
+         "export||1|C:\\My Cards|2.1|Cyrillic (Windows)|1|||0|C:\\r e.txt|0|0"},
         {L"/unattended /export /folder:\"Family-Import\" /target:C:\\x-export",
-         "export|Family-Import|0|C:\\x-export|3.0||0|||0|"},
+         "export|Family-Import|0|C:\\x-export|3.0||0|||0||0|0"},
         {L"/unattended /export /folder:\u0414\u0440\u0443\u0437\u044c\u044f /target:t /format:3.0",
-         "export|\xD0\x94\xD1\x80\xD1\x83\xD0\xB7\xD1\x8C\xD1\x8F|0|t|3.0||0|||0|"},
-        {L"/unattended /import /source:\"C:\\in box\" /into:Imported", "import||0||3.0||0|C:\\in box|Imported|0|"},
-        {L"/unattended /import /source:s /into:i /conflict:Replace", "import||0||3.0||0|s|i|1|"},
-        {L"/unattended\t/import\t/source:s /into:i /conflict:leaveold /report:r", "import||0||3.0||0|s|i|2|r"},
-        {L"/unattended /import /source:s /into:i /conflict:duplicate", "import||0||3.0||0|s|i|0|"},
+         "export|\xD0\x94\xD1\x80\xD1\x83\xD0\xB7\xD1\x8C\xD1\x8F|0|t|3.0||0|||0||0|0"},
+        {L"/unattended /import /source:\"C:\\in box\" /into:Imported", "import||0||3.0||0|C:\\in box|Imported|0||0|0"},
+        {L"/unattended /import /source:s /into:i /conflict:Replace", "import||0||3.0||0|s|i|1||0|0"},
+        {L"/unattended\t/import\t/source:s /into:i /conflict:leaveold /report:r", "import||0||3.0||0|s|i|2|r|0|0"},
+        {L"/unattended /import /source:s /into:i /conflict:duplicate", "import||0||3.0||0|s|i|0||0|0"},
+        {L"/unattended /export /allfolders /target:t /GroupCards", "export||1|t|3.0||0|||0||1|0"},
+        {L"/unattended /import /source:s /into:i /nogroups", "import||0||3.0||0|s|i|0||0|1"},
         // faults
         {L"/unattended", "no job: give /export or /import"},
         {L"/unattended /report:r.txt", "no job: give /export or /import"},
@@ -146,6 +148,8 @@ TEST(UnattendedCommandLine, ParsesTheTable)
         {L"/unattended /export /allfolders /target:t /format:4.0", "unknown format \"4.0\" (the formats are 2.1, 3.0)"},
         {L"/unattended /export /allfolders /target:t /source:s", "/source belongs to /import"},
         {L"/unattended /import /source:s /into:i /onefile", "/onefile belongs to /export"},
+        {L"/unattended /import /source:s /into:i /groupcards", "/groupcards belongs to /export"},
+        {L"/unattended /export /allfolders /target:t /nogroups", "/nogroups belongs to /import"},
         {L"/unattended /import /into:i", "an import needs /source:<folder>"},
         {L"/unattended /import /source:s", "an import needs /into:<address-book folder>"},
         {L"/unattended /import /source:s /into:i /conflict:merge",
@@ -165,10 +169,11 @@ TEST(UnattendedCommandLine, ParsesTheTable)
         std::string fields = o.error;
         if (fields.empty()) {
             const char* job = o.job == UnattendedJob::Export ? "export" : o.job == UnattendedJob::Import ? "import" : "none";
-            fields = common::Format("%s|%s|%d|%s|%s|%s|%d|%s|%s|%d|%s", job, common::ToUtf8(o.folder).c_str(),
+            fields = common::Format("%s|%s|%d|%s|%s|%s|%d|%s|%s|%d|%s|%d|%d", job, common::ToUtf8(o.folder).c_str(),
                                     o.allFolders, common::ToUtf8(o.target).c_str(), o.format.c_str(),
                                     common::ToUtf8(o.encoding).c_str(), o.oneFile, common::ToUtf8(o.source).c_str(),
-                                    common::ToUtf8(o.into).c_str(), o.conflict, common::ToUtf8(o.report).c_str());
+                                    common::ToUtf8(o.into).c_str(), o.conflict, common::ToUtf8(o.report).c_str(),
+                                    o.groupCards, o.noGroups);
         }
         EXPECT_EQ(c.fields, fields);
     }
@@ -186,7 +191,7 @@ TEST(UnattendedCommandLine, ParsesTheTable)
 TEST(UnattendedCommandLine, NoPrefixSwallowsAnOptionEitherWay)
 {
     const char* const kNew[] = {"unattended", "folder",   "allfolders", "target", "format", "encoding",
-                                "onefile",    "source",   "into",       "conflict", "report"};
+                                "onefile",    "source",   "into",       "conflict", "report", "groupcards", "nogroups"};
     const char* const kOld[] = {"export", "import", "about", "bugreport", "debug", "selection", "foreground", "help"};
     for (const char* name : kNew) {
         for (const std::string& line : {std::string("-") + name, std::string("-") + name + ":value", std::string("/") + name}) {
