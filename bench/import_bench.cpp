@@ -2,7 +2,8 @@
 // floor of the address book saving the same contacts one by one; then the same files again
 // (every card a duplicate) in each conflict mode, each against the first; the cost per card of
 // each size against the smallest; the peak working set against the size of the files.
-//   import_bench.exe [CARDS ...]      (default: 1000 10000)
+//   import_bench.exe [groups] [CARDS ...]      (default: 1000 10000; groups: each card names one
+//                                               of 50 groups, every tenth a second one)
 // Runs under Wine with a display (the run shows its progress window and summary, which a hook on
 // the running thread answers). Prints one line per figure.
 #include <windows.h>
@@ -55,6 +56,9 @@ double Seconds(Clock::time_point from)
 }
 
 // A varied card: 2.1 or 3.0, names, company, phones, e-mail addresses, an address, a note.
+// With groups: each card names one of 50 groups, every tenth a second one.
+bool g_groups = false;
+
 std::string Card(int i)
 {
     std::string n = std::to_string(i);
@@ -70,6 +74,9 @@ std::string Card(int i)
     card += "ADR;TYPE=WORK:;;" + n + " Main Street;Springfield;IL;62701;USA\r\n";
     if (i % 5 == 0)
         card += "NOTE;ENCODING=QUOTED-PRINTABLE:First line " + n + "=0D=0ASecond line\r\n";
+    if (g_groups)
+        card += "CATEGORIES:Group " + std::to_string(i % 50) + (i % 10 == 0 ? ",Group " + std::to_string((i / 10) % 50) : "") +
+                "\r\n";
     card += "END:VCARD\r\n";
     return card;
 }
@@ -292,8 +299,12 @@ int main(int argc, char** argv)
         return kb;
     }
     std::vector<int> sizes;
-    for (int a = 1; a < argc; ++a)
-        sizes.push_back(std::atoi(argv[a]));
+    for (int a = 1; a < argc; ++a) {
+        if (std::string(argv[a]) == "groups")
+            g_groups = true;
+        else
+            sizes.push_back(std::atoi(argv[a]));
+    }
     if (sizes.empty())
         sizes = {1000, 10000};
     char tmp[MAX_PATH] = "";

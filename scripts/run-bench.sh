@@ -15,6 +15,10 @@ for bench in wabstore_bench wablib_bench export_bench import_bench; do
     "$wine" "$bench.exe" | tr -d '\r'
   fi
 done
+if [ -f import_bench.exe ]; then
+  echo "== import_bench groups 10000"
+  "$wine" import_bench.exe groups 10000 | tr -d '\r'
+fi
 if [ "$large" = 1 ]; then
   # One file per contact is left out at this size: Wine looks for every new file name through the
   # whole folder, so that run alone would take about an hour (see export_bench.cpp).

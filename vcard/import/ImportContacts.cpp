@@ -78,9 +78,13 @@ void CvCardImport::_JoinGroups(const std::string& id)
         auto pending = m_pending.try_emplace(g);
         if (pending.second)
             pending.first->second.known.insert(m_groups[g].members.begin(), m_groups[g].members.end());
-        if (pending.first->second.known.insert(id).second)
+        if (pending.first->second.known.insert(id).second) {
             pending.first->second.ids.push_back(id);
+            ++m_pendingCount;
+        }
     }
+    if (m_pendingCount >= kMaxPendingMembers)
+        _FlushGroups();
 }
 
 size_t CvCardImport::_GroupNamed(const std::wstring& name)
@@ -147,6 +151,7 @@ void CvCardImport::_FlushGroups()
                          common::ToUtf8(group.name).c_str(), pending.second.ids.size());
         pending.second.ids.clear();
     }
+    m_pendingCount = 0;
 }
 
 void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)

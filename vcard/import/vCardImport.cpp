@@ -109,6 +109,7 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         }
     }
 
+    _FlushGroups();
     if (m_progress) {
         _ShowProgress(true);
         m_progress = nullptr;
@@ -213,7 +214,6 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         m_failed += static_cast<int>(m_reader.CardsTooDeep() < room ? m_reader.CardsTooDeep() : room);
     }
     FreeFileText();
-    _FlushGroups();
     return result;
 }
 

@@ -87,6 +87,7 @@ public:
         m_groups.clear();
         m_groupsRead = S_FALSE;
         m_pending.clear();
+        m_pendingCount = 0;
         m_groupsRefused.clear();
     }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
@@ -153,8 +154,9 @@ private:
     // Reads the target folder's groups once a run needs them; false (logged) when they cannot be.
     bool _LoadGroups();
     // The contact the card ended up as joins the groups its card names: noted here, written to
-    // each group in one go by _FlushGroups (at the end of each file), so that a group of
-    // thousands is not rewritten for each of them.
+    // each group in one go by _FlushGroups (at the end of the run, and whenever
+    // kMaxPendingMembers are noted), so that a group of thousands is not rewritten for each of
+    // its members: a group costs a write of its whole member list.
     void _JoinGroups(const std::string& id);
     void _FlushGroups();
     // Index into m_groups of the group of that name, made when missing; m_groups.size() when it
@@ -193,6 +195,8 @@ private:
         std::unordered_set<std::string> known;
     };
     std::map<size_t, CPendingMembers> m_pending;
+    size_t m_pendingCount = 0;
+    static const size_t kMaxPendingMembers = 2000;
     std::unordered_set<std::wstring> m_groupsRefused;  // names no group could be made for
     std::string m_targetFolder;
     std::wstring m_currentFile;
