@@ -84,19 +84,6 @@ const char* Outcome(int exitCode)
     return "failure";
 }
 
-std::wstring FullPath(const std::wstring& path)
-{
-    DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return path;
-    std::wstring full(n, L'\0');
-    n = ::GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
-    if (n == 0 || n >= full.size())
-        return path;
-    full.resize(n);
-    return full;
-}
-
 // The display name of the encodings list entry that the name names: its display name or its
 // charset name, in any case; empty when none does.
 std::string EncodingByName(const std::wstring& name)
@@ -168,7 +155,7 @@ ExitCode CUnattendedRun::Prepare()
     if (!m_options.report.empty()) {
         // Only opened here, so that a second run refused for the first one's sake can still say so
         // in the same file; each writes it whole when it ends.
-        std::wstring report = FullPath(m_options.report);
+        std::wstring report = common::FullPathName(m_options.report);
         common::CFileHandle file(::CreateFileW(report.c_str(), GENERIC_WRITE,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -187,7 +174,7 @@ ExitCode CUnattendedRun::Prepare()
 
 bool CUnattendedRun::_FullFolder(const char* option, const std::wstring& folder, std::string* full)
 {
-    std::wstring path = FullPath(folder);
+    std::wstring path = common::FullPathName(folder);
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         _BadArguments(common::Format(attributes == INVALID_FILE_ATTRIBUTES ? "%s: the folder %s does not exist"

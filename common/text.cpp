@@ -104,6 +104,19 @@ std::wstring FolderOf(const std::wstring& path)
     return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
 }
 
+std::wstring FullPathName(const std::wstring& path)
+{
+    DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+    if (n == 0 || n >= full.size())
+        return path;
+    full.resize(n);
+    return full;
+}
+
 std::string ToUtf8(const std::wstring& text)
 {
     if (text.empty() || text.size() > INT_MAX / 4)

@@ -28,6 +28,8 @@ std::wstring ModuleFileNameW(HMODULE module);
 // The folder of a path: everything before its last backslash or slash (no trailing separator).
 std::string FolderOf(const std::string& path);
 std::wstring FolderOf(const std::wstring& path);
+// The full path of a path (GetFullPathName); the path itself when it cannot be made.
+std::wstring FullPathName(const std::wstring& path);
 
 // UTF-16 text as UTF-8 (for the logs, which name contacts in any script).
 std::string ToUtf8(const std::wstring& text);

@@ -224,11 +224,8 @@ HRESULT CWABLib::AddGroupMembers(const char* groupId, const std::vector<std::str
     if (members)
         members->clear();
     ComPtr<IMAPIProp> group;
-    HRESULT hr = _OpenGroup(ctx, groupId, &group);
-    if (FAILED(hr))
-        return hr;
     std::vector<std::string> list;
-    hr = _ReadMembers(group.Get(), &list);
+    HRESULT hr = _OpenGroupMembers(ctx, groupId, &group, &list);
     if (FAILED(hr))
         return hr;
     // Identifier texts are compared without regard to case, as everywhere.
@@ -321,12 +318,16 @@ HRESULT CWABLib::GetGroupMembers(const char* groupId, std::vector<std::string>* 
     QUILLON_ASSERT(members, ctx);
     if (!members)
         return -1;
-    members->clear();
     ComPtr<IMAPIProp> group;
-    HRESULT hr = _OpenGroup(ctx, groupId, &group);
-    if (FAILED(hr))
-        return hr;
-    return _ReadMembers(group.Get(), members);
+    return _OpenGroupMembers(ctx, groupId, &group, members);
+}
+
+HRESULT CWABLib::_OpenGroupMembers(const char* ctx, const char* groupId, ComPtr<IMAPIProp>* group,
+                                   std::vector<std::string>* members)
+{
+    members->clear();
+    HRESULT hr = _OpenGroup(ctx, groupId, group);
+    return FAILED(hr) ? hr : _ReadMembers(group->Get(), members);
 }
 
 HRESULT CWABLib::SetGroupMembers(const char* groupId, const std::vector<std::string>& members)
@@ -349,11 +350,8 @@ HRESULT CWABLib::ReplaceGroupMember(const char* groupId, const char* formerId, c
     if (!formerId || !newId || !*newId)
         return -1;
     ComPtr<IMAPIProp> group;
-    HRESULT hr = _OpenGroup(ctx, groupId, &group);
-    if (FAILED(hr))
-        return hr;
     std::vector<std::string> list;
-    hr = _ReadMembers(group.Get(), &list);
+    HRESULT hr = _OpenGroupMembers(ctx, groupId, &group, &list);
     if (FAILED(hr))
         return hr;
     auto is = [](const char* id) { return [id](const std::string& member) { return SameEntry(member, id); }; };

@@ -199,6 +199,9 @@ private:
     [[nodiscard]] HRESULT _OpenGroup(const char* context, const char* groupId,
                                      Microsoft::WRL::ComPtr<IMAPIProp>* group);
     [[nodiscard]] HRESULT _ReadMembers(IMAPIProp* group, std::vector<std::string>* members);
+    // _OpenGroup, then _ReadMembers of it.
+    [[nodiscard]] HRESULT _OpenGroupMembers(const char* context, const char* groupId,
+                                            Microsoft::WRL::ComPtr<IMAPIProp>* group, std::vector<std::string>* members);
     // The group's name and the addresses it keeps in itself; what cannot be read stays empty.
     void _ReadNameAndOneOffs(IMAPIProp* group, CWabGroup* into);
     [[nodiscard]] HRESULT _WriteMembers(const char* context, IMAPIProp* group,

@@ -173,14 +173,7 @@ std::wstring LongPathForm(const std::wstring& path)
 {
     if (path.size() < MAX_PATH)
         return path;
-    DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return path;
-    std::wstring full(n, L'\0');
-    n = ::GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
-    if (n == 0 || n >= full.size())
-        return path;
-    full.resize(n);
+    const std::wstring full = common::FullPathName(path);
     if (full.compare(0, 4, L"\\\\?\\") == 0)
         return full;
     if (full.compare(0, 2, L"\\\\") == 0)

@@ -88,9 +88,9 @@ void CvCardImport::ReportCardCut(size_t skipped)
 void CvCardImport::ReportValuesDropped(size_t count, const std::wstring& first)
 {
     g_log.LogWar("CvCardImport::ReadCards", 0,
-                 "%s: card \"%s\" has %zu values of kinds whose fields it had filled already, not stored (first: %s)",
+                 "%s: card \"%s\" has %zu %s of kinds whose fields it had filled already, not stored (first: %s)",
                  m_currentFilePath.c_str(), common::ToUtf8(m_reader.CardName()).c_str(), count,
-                 common::ToUtf8(first).c_str());
+                 count == 1 ? "value" : "values", common::ToUtf8(first).c_str());
 }
 
 void CvCardImport::ReportInvalidElement()
