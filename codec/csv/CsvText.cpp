@@ -67,13 +67,19 @@ bool FromBase64(const std::wstring& text, std::string* bytes)
     return !bytes->empty();
 }
 
-std::wstring Join(const std::vector<std::wstring>& list, const wchar_t* separator, size_t from = 0)
+// A list in one cell, its entries joined with ';': a ';' or backslash inside an entry is
+// written behind a backslash, so that the entry comes back whole.
+std::wstring Join(const std::vector<std::wstring>& list, size_t from = 0)
 {
     std::wstring joined;
     for (size_t i = from; i < list.size(); ++i) {
         if (i > from)
-            joined += separator;
-        joined += list[i];
+            joined += L';';
+        for (wchar_t c : list[i]) {
+            if (c == L';' || c == L'\\')
+                joined += L'\\';
+            joined += c;
+        }
     }
     return joined;
 }
@@ -211,13 +217,33 @@ bool ParseDate(const std::wstring& value, CContactDate* date)
 std::vector<std::wstring> SplitCell(const std::wstring& text, const wchar_t* separator)
 {
     std::vector<std::wstring> parts;
+    auto add = [&parts](const std::wstring& part) {
+        std::wstring trimmed = Trimmed(part);
+        if (!trimmed.empty())
+            parts.push_back(trimmed);
+    };
+    if (std::wcscmp(separator, L";") == 0) {
+        // A backslash before ';' or a backslash makes that character part of the entry; any other
+        // backslash is one itself.
+        std::wstring part;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == L'\\' && i + 1 < text.size() && (text[i + 1] == L';' || text[i + 1] == L'\\')) {
+                part += text[++i];
+            } else if (text[i] == L';') {
+                add(part);
+                part.clear();
+            } else {
+                part += text[i];
+            }
+        }
+        add(part);
+        return parts;
+    }
     const size_t n = std::wcslen(separator);
     size_t from = 0;
     while (from <= text.size()) {
         size_t at = text.find(separator, from);
-        std::wstring part = Trimmed(text.substr(from, at == std::wstring::npos ? std::wstring::npos : at - from));
-        if (!part.empty())
-            parts.push_back(part);
+        add(text.substr(from, at == std::wstring::npos ? std::wstring::npos : at - from));
         if (at == std::wstring::npos)
             break;
         from = at + n;
@@ -304,7 +330,7 @@ void CCsvWriter::Write(const CContactRecord& r, std::string* out)
             break;
         }
         case Target::kCategories:
-            m_wide = Join(r.groups, L";");
+            m_wide = Join(r.groups);
             break;
         case Target::kEmail:
             if (static_cast<size_t>(f.index) < emails.size())
@@ -315,17 +341,17 @@ void CCsvWriter::Write(const CContactRecord& r, std::string* out)
                 m_wide = types[static_cast<size_t>(f.index)];
             break;
         case Target::kMoreEmails:
-            m_wide = Join(emails, L";", 3);
+            m_wide = Join(emails, 3);
             break;
         case Target::kMoreEmailTypes:
-            m_wide = Join(types, L";", 3);
+            m_wide = Join(types, 3);
             break;
         case Target::kGender:
             if (r.hasGender)
                 m_wide = r.gender == 2 ? L"Male" : r.gender == 1 ? L"Female" : L"Unspecified";
             break;
         case Target::kList:
-            m_wide = Join(r.*f.list, L";");
+            m_wide = Join(r.*f.list);
             break;
         case Target::kCertificates:
             for (size_t k = 0; k < r.certificates.size(); ++k)

@@ -163,6 +163,8 @@ private:
 bool ParseDate(const std::wstring& text, CContactDate* date);
 
 // The texts of a cell joined by separator (";" or " ::: "), each trimmed, empty ones left out.
+// Joined by ";", a backslash before ';' or a backslash makes it part of the text, as the writer
+// writes them.
 std::vector<std::wstring> SplitCell(const std::wstring& text, const wchar_t* separator);
 
 }  // namespace csv

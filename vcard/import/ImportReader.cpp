@@ -2,7 +2,10 @@
 // loop kept from running out of memory, and what the reader meets told to the log and the user.
 #include "vcard/import/vCardImport.h"
 
+#include <climits>
 #include <new>
+
+#include "codec/csv/CsvText.h"
 
 #include "base/App.h"
 #include "base/Log.h"
@@ -54,15 +57,79 @@ std::string Substitute(const std::string& text, const std::string& one, const st
     return out;
 }
 
+// The vCard reader, whose reports reach the run itself (ICardReports).
+class CCardSource : public IRecordSource {
+public:
+    explicit CCardSource(vcard::CCardReader& reader) : m_reader(reader) {}
+    void Load(const char* bytes, size_t size) override { m_reader.Text().Load(bytes, size); }
+    void Free() override { m_reader.Text().Free(); }
+    size_t Count() override { return m_reader.Text().CountCards(); }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAllCards(sink); }
+    const CContactRecord& Record() const override { return m_reader.Card(); }
+    std::wstring RecordName() const override { return m_reader.CardName(); }
+    bool RecordCut() const override { return m_reader.CardCut(); }
+    size_t Finish(const char* path) override
+    {
+        const char* ctx = "CvCardImport::ImportFile";
+        size_t lost = 0;
+        if (m_reader.TextEndedInCard()) {
+            // A card cut off by the file's end was not counted; it is lost, and the run says so.
+            g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
+            lost = 1;
+        } else if (m_reader.CardsRead() == 0 && m_reader.CardsTooDeep() == 0) {
+            g_log.LogWar(ctx, 0, "%s holds no vCard", path);
+        }
+        if (m_reader.CardsTooDeep() > 0) {
+            // Neither pass counted them; they are lost, and the run says so.
+            g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
+                         m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+            lost += m_reader.CardsTooDeep();
+        }
+        return lost;
+    }
+
+private:
+    vcard::CCardReader& m_reader;
+};
+
+// The CSV reader: what it could not read goes to the log, a line each, with the file's path.
+class CCsvSource : public IRecordSource {
+public:
+    explicit CCsvSource(const std::string& path)
+        : m_path(path), m_reader(g_converterDecoder, [this](const std::string& note) {
+              g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
+          })
+    {
+    }
+    void Load(const char* bytes, size_t size) override { m_reader.Load(bytes, size); }
+    void Free() override { m_reader.Free(); }
+    size_t Count() override { return m_reader.CountRecords(); }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
+    const CContactRecord& Record() const override { return m_reader.Record(); }
+    std::wstring RecordName() const override { return m_reader.RecordName(); }
+    bool RecordCut() const override { return m_reader.RecordCut(); }
+    size_t Finish(const char*) override { return 0; }
+
+private:
+    const std::string& m_path;
+    csv::CCsvReader m_reader;
+};
+
 }  // namespace
 
-CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this) {}
+CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this)
+{
+    m_sources[kVCardFile].reset(new CCardSource(m_reader));
+    m_sources[kCsvFile].reset(new CCsvSource(m_currentFilePath));
+    m_sources[kLdifFile].reset(new CCsvSource(m_currentFilePath));
+    m_source = m_sources[kVCardFile].get();
+}
 CvCardImport::~CvCardImport() = default;
 
 int CvCardImport::ReadCards(const vcard::CCardReader::CardSink& sink)
 {
     try {
-        return m_reader.ReadAllCards(sink);
+        return m_source->ReadAll(sink);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::ReadCards", E_OUTOFMEMORY, "%s", m_currentFilePath.c_str());
         m_reader.ResetCard();

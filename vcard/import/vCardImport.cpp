@@ -42,6 +42,36 @@ std::wstring JoinPath(const std::wstring& folder, const wchar_t* name)
     return joined;
 }
 
+// The files the run reads, format by format: the patterns, and whether a name they match must
+// also end in that extension (a pattern matches short 8.3 names too, so "*.csv" would take
+// "a.csvx"). vCard files are taken as the pattern finds them, as they always were.
+const struct {
+    const wchar_t* pattern;
+    int format;  // -1: any name the pattern matches
+} kFilePatterns[] = {{L"*.vcf", -1}, {L"*.csv", CvCardImport::kCsvFile}, {L"*.ldif", CvCardImport::kLdifFile}};
+
+// Calls each(name) for every file of the folder the run reads, until it returns false. False
+// when there is none at all.
+bool ForEachFile(const std::wstring& source, const std::function<bool(const wchar_t* name)>& each)
+{
+    bool any = false;
+    for (const auto& files : kFilePatterns) {
+        std::wstring pattern = JoinPath(source, files.pattern);
+        WIN32_FIND_DATAW found = {};
+        common::CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
+        if (!search.valid())
+            continue;
+        do {
+            if (files.format >= 0 && CvCardImport::FormatOfPath(found.cFileName) != files.format)
+                continue;
+            any = true;
+            if (!each(found.cFileName))
+                return true;
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    return any;
+}
+
 }  // namespace
 
 void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode)
@@ -53,25 +83,21 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_total = 0;
     m_processed = 0;
     const std::wstring source = common::AnsiToWide(sourceFolder ? sourceFolder : "");
-    std::wstring pattern = JoinPath(source, L"*.vcf");
 
-    WIN32_FIND_DATAW found = {};
     // Whatever the passes leave kept (a file gone before the import pass) goes with the run.
     common::CScopeExit release([this] { m_kept.Clear(); });
     m_kept.SetKeeping(true);
-    {
-        common::CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
-        if (!search.valid()) {
-            ShowNoFilesMessage();
-            return;
+    bool any = ForEachFile(source, [&](const wchar_t* name) {
+        std::wstring path = JoinPath(source, name);
+        if (!path.empty()) {
+            int count = CountCards(path);
+            m_total = count > INT_MAX - m_total ? INT_MAX : m_total + count;
         }
-        do {
-            std::wstring path = JoinPath(source, found.cFileName);
-            if (!path.empty()) {
-                int count = CountCards(path);
-                m_total = count > INT_MAX - m_total ? INT_MAX : m_total + count;
-            }
-        } while (::FindNextFileW(search.get(), &found));
+        return true;
+    });
+    if (!any) {
+        ShowNoFilesMessage();
+        return;
     }
     m_kept.SetKeeping(false);
 
@@ -90,20 +116,14 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         IndexTargetFolder();
     }
 
-    {
-        common::CFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
-        if (search.valid()) {
-            do {
-                std::wstring path = JoinPath(source, found.cFileName);
-                if (path.empty()) {
-                    ++m_failed;
-                    continue;
-                }
-                if (ImportFile(path) < 0)
-                    break;
-            } while (::FindNextFileW(search.get(), &found));
+    ForEachFile(source, [&](const wchar_t* name) {
+        std::wstring path = JoinPath(source, name);
+        if (path.empty()) {
+            ++m_failed;
+            return true;
         }
-    }
+        return ImportFile(path) >= 0;
+    });
 
     if (m_progress) {
         _ShowProgress(true);
@@ -145,12 +165,13 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
     std::string kept;
     HRESULT loaded = S_OK;
     common::CFileHandle opened(file);
+    const int format = FormatOfPath(widePath);
     if (m_kept.Take(widePath, file, &kept)) {
         opened.reset();
-        LoadText(kept.data(), kept.size());
+        LoadText(kept.data(), kept.size(), format);
         std::string().swap(kept);
     } else {
-        loaded = LoadFileText(opened.release(), &why);
+        loaded = LoadFileText(opened.release(), &why, format);
     }
     if (FAILED(loaded)) {
         // Its cards (if any) were not counted either; the closing message must still say that
@@ -180,19 +201,10 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         _ShowProgress(m_processed >= m_total);
         return 0;
     });
-    if (result == 0 && m_reader.TextEndedInCard()) {
-        // A card cut off by the file's end was not counted; it is lost, and the run says so.
-        g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
-        ++m_failed;
-    } else if (result == 0 && m_reader.CardsRead() == 0 && m_reader.CardsTooDeep() == 0) {
-        g_log.LogWar(ctx, 0, "%s holds no vCard", path);
-    }
-    if (result == 0 && m_reader.CardsTooDeep() > 0) {
-        // Neither pass counted them; they are lost, and the run says so.
-        g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
-                     m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+    if (result == 0) {
+        size_t lost = m_source->Finish(path);
         const size_t room = static_cast<size_t>(INT_MAX - m_failed);
-        m_failed += static_cast<int>(m_reader.CardsTooDeep() < room ? m_reader.CardsTooDeep() : room);
+        m_failed += static_cast<int>(lost < room ? lost : room);
     }
     FreeFileText();
     return result;
@@ -211,13 +223,13 @@ void CvCardImport::_ShowProgress(bool final)
     }
 }
 
-HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why)
+HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why, int format)
 {
     common::CFileHandle owned(file);
     std::string bytes;
     HRESULT hr = ReadFileBytes(file, &bytes, why);
     owned.reset();
-    LoadText(bytes.data(), bytes.size());
+    LoadText(bytes.data(), bytes.size(), format);
     return hr;
 }
 
@@ -259,17 +271,30 @@ HRESULT CvCardImport::ReadFileBytes(HANDLE file, std::string* out, std::string* 
     return hr;
 }
 
-void CvCardImport::LoadText(const char* bytes, size_t size)
+void CvCardImport::LoadText(const char* bytes, size_t size, int format)
 {
+    m_source = m_sources[format >= 0 && format < kFileFormats ? format : kVCardFile].get();
     try {
-        m_reader.Text().Load(bytes, size);
+        m_source->Load(bytes, size);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::LoadText", E_OUTOFMEMORY, "no memory for the text of %zu bytes", size);
-        m_reader.Text().Free();
+        m_source->Free();
     }
 }
 
-void CvCardImport::FreeFileText() { m_reader.Text().Free(); }
+void CvCardImport::FreeFileText() { m_source->Free(); }
+
+int CvCardImport::FormatOfPath(const std::wstring& path)
+{
+    const wchar_t* extension = ::PathFindExtensionW(path.c_str());
+    if (_wcsicmp(extension, L".vcf") == 0)
+        return kVCardFile;
+    if (_wcsicmp(extension, L".csv") == 0)
+        return kCsvFile;
+    if (_wcsicmp(extension, L".ldif") == 0)
+        return kLdifFile;
+    return -1;
+}
 
 int CvCardImport::CountCards(const std::wstring& path)
 {
@@ -283,12 +308,12 @@ int CvCardImport::CountCards(const std::wstring& path)
         FreeFileText();
         return 0;
     }
-    LoadText(bytes.data(), bytes.size());
+    LoadText(bytes.data(), bytes.size(), FormatOfPath(path));
     m_kept.Keep(path, file, &bytes);
     owned.reset();
     size_t count = 0;
     try {
-        count = m_reader.Text().CountCards();
+        count = m_source->Count();
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::CountCards", E_OUTOFMEMORY, "%s", common::ToUtf8(path).c_str());
         count = 0;

@@ -169,8 +169,7 @@ TEST(CsvText, EveryFieldComesBackInUtf8AndInTheAnsiCodePage)
         // Only the business address has an extended part (its office location).
         r.home[CContactRecord::kExtended].clear();
         r.other[CContactRecord::kExtended].clear();
-        // Lists, e-mails and groups are joined with ';' in a cell: their entries hold none.
-        r.children = {L"Sue", values[i % 5]};
+        r.children = {L"Sue; Jr.", L"back\\slash\\", values[i % 5]};
         r.conferencingServers = {L"callto://a", L"callto://b"};
         r.groups = {L"Friends", L"Work " + std::to_wstring(i)};
         r.emails = {L"a" + std::to_wstring(i) + L"@example.com", L"b@example.com", L"c@example.com",
