@@ -6,6 +6,7 @@
 #include <new>
 
 #include "codec/csv/CsvText.h"
+#include "codec/ldif/LdifReader.h"
 
 #include "base/App.h"
 #include "base/Log.h"
@@ -115,13 +116,36 @@ private:
     csv::CCsvReader m_reader;
 };
 
+// The LDIF reader, told as the CSV reader is.
+class CLdifSource : public IRecordSource {
+public:
+    explicit CLdifSource(const std::string& path)
+        : m_path(path), m_reader(g_converterDecoder, [this](const std::string& note) {
+              g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
+          })
+    {
+    }
+    void Load(const char* bytes, size_t size) override { m_reader.Load(bytes, size); }
+    void Free() override { m_reader.Free(); }
+    size_t Count() override { return m_reader.CountRecords(); }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
+    const CContactRecord& Record() const override { return m_reader.Record(); }
+    std::wstring RecordName() const override { return m_reader.RecordName(); }
+    bool RecordCut() const override { return m_reader.RecordCut(); }
+    size_t Finish(const char*) override { return 0; }
+
+private:
+    const std::string& m_path;
+    ldif::CLdifReader m_reader;
+};
+
 }  // namespace
 
 CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this)
 {
     m_sources[kVCardFile].reset(new CCardSource(m_reader));
     m_sources[kCsvFile].reset(new CCsvSource(m_currentFilePath));
-    m_sources[kLdifFile].reset(new CCsvSource(m_currentFilePath));
+    m_sources[kLdifFile].reset(new CLdifSource(m_currentFilePath));
     m_source = m_sources[kVCardFile].get();
 }
 CvCardImport::~CvCardImport() = default;

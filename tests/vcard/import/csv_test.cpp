@@ -9,34 +9,12 @@
 #include <vector>
 
 #include "codec/csv/CsvText.h"
+#include "importsupport.h"
 #include "support/testsupport.h"
 
 namespace {
 
-// The system's conversions, for the codec on its own.
-class CWinConverter : public vcard::ITextDecoder, public vcard::ITextEncoder {
-public:
-    int CodePageByCharset(const char*) const override { return 0; }
-    void SetCodePage(int codePage) override { m_codePage = codePage == vcard::kAnsiCodePage ? CP_ACP : codePage; }
-    int ToWide(const std::string& bytes, std::wstring* text) const override
-    {
-        text->assign(bytes.size() + 1, L'\0');
-        int n = ::MultiByteToWideChar(m_codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &(*text)[0],
-                                      static_cast<int>(text->size()));
-        text->resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return n;
-    }
-    bool LeadBytes(int, bool*) const override { return false; }
-    int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const override
-    {
-        bytes->assign(n * 4 + 1, '\0');
-        int k = ::WideCharToMultiByte(m_codePage, 0, text, static_cast<int>(n), &(*bytes)[0],
-                                      static_cast<int>(bytes->size()), nullptr, nullptr);
-        bytes->resize(k > 0 ? static_cast<size_t>(k) : 0);
-        return k > 0 ? k : -1;
-    }
-    UINT m_codePage = CP_UTF8;
-};
+using importtest::CWinConverter;
 
 struct CRead {
     std::vector<CContactRecord> records;
