@@ -214,12 +214,12 @@ bool ParseDate(const std::wstring& value, CContactDate* date)
     return true;
 }
 
-std::vector<std::wstring> SplitCell(const std::wstring& text, const wchar_t* separator)
+std::vector<std::wstring> SplitCell(const std::wstring& text, const wchar_t* separator, bool keepEmpty)
 {
     std::vector<std::wstring> parts;
-    auto add = [&parts](const std::wstring& part) {
+    auto add = [&parts, keepEmpty](const std::wstring& part) {
         std::wstring trimmed = Trimmed(part);
-        if (!trimmed.empty())
+        if (!trimmed.empty() || keepEmpty)
             parts.push_back(trimmed);
     };
     if (std::wcscmp(separator, L";") == 0) {
@@ -377,6 +377,7 @@ void CCsvReader::Free()
     m_known = 0;
     m_cells.clear();
     m_cellCount = 0;
+    m_row = 0;
 }
 
 void CCsvReader::Load(const char* bytes, size_t size)
@@ -459,12 +460,13 @@ bool CCsvReader::_ReadCell(std::string* cell, bool keep)
     auto put = [&](const char* p, size_t len) {
         if (!keep)
             return;
-        size_t room = kMaxCellBytes - cell->size();
+        size_t room = std::min(kMaxCellBytes - cell->size(), kMaxRowBytes - m_rowBytes);
         if (len > room) {
             len = room;
             m_cellCutInRow = true;
         }
         cell->append(p, len);
+        m_rowBytes += len;
     };
     size_t i = m_read;
     if (i < n && t[i] == '"') {
@@ -534,6 +536,7 @@ bool CCsvReader::_ReadRow()
     m_extraCells = 0;
     m_cellCutInRow = false;
     m_nulInRow = false;
+    m_rowBytes = 0;
     if (m_read >= m_text.size())
         return false;
     ++m_row;
@@ -694,11 +697,12 @@ void CCsvReader::_Apply(const CField& f, const std::wstring& value, size_t colum
     case Target::kMoreEmails:
         if (m_emailSlots.size() < 3)
             m_emailSlots.resize(3);
-        for (const std::wstring& address : SplitCell(value, L";"))
+        // Empty places stay, so that the types in the next column keep their addresses.
+        for (const std::wstring& address : SplitCell(value, L";", true))
             m_emailSlots.push_back(address);
         return;
     case Target::kMoreEmailTypes:
-        for (const std::wstring& type : SplitCell(value, L";"))
+        for (const std::wstring& type : SplitCell(value, L";", true))
             m_moreTypes.push_back(type);
         return;
     case Target::kGender: {
@@ -924,6 +928,8 @@ void CCsvReader::_FinishRecord()
 
 void CCsvReader::_FillRecord()
 {
+    // Set for every row: whoever takes the contact may convert with the same converter meanwhile.
+    m_decoder.SetCodePage(m_encoding == Encoding::kAnsi ? vcard::kAnsiCodePage : vcard::kUtf8CodePage);
     m_record.Clear();
     m_cut = m_cellCutInRow;
     m_emailSlots.clear();
@@ -981,8 +987,8 @@ int CCsvReader::ReadAll(const RecordSink& sink)
     if (m_rowsLong > 0)
         _Note(std::to_string(m_rowsLong) + " rows have more cells than the header: the cells beyond were not read");
     if (m_cellsCut > 0)
-        _Note(std::to_string(m_cellsCut) + " cells were longer than " + std::to_string(kMaxCellBytes) +
-              " bytes: cut to their start");
+        _Note(std::to_string(m_cellsCut) + " rows had a cell longer than " + std::to_string(kMaxCellBytes) +
+              " bytes, or more than " + std::to_string(kMaxRowBytes) + " bytes in all: cut to their start");
     if (m_nulRows > 0)
         _Note(std::to_string(m_nulRows) + " rows held zero bytes, which were left out");
     if (m_unclosedQuotes > 0)

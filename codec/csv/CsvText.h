@@ -18,9 +18,9 @@
 //   - The header is the first row that is not empty. A row shorter than the header lacks its
 //     last fields; cells beyond the header are not read (reported). A row of empty cells is no
 //     contact.
-//   - Bounds: a cell keeps at most kMaxCellBytes, a row at most kMaxColumns cells; whatever lies
-//     beyond is stepped over without being kept, so time is in proportion to the bytes and memory
-//     to the bounds.
+//   - Bounds: a cell keeps at most kMaxCellBytes, a row at most kMaxColumns cells and
+//     kMaxRowBytes bytes; whatever lies beyond is stepped over without being kept, so time is in
+//     proportion to the bytes and memory to the bounds.
 #pragma once
 
 #include <cstddef>
@@ -59,6 +59,7 @@ class CCsvReader {
 public:
     static constexpr size_t kMaxCellBytes = 1024 * 1024;
     static constexpr size_t kMaxColumns = 2048;
+    static constexpr size_t kMaxRowBytes = 8 * 1024 * 1024;
 
     // Told what was not read and why, one line each (UTF-8, for the log).
     using NoteSink = std::function<void(const std::string&)>;
@@ -132,6 +133,7 @@ private:
     size_t m_cellCount = 0;
     size_t m_extraCells = 0;      // cells of the row beyond the header or kMaxColumns
     bool m_cellCutInRow = false;
+    size_t m_rowBytes = 0;
     bool m_nulInRow = false;
     size_t m_row = 0;
     // What the reading of the whole text met, told at its end.
@@ -162,9 +164,10 @@ private:
 // Outlook's rule (below 30: 20xx). False for Outlook's "0/0/00" and whatever is no date.
 bool ParseDate(const std::wstring& text, CContactDate* date);
 
-// The texts of a cell joined by separator (";" or " ::: "), each trimmed, empty ones left out.
+// The texts of a cell joined by separator (";" or " ::: "), each trimmed, empty ones left out
+// (kept when keepEmpty: lists whose places count).
 // Joined by ";", a backslash before ';' or a backslash makes it part of the text, as the writer
 // writes them.
-std::vector<std::wstring> SplitCell(const std::wstring& text, const wchar_t* separator);
+std::vector<std::wstring> SplitCell(const std::wstring& text, const wchar_t* separator, bool keepEmpty = false);
 
 }  // namespace csv

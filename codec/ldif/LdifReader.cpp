@@ -347,12 +347,14 @@ void CLdifReader::Load(const char* bytes, size_t size)
             if ((a.name != "member" && a.name != "uniquemember") ||
                 (a.kind != ValueKind::kPlain && a.kind != ValueKind::kBase64))
                 continue;
-            if (m_members >= kMaxMembers || m_memberBytes + a.value.size() > kMaxMemberBytes) {
+            // Each member keeps the dn and a copy of the group's name.
+            const size_t bytes = a.value.size() + name.size() * sizeof(wchar_t);
+            if (m_members >= kMaxMembers || m_memberBytes + bytes > kMaxMemberBytes) {
                 ++m_membersBeyond;
                 continue;
             }
             ++m_members;
-            m_memberBytes += a.value.size();
+            m_memberBytes += bytes;
             std::vector<std::wstring>& groups = m_memberOf[_Normal(a.value)];
             if (std::find(groups.begin(), groups.end(), name) == groups.end())
                 groups.push_back(name);

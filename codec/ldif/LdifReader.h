@@ -14,7 +14,7 @@
 //     group's cn among their groups, wherever in the file the group stands.
 //   - Bounds: a value keeps at most kMaxValueBytes, an entry at most kMaxEntryValues values and
 //     kMaxEntryBytes bytes, the groups at most kMaxMembers members (kMaxMemberBytes bytes of their
-//     dns) in all; what lies beyond is stepped over and told.
+//     dns and the names they get) in all; what lies beyond is stepped over and told.
 #pragma once
 
 #include <cstddef>

@@ -279,6 +279,10 @@ TEST(CsvText, BadInputGivesEveryReadableRowAndSaysWhatWasNotRead)
         wide += ",x";
     wide += "\r\nAnn,1\r\n";
     const std::string huge = "Notes\r\n\"" + std::string(3 * 1024 * 1024, 'a') + "\"\r\nshort\r\n";
+    // Nine cells of 1.1 MB: within the cell's bound each, beyond the row's together.
+    std::string heavy = "First Name,Last Name,Notes,Spouse,Company,Department,Job Title,Nickname,Suffix\r\n";
+    for (int i = 0; i < 9; ++i)
+        heavy += std::string(1100 * 1024, 'a') + (i < 8 ? "," : "\r\n");
     const struct {
         const char* name;
         std::string bytes;
@@ -293,6 +297,7 @@ TEST(CsvText, BadInputGivesEveryReadableRowAndSaysWhatWasNotRead)
         {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 19), 0, "names no column"},
         {"a million columns", wide, 1, "more than 2048 columns"},
         {"a huge field", huge, 2, "cut to their start"},
+        {"a heavy row", heavy, 1, "more than 8388608 bytes in all"},
         {"an unknown column", "First Name,Favourite Colour\r\nAnn,blue\r\n", 1, "column \"Favourite Colour\""},
         {"empty", "", 0, ""},
     };
