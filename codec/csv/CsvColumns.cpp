@@ -297,6 +297,16 @@ const CColumn* WrittenColumns(size_t* count)
     return kWritten;
 }
 
+std::vector<const CColumn*> MappableColumns()
+{
+    std::vector<const CColumn*> columns;
+    for (const CColumn& c : kWritten) {
+        if (c.field.target != Target::kNone)
+            columns.push_back(&c);
+    }
+    return columns;
+}
+
 CField FieldByHeader(const std::string& header)
 {
     size_t begin = 0, end = header.size();

@@ -62,6 +62,9 @@ struct CColumn {
 // The columns the writer writes, in this order: Outlook's, then ours.
 const CColumn* WrittenColumns(size_t* count);
 
+// The written columns whose cells a field keeps: where the user may send a column no set knows.
+std::vector<const CColumn*> MappableColumns();
+
 // What a header cell names (trimmed, any case): written columns first, then the other sets'.
 CField FieldByHeader(const std::string& name);
 

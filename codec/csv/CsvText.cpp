@@ -602,6 +602,46 @@ void CCsvReader::_StartRows()
     m_dropped = 0;
 }
 
+std::vector<CCsvReader::CUnmapped> CCsvReader::UnmappedColumns()
+{
+    std::vector<CUnmapped> unmapped;
+    // A file none of whose columns we know may still be a contacts table with names in another
+    // language; one with zero bytes near its start, or a single column, is no table at all.
+    if (m_known == 0 &&
+        (m_fields.size() < 2 || std::memchr(m_text.data(), '\0', std::min<size_t>(m_text.size(), 4096))))
+        return unmapped;
+    std::vector<bool> seen(m_fields.size(), false);
+    _StartRows();
+    m_decoder.SetCodePage(m_encoding == Encoding::kAnsi ? vcard::kAnsiCodePage : vcard::kUtf8CodePage);
+    while (_ReadRow()) {
+        for (size_t i = 0; i < m_cellCount && i < m_fields.size(); ++i) {
+            if (seen[i] || m_fields[i].target != Target::kUnknown ||
+                m_cells[i].find_first_not_of(" \t\r\n") == std::string::npos)
+                continue;
+            seen[i] = true;
+            CUnmapped column;
+            column.column = i;
+            if (m_decoder.ToWide(m_headers[i], &column.name) <= 0)
+                column.name.clear();
+            if (m_decoder.ToWide(m_cells[i].substr(0, 200), &column.sample) <= 0)
+                column.sample.clear();
+            unmapped.push_back(column);
+        }
+    }
+    std::sort(unmapped.begin(), unmapped.end(),
+              [](const CUnmapped& a, const CUnmapped& b) { return a.column < b.column; });
+    return unmapped;
+}
+
+void CCsvReader::MapColumn(size_t column, const CField& field)
+{
+    if (column >= m_fields.size())
+        return;
+    if (m_fields[column].target == Target::kUnknown && field.target != Target::kUnknown)
+        ++m_known;
+    m_fields[column] = field;
+}
+
 size_t CCsvReader::CountRecords()
 {
     if (m_known == 0)

@@ -81,6 +81,17 @@ public:
     size_t KnownColumns() const { return m_known; }
     const std::vector<CField>& Columns() const { return m_fields; }
 
+    // The columns whose names no set we know has and that hold values, each with its name and
+    // first value (at most kMaxColumns of them), for the user to say where they go. None for a
+    // text that is no table (a single column, or zero bytes near its start).
+    struct CUnmapped {
+        size_t column;
+        std::wstring name, sample;
+    };
+    std::vector<CUnmapped> UnmappedColumns();
+    // Reads column into field from now on (until the next Load).
+    void MapColumn(size_t column, const CField& field);
+
     // Contacts in the text: the rows after the header with a value in a column that maps onto a
     // field. Reading them goes through the same rows.
     size_t CountRecords();

@@ -3,6 +3,7 @@
 #include "vcard/import/vCardImport.h"
 
 #include <climits>
+#include <map>
 #include <new>
 
 #include "codec/csv/CsvText.h"
@@ -94,17 +95,54 @@ private:
 };
 
 // The CSV reader: what it could not read goes to the log, a line each, with the file's path.
+// Columns no set knows are put to the run's column mapper once per file and run; the answer is
+// kept, so that the import pass reads the file as the counting pass counted it.
 class CCsvSource : public IRecordSource {
 public:
-    explicit CCsvSource(const std::string& path)
-        : m_path(path), m_reader(g_converterDecoder, [this](const std::string& note) {
+    CCsvSource(const std::string& path, const std::wstring& widePath, const CvCardImport::ColumnMapper& mapper)
+        : m_path(path), m_widePath(widePath), m_mapper(mapper),
+          m_reader(g_converterDecoder, [this](const std::string& note) {
               g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
           })
     {
     }
-    void Load(const char* bytes, size_t size) override { m_reader.Load(bytes, size); }
+    void StartRun() override { m_maps.clear(); }
+    void Load(const char* bytes, size_t size) override
+    {
+        m_reader.Load(bytes, size);
+        auto map = m_maps.find(m_path);
+        if (map == m_maps.end())
+            return;
+        const std::vector<const csv::CColumn*> fields = csv::MappableColumns();
+        for (const auto& chosen : map->second)
+            m_reader.MapColumn(chosen.first, fields[chosen.second]->field);
+    }
     void Free() override { m_reader.Free(); }
-    size_t Count() override { return m_reader.CountRecords(); }
+    size_t Count() override
+    {
+        size_t count = m_reader.CountRecords();
+        if (!m_mapper || m_maps.count(m_path))
+            return count;
+        std::vector<std::pair<size_t, size_t>>& map = m_maps[m_path];
+        const std::vector<csv::CCsvReader::CUnmapped> columns = m_reader.UnmappedColumns();
+        if (columns.empty())
+            return count;
+        const std::vector<const csv::CColumn*> fields = csv::MappableColumns();
+        std::vector<std::string> names;
+        for (const csv::CColumn* field : fields)
+            names.push_back(field->name);
+        std::vector<int> choice(columns.size(), -1);
+        m_mapper(m_widePath, columns, names, &choice);
+        for (size_t i = 0; i < columns.size() && i < choice.size(); ++i) {
+            if (choice[i] < 0 || static_cast<size_t>(choice[i]) >= fields.size())
+                continue;
+            map.emplace_back(columns[i].column, static_cast<size_t>(choice[i]));
+            m_reader.MapColumn(columns[i].column, fields[static_cast<size_t>(choice[i])]->field);
+            g_log.LogInf(1, "CvCardImport::CountCards", "%s: column \"%s\" read as \"%s\"", m_path.c_str(),
+                         common::ToUtf8(columns[i].name).c_str(), fields[static_cast<size_t>(choice[i])]->name);
+        }
+        return map.empty() ? count : m_reader.CountRecords();
+    }
     int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
     const CContactRecord& Record() const override { return m_reader.Record(); }
     std::wstring RecordName() const override { return m_reader.RecordName(); }
@@ -113,7 +151,12 @@ public:
 
 private:
     const std::string& m_path;
+    const std::wstring& m_widePath;
+    const CvCardImport::ColumnMapper& m_mapper;
     csv::CCsvReader m_reader;
+    // By file (UTF-8 path): the columns the user sent to a field, with the field's index among
+    // csv::MappableColumns.
+    std::map<std::string, std::vector<std::pair<size_t, size_t>>> m_maps;
 };
 
 // The LDIF reader, told as the CSV reader is.
@@ -144,7 +187,7 @@ private:
 CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this)
 {
     m_sources[kVCardFile].reset(new CCardSource(m_reader));
-    m_sources[kCsvFile].reset(new CCsvSource(m_currentFilePath));
+    m_sources[kCsvFile].reset(new CCsvSource(m_currentFilePath, m_currentFile, m_columnMapper));
     m_sources[kLdifFile].reset(new CLdifSource(m_currentFilePath));
     m_source = m_sources[kVCardFile].get();
 }

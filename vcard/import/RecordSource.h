@@ -12,6 +12,8 @@
 class IRecordSource {
 public:
     virtual ~IRecordSource() = default;
+    // A run begins: what the source learnt of the files of an earlier run goes.
+    virtual void StartRun() {}
     // Takes a file's bytes. Memory running out throws std::bad_alloc.
     virtual void Load(const char* bytes, size_t size) = 0;
     virtual void Free() = 0;

@@ -13,6 +13,7 @@
 #include "common/raii.h"
 #include "common/text.h"
 #include "ui/DlgImport.h"
+#include "ui/DlgMapFields.h"
 #include "ui/DlgProgress.h"
 #include "vcard/RunSteps.h"
 
@@ -20,6 +21,7 @@ int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 {
     m_owner = owner;
     CDlgImport dialog(vcard::SelectionFolder(selection));
+    SetColumnMapper(DialogMapper(owner));
     if (dialog.DoModal(owner) == IDOK)
         RunImport(dialog.SourceFolder().c_str(), dialog.TargetFolder().c_str(), dialog.ConflictMode());
     return 0;
@@ -82,6 +84,8 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_lastAdded.clear();
     m_total = 0;
     m_processed = 0;
+    for (const auto& reader : m_sources)
+        reader->StartRun();
     const std::wstring source = common::AnsiToWide(sourceFolder ? sourceFolder : "");
 
     // Whatever the passes leave kept (a file gone before the import pass) goes with the run.
@@ -137,6 +141,19 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
                               IDS_IMPORT_PARTIAL, IDS_IMPORT_FAILED);
 }
 
+CvCardImport::ColumnMapper CvCardImport::DialogMapper(HWND owner)
+{
+    return [owner](const std::wstring& path, const std::vector<csv::CCsvReader::CUnmapped>& columns,
+                   const std::vector<std::string>& fields, std::vector<int>* choice) {
+        std::vector<std::pair<std::wstring, std::wstring>> shown;
+        for (const auto& column : columns)
+            shown.emplace_back(column.name, column.sample);
+        CDlgMapFields dialog(path, shown, fields);
+        if (dialog.DoModal(owner) == IDOK)
+            *choice = dialog.Choices();
+    };
+}
+
 int CvCardImport::ImportFile(const std::wstring& widePath)
 {
     const char* ctx = "CvCardImport::ImportFile";
@@ -166,6 +183,8 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
     HRESULT loaded = S_OK;
     common::CFileHandle opened(file);
     const int format = FormatOfPath(widePath);
+    m_currentFile = widePath;
+    m_currentFilePath = path8;
     if (m_kept.Take(widePath, file, &kept)) {
         opened.reset();
         LoadText(kept.data(), kept.size(), format);
@@ -181,8 +200,6 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         FreeFileText();
         return 0;
     }
-    m_currentFile = widePath;
-    m_currentFilePath = path8;
     int result = ReadCards([this]() -> int {
         HRESULT stored = putContactItem();
         ++m_processed;
@@ -308,6 +325,8 @@ int CvCardImport::CountCards(const std::wstring& path)
         FreeFileText();
         return 0;
     }
+    m_currentFile = path;
+    m_currentFilePath = common::ToUtf8(path);
     LoadText(bytes.data(), bytes.size(), FormatOfPath(path));
     m_kept.Keep(path, file, &bytes);
     owned.reset();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Selection.h"
+#include "codec/csv/CsvText.h"
 #include "codec/vcard/CardReader.h"
 #include "vcard/import/EqualContactIndex.h"
 #include "vcard/import/KeptFiles.h"
@@ -39,6 +40,18 @@ public:
     enum FileFormat { kVCardFile = 0, kCsvFile = 1, kLdifFile = 2, kFileFormats };
     // The format of a file's name; -1 for none of them.
     static int FormatOfPath(const std::wstring& path);
+
+    // Asked in the counting pass, once per CSV file whose columns include some with values that
+    // no set we know names (localised Outlook columns, a spreadsheet's own): the file, those
+    // columns with their first values, and the names of the fields they may go to; fills choice
+    // with a field's index per column, or -1 to leave the column out. Without one (RunImport
+    // alone), such columns are left out and logged.
+    using ColumnMapper = std::function<void(const std::wstring& path,
+                                            const std::vector<csv::CCsvReader::CUnmapped>& columns,
+                                            const std::vector<std::string>& fields, std::vector<int>* choice)>;
+    void SetColumnMapper(const ColumnMapper& mapper) { m_columnMapper = mapper; }
+    // The mapper Execute uses: the Map Fields dialog, owned by owner.
+    static ColumnMapper DialogMapper(HWND owner);
 
     // Shows the import dialog owned by owner and, on OK, imports the folder's vCard files.
     // selection is null when the program was started without selected contacts. Always 0.
@@ -183,5 +196,6 @@ private:
     std::wstring m_currentFile;
     std::string m_currentFilePath;  // UTF-8, for the log
     FileHook m_beforeRead;
+    ColumnMapper m_columnMapper;
     CKeptFiles m_kept;
 };
