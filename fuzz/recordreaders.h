@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "codec/csv/CsvText.h"
 #include "codec/ldif/LdifReader.h"
@@ -30,6 +32,17 @@ void ReadAndCount(const uint8_t* data, size_t size, size_t maxValue)
         ++notes;
     });
     reader.Load(reinterpret_cast<const char*>(data), size);
+    if constexpr (std::is_same<Reader, csv::CCsvReader>::value) {
+        // Columns no set knows go where the input's last bytes say, as the user would send them.
+        const std::vector<const csv::CColumn*> fields = csv::MappableColumns();
+        size_t k = 0;
+        for (const auto& column : reader.UnmappedColumns()) {
+            Check(column.column < reader.Columns().size());
+            unsigned char pick = size > 0 ? data[(size - 1 - k++ % size)] : 0;
+            if (pick % 3 != 0)
+                reader.MapColumn(column.column, fields[pick % fields.size()]->field);
+        }
+    }
     const size_t counted = reader.CountRecords();
     size_t read = 0;
     Check(reader.ReadAll([&] {
