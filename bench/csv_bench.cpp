@@ -92,7 +92,8 @@ CRun Import(const std::string& folder, const std::string& store)
 {
     char pab[WABSTANDIN_ID_TEXT_SIZE] = "";
     g_wabLib.Close();
-    if (FAILED(WabStandinCreateStore(store.c_str(), nullptr)) || FAILED(WabStandinGetPab(store.c_str(), pab, sizeof pab)) ||
+    if (FAILED(WabStandinCreateStore(store.c_str(), nullptr)) ||
+        FAILED(WabStandinGetPab(store.c_str(), pab, sizeof pab)) ||
         !g_wabLib.Init(false, store.c_str(), false))
         return {-1, -1, 0};
     auto t = Clock::now();
@@ -234,7 +235,8 @@ int main(int argc, char** argv)
         const std::string path = out + (rows ? "\\plain-rows.csv" : "\\plain-once.csv");
         auto w = Clock::now();
         double c = CpuSeconds();
-        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         size_t at = 0;
         while (file != INVALID_HANDLE_VALUE && at < written.size()) {
             size_t end = rows ? written.find("\r\n", at) : std::string::npos;

@@ -40,7 +40,8 @@ std::wstring MakeText(FuzzedDataProvider& in, bool ansi)
                 c = kAnsiSafe[c % (sizeof kAnsiSafe / sizeof kAnsiSafe[0] - 1)];
             text.push_back(c);
         } else {
-            const wchar_t* piece = kPieces[in.ConsumeIntegralInRange<size_t>(0, sizeof kPieces / sizeof kPieces[0] - 1)];
+            const size_t last = sizeof kPieces / sizeof kPieces[0] - 1;
+            const wchar_t* piece = kPieces[in.ConsumeIntegralInRange<size_t>(0, last)];
             text += ansi && piece[0] >= 0x80 ? L"\u00a9" : piece;
         }
     }

@@ -471,6 +471,8 @@ bool CCsvReader::_ReadCell(std::string* cell, bool keep)
     size_t i = m_read;
     if (i < n && t[i] == '"') {
         const size_t start = i;
+        const size_t rowBytes = m_rowBytes;
+        const bool rowCut = m_cellCutInRow;
         bool closed = false;
         ++i;
         while (true) {
@@ -496,16 +498,18 @@ bool CCsvReader::_ReadCell(std::string* cell, bool keep)
             while (k < n && (t[k] == ' ' || t[k] == '\t') && t[k] != m_delimiter)
                 ++k;
             closed = k >= n || t[k] == m_delimiter || t[k] == '\r' || t[k] == '\n';
-            i = q + 1;
+            i = k;
             break;
         }
         if (!closed) {
-            // Never closed (or closed in the middle of a field): the quote is a character of a plain field, and from here on no quoted
-            // field may take the lines behind it.
+            // Never closed (or closed in the middle of a field): the quote is a character of a
+            // plain field, and from here on no quoted field may take the lines behind it.
             if (m_unclosedQuotes++ == 0)
                 m_firstUnclosedRow = m_row;
             m_quotesLocal = true;
             cell->clear();
+            m_rowBytes = rowBytes;
+            m_cellCutInRow = rowCut;
             i = start;
         }
     }

@@ -337,7 +337,8 @@ void CLdifReader::Load(const char* bytes, size_t size)
             continue;
         std::wstring name;
         for (size_t i = 0; i < m_entryCount && name.empty(); ++i) {
-            if (m_entry[i].name == "cn" && (m_entry[i].kind == ValueKind::kPlain || m_entry[i].kind == ValueKind::kBase64))
+            const CAttribute& a = m_entry[i];
+            if (a.name == "cn" && (a.kind == ValueKind::kPlain || a.kind == ValueKind::kBase64))
                 name = _Text(m_entry[i]);
         }
         if (name.empty())

@@ -41,7 +41,10 @@ public:
     using NoteSink = std::function<void(const std::string&)>;
     using RecordSink = std::function<int()>;
 
-    CLdifReader(vcard::ITextDecoder& decoder, const NoteSink& notes = NoteSink()) : m_decoder(decoder), m_notes(notes) {}
+    CLdifReader(vcard::ITextDecoder& decoder, const NoteSink& notes = NoteSink())
+        : m_decoder(decoder), m_notes(notes)
+    {
+    }
     CLdifReader(const CLdifReader&) = delete;
     CLdifReader& operator=(const CLdifReader&) = delete;
 
