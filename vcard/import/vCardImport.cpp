@@ -209,7 +209,7 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
             return -1;
         }
         ++m_imported;
-        if (stored != S_OK || m_reader.CardCut())
+        if (stored != S_OK || m_source->RecordCut())
             ++m_incomplete;
         if (m_progress && m_progress->IsCancelled()) {
             _ShowProgress(true);
