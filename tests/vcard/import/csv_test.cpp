@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/csv/CsvText.h"
+#include "common/text.h"
 #include "importsupport.h"
 #include "support/testsupport.h"
 
@@ -247,6 +248,44 @@ TEST(CsvText, EachProgramsFileIsReadAsItWritesIt)
         EXPECT_EQ(L"555 0200", read.records[1].homePhone);
         if (*c.unread) {
             EXPECT_NE(std::string::npos, read.Notes().find(c.unread)) << read.Notes();
+        }
+    }
+}
+
+// The same table in every encoding a file may come in, with each separator: the reader finds both.
+TEST(CsvText, EncodingAndSeparatorAreFoundFromTheFile)
+{
+    auto utf16 = [](const std::wstring& text, bool bigEndian) {
+        std::string out;
+        for (wchar_t c : text) {
+            char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+            out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        return out;
+    };
+    for (const wchar_t* separator : {L",", L";", L"\t"}) {
+        const std::wstring text = std::wstring(L"First Name") + separator + L"Last Name\r\nZo\u00eb" + separator +
+                                  L"\"Lee" + separator + L" Jr.\"\r\n";
+        const struct {
+            std::string bytes;
+            csv::Encoding encoding;
+        } cases[] = {
+            {"\xEF\xBB\xBF" + common::ToUtf8(text), csv::Encoding::kUtf8Mark},
+            {common::ToUtf8(text), csv::Encoding::kUtf8},
+            {"\xFF\xFE" + utf16(text, false), csv::Encoding::kUtf16Le},
+            {"\xFE\xFF" + utf16(text, true), csv::Encoding::kUtf16Be},
+            {utf16(text, false), csv::Encoding::kUtf16LeUnmarked},
+            {utf16(text, true), csv::Encoding::kUtf16BeUnmarked},
+            {common::WideToAnsi(text), csv::Encoding::kAnsi},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(static_cast<int>(c.encoding));
+            CRead read = Read(c.bytes);
+            EXPECT_EQ(c.encoding, read.encoding);
+            EXPECT_EQ(static_cast<char>(separator[0]), read.delimiter);
+            ASSERT_EQ(1u, read.records.size());
+            EXPECT_EQ(L"Zo\u00eb", read.records[0].givenName);
+            EXPECT_EQ(std::wstring(L"Lee") + separator + L" Jr.", read.records[0].surname);
         }
     }
 }
