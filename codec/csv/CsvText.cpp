@@ -426,6 +426,15 @@ void CCsvReader::Load(const char* bytes, size_t size)
             counts[0] += c == ',', counts[1] += c == ';', counts[2] += c == '\t';
     }
     m_delimiter = counts[1] > counts[0] && counts[1] >= counts[2] ? ';' : counts[2] > counts[0] ? '\t' : ',';
+    // Excel's hint, a first line "sep=;", names the separator itself and is no header.
+    if (m_text.compare(at, 4, "sep=") == 0 && at + 5 <= m_text.size() &&
+        (at + 5 == m_text.size() || m_text[at + 5] == '\r' || m_text[at + 5] == '\n') && m_text[at + 4] != '"' &&
+        m_text[at + 4] != '\r' && m_text[at + 4] != '\n') {
+        m_delimiter = m_text[at + 4];
+        at += 5;
+        while (at < m_text.size() && (m_text[at] == '\r' || m_text[at] == '\n'))
+            ++at;
+    }
 
     m_read = at;
     m_quotesLocal = false;

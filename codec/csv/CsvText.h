@@ -11,7 +11,7 @@
 //     bytes of its ASCII header; well-formed UTF-8; else the system's ANSI code page. UTF-16 is
 //     turned into UTF-8 first; cells become characters through the ITextDecoder.
 //   - Delimiter: the most frequent of comma, semicolon and tab outside quotes in the header row
-//     (comma when none is there).
+//     (comma when none is there), unless a first line "sep=X" (Excel's) names it.
 //   - Rows end at CR, LF or CR LF outside quotes; a quoted field may span lines. A quote that is
 //     never closed would swallow the rest of the file: the field is then read again with the
 //     quote as a plain character, and from there on no quoted field goes past its line.

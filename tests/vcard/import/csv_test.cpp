@@ -338,6 +338,7 @@ TEST(CsvText, BadInputGivesEveryReadableRowAndSaysWhatWasNotRead)
         {"a huge field", huge, 2, "cut to their start"},
         {"a heavy row", heavy, 1, "more than 8388608 bytes in all"},
         {"an unknown column", "First Name,Favourite Colour\r\nAnn,blue\r\n", 1, "column \"Favourite Colour\""},
+        {"Excel's separator line", "sep=|\r\nFirst Name|Last Name\r\nAnn|Lee, Jr.\r\n", 1, ""},
         {"empty", "", 0, ""},
     };
     for (const auto& c : cases) {
@@ -354,6 +355,10 @@ TEST(CsvText, BadInputGivesEveryReadableRowAndSaysWhatWasNotRead)
     CRead hugeRead = Read(huge);
     ASSERT_EQ(2u, hugeRead.records.size());
     EXPECT_EQ(csv::CCsvReader::kMaxCellBytes, hugeRead.records[0].comment.size());
+    CRead excel = Read("sep=|\r\nFirst Name|Last Name\r\nAnn|Lee, Jr.\r\n");
+    EXPECT_EQ('|', excel.delimiter);
+    ASSERT_EQ(1u, excel.records.size());
+    EXPECT_EQ(L"Lee, Jr.", excel.records[0].surname);
     CRead quoted = Read(cases[0].bytes);
     ASSERT_EQ(3u, quoted.records.size());
     EXPECT_EQ(L"\"Ann", quoted.records[0].givenName);
