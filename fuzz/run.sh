@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 work=${FUZZ_WORK:-/tmp/quillon-fuzz}
 interop="$root/../shared/interop/vcards"
-targets=(reader roundtrip commandline encodings store)
+targets=(reader roundtrip commandline encodings store csv_reader ldif_reader csv_roundtrip)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
@@ -22,7 +22,7 @@ args() {
   local t=$1 a=(-timeout=10 -rss_limit_mb=2048)
   [ -f "$here/dict/$t.dict" ] && a+=(-dict="$here/dict/$t.dict")
   case $t in
-    reader) a+=(-max_len=65536) ;;
+    reader|csv_reader|ldif_reader) a+=(-max_len=65536) ;;
     store) a+=(-max_len=16384) ;;
     *) a+=(-max_len=4096) ;;
   esac

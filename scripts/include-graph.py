@@ -24,6 +24,7 @@ LAYERS = {
     "common": 0, "sdk": 0,
     "codec": 0.5,  # the contact record, which every format writes and reads
     "codec/vcard": 1,
+    "codec/csv": 1.5, "codec/ldif": 1.5,  # other formats, over the vCard codec's converters
     "base": 1, "wabext": 1, "mailaddin": 1, "launcher": 1, "libbrisco": 1,
     "wab": 2,
     "contact": 3,

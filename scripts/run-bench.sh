@@ -9,7 +9,7 @@ cd "$build/bin"
 # BENCH_LARGE=1: the export, the import and the reader on 100,000 contacts too (the import of
 # 100,000 cards takes minutes).
 large=${BENCH_LARGE:-0}
-for bench in wabstore_bench wablib_bench export_bench import_bench; do
+for bench in wabstore_bench wablib_bench export_bench import_bench csv_bench; do
   if [ -f "$bench.exe" ]; then
     echo "== $bench"
     "$wine" "$bench.exe" | tr -d '\r'

@@ -20,8 +20,8 @@ const char kGroupCardsValue[] = "Export.GroupCards";
 
 const char kHelpTopic[] = "Working_with_Marrow/Export_Outlook_contacts.htm";
 
-const char* const kFormats[] = {"vCard 2.1", "vCard 3.0"};
-const int kFormatCount = 2;
+const char* const kFormats[] = {"vCard 2.1", "vCard 3.0", "CSV (comma separated values)"};
+const int kFormatCount = 3;
 
 bool IsExistingFolder(const std::string& path)
 {
@@ -110,6 +110,7 @@ bool CDlgExport::OnInitDialog()
 
     ui::CButton(Item(IDC_EXPORT_ONE_FILE)).SetCheck(m_oneFile);
     ui::CButton(Item(IDC_EXPORT_GROUP_CARDS)).SetCheck(m_groupCards);
+    _UpdateOneFile();
     ui::CButton selectedOnly(Item(IDC_EXPORT_SELECTED_ONLY));
     selectedOnly.SetCheck(m_selectedOnly);
     selectedOnly.Enable(m_selectionCount != 0);
@@ -151,6 +152,27 @@ bool CDlgExport::OnClicked(int id)
     return ui::CDialog::OnClicked(id);
 }
 
+bool CDlgExport::OnCommand(int id, int code, HWND control)
+{
+    if (id == IDC_EXPORT_FORMAT && code == CBN_SELCHANGE) {
+        _UpdateOneFile();
+        return true;
+    }
+    return ui::CDialog::OnCommand(id, code, control);
+}
+
+void CDlgExport::_UpdateOneFile()
+{
+    ui::CButton oneFile(Item(IDC_EXPORT_ONE_FILE));
+    const bool csv = ui::CComboBox(Item(IDC_EXPORT_FORMAT)).GetCurSel() == kCsv;
+    if (csv && oneFile.IsEnabled())
+        m_oneFile = oneFile.IsChecked();  // kept for when a vCard format is chosen again
+    oneFile.SetCheck(csv || m_oneFile);
+    oneFile.Enable(!csv);
+    // A CSV file holds rows of contacts only: a group travels in their Categories.
+    ui::CButton(Item(IDC_EXPORT_GROUP_CARDS)).Enable(!csv);
+}
+
 bool CDlgExport::OnChanged(int id)
 {
     if (id != IDC_EXPORT_TARGET)
@@ -189,7 +211,8 @@ void CDlgExport::OnClickedOK()
     ui::CComboBox encodings(Item(IDC_EXPORT_ENCODING));
     int encoding = encodings.GetCurSel();
     m_encodingName = encoding >= 0 ? encodings.GetItemText(encoding) : std::string();
-    m_oneFile = ui::CButton(Item(IDC_EXPORT_ONE_FILE)).IsChecked();
+    if (m_formatIndex != kCsv)
+        m_oneFile = ui::CButton(Item(IDC_EXPORT_ONE_FILE)).IsChecked();
     m_groupCards = ui::CButton(Item(IDC_EXPORT_GROUP_CARDS)).IsChecked();
     m_selectedOnly = ui::CButton(Item(IDC_EXPORT_SELECTED_ONLY)).IsChecked();
     _SaveSettings();

@@ -1,6 +1,6 @@
 // The export dialog: which address-book folder (or all folders, or only the contacts selected when
 // the program started), which file-system folder receives the files, the vCard format, the encoding
-// and whether all contacts go into one file. The choices are remembered under the settings key
+// and whether all contacts go into one file; or a CSV file instead of vCards. The choices are remembered under the settings key
 // between runs; they are read when the dialog object is made and written only on OK.
 #pragma once
 
@@ -21,9 +21,12 @@ public:
     const std::string& FolderId() const { return m_folderId; }
     bool AllFolders() const { return m_allFolders; }
     const std::string& TargetFolder() const { return m_targetFolder; }
-    int FormatIndex() const { return m_formatIndex; }  // 0 = "vCard 2.1", 1 = "vCard 3.0"
+    // The format list's entries, as Export.Format stores them.
+    enum { kVCard21 = 0, kVCard30 = 1, kCsv = 2 };
+    int FormatIndex() const { return m_formatIndex; }
     const std::string& EncodingName() const { return m_encodingName; }
-    bool OneFile() const { return m_oneFile; }
+    // CSV is always one file; the box then shows it, and the vCard choice stays stored.
+    bool OneFile() const { return m_oneFile || m_formatIndex == kCsv; }
     bool GroupCards() const { return m_groupCards; }
     bool SelectedOnly() const { return m_selectedOnly; }
 
@@ -31,6 +34,10 @@ private:
     bool OnInitDialog() override;
     bool OnClicked(int id) override;
     bool OnChanged(int id) override;
+    bool OnCommand(int id, int code, HWND control) override;
+    // The one-file box follows the format: checked and disabled for CSV, the user's own choice
+    // for vCard.
+    void _UpdateOneFile();
     void OnClickedOK() override;
     void _LoadSettings();
     void _SaveSettings();

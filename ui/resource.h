@@ -9,6 +9,7 @@
 #define IDD_PROGRESS             130
 #define IDD_IMPORT               131
 #define IDD_PICKFOLDER           132
+#define IDD_MAP_FIELDS           140
 #define IDB_PICK_ROOT            133  // tree image of "Address Book"
 #define IDB_PICK_FOLDER          134  // tree image of every folder
 
@@ -52,3 +53,13 @@
 #define IDC_IMPORT_PICK            1009
 #define IDC_IMPORT_GROUPS          1012
 #define IDC_EXPORT_GROUP_CARDS     1013
+
+// Map Fields dialog (140).
+#define IDC_MAP_TEXT             1101
+#define IDC_MAP_FILE             1102
+#define IDC_MAP_COLUMNS_LBL      1103
+#define IDC_MAP_COLUMNS          1104
+#define IDC_MAP_FIELD_LBL        1105
+#define IDC_MAP_FIELD            1106
+#define IDC_MAP_SAMPLE_LBL       1107
+#define IDC_MAP_SAMPLE           1108

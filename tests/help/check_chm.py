@@ -21,6 +21,7 @@ import urllib.parse
 REQUIRED = [
     "Working_with_Marrow/Export_Outlook_contacts.htm",      # CDlgExport::kHelpTopic
     "Import_vCard,_iCard_Files_to_Contacts_Folders.htm",    # CDlgImport::kHelpTopic
+    "CSV_files.htm",                                        # CDlgMapFields's Help button
     "index.htm",
     "Quillon.hhc",
     "Quillon.hhk",

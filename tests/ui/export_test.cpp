@@ -147,7 +147,8 @@ TEST_F(ExportDialogTest, FirstStartShowsDefaultsAndCancelStoresNothing)
 {
     CDlgExport dialog(nullptr, 0);
     INT_PTR result = Run(dialog, [&](HWND hwnd) {
-        EXPECT_EQ(ComboItems(hwnd, IDC_EXPORT_FORMAT), (Strings{"vCard 2.1", "vCard 3.0"}));
+        EXPECT_EQ(ComboItems(hwnd, IDC_EXPORT_FORMAT),
+                  (Strings{"vCard 2.1", "vCard 3.0", "CSV (comma separated values)"}));
         EXPECT_EQ(ComboItems(hwnd, IDC_EXPORT_ENCODING),
                   (Strings{"Unicode (UTF-8)", "Western European (Windows)", "Cyrillic (Windows)"}));
         EXPECT_EQ(Describe(Read(hwnd)),
@@ -432,6 +433,61 @@ TEST_F(ExportDialogTest, ExportCommandWithAllFoldersExportsEveryContact)
     EXPECT_EQ(result, 0);
     EXPECT_EQ(testsupport::ListFiles(target, "*.vcf").size(), 4u);
     EXPECT_EQ(Stored("Export.WABFolderID"), "sz:" + friends + std::string(1, '\0'));
+}
+
+// CSV is one file per run: the box shows it checked and disabled while CSV is chosen, the vCard
+// choice comes back with a vCard format and stays stored; the file is named as the one vCard
+// file is, UTF-8 with a byte-order mark, a header and a row per contact.
+TEST_F(ExportDialogTest, CsvIsOneFileNamedAfterTheFolder)
+{
+    const struct {
+        bool allFolders;
+        const char* file;
+        size_t rows;
+    } cases[] = {{true, "AddressBook.csv", 4}, {false, "Friends.csv", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        testsupport::CTempDir out;
+        ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WABFolderID", friends));
+        ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.WABAllFolders", c.allFolders));
+        ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Export.WinFolder", out.path()));
+        ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.Format", 2));
+        ASSERT_TRUE(testsupport::SetRegDword(HKEY_CURRENT_USER, kSettingsKey, "Export.SaveInOneFile", 0));
+        CvCardExport run;
+        RunDriven(
+            [&] { return static_cast<INT_PTR>(run.RunExport(nullptr, nullptr)); },
+            [&] {
+                HWND hwnd = WaitDialog("Export");
+                ASSERT_NE(hwnd, nullptr);
+                HWND formats = ::GetDlgItem(hwnd, IDC_EXPORT_FORMAT);
+                auto choose = [&](int index) {
+                    ::SendMessageA(formats, CB_SETCURSEL, index, 0);
+                    ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_EXPORT_FORMAT, CBN_SELCHANGE),
+                                   reinterpret_cast<LPARAM>(formats));
+                };
+                // -1: as the dialog opens.
+                const struct {
+                    int format;
+                    bool checked, enabled;
+                } steps[] = {{-1, true, false}, {0, false, true}, {2, true, false}};
+                for (const auto& step : steps) {
+                    if (step.format >= 0)
+                        choose(step.format);
+                    EXPECT_EQ(step.checked, IsChecked(hwnd, IDC_EXPORT_ONE_FILE)) << step.format;
+                    EXPECT_EQ(step.enabled, IsEnabled(hwnd, IDC_EXPORT_ONE_FILE)) << step.format;
+                }
+                PostClick(hwnd, IDOK);
+                HWND box = WaitDialog("Quillon for Outlook Express", "Export completed successfully.");
+                ASSERT_NE(box, nullptr) << "no closing message";
+                PostClick(box, IDOK);
+            });
+        EXPECT_EQ(Strings{c.file}, testsupport::ListFiles(out.path(), "*"));
+        std::string text = testsupport::ReadFileBytes(out.file(c.file));
+        ASSERT_EQ("\xEF\xBB\xBF" + csv::CCsvWriter::HeaderRow(), text.substr(0, 3 + csv::CCsvWriter::HeaderRow().size()));
+        EXPECT_EQ(c.rows + 1, testsupport::SplitLines(text.substr(3)).size());
+        EXPECT_EQ(Stored("Export.Format"), "dword:2");
+        EXPECT_EQ(Stored("Export.SaveInOneFile"), "dword:0");
+    }
 }
 
 TEST_F(ExportDialogTest, ExportCommandCancelledRunsNothing)

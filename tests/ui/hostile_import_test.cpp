@@ -163,6 +163,21 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
         {"locked.vcf", Person("Lou Lock", "98"), "War[0x80070020] in CvCardImport::ImportFile: CreateFile("},
         {"huge.vcf", "", "huge.vcf not read: 209715200 bytes, more than the 134217728 a file may have"},
         {"x.vcf", "", "War[0x80070005] in CvCardImport::ImportFile: CreateFile("},
+        // CSV and LDIF files of the same kinds, read by the same run.
+        {"quote.csv", "First Name,Business Phone\r\n\"Quo,30\r\nRay,31\r\n",
+         "quote.csv: a quote opened in row 2 is never closed: read as a character"},
+        {"wide.csv", "First Name,Business Phone" + Repeat(",x", 1000000) + "\r\nWide,32\r\n",
+         "wide.csv: the header has more than 2048 columns: those beyond were not read"},
+        {"zero.csv", std::string("First Name,Business Phone\r\nN\0ul,33\r\n", 36),
+         "zero.csv: 1 rows held zero bytes, which were left out"},
+        {"mixed.csv", "Business Phone,First Name\r34,Mix\n35,Max\r\n36,Mux", nullptr},
+        {"bigcell.csv", "Notes,Business Phone\r\n\"" + std::string(2 * 1024 * 1024, 'n') + "\",38\r\n",
+         "bigcell.csv: 1 rows had a cell longer than 1048576 bytes"},
+        {"noise.csv", random, "noise.csv: the first row names no column of a contacts CSV we know: nothing read"},
+        {"header.csv", "First Name,Business Phone\r\n", "header.csv: no row below the header holds a contact"},
+        {"people.ldif",
+         "dn: cn=L\nobjectclass: person\ncn: L\ntelephoneNumber: 37\n\ndn: cn=C\nchangetype: delete\n",
+         "people.ldif: 1 change records skipped"},
     };
     for (const Kind& k : kinds) {
         const std::string path = source + "\\" + k.file;
@@ -259,13 +274,15 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
             (void)contact._GetTextPropW(t::kComment, &foldedNote);
     }
     std::sort(phones.begin(), phones.end());
-    std::vector<std::string> expected = {"1", "10", "11", "12", "13", "14", "2", "3", "4", "5", "6", "7", "8", "9"};
+    std::vector<std::string> expected = {"1", "10", "11", "12", "13", "14", "2", "3", "4", "5", "6", "7", "8", "9",
+                                         "30", "31", "32", "33", "34", "35", "36", "37", "38"};
     for (int level = 1; level <= 8; ++level)
         expected.push_back(std::to_string(20 + level));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(phones, expected);
-    // What lost a value it would have stored: the note cut to a line's bound, the card beyond its bytes.
-    EXPECT_EQ(run.Incomplete(), 2);
+    // What lost a value it would have stored: the note cut to a line's bound, the card beyond its
+    // bytes, the CSV note cut to a cell's.
+    EXPECT_EQ(run.Incomplete(), 3);
     EXPECT_EQ(foldedNote, std::wstring(100000, L'x')) << "the line folded 100,000 times came back whole";
 
     // One log line for each file that could not be read or held no card, naming it and why.

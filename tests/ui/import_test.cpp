@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
+#include "contact/Contact.h"
+#include "contact/ContactFields.h"
 #include "dialogdriver.h"
 #include "support/logcapture.h"
 #include "support/storefile.h"
 #include "ui/DlgImport.h"
+#include "ui/DlgMapFields.h"
 #include "ui/resource.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"
@@ -307,4 +311,83 @@ TEST_F(ImportDialogTest, ExecuteRunsTheImportWithTheFolderOfTheSelection)
     CWABLib::FreeItems(list);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Cid Poe", "Dee Fox"}));
+}
+
+// A CSV file whose columns no program's set names (a German Outlook's): the run asks where they go
+// in the Map Fields dialog, once, before it counts; the columns left out (or all of them, on
+// Cancel) are not read, and the log says so.
+TEST_F(ImportDialogTest, ExecuteAsksWhereUnknownCsvColumnsGo)
+{
+    const std::string german = "Vorname,Nachname,Firma,E-Mail-Adresse\r\nDee,Fox,Acme,dee@example.com\r\n"
+                               "Eve,Ng,,eve@example.com\r\n";
+    const struct {
+        int button;
+        std::vector<std::pair<std::string, std::string>> chosen;  // column, field
+        const char* summary;
+        std::vector<std::string> people;  // given name, surname, e-mail of each new contact
+    } cases[] = {
+        {IDOK,
+         {{"Vorname", "First Name"}, {"Nachname", "Last Name"}, {"E-Mail-Adresse", "E-mail Address"}},
+         "Import completed successfully.",
+         {"Dee Fox dee@example.com", "Eve Ng eve@example.com"}},
+        {IDCANCEL, {}, "Import failed.", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        testsupport::DeleteTree(source);
+        ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
+        ASSERT_TRUE(testsupport::WriteFileBytes(source + "\\kontakte.csv", german));
+        std::string target = book.AddFolder(c.button == IDOK ? L"Chosen" : L"Cancelled");
+        ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WinFolder", source));
+        ASSERT_TRUE(testsupport::SetRegString(HKEY_CURRENT_USER, kSettingsKey, "Import.WABFolderID", target));
+        log.Clear();
+        CvCardImport run;
+        std::string summary;
+        RunDriven([&] { return static_cast<INT_PTR>(run.Execute(nullptr, nullptr)); },
+                  [&] {
+                      HWND hwnd = WaitDialog("Import");
+                      ASSERT_NE(hwnd, nullptr) << "the import dialog did not open";
+                      PostClick(hwnd, IDOK);
+                      HWND map = WaitDialog("Map Fields");
+                      ASSERT_NE(map, nullptr) << "the Map Fields dialog did not open";
+                      HWND list = ::GetDlgItem(map, IDC_MAP_COLUMNS);
+                      HWND fields = ::GetDlgItem(map, IDC_MAP_FIELD);
+                      ASSERT_EQ(4, ::SendMessageA(list, LB_GETCOUNT, 0, 0));
+                      EXPECT_EQ("Dee", ItemText(map, IDC_MAP_SAMPLE));
+                      for (const auto& choice : c.chosen) {
+                          LRESULT column = ::SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                          reinterpret_cast<LPARAM>(choice.first.c_str()));
+                          LRESULT field = ::SendMessageA(fields, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                         reinterpret_cast<LPARAM>(choice.second.c_str()));
+                          ASSERT_GE(column, 0) << choice.first;
+                          ASSERT_GT(field, 0) << choice.second;
+                          ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(column), 0);
+                          ::SendMessageA(map, WM_COMMAND, MAKEWPARAM(IDC_MAP_COLUMNS, LBN_SELCHANGE),
+                                         reinterpret_cast<LPARAM>(list));
+                          EXPECT_EQ(0, ::SendMessageA(fields, CB_GETCURSEL, 0, 0)) << "a column starts left out";
+                          ::SendMessageA(fields, CB_SETCURSEL, static_cast<WPARAM>(field), 0);
+                          ::SendMessageA(map, WM_COMMAND, MAKEWPARAM(IDC_MAP_FIELD, CBN_SELCHANGE),
+                                         reinterpret_cast<LPARAM>(fields));
+                      }
+                      PostClick(map, c.button);
+                      HWND box = WaitDialog("Quillon for Outlook Express");
+                      ASSERT_NE(box, nullptr) << "no summary";
+                      summary = testsupport::DialogStaticText(box);
+                      PostClick(box, IDOK);
+                  });
+        EXPECT_EQ(c.summary, summary);
+        std::vector<std::string> people;
+        for (const testsupport::COpenedItem& item : testsupport::OpenItems(target)) {
+            CContact contact(item.entry.Get());
+            CContactRecord r;
+            contact_fields::ReadContact(contact, &r);
+            people.push_back(common::ToUtf8(r.givenName + L" " + r.surname + L" " + r.emailAddress));
+        }
+        std::sort(people.begin(), people.end());
+        EXPECT_EQ(c.people, people);
+        const std::string lines = log.Lines();
+        const char* expected = c.button == IDOK ? "column \"Firma\": 1 values of a column we do not know, not read"
+                                                : "names no column of a contacts CSV we know";
+        EXPECT_NE(std::string::npos, lines.find(expected)) << lines;
+    }
 }

@@ -219,8 +219,10 @@ int CvCardExport::RunExport(HWND owner, const CSelectionList* selection)
         folderId = dialog.FolderId().c_str();
     // The run reports its own outcome to the user; the command only says that it ran.
     SetGroupCards(dialog.GroupCards());
+    const int format = dialog.FormatIndex();
     Execute(dialog.TargetFolder().c_str(), folderId, dialog.SelectedOnly(), selection,
-            dialog.FormatIndex() == 1 ? "3.0" : "2.1", dialog.OneFile(), dialog.EncodingName().c_str());
+            format == CDlgExport::kCsv ? "CSV" : format == 1 ? "3.0" : "2.1", dialog.OneFile(),
+            dialog.EncodingName().c_str());
     return 0;
 }
 
@@ -259,9 +261,17 @@ const vcard::ITextEncoder& CvCardExport::Encoder()
     return TheEncoder();
 }
 
+void CvCardExport::PrepareRows()
+{
+    m_serversTag = 0;
+    m_csv = true;
+    m_csvWriter.reset(new csv::CCsvWriter(Encoder()));
+}
+
 void CvCardExport::PrepareCards(int formatCode)
 {
     m_serversTag = 0;
+    m_csv = false;
     m_format = formatCode;
     int codePage = g_charConverter.GetCurrentCodePage();
     int major = 1, minor = 0;
@@ -273,8 +283,8 @@ void CvCardExport::PrepareCards(int formatCode)
 void CvCardExport::WriteCard()
 {
     m_cardBuffer.Empty();
-    QUILLON_ASSERT(m_writer && m_contact, "CvCardExport::WriteCard");
-    if (!m_writer || !m_contact)
+    QUILLON_ASSERT((m_csv ? !!m_csvWriter : !!m_writer) && m_contact, "CvCardExport::WriteCard");
+    if ((m_csv ? !m_csvWriter : !m_writer) || !m_contact)
         return;
     CContact contact(m_contact.Get());
     contact_fields::ReadContact(contact, &m_fields, &m_serversTag);
@@ -284,11 +294,17 @@ void CvCardExport::WriteCard()
             m_fields.groups = groups->second;
     }
     (void)TheEncoder().TakeLost();
-    m_writer->Write(m_fields, &m_cardBuffer);
+    if (m_csv) {
+        m_csvWriter->Write(m_fields, &m_row);
+        m_cardBuffer.Append(m_row);
+    } else {
+        m_writer->Write(m_fields, &m_cardBuffer);
+    }
     // The one change a card may make to a contact: characters its code page lacks. Which ones
     // a contact lost is told, so that the user can choose another encoding.
     std::wstring lost = TheEncoder().TakeLost();
-    const vcard::CardChanges& changes = m_writer->Changes();
+    static const vcard::CardChanges kNoChanges;
+    const vcard::CardChanges& changes = m_csv ? kNoChanges : m_writer->Changes();
     if (lost.empty() && changes.loneLineBreaks.empty() && changes.untypedEmails.empty())
         return;
     const std::string name = common::ToUtf8(_CardName());
@@ -369,7 +385,8 @@ std::wstring CvCardExport::_MakeBaseName()
     return SafeBaseName(display);
 }
 
-std::wstring CvCardExport::FittedPath(const std::wstring& folder, const std::wstring& base, int n, bool oneFile)
+std::wstring CvCardExport::FittedPath(const std::wstring& folder, const std::wstring& base, int n, bool oneFile,
+                                      const wchar_t* extension)
 {
     wchar_t suffix[24] = L"";
     if (n > 0)
@@ -382,7 +399,7 @@ std::wstring CvCardExport::FittedPath(const std::wstring& folder, const std::wst
     size_t room = MAX_PATH - 1 - folder.size() - std::wcslen(suffix) - 4;
     if (room > kMaxNameLength - fixedName)
         room = kMaxNameLength - fixedName;
-    return folder + base.substr(0, CharBoundary(base, room)) + suffix + L".vcf";
+    return folder + base.substr(0, CharBoundary(base, room)) + suffix + extension;
 }
 
 // The first free name of base.vcf, base(1).vcf, base(2).vcf ... is taken. Creating with
@@ -404,7 +421,7 @@ bool CvCardExport::_CreateNumberedFile(const std::wstring& base)
     for (int n = 0; n < kMaxNumber; ++n) {
         // A name too long for the path or for a name is cut, so that one long display name
         // cannot stop the whole run.
-        m_finalPath = FittedPath(folder, base, n, m_oneFile);
+        m_finalPath = FittedPath(folder, base, n, m_oneFile, m_csv ? L".csv" : L".vcf");
         if (m_finalPath.empty()) {
             g_log.LogErr(ctx, -1, "path too long: %s", m_targetFolder.c_str());
             return false;
@@ -475,8 +492,9 @@ void CvCardExport::_ReadGroups(const char* folderId)
             if (std::find(names.begin(), names.end(), group.name) == names.end())
                 names.push_back(group.name);
         }
-        // The group's own card carries what no contact's card can.
-        if (m_groupCards)
+        // The group's own card carries what no contact's card can (a CSV file has rows of contacts
+        // only).
+        if (m_groupCards && !m_csv)
             continue;
         if (group.members.empty() && group.oneOffAddresses.empty())
             g_log.LogWar(ctx, 0, "group \"%s\" has no member: no card carries it", name.c_str());
@@ -513,6 +531,20 @@ int CvCardExport::_WriteGroupCards()
     return 0;
 }
 
+bool CvCardExport::_WriteAll(const char* bytes, DWORD left)
+{
+    while (left > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(m_file.get(), bytes, left, &written, nullptr) || written == 0) {
+            g_log.LogErr("CvCardExport::_ExportContact", common::HResultFromLastError(), "WriteFile");
+            return false;
+        }
+        bytes += written;
+        left -= written;
+    }
+    return true;
+}
+
 int CvCardExport::_ExportContact()
 {
     WriteCard();
@@ -527,29 +559,29 @@ int CvCardExport::_WriteCardToFile(const std::wstring& baseName)
             return -1;
         if (m_oneFile)
             m_fileOpen = true;
-    }
-    const char* bytes = m_cardBuffer.bytes;
-    DWORD left = static_cast<DWORD>(m_cardBuffer.length);
-    while (left > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(m_file.get(), bytes, left, &written, nullptr) || written == 0) {
-            g_log.LogErr(ctx, common::HResultFromLastError(), "WriteFile");
-            if (m_oneFile) {
-                // The cards before this one stay; a part of this one would be a cut card.
-                LARGE_INTEGER at;
-                at.QuadPart = static_cast<LONGLONG>(m_fileLength);
-                if (!::SetFilePointerEx(m_file.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_file.get()))
-                    g_log.LogErr(ctx, common::HResultFromLastError(), "SetEndOfFile");
-            } else {
-                m_file.reset();
-                if (!::DeleteFileW(m_partPath.c_str()))
-                    g_log.LogErr(ctx, common::HResultFromLastError(), "DeleteFile(%s)",
-                                 common::ToUtf8(m_partPath).c_str());
-            }
-            return -1;
+        if (m_csv) {
+            // A CSV file says nothing of its encoding: UTF-8 is told by its byte-order mark, which
+            // Excel and Outlook need to read it as UTF-8. The header row is ASCII in every code page.
+            std::string head = g_charConverter.GetCurrentCodePage() == CP_UTF8 ? "\xEF\xBB\xBF" : "";
+            head += csv::CCsvWriter::HeaderRow();
+            if (!_WriteAll(head.data(), static_cast<DWORD>(head.size())))
+                return -1;
+            m_fileLength = head.size();
         }
-        bytes += written;
-        left -= written;
+    }
+    if (!_WriteAll(m_cardBuffer.bytes, static_cast<DWORD>(m_cardBuffer.length))) {
+        if (m_oneFile) {
+            // The cards before this one stay; a part of this one would be a cut card.
+            LARGE_INTEGER at;
+            at.QuadPart = static_cast<LONGLONG>(m_fileLength);
+            if (!::SetFilePointerEx(m_file.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_file.get()))
+                g_log.LogErr(ctx, common::HResultFromLastError(), "SetEndOfFile");
+        } else {
+            m_file.reset();
+            if (!::DeleteFileW(m_partPath.c_str()))
+                g_log.LogErr(ctx, common::HResultFromLastError(), "DeleteFile(%s)", common::ToUtf8(m_partPath).c_str());
+        }
+        return -1;
     }
     m_fileLength += m_cardBuffer.length;
     if (!m_oneFile)
@@ -568,7 +600,11 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     m_fileOpen = false;
     m_total = m_exported = m_failed = m_rest = 0;
 
-    if (format && std::strcmp(format, "2.1") == 0) {
+    m_csv = format && std::strcmp(format, "CSV") == 0;
+    if (m_csv) {
+        // One file per run: a CSV file has one header, and no reader joins several.
+        m_oneFile = true;
+    } else if (format && std::strcmp(format, "2.1") == 0) {
         m_format = vcard::kVCard21;
     } else if (format && std::strcmp(format, "3.0") == 0) {
         m_format = vcard::kVCard30;
@@ -614,7 +650,10 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
     if (codePage <= 0)
         codePage = CCharConverter::kAnsiCodePage;
     g_charConverter.SetCurrentCodePage(codePage);
-    PrepareCards(m_format);
+    if (m_csv)
+        PrepareRows();
+    else
+        PrepareCards(m_format);
     _ReadGroups(selectionMode ? nullptr : folderId);
 
     DWORD lastUpdate = ::GetTickCount();
@@ -649,7 +688,7 @@ int CvCardExport::Execute(const char* targetFolder, const char* folderId, bool s
         }
     }
 
-    if (status == 0 && m_groupCards && !progress.IsCancelled())
+    if (status == 0 && m_groupCards && !m_csv && !progress.IsCancelled())
         status = _WriteGroupCards();
     progress.Close();
     items.reset();

@@ -1,5 +1,6 @@
 // Export of address-book contacts to vCard files: the run over a folder, all folders or a
-// selection, one file per contact or all of them in one file, and the writer of each card.
+// selection, one file per contact or all of them in one file, and the writer of each card. The
+// same run writes a CSV file (one per run: a header row, then a row per contact).
 //
 // RunExport shows the export dialog and calls Execute once with the user's choices; the object
 // serves that one run. Cards are built in the card buffer (codec/vcard/CardText.h lays out the
@@ -15,6 +16,7 @@
 
 #include "base/Selection.h"
 #include "common/raii.h"
+#include "codec/csv/CsvText.h"
 #include "codec/vcard/CardText.h"
 #include "wab/WABLib.h"
 
@@ -39,7 +41,8 @@ public:
     void SetGroupCards(bool groupCards) { m_groupCards = groupCards; }
 
     // Runs the export (see the class comment). folderId null: all folders. selectionMode: the
-    // contacts are those of selection instead of the folder's. format "2.1" or "3.0"; encoding
+    // contacts are those of selection instead of the folder's. format "2.1", "3.0" or "CSV"
+    // (always one file, UTF-8 with a byte-order mark); encoding
     // is a display name of the encodings list, or empty for the system's ANSI code page.
     // 0 when the run went through; the failing step's status when it stopped (-1 for a file that
     // could not be created or written); E_NOTIMPL for another format text.
@@ -59,6 +62,10 @@ public:
     void WriteCard();
     const CardBuffer& CardText() const { return m_cardBuffer; }
 
+    // The CSV writer in the character converter's current code page; WriteCard then leaves the
+    // contact's row in CardText().
+    void PrepareRows();
+
     // Converts the writer's values in the character converter's current code page.
     static const vcard::ITextEncoder& Encoder();
 
@@ -71,11 +78,12 @@ public:
     static std::string SafeBaseName(const std::string& name);
 
     // The path of the file named base with the number n ("(n)" after the base when n > 0) and
-    // ".vcf" in folder, which ends in a separator. The base alone is cut (never inside a surrogate
+    // the extension (".vcf" or ".csv") in folder, which ends in a separator. The base alone is cut (never inside a surrogate
     // pair) so that the path fits MAX_PATH and the name 255 characters, with, in one-file mode,
     // the ending of the name it is written under (see _CreateNumberedFile). Empty when the folder
     // leaves no room.
-    static std::wstring FittedPath(const std::wstring& folder, const std::wstring& base, int n, bool oneFile);
+    static std::wstring FittedPath(const std::wstring& folder, const std::wstring& base, int n, bool oneFile,
+                                   const wchar_t* extension = L".vcf");
 
     // Figures of the last run.
     int Total() const { return m_total; }
@@ -108,10 +116,13 @@ private:
     // Writes m_cardBuffer to the run's file (one file) or to a new file of that base name.
     int _WriteCardToFile(const std::wstring& baseName);
     static std::string _GroupKey(const std::string& entryId);
+    // Writes to the open file; false (logged) when it cannot.
+    bool _WriteAll(const char* bytes, DWORD length);
 
     // The run's own state first (owner, choices, counters), then the writer's working state.
     HWND m_owner = nullptr;
     int m_format = vcard::kVCard21;
+    bool m_csv = false;
     bool m_oneFile = false;
     bool m_fileOpen = false;
     std::string m_targetFolder;
@@ -133,5 +144,7 @@ private:
 
     ULONG m_serversTag = 0;
     std::unique_ptr<vcard::CCardWriter> m_writer;
+    std::unique_ptr<csv::CCsvWriter> m_csvWriter;
+    std::string m_row;
     CContactRecord m_fields;
 };

@@ -66,7 +66,7 @@ bool IsEveryContactsLabel(const std::wstring& name)
 
 void CvCardImport::_JoinGroups(const std::string& id)
 {
-    const std::vector<std::wstring>& names = m_reader.Card().groups;
+    const std::vector<std::wstring>& names = m_source->Record().groups;
     if (!m_joinGroups || names.empty() || id.empty() || !_LoadGroups())
         return;
     for (const std::wstring& name : names) {
@@ -119,7 +119,7 @@ size_t CvCardImport::_GroupNamed(const std::wstring& name)
 
 HRESULT CvCardImport::putGroupCard()
 {
-    const CContactRecord& card = m_reader.Card();
+    const CContactRecord& card = m_source->Record();
     if (!m_joinGroups || card.displayName.empty() || !_LoadGroups())
         return S_OK;
     const size_t g = _GroupNamed(card.displayName);
@@ -157,7 +157,7 @@ void CvCardImport::_FlushGroups()
 void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
 {
     const char* ctx = "CvCardImport::putContactItem";
-    const std::string name = common::ToUtf8(m_reader.CardName());
+    const std::string name = common::ToUtf8(m_source->RecordName());
     // What only the older contact holds would go with it: the new one lacks what the address book
     // refused, or what the reader could not take of the card (a value past its bounds).
     if (stored != S_OK) {
@@ -165,7 +165,7 @@ void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
                      "kept beside it", name.c_str());
         return;
     }
-    if (m_reader.CardCut()) {
+    if (m_source->RecordCut()) {
         g_log.LogWar(ctx, 0, "\"%s\" was read without some of its values: the contact it was to replace is kept "
                      "beside it", name.c_str());
         return;
@@ -324,7 +324,7 @@ HRESULT CvCardImport::IndexTargetFolder()
 
 HRESULT CvCardImport::EqualCandidates(bool fromIndex, std::vector<std::string>* ids)
 {
-    const CContactRecord& c = m_reader.Card();
+    const CContactRecord& c = m_source->Record();
     const std::wstring* texts[6] = {&c.displayName, &c.givenName, &c.middleName,
                                     &c.surname, &c.namePrefix, &c.company};
     if (fromIndex && m_index.Find(texts, ids))
@@ -350,7 +350,7 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
     // run. Two cards of one run never displace each other (two people of one name), and a card
     // without names and company says nothing about who it is: it would take any other nameless
     // contact for itself.
-    const CContactRecord& c = m_reader.Card();
+    const CContactRecord& c = m_source->Record();
     const bool nameless = c.displayName.empty() && c.givenName.empty() && c.middleName.empty() &&
                           c.surname.empty() && c.namePrefix.empty() && c.company.empty();
     const std::string* earlier = nullptr;
@@ -384,7 +384,7 @@ HRESULT CvCardImport::FindEqualContact(std::string* entryId, bool* differs)
 bool CvCardImport::IsContactEqual(IMAPIProp* item)
 {
     CContact contact(item);
-    return contact_fields::ContactEquals(contact, m_reader.Card());
+    return contact_fields::ContactEquals(contact, m_source->Record());
 }
 
 HRESULT CvCardImport::AddContact()
@@ -401,7 +401,7 @@ HRESULT CvCardImport::AddContact()
         return E_POINTER;
     }
     CContact contact(entry.Get());
-    const CContactRecord& c = m_reader.Card();
+    const CContactRecord& c = m_source->Record();
 
     // Each write logs its own failure and does not stop the others; a property the address book
     // refused is named with the contact here, and the saved contact then counts as incomplete.
@@ -411,7 +411,7 @@ HRESULT CvCardImport::AddContact()
             return;
         ++refused;
         g_log.LogWar("CvCardImport::AddContact", put, "%s not saved for contact \"%s\"", property,
-                     common::ToUtf8(m_reader.CardName()).c_str());
+                     common::ToUtf8(m_source->RecordName()).c_str());
     };
     contact_fields::WriteContact(contact, c, check);
 
@@ -444,7 +444,7 @@ void CvCardImport::_NoteSavedContact(IMAPIProp* entry)
         g_log.LogWar("CvCardImport::AddContact", hr,
                      "saved contact \"%s\" not read back: a later card of its names may take it for an older "
                      "contact; equal contacts are searched by query",
-                     common::ToUtf8(m_reader.CardName()).c_str());
+                     common::ToUtf8(m_source->RecordName()).c_str());
         m_index.Clear();
         return;
     }
@@ -464,7 +464,7 @@ void CvCardImport::_NoteSavedContact(IMAPIProp* entry)
         g_log.LogWar("CvCardImport::AddContact", E_OUTOFMEMORY,
                      "saved contact \"%s\" not noted: a later card of its names may take it for an older "
                      "contact; equal contacts are searched by query",
-                     common::ToUtf8(m_reader.CardName()).c_str());
+                     common::ToUtf8(m_source->RecordName()).c_str());
         m_index.Clear();
     }
 }

@@ -2,7 +2,12 @@
 // loop kept from running out of memory, and what the reader meets told to the log and the user.
 #include "vcard/import/vCardImport.h"
 
+#include <climits>
+#include <map>
 #include <new>
+
+#include "codec/csv/CsvText.h"
+#include "codec/ldif/LdifReader.h"
 
 #include "base/App.h"
 #include "base/Log.h"
@@ -54,15 +59,148 @@ std::string Substitute(const std::string& text, const std::string& one, const st
     return out;
 }
 
+// The vCard reader, whose reports reach the run itself (ICardReports).
+class CCardSource : public IRecordSource {
+public:
+    explicit CCardSource(vcard::CCardReader& reader) : m_reader(reader) {}
+    void Load(const char* bytes, size_t size) override { m_reader.Text().Load(bytes, size); }
+    void Free() override { m_reader.Text().Free(); }
+    size_t Count() override { return m_reader.Text().CountCards(); }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAllCards(sink); }
+    const CContactRecord& Record() const override { return m_reader.Card(); }
+    std::wstring RecordName() const override { return m_reader.CardName(); }
+    bool RecordCut() const override { return m_reader.CardCut(); }
+    size_t Finish(const char* path) override
+    {
+        const char* ctx = "CvCardImport::ImportFile";
+        size_t lost = 0;
+        if (m_reader.TextEndedInCard()) {
+            // A card cut off by the file's end was not counted; it is lost, and the run says so.
+            g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
+            NoteNotTaken("file %s: its last card was not imported: the file ends inside it", path);
+            lost = 1;
+        } else if (m_reader.CardsRead() == 0 && m_reader.CardsTooDeep() == 0) {
+            g_log.LogWar(ctx, 0, "%s holds no vCard", path);
+            NoteNotTaken("file %s: holds no vCard", path);
+        }
+        if (m_reader.CardsTooDeep() > 0) {
+            // Neither pass counted them; they are lost, and the run says so.
+            g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
+                         m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+            NoteNotTaken("file %s: %zu cards not imported: they lie more than %zu deep inside cards", path,
+                         m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+            lost += m_reader.CardsTooDeep();
+        }
+        return lost;
+    }
+
+private:
+    vcard::CCardReader& m_reader;
+};
+
+// The CSV reader: what it could not read goes to the log, a line each, with the file's path.
+// Columns no set knows are put to the run's column mapper once per file and run; the answer is
+// kept, so that the import pass reads the file as the counting pass counted it.
+class CCsvSource : public IRecordSource {
+public:
+    CCsvSource(const std::string& path, const std::wstring& widePath, const CvCardImport::ColumnMapper& mapper)
+        : m_path(path), m_widePath(widePath), m_mapper(mapper),
+          m_reader(g_converterDecoder, [this](const std::string& note) {
+              g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
+          })
+    {
+    }
+    void StartRun() override { m_maps.clear(); }
+    void Load(const char* bytes, size_t size) override
+    {
+        m_reader.Load(bytes, size);
+        auto map = m_maps.find(m_path);
+        if (map == m_maps.end())
+            return;
+        const std::vector<const csv::CColumn*> fields = csv::MappableColumns();
+        for (const auto& chosen : map->second)
+            m_reader.MapColumn(chosen.first, fields[chosen.second]->field);
+    }
+    void Free() override { m_reader.Free(); }
+    size_t Count() override
+    {
+        size_t count = m_reader.CountRecords();
+        if (!m_mapper || m_maps.count(m_path))
+            return count;
+        std::vector<std::pair<size_t, size_t>>& map = m_maps[m_path];
+        const std::vector<csv::CCsvReader::CUnmapped> columns = m_reader.UnmappedColumns();
+        if (columns.empty())
+            return count;
+        const std::vector<const csv::CColumn*> fields = csv::MappableColumns();
+        std::vector<std::string> names;
+        for (const csv::CColumn* field : fields)
+            names.push_back(field->name);
+        std::vector<int> choice(columns.size(), -1);
+        m_mapper(m_widePath, columns, names, &choice);
+        for (size_t i = 0; i < columns.size() && i < choice.size(); ++i) {
+            if (choice[i] < 0 || static_cast<size_t>(choice[i]) >= fields.size())
+                continue;
+            map.emplace_back(columns[i].column, static_cast<size_t>(choice[i]));
+            m_reader.MapColumn(columns[i].column, fields[static_cast<size_t>(choice[i])]->field);
+            g_log.LogInf(1, "CvCardImport::CountCards", "%s: column \"%s\" read as \"%s\"", m_path.c_str(),
+                         common::ToUtf8(columns[i].name).c_str(), fields[static_cast<size_t>(choice[i])]->name);
+        }
+        return map.empty() ? count : m_reader.CountRecords();
+    }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
+    const CContactRecord& Record() const override { return m_reader.Record(); }
+    std::wstring RecordName() const override { return m_reader.RecordName(); }
+    bool RecordCut() const override { return m_reader.RecordCut(); }
+    size_t Finish(const char*) override { return 0; }
+
+private:
+    const std::string& m_path;
+    const std::wstring& m_widePath;
+    const CvCardImport::ColumnMapper& m_mapper;
+    csv::CCsvReader m_reader;
+    // By file (UTF-8 path): the columns the user sent to a field, with the field's index among
+    // csv::MappableColumns.
+    std::map<std::string, std::vector<std::pair<size_t, size_t>>> m_maps;
+};
+
+// The LDIF reader, told as the CSV reader is.
+class CLdifSource : public IRecordSource {
+public:
+    explicit CLdifSource(const std::string& path)
+        : m_path(path), m_reader(g_converterDecoder, [this](const std::string& note) {
+              g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
+          })
+    {
+    }
+    void Load(const char* bytes, size_t size) override { m_reader.Load(bytes, size); }
+    void Free() override { m_reader.Free(); }
+    size_t Count() override { return m_reader.CountRecords(); }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
+    const CContactRecord& Record() const override { return m_reader.Record(); }
+    std::wstring RecordName() const override { return m_reader.RecordName(); }
+    bool RecordCut() const override { return m_reader.RecordCut(); }
+    size_t Finish(const char*) override { return 0; }
+
+private:
+    const std::string& m_path;
+    ldif::CLdifReader m_reader;
+};
+
 }  // namespace
 
-CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this) {}
+CvCardImport::CvCardImport() : m_reader(g_converterDecoder, this)
+{
+    m_sources[kVCardFile].reset(new CCardSource(m_reader));
+    m_sources[kCsvFile].reset(new CCsvSource(m_currentFilePath, m_currentFile, m_columnMapper));
+    m_sources[kLdifFile].reset(new CLdifSource(m_currentFilePath));
+    m_source = m_sources[kVCardFile].get();
+}
 CvCardImport::~CvCardImport() = default;
 
 int CvCardImport::ReadCards(const vcard::CCardReader::CardSink& sink)
 {
     try {
-        return m_reader.ReadAllCards(sink);
+        return m_source->ReadAll(sink);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::ReadCards", E_OUTOFMEMORY, "%s", m_currentFilePath.c_str());
         m_reader.ResetCard();

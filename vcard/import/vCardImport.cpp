@@ -14,6 +14,7 @@
 #include "common/raii.h"
 #include "common/text.h"
 #include "ui/DlgImport.h"
+#include "ui/DlgMapFields.h"
 #include "ui/DlgProgress.h"
 #include "vcard/RunSteps.h"
 
@@ -21,6 +22,7 @@ int CvCardImport::Execute(HWND owner, const CSelectionList* selection)
 {
     m_owner = owner;
     CDlgImport dialog(vcard::SelectionFolder(selection));
+    SetColumnMapper(DialogMapper(owner));
     if (dialog.DoModal(owner) == IDOK) {
         SetJoinGroups(dialog.JoinGroups());
         RunImport(dialog.SourceFolder().c_str(), dialog.TargetFolder().c_str(), dialog.ConflictMode());
@@ -45,6 +47,36 @@ std::wstring JoinPath(const std::wstring& folder, const wchar_t* name)
     return joined;
 }
 
+// The files the run reads, format by format: the patterns, and whether a name they match must
+// also end in that extension (a pattern matches short 8.3 names too, so "*.csv" would take
+// "a.csvx"). vCard files are taken as the pattern finds them, as they always were.
+const struct {
+    const wchar_t* pattern;
+    int format;  // -1: any name the pattern matches
+} kFilePatterns[] = {{L"*.vcf", -1}, {L"*.csv", CvCardImport::kCsvFile}, {L"*.ldif", CvCardImport::kLdifFile}};
+
+// Calls each(name) for every file of the folder the run reads, until it returns false. False
+// when there is none at all.
+bool ForEachFile(const std::wstring& source, const std::function<bool(const wchar_t* name)>& each)
+{
+    bool any = false;
+    for (const auto& files : kFilePatterns) {
+        std::wstring pattern = JoinPath(source, files.pattern);
+        WIN32_FIND_DATAW found = {};
+        common::CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
+        if (!search.valid())
+            continue;
+        do {
+            if (files.format >= 0 && CvCardImport::FormatOfPath(found.cFileName) != files.format)
+                continue;
+            any = true;
+            if (!each(found.cFileName))
+                return true;
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    return any;
+}
+
 }  // namespace
 
 void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode)
@@ -55,26 +87,24 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
     m_lastAdded.clear();
     m_total = 0;
     m_processed = 0;
+    for (const auto& reader : m_sources)
+        reader->StartRun();
     const std::wstring source = common::AnsiToWide(sourceFolder ? sourceFolder : "");
-    std::wstring pattern = JoinPath(source, L"*.vcf");
 
-    WIN32_FIND_DATAW found = {};
     // Whatever the passes leave kept (a file gone before the import pass) goes with the run.
     common::CScopeExit release([this] { m_kept.Clear(); });
     m_kept.SetKeeping(true);
-    {
-        common::CFindHandle search(pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found));
-        if (!search.valid()) {
-            ShowNoFilesMessage();
-            return;
+    bool any = ForEachFile(source, [&](const wchar_t* name) {
+        std::wstring path = JoinPath(source, name);
+        if (!path.empty()) {
+            int count = CountCards(path);
+            m_total = count > INT_MAX - m_total ? INT_MAX : m_total + count;
         }
-        do {
-            std::wstring path = JoinPath(source, found.cFileName);
-            if (!path.empty()) {
-                int count = CountCards(path);
-                m_total = count > INT_MAX - m_total ? INT_MAX : m_total + count;
-            }
-        } while (::FindNextFileW(search.get(), &found));
+        return true;
+    });
+    if (!any) {
+        ShowNoFilesMessage();
+        return;
     }
     m_kept.SetKeeping(false);
 
@@ -93,21 +123,15 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         IndexTargetFolder();
     }
 
-    {
-        common::CFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
-        if (search.valid()) {
-            do {
-                std::wstring path = JoinPath(source, found.cFileName);
-                if (path.empty()) {
-                    NoteNotTaken("file %s: not read: its path is too long", common::ToUtf8(found.cFileName).c_str());
-                    ++m_failed;
-                    continue;
-                }
-                if (ImportFile(path) < 0)
-                    break;
-            } while (::FindNextFileW(search.get(), &found));
+    ForEachFile(source, [&](const wchar_t* name) {
+        std::wstring path = JoinPath(source, name);
+        if (path.empty()) {
+            NoteNotTaken("file %s: not read: its path is too long", common::ToUtf8(name).c_str());
+            ++m_failed;
+            return true;
         }
-    }
+        return ImportFile(path) >= 0;
+    });
 
     _FlushGroups();
     if (m_progress) {
@@ -122,6 +146,19 @@ void CvCardImport::RunImport(const char* sourceFolder, const char* targetFolder,
         NoteNotTaken("%d cards: not imported: the run stopped before them", rest);
     vcard::ShowClosingMessage(m_owner, m_imported, m_failed > 0 || rest > 0 || m_incomplete > 0, IDS_IMPORT_OK,
                               IDS_IMPORT_PARTIAL, IDS_IMPORT_FAILED);
+}
+
+CvCardImport::ColumnMapper CvCardImport::DialogMapper(HWND owner)
+{
+    return [owner](const std::wstring& path, const std::vector<csv::CCsvReader::CUnmapped>& columns,
+                   const std::vector<std::string>& fields, std::vector<int>* choice) {
+        std::vector<std::pair<std::wstring, std::wstring>> shown;
+        for (const auto& column : columns)
+            shown.emplace_back(column.name, column.sample);
+        CDlgMapFields dialog(path, shown, fields);
+        if (dialog.DoModal(owner) == IDOK)
+            *choice = dialog.Choices();
+    };
 }
 
 int CvCardImport::ImportFile(const std::wstring& widePath)
@@ -153,12 +190,15 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
     std::string kept;
     HRESULT loaded = S_OK;
     common::CFileHandle opened(file);
+    const int format = FormatOfPath(widePath);
+    m_currentFile = widePath;
+    m_currentFilePath = path8;
     if (m_kept.Take(widePath, file, &kept)) {
         opened.reset();
-        LoadText(kept.data(), kept.size());
+        LoadText(kept.data(), kept.size(), format);
         std::string().swap(kept);
     } else {
-        loaded = LoadFileText(opened.release(), &why);
+        loaded = LoadFileText(opened.release(), &why, format);
     }
     if (FAILED(loaded)) {
         // Its cards (if any) were not counted either; the closing message must still say that
@@ -169,23 +209,21 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         FreeFileText();
         return 0;
     }
-    m_currentFile = widePath;
-    m_currentFilePath = path8;
     int result = ReadCards([this]() -> int {
-        HRESULT stored = m_reader.Card().isGroup ? putGroupCard() : putContactItem();
+        HRESULT stored = m_source->Record().isGroup ? putGroupCard() : putContactItem();
         ++m_processed;
         if (stored < 0) {
             NoteNotTaken("card \"%s\" in %s: not imported: the address book did not take it [0x%lx]",
-                         common::ToUtf8(m_reader.CardName()).c_str(), m_currentFilePath.c_str(),
+                         common::ToUtf8(m_source->RecordName()).c_str(), m_currentFilePath.c_str(),
                          static_cast<unsigned long>(stored));
             ++m_failed;
             _ShowProgress(true);
             return -1;
         }
         ++m_imported;
-        if (stored != S_OK || m_reader.CardCut()) {
+        if (stored != S_OK || m_source->RecordCut()) {
             NoteNotTaken("card \"%s\" in %s: imported without some of its values",
-                         common::ToUtf8(m_reader.CardName()).c_str(), m_currentFilePath.c_str());
+                         common::ToUtf8(m_source->RecordName()).c_str(), m_currentFilePath.c_str());
             ++m_incomplete;
         }
         if (m_progress && m_progress->IsCancelled()) {
@@ -195,23 +233,10 @@ int CvCardImport::ImportFile(const std::wstring& widePath)
         _ShowProgress(m_processed >= m_total);
         return 0;
     });
-    if (result == 0 && m_reader.TextEndedInCard()) {
-        // A card cut off by the file's end was not counted; it is lost, and the run says so.
-        g_log.LogWar(ctx, 0, "%s ends inside a card: that card was not imported", path);
-        NoteNotTaken("file %s: its last card was not imported: the file ends inside it", path);
-        ++m_failed;
-    } else if (result == 0 && m_reader.CardsRead() == 0 && m_reader.CardsTooDeep() == 0) {
-        g_log.LogWar(ctx, 0, "%s holds no vCard", path);
-        NoteNotTaken("file %s: holds no vCard", path);
-    }
-    if (result == 0 && m_reader.CardsTooDeep() > 0) {
-        // Neither pass counted them; they are lost, and the run says so.
-        g_log.LogWar(ctx, 0, "%s: %zu cards lying more than %zu deep inside cards were not imported", path,
-                     m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
-        NoteNotTaken("file %s: %zu cards not imported: they lie more than %zu deep inside cards", path,
-                     m_reader.CardsTooDeep(), vcard::CvCardText::kMaxCardDepth);
+    if (result == 0) {
+        size_t lost = m_source->Finish(path);
         const size_t room = static_cast<size_t>(INT_MAX - m_failed);
-        m_failed += static_cast<int>(m_reader.CardsTooDeep() < room ? m_reader.CardsTooDeep() : room);
+        m_failed += static_cast<int>(lost < room ? lost : room);
     }
     FreeFileText();
     return result;
@@ -230,13 +255,13 @@ void CvCardImport::_ShowProgress(bool final)
     }
 }
 
-HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why)
+HRESULT CvCardImport::LoadFileText(HANDLE file, std::string* why, int format)
 {
     common::CFileHandle owned(file);
     std::string bytes;
     HRESULT hr = ReadFileBytes(file, &bytes, why);
     owned.reset();
-    LoadText(bytes.data(), bytes.size());
+    LoadText(bytes.data(), bytes.size(), format);
     return hr;
 }
 
@@ -278,17 +303,30 @@ HRESULT CvCardImport::ReadFileBytes(HANDLE file, std::string* out, std::string* 
     return hr;
 }
 
-void CvCardImport::LoadText(const char* bytes, size_t size)
+void CvCardImport::LoadText(const char* bytes, size_t size, int format)
 {
+    m_source = m_sources[format >= 0 && format < kFileFormats ? format : kVCardFile].get();
     try {
-        m_reader.Text().Load(bytes, size);
+        m_source->Load(bytes, size);
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::LoadText", E_OUTOFMEMORY, "no memory for the text of %zu bytes", size);
-        m_reader.Text().Free();
+        m_source->Free();
     }
 }
 
-void CvCardImport::FreeFileText() { m_reader.Text().Free(); }
+void CvCardImport::FreeFileText() { m_source->Free(); }
+
+int CvCardImport::FormatOfPath(const std::wstring& path)
+{
+    const wchar_t* extension = ::PathFindExtensionW(path.c_str());
+    if (_wcsicmp(extension, L".vcf") == 0)
+        return kVCardFile;
+    if (_wcsicmp(extension, L".csv") == 0)
+        return kCsvFile;
+    if (_wcsicmp(extension, L".ldif") == 0)
+        return kLdifFile;
+    return -1;
+}
 
 int CvCardImport::CountCards(const std::wstring& path)
 {
@@ -302,12 +340,14 @@ int CvCardImport::CountCards(const std::wstring& path)
         FreeFileText();
         return 0;
     }
-    LoadText(bytes.data(), bytes.size());
+    m_currentFile = path;
+    m_currentFilePath = common::ToUtf8(path);
+    LoadText(bytes.data(), bytes.size(), FormatOfPath(path));
     m_kept.Keep(path, file, &bytes);
     owned.reset();
     size_t count = 0;
     try {
-        count = m_reader.Text().CountCards();
+        count = m_source->Count();
     } catch (const std::bad_alloc&) {
         g_log.LogErr("CvCardImport::CountCards", E_OUTOFMEMORY, "%s", common::ToUtf8(path).c_str());
         count = 0;

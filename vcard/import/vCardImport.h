@@ -9,14 +9,17 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "base/Selection.h"
+#include "codec/csv/CsvText.h"
 #include "codec/vcard/CardReader.h"
 #include "vcard/import/EqualContactIndex.h"
 #include "vcard/import/KeptFiles.h"
+#include "vcard/import/RecordSource.h"
 #include "wab/WABLib.h"
 
 class CDlgProgress;
@@ -34,11 +37,28 @@ public:
     // target folder that differs in other fields.
     enum ConflictMode { kDuplicate = 0, kReplace = 1, kLeaveOld = 2 };
 
+    // The formats of the files the run reads, told by their extensions: .vcf, .csv, .ldif.
+    enum FileFormat { kVCardFile = 0, kCsvFile = 1, kLdifFile = 2, kFileFormats };
+    // The format of a file's name; -1 for none of them.
+    static int FormatOfPath(const std::wstring& path);
+
+    // Asked in the counting pass, once per CSV file whose columns include some with values that
+    // no set we know names (localised Outlook columns, a spreadsheet's own): the file, those
+    // columns with their first values, and the names of the fields they may go to; fills choice
+    // with a field's index per column, or -1 to leave the column out. Without one (RunImport
+    // alone), such columns are left out and logged.
+    using ColumnMapper = std::function<void(const std::wstring& path,
+                                            const std::vector<csv::CCsvReader::CUnmapped>& columns,
+                                            const std::vector<std::string>& fields, std::vector<int>* choice)>;
+    void SetColumnMapper(const ColumnMapper& mapper) { m_columnMapper = mapper; }
+    // The mapper Execute uses: the Map Fields dialog, owned by owner.
+    static ColumnMapper DialogMapper(HWND owner);
+
     // Shows the import dialog owned by owner and, on OK, imports the folder's vCard files.
     // selection is null when the program was started without selected contacts. Always 0.
     int Execute(HWND owner, const CSelectionList* selection);
 
-    // Imports every *.vcf file of sourceFolder into targetFolder: a counting pass, a pass that
+    // Imports every *.vcf, *.csv and *.ldif file of sourceFolder into targetFolder: a counting pass, a pass that
     // stores the cards under a progress window, and one summary message.
     void RunImport(const char* sourceFolder, const char* targetFolder, int conflictMode);
     // Reads one file and stores its cards: 0 to go on with the next file, negative to stop.
@@ -100,9 +120,9 @@ public:
     // read as empty: the result is then the failure, and *why (may be null) says what failed.
     // Nothing is logged here: the counting pass and the import pass both load every file, and
     // the import pass logs.
-    HRESULT LoadFileText(HANDLE file, std::string* why = nullptr);
-    // The same from bytes already in memory.
-    void LoadText(const char* bytes, size_t size);
+    HRESULT LoadFileText(HANDLE file, std::string* why = nullptr, int format = kVCardFile);
+    // The same from bytes already in memory, for the reader of format (a FileFormat).
+    void LoadText(const char* bytes, size_t size, int format = kVCardFile);
     void FreeFileText();
 
     // Number of complete cards in a file; 0 (and no message) when it cannot be opened.
@@ -110,10 +130,13 @@ public:
     // what a card means is worked out once, in the import pass.
     int CountCards(const std::wstring& path);
 
-    // The card loop over the loaded text (ReadAllCards); -1 also when memory ran out (logged).
+    // The record loop over the loaded text (ReadAllCards for vCard); -1 also when memory ran out
+    // (logged).
     int ReadCards(const vcard::CCardReader::CardSink& sink);
-    // The reader, its card and what it met.
+    // The vCard reader, its card and what it met.
     vcard::CCardReader& Reader() { return m_reader; }
+    // The record the loop just read, whatever the format.
+    const CContactRecord& Record() const { return m_source->Record(); }
     // For tests: called in the import pass with each file's path right before it is opened, so
     // that a test can change the folder while the run reads it. The path is in UTF-8.
     using FileHook = std::function<void(const char* path)>;
@@ -172,6 +195,9 @@ private:
     void _ShowProgress(bool final);
 
     vcard::CCardReader m_reader;
+    // A reader per format (ImportReader.cpp), and the one of the file being read.
+    std::unique_ptr<IRecordSource> m_sources[kFileFormats];
+    IRecordSource* m_source = nullptr;
     HWND m_owner = nullptr;
     int m_total = 0;
     int m_imported = 0;
@@ -202,5 +228,6 @@ private:
     std::wstring m_currentFile;
     std::string m_currentFilePath;  // UTF-8, for the log
     FileHook m_beforeRead;
+    ColumnMapper m_columnMapper;
     CKeptFiles m_kept;
 };

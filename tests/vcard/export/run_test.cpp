@@ -351,6 +351,17 @@ TEST_F(ExportRun, TheEncodingChosenNamesTheCharset)
               log.find("contact \"\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\" lost characters missing from code page -1: "
                        "U+0418 U+0432 U+0430 U+043D"))
         << log;
+    // A CSV file the same way: no byte-order mark outside UTF-8, the lost letters logged alike.
+    CTempDir csvLogs;
+    g_log.InitLog(csvLogs.file("main.err").c_str(), csvLogs.file("main.log").c_str(), 1);
+    EXPECT_EQ(0, Run(nullptr, false, "CSV", "Klingon"));
+    g_log.DoneLog();
+    const std::string text = ReadFileBytes(m_out.file("AddressBook.csv"));
+    EXPECT_EQ(csv::CCsvWriter::HeaderRow(), text.substr(0, csv::CCsvWriter::HeaderRow().size()));
+    EXPECT_NE(std::string::npos, text.find(",????,")) << text;
+    log = ReadFileBytes(csvLogs.file("main.err"));
+    EXPECT_NE(std::string::npos, log.find("lost characters missing from code page -1: U+0418 U+0432 U+0430 U+043D"))
+        << log;
 }
 
 // The format's own limits are told as lost characters are: a lone LF in 3.0 and an address

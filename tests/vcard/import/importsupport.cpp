@@ -24,6 +24,24 @@ std::wstring W(const std::string& utf8)
     return out;
 }
 
+int CWinConverter::ToWide(const std::string& bytes, std::wstring* text) const
+{
+    text->assign(bytes.size() + 1, L'\0');
+    int n = ::MultiByteToWideChar(m_codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &(*text)[0],
+                                  static_cast<int>(text->size()));
+    text->resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return n;
+}
+
+int CWinConverter::ToBytes(const wchar_t* text, size_t n, std::string* bytes) const
+{
+    bytes->assign(n * 4 + 1, '\0');
+    int k = ::WideCharToMultiByte(m_codePage, 0, text, static_cast<int>(n), &(*bytes)[0],
+                                  static_cast<int>(bytes->size()), nullptr, nullptr);
+    bytes->resize(k > 0 ? static_cast<size_t>(k) : 0);
+    return k > 0 ? k : -1;
+}
+
 CReadResult ReadAll(const std::string& text)
 {
     LoadEncodings();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/vcard/CardText.h"
 #include "support/encodings.h"
 #include "vcard/import/vCardImport.h"
 
@@ -32,6 +33,18 @@ struct CReadResult {
 CReadResult ReadAll(const std::string& text);
 // The only card of a text (fails the test when there is not exactly one).
 CContactRecord ReadOne(const std::string& text);
+
+// The system's conversions behind the codecs' interfaces, for a codec on its own (CP_UTF8 until
+// a reader sets another).
+class CWinConverter : public vcard::ITextDecoder, public vcard::ITextEncoder {
+public:
+    int CodePageByCharset(const char*) const override { return 0; }
+    void SetCodePage(int codePage) override { m_codePage = codePage == vcard::kAnsiCodePage ? CP_ACP : codePage; }
+    int ToWide(const std::string& bytes, std::wstring* text) const override;
+    bool LeadBytes(int, bool*) const override { return false; }
+    int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const override;
+    UINT m_codePage = CP_UTF8;
+};
 
 // A birthday as the import stores it.
 using testsupport::Date;

@@ -171,6 +171,13 @@ TEST_F(ImportRun, AFolderWithNothingReadableSaysNothingWasImported)
          {"CreateFile("}, 1},
         {"too large", {{"huge.vcf", "sparse"}}, IDOK, {kFailed},
          {"huge.vcf not read: 209715200 bytes, more than the 134217728 a file may have"}, 1},
+        {"a CSV header alone, a picture named .csv",
+         {{"header.csv", "First Name,Last Name\r\n"}, {"picture.csv", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)}},
+         IDOK,
+         {kFailed},
+         {"header.csv: no row below the header holds a contact",
+          "picture.csv: the first row names no column of a contacts CSV we know: nothing read"},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,6 +213,35 @@ TEST_F(ImportRun, AFolderWithNothingReadableSaysNothingWasImported)
             EXPECT_NE(lines.find(line), std::string::npos) << line << "\n" << lines;
         EXPECT_TRUE(Stored().empty());
     }
+}
+
+// CSV files of every program we know, and LDIF, are read beside the vCard files, through the same
+// passes; a name that only looks like one (an 8.3 match) is not.
+TEST_F(ImportRun, CsvAndLdifFilesOfEveryProgramAreReadBesideVcfFiles)
+{
+    const char* const files[] = {"outlook.csv", "addressbook.csv", "windows-contacts.csv",
+                                 "google-old.csv", "google-new.csv", "thunderbird.csv"};
+    for (const char* file : files)
+        ASSERT_TRUE(testsupport::CopyFileTo(std::string(QUILLON_CSV_DATA) + "/" + file, m_source + "\\" + file));
+    ASSERT_TRUE(testsupport::CopyFileTo(std::string(QUILLON_LDIF_DATA) + "/thunderbird.ldif",
+                                        m_source + "\\thunderbird.ldif"));
+    WriteCards("card.vcf", {Person("Ann", "1")});
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_source + "\\notes.csvx", "First Name\r\nNot Read\r\n"));
+    CLogCapture log;
+    EXPECT_EQ(Run(CvCardImport::kDuplicate), std::vector<std::string>{kOk});
+    EXPECT_EQ(16, m_total);
+    EXPECT_EQ(16, m_imported);
+    EXPECT_EQ(0, m_failed);
+    std::vector<std::wstring> summary = Summary();
+    EXPECT_NE(summary.end(), std::find(summary.begin(), summary.end(), L"Jos\u00e9 M\u00fcller:+1 555 0100"));
+    EXPECT_NE(summary.end(), std::find(summary.begin(), summary.end(), L"Ann:1"));
+    EXPECT_NE(summary.end(), std::find(summary.begin(), summary.end(), L"Pic:"));
+    for (const CStored& s : Stored())
+        EXPECT_NE(L"Not Read", s.name);
+    EXPECT_NE(std::string::npos, log.Lines().find("outlook.csv: column \"E-mail Display Name\": 1 values of a kind "
+                                                  "the address book keeps no field for, not read"))
+        << log.Lines();
+    EXPECT_NE(std::string::npos, log.Lines().find("thunderbird.ldif: 1 change records skipped")) << log.Lines();
 }
 
 // Files named in any script, as the export names them after their contacts: the ANSI code page
