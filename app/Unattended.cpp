@@ -243,12 +243,13 @@ ExitCode CUnattendedRun::_Export()
         return _BadArguments("unknown encoding \"" + common::ToUtf8(wanted) + "\" (the encodings are " + names +
                              ", or their charset names)");
     }
+    const bool csv = m_options.format == "CSV";
     m_job.push_back(common::Format(
-        "Export of %s to %s: vCard %s, %s, %s",
+        "Export of %s to %s: %s%s, %s, %s",
         m_options.allFolders ? "all address-book folders" : ("the address-book folder \"" + common::ToUtf8(m_options.folder) + "\"").c_str(),
-        common::ToUtf8(common::AnsiToWide(m_targetFolder)).c_str(), m_options.format.c_str(),
+        common::ToUtf8(common::AnsiToWide(m_targetFolder)).c_str(), csv ? "" : "vCard ", m_options.format.c_str(),
         common::ToUtf8(common::AnsiToWide(encoding)).c_str(),
-        m_options.oneFile ? "all contacts in one file" : "one file per contact"));
+        m_options.oneFile || csv ? "all contacts in one file" : "one file per contact"));
 
     CvCardExport run;
     run.SetOwner(nullptr);

@@ -6,7 +6,7 @@
 #include "app/CommandLineText.h"
 #include "common/text.h"
 
-const CNamedFormat kUnattendedFormats[] = {{L"2.1", "2.1"}, {L"3.0", "3.0"}, {nullptr, nullptr}};
+const CNamedFormat kUnattendedFormats[] = {{L"2.1", "2.1"}, {L"3.0", "3.0"}, {L"csv", "CSV"}, {nullptr, nullptr}};
 const CNamedValue kUnattendedConflicts[] = {{L"duplicate", 0}, {L"replace", 1}, {L"leaveold", 2}, {nullptr, 0}};
 
 namespace {

@@ -2,7 +2,7 @@
 // import with every choice the dialogs would ask for, and nobody is there to answer a window.
 //
 //   Quillon.exe /unattended /export (/folder:<name> | /allfolders) /target:<folder>
-//               [/format:2.1|3.0] [/encoding:<name>] [/onefile] [/groupcards] [/report:<file>]
+//               [/format:2.1|3.0|csv] [/encoding:<name>] [/onefile] [/groupcards] [/report:<file>]
 //   Quillon.exe /unattended /import /source:<folder> /into:<name>
 //               [/conflict:duplicate|replace|leaveold] [/nogroups] [/report:<file>]
 //

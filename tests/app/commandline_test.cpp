@@ -132,6 +132,7 @@ TEST(UnattendedCommandLine, ParsesTheTable)
         {L"/unattended\t/import\t/source:s /into:i /conflict:leaveold /report:r", "import||0||3.0||0|s|i|2|r|0|0"},
         {L"/unattended /import /source:s /into:i /conflict:duplicate", "import||0||3.0||0|s|i|0||0|0"},
         {L"/unattended /export /allfolders /target:t /GroupCards", "export||1|t|3.0||0|||0||1|0"},
+        {L"/unattended /export /allfolders /target:t /format:CSV", "export||1|t|CSV||0|||0||0|0"},
         {L"/unattended /import /source:s /into:i /nogroups", "import||0||3.0||0|s|i|0||0|1"},
         // faults
         {L"/unattended", "no job: give /export or /import"},
@@ -144,8 +145,7 @@ TEST(UnattendedCommandLine, ParsesTheTable)
         {L"/unattended /export /allfolders", "an export needs /target:<folder>"},
         {L"/unattended /export /allfolders /target:", "/target needs a value: /target:<value>"},
         {L"/unattended /export /allfolders:yes /target:t", "/allfolders takes no value"},
-        {L"/unattended /export /allfolders /target:t /format:csv", "unknown format \"csv\" (the formats are 2.1, 3.0)"},
-        {L"/unattended /export /allfolders /target:t /format:4.0", "unknown format \"4.0\" (the formats are 2.1, 3.0)"},
+        {L"/unattended /export /allfolders /target:t /format:4.0", "unknown format \"4.0\" (the formats are 2.1, 3.0, csv)"},
         {L"/unattended /export /allfolders /target:t /source:s", "/source belongs to /import"},
         {L"/unattended /import /source:s /into:i /onefile", "/onefile belongs to /export"},
         {L"/unattended /import /source:s /into:i /groupcards", "/groupcards belongs to /export"},

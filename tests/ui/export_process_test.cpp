@@ -167,6 +167,12 @@ TEST_F(QuillonUnattended, ExportsAFolderAndAllFoldersAndReports)
         ++cards;
     EXPECT_EQ(3u, cards) << all;
     EXPECT_NE(all.find("\r\nVERSION:3.0\r\n"), std::string::npos) << all;
+    // CSV: one file whatever /onefile says, UTF-8 with its byte-order mark, a row a contact.
+    EXPECT_EQ(0, Run("/unattended /export /allfolders /format:csv /target:" + Quote(target) + " /report:" + Quote(report)));
+    std::string rows = ReadFileBytes(target + "\\AddressBook.csv");
+    EXPECT_EQ(0u, rows.find("\xEF\xBB\xBFTitle,First Name,")) << rows.substr(0, 80);
+    EXPECT_NE(rows.find("Eve"), std::string::npos) << rows;
+    EXPECT_NE(Report().find(": CSV, Unicode (UTF-8), all contacts in one file\r\n"), std::string::npos) << Report();
     EXPECT_NE(all.find("\r\nFN;CHARSET=UTF-8:Eve Day\r\n"), std::string::npos) << all;
     EXPECT_NE(Report().find("\r\nContacts: 3 to export, 3 exported, 0 not exported\r\n"), std::string::npos) << Report();
 
@@ -243,7 +249,7 @@ TEST_F(QuillonUnattended, ExitCodesOfRunsThatCannotGo)
         {"/export /allfolders", -2, "Bad arguments: an export needs /target:<folder>"},
         {"/export /allfolders /target:" + Quote(target + "\\missing"), -2, "\\missing does not exist"},
         {"/export /allfolders /encoding:Klingon" + to, -2, "Bad arguments: unknown encoding \"Klingon\""},
-        {"/export /allfolders /format:csv" + to, -2, "Bad arguments: unknown format \"csv\" (the formats are 2.1, 3.0)"},
+        {"/export /allfolders /format:4.0" + to, -2, "Bad arguments: unknown format \"4.0\" (the formats are 2.1, 3.0, csv)"},
         {"/export /fold:Friends" + to, -2, "Bad arguments: unknown option \"/fold:Friends\""},
         {"-export /allfolders" + to, -2, "Bad arguments: \"-export\" is not an option"},
         {"/import /into:Friends /conflict:merge" + from, -2, "Bad arguments: unknown conflict mode \"merge\""},
