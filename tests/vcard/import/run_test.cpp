@@ -242,6 +242,21 @@ TEST_F(ImportRun, CsvAndLdifFilesOfEveryProgramAreReadBesideVcfFiles)
                                                   "the address book keeps no field for, not read"))
         << log.Lines();
     EXPECT_NE(std::string::npos, log.Lines().find("thunderbird.ldif: 1 change records skipped")) << log.Lines();
+    // The LDIF's lists, and the CSV files' categories, are groups of the folder.
+    std::map<std::string, std::wstring> names;
+    for (const CStored& s : Stored())
+        names[s.id] = s.name;
+    std::vector<CWabGroup> groups;
+    ASSERT_EQ(S_OK, g_wabLib.GetGroups(m_pab.c_str(), &groups));
+    std::map<std::wstring, std::vector<std::wstring>> members;
+    for (const CWabGroup& g : groups) {
+        for (const std::string& id : g.members)
+            members[g.name].push_back(names[id]);
+    }
+    for (const auto& [group, who] : std::vector<std::pair<std::wstring, std::wstring>>{
+             {L"Friends", L"Jos\u00e9 M\u00fcller"}, {L"Friends", L"Lee Ng"}, {L"Work", L"Lee Ng"}})
+        EXPECT_NE(members[group].end(), std::find(members[group].begin(), members[group].end(), who))
+            << common::ToUtf8(group) << " lacks " << common::ToUtf8(who);
 }
 
 // Files named in any script, as the export names them after their contacts: the ANSI code page
