@@ -80,10 +80,10 @@ void CvCardImport::_JoinGroups(const std::string& id)
             pending.first->second.known.insert(m_groups[g].members.begin(), m_groups[g].members.end());
         if (pending.first->second.known.insert(id).second) {
             pending.first->second.ids.push_back(id);
-            ++m_pendingCount;
+            m_pendingIds.insert(id);
         }
     }
-    if (m_pendingCount >= kMaxPendingMembers)
+    if (m_pendingIds.size() >= kMaxPendingMembers)
         _FlushGroups();
 }
 
@@ -151,7 +151,7 @@ void CvCardImport::_FlushGroups()
                          common::ToUtf8(group.name).c_str(), pending.second.ids.size());
         pending.second.ids.clear();
     }
-    m_pendingCount = 0;
+    m_pendingIds.clear();
 }
 
 void CvCardImport::_ReplaceContact(const std::string& former, HRESULT stored)
@@ -222,12 +222,8 @@ void CvCardImport::_GroupsHolding(const std::string& id, std::vector<std::pair<s
     if (!_LoadGroups())
         return;
     // A contact that is to join groups is in them before it can be replaced there.
-    for (const auto& pending : m_pending) {
-        if (!pending.second.ids.empty() && pending.second.known.count(id)) {
-            _FlushGroups();
-            break;
-        }
-    }
+    if (m_pendingIds.count(id))
+        _FlushGroups();
     for (size_t g = 0; g < m_groups.size(); ++g) {
         const std::vector<std::string>& members = m_groups[g].members;
         auto at = std::find(members.begin(), members.end(), id);

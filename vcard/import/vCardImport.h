@@ -107,7 +107,7 @@ public:
         m_groups.clear();
         m_groupsRead = S_FALSE;
         m_pending.clear();
-        m_pendingCount = 0;
+        m_pendingIds.clear();
         m_groupsRefused.clear();
     }
     void SetConflictMode(int mode) { m_conflictMode = mode; }
@@ -178,7 +178,7 @@ private:
     bool _LoadGroups();
     // The contact the card ended up as joins the groups its card names: noted here, written to
     // each group in one go by _FlushGroups (at the end of the run, and whenever
-    // kMaxPendingMembers are noted), so that a group of thousands is not rewritten for each of
+    // kMaxPendingMembers contacts wait), so that a group of thousands is not rewritten for each of
     // its members: a group costs a write of its whole member list.
     void _JoinGroups(const std::string& id);
     void _FlushGroups();
@@ -221,7 +221,7 @@ private:
         std::unordered_set<std::string> known;
     };
     std::map<size_t, CPendingMembers> m_pending;
-    size_t m_pendingCount = 0;
+    std::unordered_set<std::string> m_pendingIds;  // every contact waiting to join a group
     static const size_t kMaxPendingMembers = 2000;
     std::unordered_set<std::wstring> m_groupsRefused;  // names no group could be made for
     std::string m_targetFolder;

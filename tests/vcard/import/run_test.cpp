@@ -771,3 +771,21 @@ TEST_F(ImportRun, CardsPutTheirContactsIntoTheGroupsTheyName)
         }
     }
 }
+
+// A contact a card put into a group, replaced by a later card of the run: the group holds the new
+// contact, not the deleted one.
+TEST_F(ImportRun, AContactWaitingToJoinAGroupCanStillBeReplaced)
+{
+    ASSERT_TRUE(NewStore());
+    Existing(L"Bob", L"222");
+    WriteCards("people.vcf", {Card("2.1", {"FN:Bob", "TEL;WORK:222", "CATEGORIES:Team"}),
+                              Card("2.1", {"FN:Bob", "TEL;WORK:333"})});
+    EXPECT_EQ(Run(CvCardImport::kReplace), std::vector<std::string>{kOk});
+    std::vector<CWabGroup> groups;
+    ASSERT_EQ(S_OK, g_wabLib.GetGroups(m_pab.c_str(), &groups));
+    ASSERT_EQ(1u, groups.size());
+    const std::vector<CStored> stored = Stored();
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_EQ(L"333", stored[0].phone);
+    EXPECT_EQ(std::vector<std::string>{stored[0].id}, groups[0].members);
+}
