@@ -11,60 +11,23 @@ namespace csv {
 
 namespace {
 
-const char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 std::wstring Base64(const std::string& bytes)
 {
-    std::wstring text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
-        size_t left = bytes.size() - i;
-        if (left > 1)
-            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (left > 2)
-            n |= static_cast<unsigned char>(bytes[i + 2]);
-        text.push_back(kBase64Digits[(n >> 18) & 63]);
-        text.push_back(kBase64Digits[(n >> 12) & 63]);
-        text.push_back(left > 1 ? kBase64Digits[(n >> 6) & 63] : L'=');
-        text.push_back(left > 2 ? kBase64Digits[n & 63] : L'=');
-    }
-    return text;
+    const std::string digits = vcard::EncodeBase64(bytes);
+    return std::wstring(digits.begin(), digits.end());
 }
 
+// False for an empty value too: a cell of blanks holds no certificate.
 bool FromBase64(const std::wstring& text, std::string* bytes)
 {
     bytes->clear();
-    uint32_t bits = 0;
-    int count = 0;
-    bool padded = false;
+    std::string digits;
     for (wchar_t c : text) {
-        if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n')
-            continue;
-        if (c == L'=') {
-            padded = true;
-            continue;
-        }
-        const char* at = c < 128 && c > 0 ? std::strchr(kBase64Digits, static_cast<char>(c)) : nullptr;
-        if (!at || padded)
+        if (c <= 0 || c >= 128)
             return false;
-        bits = (bits << 6) | static_cast<uint32_t>(at - kBase64Digits);
-        if (++count == 4) {
-            bytes->push_back(static_cast<char>(bits >> 16));
-            bytes->push_back(static_cast<char>(bits >> 8));
-            bytes->push_back(static_cast<char>(bits));
-            bits = 0;
-            count = 0;
-        }
+        digits.push_back(static_cast<char>(c));
     }
-    if (count == 1)
-        return false;
-    if (count == 2)
-        bytes->push_back(static_cast<char>(bits >> 4));
-    if (count == 3) {
-        bytes->push_back(static_cast<char>(bits >> 10));
-        bytes->push_back(static_cast<char>(bits >> 2));
-    }
-    return !bytes->empty();
+    return vcard::DecodeBase64(digits.data(), digits.size(), bytes, true) && !bytes->empty();
 }
 
 // A list in one cell, its entries joined with ';': a ';' or backslash inside an entry is

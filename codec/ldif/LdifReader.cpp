@@ -100,39 +100,7 @@ const CAttributeField* FindField(const std::string& name)
 
 bool DecodeBase64(const std::string& in, std::string* out)
 {
-    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    out->clear();
-    uint32_t bits = 0;
-    int count = 0;
-    bool padded = false;
-    for (char c : in) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            continue;
-        if (c == '=') {
-            padded = true;
-            continue;
-        }
-        const char* at = c ? std::strchr(kDigits, c) : nullptr;
-        if (!at || padded)
-            return false;
-        bits = (bits << 6) | static_cast<uint32_t>(at - kDigits);
-        if (++count == 4) {
-            out->push_back(static_cast<char>(bits >> 16));
-            out->push_back(static_cast<char>(bits >> 8));
-            out->push_back(static_cast<char>(bits));
-            bits = 0;
-            count = 0;
-        }
-    }
-    if (count == 1)
-        return false;
-    if (count == 2)
-        out->push_back(static_cast<char>(bits >> 4));
-    if (count == 3) {
-        out->push_back(static_cast<char>(bits >> 10));
-        out->push_back(static_cast<char>(bits >> 2));
-    }
-    return true;
+    return vcard::DecodeBase64(in.data(), in.size(), out, true);
 }
 
 bool HasObjectClass(const std::string& value, std::initializer_list<const char*> classes)

@@ -1,12 +1,13 @@
 #include "codec/vcard/CardText.h"
 
-#include <cwchar>
-
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+
+#include "codec/vcard/vCardText.h"
 
 CardBuffer::~CardBuffer()
 {
@@ -149,29 +150,15 @@ const char* const kHome[] = {"HOME"};
 const char* const kPrefInternet[] = {"PREF", "INTERNET"};
 const char* const kInternet[] = {"INTERNET"};
 
-const char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 // Base64 of bytes in lines of 76 digits, each line after the first opened by lineStart.
 void AppendBase64(CardBuffer* out, const std::string& bytes, const char* lineStart)
 {
-    std::string text;
-    size_t digits = 0;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
-        size_t left = bytes.size() - i;
-        if (left > 1)
-            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (left > 2)
-            n |= static_cast<unsigned char>(bytes[i + 2]);
-        if (digits > 0 && digits % 76 == 0)
-            text += lineStart;
-        text.push_back(kBase64Digits[(n >> 18) & 63]);
-        text.push_back(kBase64Digits[(n >> 12) & 63]);
-        text.push_back(left > 1 ? kBase64Digits[(n >> 6) & 63] : '=');
-        text.push_back(left > 2 ? kBase64Digits[n & 63] : '=');
-        digits += 4;
+    const std::string digits = EncodeBase64(bytes);
+    for (size_t at = 0; at < digits.size(); at += 76) {
+        if (at > 0)
+            out->Append(lineStart);
+        out->Append(digits.data() + at, std::min<size_t>(76, digits.size() - at));
     }
-    out->Append(text);
 }
 
 bool StartsWithEndVcard(const char* p)

@@ -92,6 +92,8 @@ std::string EscapeStrayEquals(const std::string& raw);
 // the alphabet, on a lone sixth bit group, or on data behind the padding. A decoded zero byte
 // ends the value, as it does in quoted-printable, unless the value is binary (a key).
 bool DecodeBase64(const char* in, size_t n, std::string* out, bool binary = false);
+// Base64 of bytes, padded, in one line (every format that writes it lays the lines out itself).
+std::string EncodeBase64(const std::string& bytes);
 
 // The escapes of a structured value in vCard 2.1 (N, ORG, ADR): \\ and \; only; any other
 // backslash stays as written. leadBytes as for Unescape30.

@@ -243,6 +243,26 @@ bool DecodeBase64(const char* in, size_t n, std::string* out, bool binary)
     return true;
 }
 
+std::string EncodeBase64(const std::string& bytes)
+{
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+        const size_t left = bytes.size() - i;
+        if (left > 1)
+            n |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (left > 2)
+            n |= static_cast<unsigned char>(bytes[i + 2]);
+        text.push_back(kDigits[(n >> 18) & 63]);
+        text.push_back(kDigits[(n >> 12) & 63]);
+        text.push_back(left > 1 ? kDigits[(n >> 6) & 63] : '=');
+        text.push_back(left > 2 ? kDigits[n & 63] : '=');
+    }
+    return text;
+}
+
 std::string EscapeStrayEquals(const std::string& raw)
 {
     std::string out;
