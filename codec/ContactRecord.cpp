@@ -36,6 +36,18 @@ std::vector<std::wstring*> CContactRecord::Texts()
     return texts;
 }
 
+std::wstring CContactRecord::Name() const
+{
+    if (!displayName.empty())
+        return displayName;
+    std::wstring name;
+    for (const std::wstring* part : {&givenName, &middleName, &surname, &company}) {
+        if (!part->empty())
+            name += (name.empty() ? L"" : L" ") + *part;
+    }
+    return name;
+}
+
 void CContactRecord::Clear()
 {
     for (std::wstring* text : Texts())

@@ -57,6 +57,8 @@ struct CContactRecord {
     short gender = 0;
     CContactDate birthday, anniversary, modified;
 
+    // The name messages give the record: its display name, else its name parts and company.
+    std::wstring Name() const;
     // Empties every field, keeping the texts' room: the next contact's texts are mostly as long,
     // and then cost no allocation.
     void Clear();

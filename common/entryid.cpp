@@ -57,4 +57,11 @@ std::vector<BYTE> EntryIdFromText(const char* text)
     return bytes;
 }
 
+std::string EntryIdKey(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
 }  // namespace common

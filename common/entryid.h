@@ -18,4 +18,8 @@ std::string EntryIdToText(const void* bytes, size_t count);
 // on, so "G0" yields F0 and "0G" yields FF. A null text yields no bytes.
 std::vector<BYTE> EntryIdFromText(const char* text);
 
+// The text in upper case: texts are compared without regard to case, so this is the key under
+// which a set or map finds one however it was written.
+std::string EntryIdKey(std::string text);
+
 }  // namespace common

@@ -5,7 +5,6 @@
 #include "wab/WABLib.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <unordered_set>
 
@@ -228,18 +227,12 @@ HRESULT CWABLib::AddGroupMembers(const char* groupId, const std::vector<std::str
     HRESULT hr = _OpenGroupMembers(ctx, groupId, &group, &list);
     if (FAILED(hr))
         return hr;
-    // Identifier texts are compared without regard to case, as everywhere.
-    const auto key = [](std::string id) {
-        for (char& c : id)
-            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        return id;
-    };
     std::unordered_set<std::string> known;
     for (const std::string& id : list)
-        known.insert(key(id));
+        known.insert(common::EntryIdKey(id));
     const size_t before = list.size();
     for (const std::string& id : added) {
-        if (!id.empty() && known.insert(key(id)).second)
+        if (!id.empty() && known.insert(common::EntryIdKey(id)).second)
             list.push_back(id);
     }
     if (list.size() > before) {

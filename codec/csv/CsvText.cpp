@@ -631,15 +631,7 @@ size_t CCsvReader::CountRecords()
 
 std::wstring CCsvReader::RecordName() const
 {
-    const CContactRecord& c = m_record;
-    if (!c.displayName.empty())
-        return c.displayName;
-    std::wstring name;
-    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.surname, &c.company}) {
-        if (!part->empty())
-            name += (name.empty() ? L"" : L" ") + *part;
-    }
-    return name;
+    return m_record.Name();
 }
 
 bool CCsvReader::_Fill(std::initializer_list<std::wstring*> fields, const std::wstring& value)

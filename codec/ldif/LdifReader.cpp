@@ -343,15 +343,7 @@ size_t CLdifReader::CountRecords()
 
 std::wstring CLdifReader::RecordName() const
 {
-    const CContactRecord& c = m_record;
-    if (!c.displayName.empty())
-        return c.displayName;
-    std::wstring name;
-    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.surname, &c.company}) {
-        if (!part->empty())
-            name += (name.empty() ? L"" : L" ") + *part;
-    }
-    return name;
+    return m_record.Name();
 }
 
 void CLdifReader::_FillRecord()

@@ -40,18 +40,7 @@ bool FileTimeFromDate(int year, int month, int day, uint64_t* fileTime)
 
 std::wstring CCardReader::CardName() const
 {
-    const CContactRecord& c = m_card;
-    if (!c.displayName.empty())
-        return c.displayName;
-    std::wstring name;
-    for (const std::wstring* part : {&c.givenName, &c.middleName, &c.surname, &c.company}) {
-        if (part->empty())
-            continue;
-        if (!name.empty())
-            name.push_back(L' ');
-        name += *part;
-    }
-    return name;
+    return m_card.Name();
 }
 
 // ---------------------------------------------------------------------------------------------

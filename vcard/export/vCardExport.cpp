@@ -3,7 +3,6 @@
 #include <winerror.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -12,6 +11,7 @@
 #include "base/Log.h"
 #include "base/Prompts.h"
 #include "base/strings.h"
+#include "common/entryid.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
 #include "contact/Contact.h"
@@ -289,7 +289,7 @@ void CvCardExport::WriteCard()
     CContact contact(m_contact.Get());
     contact_fields::ReadContact(contact, &m_fields, &m_serversTag);
     if (!m_contactId.empty()) {
-        auto groups = m_groupsOf.find(_GroupKey(m_contactId));
+        auto groups = m_groupsOf.find(common::EntryIdKey(m_contactId));
         if (groups != m_groupsOf.end())
             m_fields.groups = groups->second;
     }
@@ -462,14 +462,6 @@ bool CvCardExport::_Complete()
     return false;
 }
 
-std::string CvCardExport::_GroupKey(const std::string& entryId)
-{
-    std::string key(entryId);
-    for (char& c : key)
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return key;
-}
-
 void CvCardExport::_ReadGroups(const char* folderId)
 {
     const char* ctx = "CvCardExport::_ReadGroups";
@@ -488,7 +480,7 @@ void CvCardExport::_ReadGroups(const char* folderId)
             continue;
         }
         for (const std::string& member : group.members) {
-            std::vector<std::wstring>& names = m_groupsOf[_GroupKey(member)];
+            std::vector<std::wstring>& names = m_groupsOf[common::EntryIdKey(member)];
             if (std::find(names.begin(), names.end(), group.name) == names.end())
                 names.push_back(group.name);
         }

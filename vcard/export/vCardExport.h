@@ -115,7 +115,6 @@ private:
     int _WriteGroupCards();
     // Writes m_cardBuffer to the run's file (one file) or to a new file of that base name.
     int _WriteCardToFile(const std::wstring& baseName);
-    static std::string _GroupKey(const std::string& entryId);
     // Writes to the open file; false (logged) when it cannot.
     bool _WriteAll(const char* bytes, DWORD length);
 
