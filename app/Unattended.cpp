@@ -6,6 +6,7 @@
 #include "common/raii.h"
 #include "common/text.h"
 #include "contact/CharConverter.h"
+#include "ui/DlgPickFolder.h"
 #include "vcard/export/vCardExport.h"
 #include "vcard/import/vCardImport.h"
 #include "wab/WABLib.h"
@@ -192,7 +193,7 @@ bool CUnattendedRun::_FullFolder(const char* option, const std::wstring& folder,
     return true;
 }
 
-bool CUnattendedRun::_FindFolder(const std::wstring& name, std::string* folderId)
+bool CUnattendedRun::_FindFolder(const std::wstring& name, bool receives, std::string* folderId)
 {
     CFolderList list;
     HRESULT hr = g_wabLib._GetFolders(list.put());
@@ -216,8 +217,11 @@ bool CUnattendedRun::_FindFolder(const std::wstring& name, std::string* folderId
         *folderId = found[0];
         return true;
     }
+    // A run makes no folder: the address book's interfaces have no call for it, and its window
+    // is where folders are made, as the folder picker's hint says.
     if (found.empty())
-        _BadArguments("no address-book folder is named \"" + common::ToUtf8(name) + "\"");
+        _BadArguments("no address-book folder is named \"" + common::ToUtf8(name) + "\"" +
+                      (receives ? ". " + CDlgPickFolder::NewFolderHint(CDlgPickFolder::SystemMajorVersion()) : ""));
     else
         _BadArguments(common::Format("%zu address-book folders are named \"%s\"", found.size(),
                                      common::ToUtf8(name).c_str()));
@@ -232,7 +236,7 @@ ExitCode CUnattendedRun::RunJob()
 ExitCode CUnattendedRun::_Export()
 {
     std::string folderId;
-    if (!m_options.allFolders && !_FindFolder(m_options.folder, &folderId))
+    if (!m_options.allFolders && !_FindFolder(m_options.folder, false, &folderId))
         return ExitCode::kBadArguments;
     std::wstring wanted = m_options.encoding.empty() ? std::wstring(L"UTF-8") : m_options.encoding;
     std::string encoding = EncodingByName(wanted);
@@ -274,7 +278,7 @@ ExitCode CUnattendedRun::_Export()
 ExitCode CUnattendedRun::_Import()
 {
     std::string folderId;
-    if (!_FindFolder(m_options.into, &folderId))
+    if (!_FindFolder(m_options.into, true, &folderId))
         return ExitCode::kBadArguments;
     static const char* const kModes[] = {"Duplicate contacts", "Replace existing contacts", "Leave old contacts"};
     m_job.push_back(common::Format("Import of the vCard files in %s into the address-book folder \"%s\": %s",

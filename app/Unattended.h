@@ -43,8 +43,9 @@ public:
 
 private:
     ExitCode _BadArguments(const std::string& why);
-    // The address-book folder of that name (any case; an exact match wins over others).
-    bool _FindFolder(const std::wstring& name, std::string* folderId);
+    // The address-book folder of that name (any case; an exact match wins over others). When the
+    // folder is to receive contacts, a missing one's error says where folders are made.
+    bool _FindFolder(const std::wstring& name, bool receives, std::string* folderId);
     // A folder of the file system as a full path in the ANSI code page, which the runs take.
     bool _FullFolder(const char* option, const std::wstring& folder, std::string* full);
     ExitCode _Export();

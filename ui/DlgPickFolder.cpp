@@ -170,8 +170,12 @@ void CDlgPickFolder::_Refresh()
     _FillTree();
 }
 
+std::string CDlgPickFolder::NewFolderHint(int majorVersion)
+{
+    return LoadProgramString(majorVersion <= 5 ? IDS_NEW_FOLDER_HINT_OLD : IDS_NEW_FOLDER_HINT_NEW);
+}
+
 void CDlgPickFolder::_ShowHint()
 {
-    UINT text = m_majorVersion() <= 5 ? IDS_NEW_FOLDER_HINT_OLD : IDS_NEW_FOLDER_HINT_NEW;
-    MessageBox(LoadProgramString(text).c_str(), GetProductName(), MB_OK);
+    MessageBox(NewFolderHint(m_majorVersion()).c_str(), GetProductName(), MB_OK);
 }

@@ -34,6 +34,9 @@ public:
     using MajorVersionFn = int (*)();
     void SetMajorVersionSource(MajorVersionFn source) { m_majorVersion = source; }
     static int SystemMajorVersion();
+    // Where a folder is made on a system of that major version: the address book's interfaces
+    // make none, so the hint and the unattended import's error send the user there.
+    static std::string NewFolderHint(int majorVersion);
 
 private:
     bool OnInitDialog() override;
