@@ -35,6 +35,7 @@ void CContact::_DropPreloaded()
         (void)m_wab.FreeBuffer(m_preloaded);  // a failed free leaves nothing to do
     m_preloaded = nullptr;
     m_preloadedTags.clear();
+    m_nextPreloaded = 0;
 }
 
 HRESULT CContact::Preload(const ULONG* tags, ULONG count)
@@ -53,9 +54,12 @@ HRESULT CContact::Preload(const ULONG* tags, ULONG count)
 
 HRESULT CContact::_Read(ULONG tag, CReadValue* value)
 {
-    for (size_t i = 0; m_preloaded && i < m_preloadedTags.size(); ++i) {
+    const size_t preloaded = m_preloaded ? m_preloadedTags.size() : 0;
+    for (size_t n = 0; n < preloaded; ++n) {
+        const size_t i = (m_nextPreloaded + n) % preloaded;
         if (m_preloadedTags[i] != tag)
             continue;
+        m_nextPreloaded = i + 1;
         // What a read of its own would have answered: the value, or the reason it could not be
         // given.
         const SPropValue& v = m_preloaded[i];

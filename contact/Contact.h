@@ -147,4 +147,5 @@ private:
     CWABLib& m_wab;
     std::vector<ULONG> m_preloadedTags;
     SPropValue* m_preloaded = nullptr;  // one value per preloaded tag, the address book's buffer
+    size_t m_nextPreloaded = 0;         // where the next read's tag most likely is: reads follow the request
 };

@@ -294,8 +294,9 @@ TEST(HostileImport, EveryReadableCardArrivesAndEveryUnreadableFileIsLoggedOnce)
             if (line.find("\\" + std::string(k.file)) != std::string::npos)
                 (line.find("fields it had filled already") != std::string::npos ? dropped : naming).push_back(line);
         ASSERT_EQ(dropped.size(), k.dropped ? 1u : 0u);
-        if (k.dropped)
+        if (k.dropped) {
             EXPECT_NE(dropped[0].find(k.dropped), std::string::npos) << dropped[0];
+        }
         if (!k.logged) {
             EXPECT_TRUE(naming.empty()) << naming.front();
         } else {
