@@ -26,23 +26,13 @@ char* DupText(const char* s)
 // The program file's fixed version, most significant word first.
 bool ProgramVersion(WORD parts[4])
 {
-    std::string path = common::ModuleFileName(nullptr);
-    DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0)
+    VS_FIXEDFILEINFO info;
+    if (!common::FixedFileVersion(common::ModuleFileName(nullptr), &info))
         return false;
-    std::string block(size, '\0');
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, &block[0]))
-        return false;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT len = 0;
-    if (!::VerQueryValueA(&block[0], "\\", reinterpret_cast<void**>(&info), &len) || !info ||
-        len < sizeof(VS_FIXEDFILEINFO))
-        return false;
-    parts[0] = HIWORD(info->dwFileVersionMS);
-    parts[1] = LOWORD(info->dwFileVersionMS);
-    parts[2] = HIWORD(info->dwFileVersionLS);
-    parts[3] = LOWORD(info->dwFileVersionLS);
+    parts[0] = HIWORD(info.dwFileVersionMS);
+    parts[1] = LOWORD(info.dwFileVersionMS);
+    parts[2] = HIWORD(info.dwFileVersionLS);
+    parts[3] = LOWORD(info.dwFileVersionLS);
     return true;
 }
 

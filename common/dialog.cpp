@@ -144,7 +144,6 @@ INT_PTR CDialog::_Dispatch(UINT msg, WPARAM wp, LPARAM lp)
         return TRUE;
     }
     case WM_NCDESTROY:
-        OnDestroy();
         ::SetWindowLongPtrA(m_hwnd, DWLP_USER, 0);
         m_hwnd = nullptr;
         return FALSE;

@@ -29,7 +29,6 @@ public:
     void Enable(bool enable) const { ::EnableWindow(m_hwnd, enable ? TRUE : FALSE); }
     bool IsEnabled() const { return ::IsWindowEnabled(m_hwnd) != FALSE; }
     void Show(bool show) const { ::ShowWindow(m_hwnd, show ? SW_SHOW : SW_HIDE); }
-    bool IsVisible() const { return ::IsWindowVisible(m_hwnd) != FALSE; }
     void Focus() const { ::SetFocus(m_hwnd); }
 
 protected:
@@ -52,13 +51,11 @@ public:
 class CComboBox : public CWindowRef {
 public:
     using CWindowRef::CWindowRef;
-    void ResetContent() const { ::SendMessageA(m_hwnd, CB_RESETCONTENT, 0, 0); }
     // CB_ADDSTRING: the new item's index, or CB_ERR / CB_ERRSPACE.
     int AddString(const char* text) const
     {
         return static_cast<int>(::SendMessageA(m_hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
     }
-    int GetCount() const { return static_cast<int>(::SendMessageA(m_hwnd, CB_GETCOUNT, 0, 0)); }
     // CB_GETCURSEL: the selected index, or CB_ERR (-1) when nothing is selected.
     int GetCurSel() const { return static_cast<int>(::SendMessageA(m_hwnd, CB_GETCURSEL, 0, 0)); }
     void SetCurSel(int index) const { ::SendMessageA(m_hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
@@ -78,9 +75,6 @@ public:
     void EnsureVisible(HTREEITEM item) const { TreeView_EnsureVisible(m_hwnd, item); }
     void Select(HTREEITEM item) const { TreeView_SelectItem(m_hwnd, item); }
     HTREEITEM GetSelection() const { return TreeView_GetSelection(m_hwnd); }
-    HTREEITEM GetRoot() const { return TreeView_GetRoot(m_hwnd); }
-    HTREEITEM GetChild(HTREEITEM item) const { return TreeView_GetChild(m_hwnd, item); }
-    HTREEITEM GetNextSibling(HTREEITEM item) const { return TreeView_GetNextSibling(m_hwnd, item); }
     // The item's data; false when the item cannot be read.
     bool GetItemData(HTREEITEM item, LPARAM* data) const;
     std::string GetItemText(HTREEITEM item) const;
@@ -126,8 +120,6 @@ protected:
     virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) { return false; }
     virtual void OnClickedOK() { EndDialog(IDOK); }
     virtual void OnClickedCancel() { EndDialog(IDCANCEL); }
-    // Called once the window is gone (the dialog loop has ended or is ending).
-    virtual void OnDestroy() {}
 
     // The dialog could not be created: code is the system's reason.
     virtual void OnShowFailed(HRESULT code) {}

@@ -92,6 +92,21 @@ std::wstring ModuleFileNameW(HMODULE module)
     return ModulePath<wchar_t>(module, ::GetModuleFileNameW);
 }
 
+bool FixedFileVersion(const std::string& file, VS_FIXEDFILEINFO* info)
+{
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(file.c_str(), &ignored);
+    std::string block(size, '\0');
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (size == 0 || !::GetFileVersionInfoA(file.c_str(), 0, size, &block[0]) ||
+        !::VerQueryValueA(&block[0], "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return false;
+    *info = *fixed;
+    return true;
+}
+
 std::string FolderOf(const std::string& path)
 {
     size_t pos = path.find_last_of("\\/");

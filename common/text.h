@@ -24,6 +24,8 @@ std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1,
 // Full path of a module's file (nullptr: the running program), however long.
 std::string ModuleFileName(HMODULE module);
 std::wstring ModuleFileNameW(HMODULE module);
+// The fixed part of a module file's version resource; false when the file has none.
+bool FixedFileVersion(const std::string& file, VS_FIXEDFILEINFO* info);
 
 // The folder of a path: everything before its last backslash or slash (no trailing separator).
 std::string FolderOf(const std::string& path);

@@ -23,13 +23,11 @@ class CDummyForm {
 public:
     static CDummyForm& Instance();  // created on first use
     static void Unload();
-    static bool Loaded() { return s_instance != nullptr; }
 
     ~CDummyForm();
     CDummyForm(const CDummyForm&) = delete;
     CDummyForm& operator=(const CDummyForm&) = delete;
 
-    HWND Window() const { return m_window; }
     HIMAGELIST il32() const { return m_il32.get(); }
     HIMAGELIST il32_vista() const { return m_il32Vista.get(); }
 

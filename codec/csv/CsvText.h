@@ -77,8 +77,6 @@ public:
     void Free();
     Encoding TextEncoding() const { return m_encoding; }
     char Delimiter() const { return m_delimiter; }
-    // Header columns that map onto a field (or are known and map onto none).
-    size_t KnownColumns() const { return m_known; }
     const std::vector<CField>& Columns() const { return m_fields; }
 
     // The columns whose names no set we know has and that hold values, each with its name and
@@ -104,8 +102,6 @@ public:
     std::wstring RecordName() const;
     // The row just handed over lost a value to the bounds, or values its fields had no room for.
     bool RecordCut() const { return m_cut; }
-    // Row number (1 the header) of the current row.
-    size_t RowNumber() const { return m_row; }
 
 private:
     // The cells of the next row into m_cells (m_cellCount of them); false at the end of the text.
@@ -139,7 +135,7 @@ private:
     size_t m_headerUnclosed = 0;
     std::vector<std::string> m_headers;
     std::vector<CField> m_fields;
-    size_t m_known = 0;
+    size_t m_known = 0;  // header columns that map onto a field (or are known and map onto none)
     std::vector<std::string> m_cells;
     size_t m_cellCount = 0;
     size_t m_extraCells = 0;      // cells of the row beyond the header or kMaxColumns

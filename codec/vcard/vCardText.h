@@ -144,9 +144,6 @@ public:
     // Takes a file's bytes (see PrepareFileText) and starts reading at the beginning.
     void Load(const char* bytes, size_t size);
     void Free();
-    TextOrigin Origin() const { return m_origin; }
-    bool HadByteOrderMark() const { return m_origin == TextOrigin::kUtf8Mark || m_origin == TextOrigin::kUtf16Le ||
-                                           m_origin == TextOrigin::kUtf16Be; }
     // The file was Unicode (marked, or UTF-16 without a mark): the text is UTF-8 whatever the
     // lines' CHARSET parameters say.
     bool IsUnicodeText() const { return m_origin != TextOrigin::kPlain; }
@@ -224,7 +221,6 @@ public:
     bool RestStartsWith(const char* prefix) const;
 
     const std::string& Name() const { return m_name; }
-    const std::string& Token() const { return m_token; }
     bool HasCharset() const { return m_hasCharset; }
     const std::string& Charset() const { return m_charset; }
 

@@ -228,24 +228,10 @@ int CvCardExport::RunExport(HWND owner, const CSelectionList* selection)
 
 void CvCardExport::ProductVersion(int* major, int* minor)
 {
-    *major = 1;
-    *minor = 0;
-    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
-    HGLOBAL loaded = info ? ::LoadResource(nullptr, info) : nullptr;
-    const BYTE* block = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
-    DWORD size = info ? ::SizeofResource(nullptr, info) : 0;
-    if (!block)
-        return;
-    // The fixed part follows the block's key at a 32-bit boundary; its signature marks it.
-    for (DWORD at = 0; at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
-        VS_FIXEDFILEINFO fixed;
-        std::memcpy(&fixed, block + at, sizeof(fixed));
-        if (fixed.dwSignature == 0xFEEF04BD) {
-            *major = HIWORD(fixed.dwProductVersionMS);
-            *minor = LOWORD(fixed.dwProductVersionMS);
-            return;
-        }
-    }
+    VS_FIXEDFILEINFO info;
+    const bool read = common::FixedFileVersion(common::ModuleFileName(nullptr), &info);
+    *major = read ? HIWORD(info.dwProductVersionMS) : 1;
+    *minor = read ? LOWORD(info.dwProductVersionMS) : 0;
 }
 
 namespace {
