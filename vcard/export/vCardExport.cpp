@@ -326,11 +326,6 @@ std::wstring CvCardExport::_CardName() const
     return name.empty() ? m_fields.company : name;
 }
 
-std::string CvCardExport::SafeBaseName(const std::string& name)
-{
-    return common::WideToAnsi(SafeBaseName(common::AnsiToWide(name)));
-}
-
 std::wstring CvCardExport::SafeBaseName(const std::wstring& name)
 {
     // Each line break of a multi-line name opens a parenthesis that closes at the end:

@@ -71,11 +71,9 @@ public:
 
     // The base of a file name made safe for the file system: line breaks of a multi-line name
     // become " (" with ")" at the end, characters Windows forbids and control characters become
-    // "_", and a device name (CON, NUL, COM1 ...) gets a leading "_".
-    // The same on UTF-16 names, which the files are created with; the 8-bit form goes through
-    // the ANSI code page.
+    // "_", and a device name (CON, NUL, COM1 ...) gets a leading "_". UTF-16, as the files are
+    // created.
     static std::wstring SafeBaseName(const std::wstring& name);
-    static std::string SafeBaseName(const std::string& name);
 
     // The path of the file named base with the number n ("(n)" after the base when n > 0) and
     // the extension (".vcf" or ".csv") in folder, which ends in a separator. The base alone is cut (never inside a surrogate

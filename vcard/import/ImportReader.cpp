@@ -98,16 +98,37 @@ private:
     vcard::CCardReader& m_reader;
 };
 
-// The CSV reader: what it could not read goes to the log, a line each, with the file's path.
-// Columns no set knows are put to the run's column mapper once per file and run; the answer is
-// kept, so that the import pass reads the file as the counting pass counted it.
-class CCsvSource : public IRecordSource {
+// A reader of rows or entries: what it could not read goes to the log, a line each, with the
+// file's path.
+template <class Reader>
+class CReaderSource : public IRecordSource {
 public:
-    CCsvSource(const std::string& path, const std::wstring& widePath, const CvCardImport::ColumnMapper& mapper)
-        : m_path(path), m_widePath(widePath), m_mapper(mapper),
-          m_reader(g_converterDecoder, [this](const std::string& note) {
+    explicit CReaderSource(const std::string& path)
+        : m_path(path), m_reader(g_converterDecoder, [this](const std::string& note) {
               g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
           })
+    {
+    }
+    void Load(const char* bytes, size_t size) override { m_reader.Load(bytes, size); }
+    void Free() override { m_reader.Free(); }
+    size_t Count() override { return m_reader.CountRecords(); }
+    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
+    const CContactRecord& Record() const override { return m_reader.Record(); }
+    std::wstring RecordName() const override { return m_reader.RecordName(); }
+    bool RecordCut() const override { return m_reader.RecordCut(); }
+    size_t Finish(const char*) override { return 0; }
+
+protected:
+    const std::string& m_path;
+    Reader m_reader;
+};
+
+// The CSV reader. Columns no set knows are put to the run's column mapper once per file and run;
+// the answer is kept, so that the import pass reads the file as the counting pass counted it.
+class CCsvSource : public CReaderSource<csv::CCsvReader> {
+public:
+    CCsvSource(const std::string& path, const std::wstring& widePath, const CvCardImport::ColumnMapper& mapper)
+        : CReaderSource(path), m_widePath(widePath), m_mapper(mapper)
     {
     }
     void StartRun() override { m_maps.clear(); }
@@ -121,7 +142,6 @@ public:
         for (const auto& chosen : map->second)
             m_reader.MapColumn(chosen.first, fields[chosen.second]->field);
     }
-    void Free() override { m_reader.Free(); }
     size_t Count() override
     {
         size_t count = m_reader.CountRecords();
@@ -147,44 +167,16 @@ public:
         }
         return map.empty() ? count : m_reader.CountRecords();
     }
-    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
-    const CContactRecord& Record() const override { return m_reader.Record(); }
-    std::wstring RecordName() const override { return m_reader.RecordName(); }
-    bool RecordCut() const override { return m_reader.RecordCut(); }
-    size_t Finish(const char*) override { return 0; }
 
 private:
-    const std::string& m_path;
     const std::wstring& m_widePath;
     const CvCardImport::ColumnMapper& m_mapper;
-    csv::CCsvReader m_reader;
     // By file (UTF-8 path): the columns the user sent to a field, with the field's index among
     // csv::MappableColumns.
     std::map<std::string, std::vector<std::pair<size_t, size_t>>> m_maps;
 };
 
-// The LDIF reader, told as the CSV reader is.
-class CLdifSource : public IRecordSource {
-public:
-    explicit CLdifSource(const std::string& path)
-        : m_path(path), m_reader(g_converterDecoder, [this](const std::string& note) {
-              g_log.LogWar("CvCardImport::ReadCards", 0, "%s: %s", m_path.c_str(), note.c_str());
-          })
-    {
-    }
-    void Load(const char* bytes, size_t size) override { m_reader.Load(bytes, size); }
-    void Free() override { m_reader.Free(); }
-    size_t Count() override { return m_reader.CountRecords(); }
-    int ReadAll(const std::function<int()>& sink) override { return m_reader.ReadAll(sink); }
-    const CContactRecord& Record() const override { return m_reader.Record(); }
-    std::wstring RecordName() const override { return m_reader.RecordName(); }
-    bool RecordCut() const override { return m_reader.RecordCut(); }
-    size_t Finish(const char*) override { return 0; }
-
-private:
-    const std::string& m_path;
-    ldif::CLdifReader m_reader;
-};
+using CLdifSource = CReaderSource<ldif::CLdifReader>;
 
 }  // namespace
 
