@@ -57,16 +57,26 @@ struct Option {
     const wchar_t* name;
     Kind kind;
     UnattendedJob job;  // the job it belongs to; None: both (or, for Kind::Job, the job it names)
+    std::wstring CUnattendedOptions::*text;  // where a plain value goes
+    bool CUnattendedOptions::*flag;          // the flag it sets
 };
 
+using O = CUnattendedOptions;
 const Option kOptions[] = {
-    {L"export", Kind::Job, UnattendedJob::Export},       {L"import", Kind::Job, UnattendedJob::Import},
-    {L"folder", Kind::Value, UnattendedJob::Export},     {L"allfolders", Kind::Flag, UnattendedJob::Export},
-    {L"target", Kind::Value, UnattendedJob::Export},     {L"format", Kind::Value, UnattendedJob::Export},
-    {L"encoding", Kind::Value, UnattendedJob::Export},   {L"onefile", Kind::Flag, UnattendedJob::Export},
-    {L"source", Kind::Value, UnattendedJob::Import},     {L"into", Kind::Value, UnattendedJob::Import},
-    {L"conflict", Kind::Value, UnattendedJob::Import},   {L"groupcards", Kind::Flag, UnattendedJob::Export},
-    {L"nogroups", Kind::Flag, UnattendedJob::Import},    {L"report", Kind::Value, UnattendedJob::None},
+    {L"export", Kind::Job, UnattendedJob::Export, nullptr, nullptr},
+    {L"import", Kind::Job, UnattendedJob::Import, nullptr, nullptr},
+    {L"folder", Kind::Value, UnattendedJob::Export, &O::folder, nullptr},
+    {L"allfolders", Kind::Flag, UnattendedJob::Export, nullptr, &O::allFolders},
+    {L"target", Kind::Value, UnattendedJob::Export, &O::target, nullptr},
+    {L"format", Kind::Value, UnattendedJob::Export, nullptr, nullptr},
+    {L"encoding", Kind::Value, UnattendedJob::Export, &O::encoding, nullptr},
+    {L"onefile", Kind::Flag, UnattendedJob::Export, nullptr, &O::oneFile},
+    {L"source", Kind::Value, UnattendedJob::Import, &O::source, nullptr},
+    {L"into", Kind::Value, UnattendedJob::Import, &O::into, nullptr},
+    {L"conflict", Kind::Value, UnattendedJob::Import, nullptr, nullptr},
+    {L"groupcards", Kind::Flag, UnattendedJob::Export, nullptr, &O::groupCards},
+    {L"nogroups", Kind::Flag, UnattendedJob::Import, nullptr, &O::noGroups},
+    {L"report", Kind::Value, UnattendedJob::None, &O::report, nullptr},
 };
 
 template <typename Named>
@@ -78,59 +88,42 @@ std::string Accepted(const Named* values)
     return list;
 }
 
-// The value of a table by its name; false when the table has none of that name.
-bool Lookup(const CNamedValue* values, const std::wstring& name, int* value)
+// The entry of a table by its name; null when the table has none of that name.
+template <typename Named>
+const Named* Lookup(const Named* values, const std::wstring& name)
 {
-    for (const CNamedValue* v = values; v->name; ++v) {
-        if (SameNoCase(name, v->name)) {
-            *value = v->value;
-            return true;
-        }
+    for (const Named* v = values; v->name; ++v) {
+        if (SameNoCase(name, v->name))
+            return v;
     }
-    return false;
+    return nullptr;
 }
 
 // Stores one option's value; false (with r->error) when the value cannot be taken.
-bool Store(const std::wstring& name, const std::wstring& value, CUnattendedOptions* r)
+bool Store(const Option& option, const std::wstring& value, CUnattendedOptions* r)
 {
-    if (SameNoCase(name, L"export") || SameNoCase(name, L"import")) {
-        r->job = SameNoCase(name, L"export") ? UnattendedJob::Export : UnattendedJob::Import;
-    } else if (SameNoCase(name, L"folder")) {
-        r->folder = value;
-    } else if (SameNoCase(name, L"allfolders")) {
-        r->allFolders = true;
-    } else if (SameNoCase(name, L"target")) {
-        r->target = value;
-    } else if (SameNoCase(name, L"format")) {
-        const CNamedFormat* format = kUnattendedFormats;
-        while (format->name && !SameNoCase(value, format->name))
-            ++format;
-        if (!format->name) {
+    if (option.text) {
+        r->*option.text = value;
+    } else if (option.flag) {
+        r->*option.flag = true;
+    } else if (option.kind == Kind::Job) {
+        r->job = option.job;
+    } else if (SameNoCase(option.name, L"format")) {
+        const CNamedFormat* format = Lookup(kUnattendedFormats, value);
+        if (!format) {
             r->error = "unknown format \"" + common::ToUtf8(value) + "\" (the formats are " +
                        Accepted(kUnattendedFormats) + ")";
             return false;
         }
         r->format = format->format;
-    } else if (SameNoCase(name, L"encoding")) {
-        r->encoding = value;
-    } else if (SameNoCase(name, L"onefile")) {
-        r->oneFile = true;
-    } else if (SameNoCase(name, L"groupcards")) {
-        r->groupCards = true;
-    } else if (SameNoCase(name, L"nogroups")) {
-        r->noGroups = true;
-    } else if (SameNoCase(name, L"source")) {
-        r->source = value;
-    } else if (SameNoCase(name, L"into")) {
-        r->into = value;
-    } else if (SameNoCase(name, L"conflict")) {
-        if (!Lookup(kUnattendedConflicts, value, &r->conflict)) {
+    } else {
+        const CNamedValue* conflict = Lookup(kUnattendedConflicts, value);
+        if (!conflict) {
             r->error = "unknown conflict mode \"" + common::ToUtf8(value) + "\" (the modes are " +
                        Accepted(kUnattendedConflicts) + ")";
             return false;
         }
-    } else if (SameNoCase(name, L"report")) {
-        r->report = value;
+        r->conflict = conflict->value;
     }
     return true;
 }
@@ -234,7 +227,7 @@ void ParseUnattendedOptions(const std::wstring& line, CUnattendedOptions* r)
             r->error = "/" + common::ToUtf8(option->name) + " takes no value";
             return;
         }
-        if (!Store(name, value, r))
+        if (!Store(*option, value, r))
             return;
     }
     CheckComplete(given, r);
