@@ -257,7 +257,10 @@ void CCsvWriter::Write(const CContactRecord& r, std::string* out)
 {
     out->clear();
     // The default address goes first: it is the one every reader takes for the contact's own.
-    std::vector<std::wstring> emails = r.emails, types = r.emailTypes;
+    std::vector<std::wstring>& emails = m_emails;
+    std::vector<std::wstring>& types = m_types;
+    emails = r.emails;
+    types = r.emailTypes;
     types.resize(emails.size());
     if (emails.empty() && !r.emailAddress.empty()) {
         emails.push_back(r.emailAddress);
@@ -274,13 +277,15 @@ void CCsvWriter::Write(const CContactRecord& r, std::string* out)
         if (i > 0)
             out->push_back(',');
         const CField& f = columns[i].field;
+        // Most cells are a member of the record as it stands; the others are made in m_wide.
+        const std::wstring* cell = &m_wide;
         m_wide.clear();
         switch (f.target) {
         case Target::kText:
-            m_wide = r.*f.text;
+            cell = &(r.*f.text);
             break;
         case Target::kAddressPart:
-            m_wide = (r.*f.address)[f.index];
+            cell = &(r.*f.address)[f.index];
             break;
         case Target::kDate: {
             const CContactDate& date = r.*f.date;
@@ -297,11 +302,11 @@ void CCsvWriter::Write(const CContactRecord& r, std::string* out)
             break;
         case Target::kEmail:
             if (static_cast<size_t>(f.index) < emails.size())
-                m_wide = emails[static_cast<size_t>(f.index)];
+                cell = &emails[static_cast<size_t>(f.index)];
             break;
         case Target::kEmailType:
             if (static_cast<size_t>(f.index) < emails.size())
-                m_wide = types[static_cast<size_t>(f.index)];
+                cell = &types[static_cast<size_t>(f.index)];
             break;
         case Target::kMoreEmails:
             m_wide = Join(emails, 3);
@@ -323,7 +328,7 @@ void CCsvWriter::Write(const CContactRecord& r, std::string* out)
         default:
             break;
         }
-        _Cell(m_wide, out);
+        _Cell(*cell, out);
     }
     out->append("\r\n");
 }

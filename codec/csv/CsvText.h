@@ -50,6 +50,7 @@ private:
     const vcard::ITextEncoder& m_encoder;
     std::wstring m_wide;
     std::string m_bytes;
+    std::vector<std::wstring> m_emails, m_types;  // the row's addresses, the default first
 };
 
 // What the reader found the text to be.

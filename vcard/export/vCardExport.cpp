@@ -274,7 +274,7 @@ void CvCardExport::WriteCard()
         return;
     CContact contact(m_contact.Get());
     contact_fields::ReadContact(contact, &m_fields, &m_serversTag);
-    if (!m_contactId.empty()) {
+    if (!m_contactId.empty() && !m_groupsOf.empty()) {
         auto groups = m_groupsOf.find(common::EntryIdKey(m_contactId));
         if (groups != m_groupsOf.end())
             m_fields.groups = groups->second;
