@@ -181,6 +181,26 @@ std::string Crlf(const std::vector<std::string>& lines)
     return out;
 }
 
+std::string Card(const std::string& version, const std::vector<std::string>& lines)
+{
+    std::vector<std::string> all = {"BEGIN:VCARD"};
+    if (!version.empty())
+        all.push_back("VERSION:" + version);
+    all.insert(all.end(), lines.begin(), lines.end());
+    all.push_back("END:VCARD");
+    return Crlf(all);
+}
+
+std::wstring W(const std::string& utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
 std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
 {
     std::vector<std::string> lines;
@@ -412,6 +432,20 @@ FILETIME Date(WORD year, WORD month, WORD day)
     FILETIME ft = {};
     EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft)) << year << "-" << month << "-" << day;
     return ft;
+}
+
+uint64_t FileTime(int year, int month, int day, int hour, int minute, int second)
+{
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(year);
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wHour = static_cast<WORD>(hour);
+    st.wMinute = static_cast<WORD>(minute);
+    st.wSecond = static_cast<WORD>(second);
+    FILETIME ft = {};
+    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft)) << year << "-" << month << "-" << day;
+    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
 std::string NoiseBytes(size_t size, unsigned state)

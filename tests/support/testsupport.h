@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -34,6 +35,8 @@ private:
 
 // A calendar day as a file time (midnight, UTC).
 FILETIME Date(WORD year, WORD month, WORD day);
+// A UTC calendar time as a file time.
+uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // Bytes that look random but are the same on every run: the content of a damaged or foreign file.
 std::string NoiseBytes(size_t size, unsigned state);
@@ -65,6 +68,10 @@ bool CopyFileTo(const std::string& from, const std::string& to);
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*");
 // The lines joined with CR LF, each line ended.
 std::string Crlf(const std::vector<std::string>& lines);
+// One vCard: BEGIN:VCARD, VERSION (omitted when version is empty), the lines, END:VCARD.
+std::string Card(const std::string& version, const std::vector<std::string>& lines);
+// UTF-8 to UTF-16, for expected values.
+std::wstring W(const std::string& utf8);
 // The lines of a text without their ends; a last line without one counts too.
 std::vector<std::string> SplitLines(const std::string& text, const std::string& end = "\r\n");
 

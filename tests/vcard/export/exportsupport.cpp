@@ -6,20 +6,6 @@
 
 namespace exporttest {
 
-uint64_t FileTime(int year, int month, int day, int hour, int minute, int second)
-{
-    SYSTEMTIME st = {};
-    st.wYear = static_cast<WORD>(year);
-    st.wMonth = static_cast<WORD>(month);
-    st.wDay = static_cast<WORD>(day);
-    st.wHour = static_cast<WORD>(hour);
-    st.wMinute = static_cast<WORD>(minute);
-    st.wSecond = static_cast<WORD>(second);
-    FILETIME ft = {};
-    EXPECT_TRUE(::SystemTimeToFileTime(&st, &ft)) << year << "-" << month << "-" << day;
-    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
 std::wstring ThroughCodePage(const std::wstring& text, int codePage)
 {
     UINT cp = codePage < 0 ? ::GetACP() : static_cast<UINT>(codePage);

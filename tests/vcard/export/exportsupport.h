@@ -1,6 +1,6 @@
-// What the export tests share: file times, what a code page makes of a text, a scratch address
-// book opened as the program's session with contacts made from plain values, and a watcher that
-// answers (and records) the closing message boxes of the run. Card texts from lines and the
+// What the export tests share: what a code page makes of a text, a scratch address book opened
+// as the program's session with contacts made from plain values, and a watcher that answers (and
+// records) the closing message boxes of the run. Card texts from lines, file times and the
 // encodings file come from the common support.
 #pragma once
 
@@ -19,7 +19,7 @@ using testsupport::Crlf;
 using testsupport::LoadEncodings;
 
 // A UTC calendar time as a file time.
-uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+using testsupport::FileTime;
 
 // One property of a contact to add: texts, text lists, dates, 16- and 32-bit numbers.
 struct Prop {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "codec/ldif/LdifReader.h"
-#include "importsupport.h"
+#include "codecsupport.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -19,7 +19,7 @@ struct CRead {
 
 CRead Read(const std::string& bytes)
 {
-    importtest::CWinConverter decoder;
+    codectest::CWinConverter decoder;
     CRead out;
     ldif::CLdifReader reader(decoder, [&out](const std::string& note) { out.notes += note + "\n"; });
     reader.Load(bytes.data(), bytes.size());

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "codec/csv/CsvText.h"
+#include "codecsupport.h"
 #include "common/text.h"
-#include "importsupport.h"
 #include "support/testsupport.h"
 
 namespace {
 
-using importtest::CWinConverter;
+using codectest::CWinConverter;
 
 struct CRead {
     std::vector<CContactRecord> records;

@@ -2,12 +2,11 @@
 // of the card that the import run stores.
 #include <gtest/gtest.h>
 
+#include "codecsupport.h"
 #include "common/text.h"
-#include "contact/CharConverter.h"
-#include "importsupport.h"
 #include "support/testsupport.h"
 
-using namespace importtest;
+using namespace codectest;
 
 namespace {
 
@@ -131,10 +130,10 @@ TEST(QuotedPrintableValues, DecodedWhereverTheParameterStands)
         {"a zero byte ends the value", {"NOTE;ENCODING=QUOTED-PRINTABLE:ab=00cd"}, L"ab"},
         {"no parameter, no decoding", {"NOTE:=41"}, L"=41"},
     };
-    CBoxWatch boxes;
+    CReportWatch reports;
     for (const Case& c : cases)
         EXPECT_EQ(ReadOne(Card("2.1", c.lines)).comment, c.note) << c.what;
-    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(reports.Texts().empty());
 }
 
 TEST(QuotedPrintableValues, OurOwnExportComesBack)
@@ -194,7 +193,7 @@ TEST(Base64Values, DecodedWithTheirCharsetForEveryStoredProperty)
          {"PHOTO;ENCODING=BASE64;TYPE=JPEG:", "/9j/4AAQ", "SkZJRg==", "", "X-OUTL-SPOUSE;BASE64:TcO8bGxlcg=="},
          &CContactRecord::spouse, W("M\xC3\xBCller")},
     };
-    CBoxWatch boxes;
+    CReportWatch reports;
     for (const Case& c : cases) {
         CContactRecord card = ReadOne(Card(c.version, c.lines));
         EXPECT_EQ(card.*c.field, c.expected) << c.what;
@@ -205,12 +204,12 @@ TEST(Base64Values, DecodedWithTheirCharsetForEveryStoredProperty)
     CContactRecord dated = ReadOne(Card("3.0", {"BDAY;ENCODING=b:MTk3NS0wMy0xNA==", "ADR;HOME;ENCODING=b:OztNYWluIFN0"}));
     EXPECT_TRUE(SameDate(dated.birthday, Date(1975, 3, 14)));
     EXPECT_EQ(dated.home[CContactRecord::kStreet], L"Main St");
-    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(reports.Texts().empty());
 
     // A value that is no base64 is taken as written, and said so as a quoted-printable one is.
     EXPECT_EQ(ReadOne(Card("3.0", {"NOTE;ENCODING=b:not base64!"})).comment, L"not base64!");
-    ASSERT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_NE(boxes.Texts()[0].find("Element NOTE format in"), std::string::npos) << boxes.Texts()[0];
+    ASSERT_EQ(reports.Texts().size(), 1u);
+    EXPECT_EQ(reports.Texts()[0], "invalid element NOTE");
 }
 
 // --- Folding ------------------------------------------------------------------------------------
@@ -584,7 +583,6 @@ TEST(Cards, ManyShortPropertiesAllArrive)
 
 TEST(Cards, OnlyValuesTheImportStoresCountAgainstItsBounds)
 {
-    LoadEncodings();
     const std::string longLine(vcard::CvCardText::kMaxLineBytes + 100, 'A');
     std::vector<std::string> manyBytes;
     const std::string number(200, '9');
@@ -604,14 +602,13 @@ TEST(Cards, OnlyValuesTheImportStoresCountAgainstItsBounds)
         {"more bytes to store than a card may hold", manyBytes, true, L""},
     };
     for (const Case& c : cases) {
-        std::string text = Card("2.1", c.lines);
-        CvCardImport reader;
-        reader.LoadText(text.data(), text.size());
+        CLoadedReader loaded(Card("2.1", c.lines));
+        vcard::CCardReader& reader = loaded.Reader();
         std::vector<bool> cut;
         std::wstring name;
-        reader.ReadCards([&] {
-            cut.push_back(reader.Reader().CardCut());
-            name = reader.Reader().Card().displayName;
+        reader.ReadAllCards([&] {
+            cut.push_back(reader.CardCut());
+            name = reader.Card().displayName;
             return 0;
         });
         EXPECT_EQ(cut, std::vector<bool>{c.cut}) << c.what;
@@ -621,43 +618,12 @@ TEST(Cards, OnlyValuesTheImportStoresCountAgainstItsBounds)
 
 TEST(Cards, SinkCanStopTheFile)
 {
-    LoadEncodings();
-    std::string text = Card("2.1", {"FN:a"}) + Card("2.1", {"FN:b"});
-    CvCardImport reader;
-    reader.LoadText(text.data(), text.size());
+    CLoadedReader loaded(Card("2.1", {"FN:a"}) + Card("2.1", {"FN:b"}));
+    vcard::CCardReader& reader = loaded.Reader();
     int calls = 0;
-    EXPECT_EQ(reader.ReadCards([&] { ++calls; return -1; }), -1);
+    EXPECT_EQ(reader.ReadAllCards([&] { ++calls; return -1; }), -1);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(reader.Reader().Card().displayName, L"");
-}
-
-TEST(Cards, CountingAFile)
-{
-    testsupport::CTempDir dir;
-    std::string path = dir.file("cards.vcf");
-    ASSERT_TRUE(testsupport::WriteFileBytes(path, "\xEF\xBB\xBF" + Card("2.1", {"FN:a"}) + Card("3.0", {}) +
-                                                      Crlf({"BEGIN:VCARD", "FN:no end"})));
-    CvCardImport reader;
-    EXPECT_EQ(reader.CountCards(common::AnsiToWide(path)), 2);
-    EXPECT_EQ(reader.CountCards(common::AnsiToWide(dir.file("missing.vcf"))), 0);
-}
-
-TEST(Cards, LoadingAnOpenFile)
-{
-    LoadEncodings();
-    testsupport::CTempDir dir;
-    std::string path = dir.file("one.vcf");
-    ASSERT_TRUE(testsupport::WriteFileBytes(path, Card("2.1", {"FN:from file"})));
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CvCardImport reader;
-    reader.LoadFileText(file);  // takes the handle
-    std::wstring name;
-    EXPECT_EQ(reader.ReadCards([&] { name = reader.Reader().Card().displayName; return 0; }), 0);
-    EXPECT_EQ(name, L"from file");
-    // The handle was closed: the file can be deleted.
-    EXPECT_TRUE(::DeleteFileA(path.c_str()));
+    EXPECT_EQ(reader.Card().displayName, L"");
 }
 
 // --- Skype ----------------------------------------------------------------------------------------
@@ -679,29 +645,6 @@ TEST(Skype, FixesApplyOnlyToSkypeCards)
     CContactRecord full = ReadOne(Card("2.1", {"N:Lee;Ann", "FN:Ann Lee", "EMAIL:a@b", "EMAIL:c@d", "X-SKYPE-ID:1"}));
     EXPECT_EQ(full.surname, L"Lee");
     EXPECT_EQ(full.emails, (std::vector<std::wstring>{L"a@b", L"c@d"}));
-}
-
-// --- Messages -------------------------------------------------------------------------------------
-
-TEST(Messages, FileMessagesOfTheRun)
-{
-    CvCardImport reader;
-    {
-        CBoxWatch boxes;
-        reader.ShowNoFilesMessage();
-        EXPECT_TRUE(reader.ShowCannotOpenMessage("C:\\in\\a.vcf"));
-        std::vector<std::string> texts = boxes.Texts();
-        ASSERT_EQ(texts.size(), 2u);
-        EXPECT_NE(texts[0].find("No vCard files were found. Please select other directory containing vCard files."),
-                  std::string::npos)
-            << texts[0];
-        EXPECT_NE(texts[1].find("C:\\in\\a.vcf file cannot be opened. "), std::string::npos);
-        EXPECT_NE(texts[1].find("Please, try renaming the file"), std::string::npos);
-    }
-    CBoxWatch cancel(IDCANCEL);
-    EXPECT_FALSE(reader.ShowCannotOpenMessage("b.vcf"));
-    ASSERT_EQ(cancel.Texts().size(), 1u);
-    EXPECT_EQ(cancel.Texts()[0].find("b.vcf file cannot be opened. "), 0u);
 }
 
 // Digital IDs: a KEY's certificate in base64 however the formats lay it out, or as a data URI;

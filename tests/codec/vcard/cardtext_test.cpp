@@ -8,36 +8,33 @@
 #include <string>
 #include <vector>
 
-#include "common/text.h"
-#include "contact/CharConverter.h"
-#include "exportsupport.h"
 #include "codec/vcard/CardText.h"
+#include "codecsupport.h"
+#include "common/text.h"
+#include "support/testsupport.h"
 
-using exporttest::Crlf;
-using exporttest::FileTime;
+using testsupport::Crlf;
+using testsupport::FileTime;
 
 namespace {
 
-class CConverter : public vcard::ITextEncoder {
+// The system's conversion into the run's code page (the ANSI code page unless a test names one).
+class CConverter : public codectest::CWinConverter {
 public:
-    int ToBytes(const wchar_t* text, size_t n, std::string* bytes) const override
-    {
-        return g_charConverter.ToBytes(text, n, bytes);
-    }
+    CConverter() { SetCodePage(vcard::kAnsiCodePage); }
 };
 
 // The card of fields in a format, converted through codePage, with the charset parameter when
 // the code page is a real one. The product version is 2.1, as the program's resource says.
-std::string Card(int format, const CContactRecord& fields, int codePage = -1, const std::string& charset = "")
+std::string Card(int format, const CContactRecord& fields, int codePage = vcard::kAnsiCodePage,
+                 const std::string& charset = "")
 {
-    g_charConverter.SetCurrentCodePage(codePage);
     CConverter converter;
+    converter.SetCodePage(codePage);
     vcard::CCardWriter writer(format, codePage > 0, charset, 2, 1, converter);
     CardBuffer buffer;
     writer.Write(fields, &buffer);
-    std::string text(buffer.bytes, static_cast<size_t>(buffer.length));
-    g_charConverter.SetCurrentCodePage(-1);
-    return text;
+    return std::string(buffer.bytes, static_cast<size_t>(buffer.length));
 }
 
 std::string Note21(const std::wstring& note)
@@ -246,7 +243,8 @@ TEST(CardText, EveryPropertyInVCard30WithCharset)
 }
 
 // The lines between N and END of a card, for cases that only touch a few lines.
-std::string Body(int format, const CContactRecord& f, int codePage = -1, const std::string& charset = "")
+std::string Body(int format, const CContactRecord& f, int codePage = vcard::kAnsiCodePage,
+                 const std::string& charset = "")
 {
     std::string card = Card(format, f, codePage, charset);
     size_t from = card.find("\r\nFN") + 2;

@@ -2,8 +2,9 @@
 // unescaping and components, as tables of inputs and whole expected outputs.
 #include <gtest/gtest.h>
 
-#include "importsupport.h"
 #include "codec/vcard/vCardText.h"
+#include "codecsupport.h"
+#include "support/testsupport.h"
 
 using namespace vcard;
 
@@ -294,12 +295,12 @@ TEST(Components, SplitTrimAndUnescape)
     }
 }
 
-// The counting pass and the import pass walk the cards alike: whatever the lines mean to the
-// import's handlers, both find the same cards.
+// The counting pass and the import pass (the reader's card loop) walk the cards alike: whatever
+// the lines mean to the reader's handlers, both find the same cards.
 TEST(Cards, CountingMatchesTheCardRulesAndTheImport)
 {
-    const std::string deep = importtest::Crlf(std::vector<std::string>(10, "BEGIN:VCARD")) +
-                             importtest::Crlf(std::vector<std::string>(10, "END:VCARD"));
+    const std::string deep = testsupport::Crlf(std::vector<std::string>(10, "BEGIN:VCARD")) +
+                             testsupport::Crlf(std::vector<std::string>(10, "END:VCARD"));
     struct Case {
         const char* what;
         std::string text;
@@ -334,6 +335,6 @@ TEST(Cards, CountingMatchesTheCardRulesAndTheImport)
         reader.Load(c.text.data(), c.text.size());
         EXPECT_EQ(reader.CountCards(), c.count) << c.what;
         EXPECT_EQ(reader.CardsTooDeep(), c.tooDeep) << c.what;
-        EXPECT_EQ(importtest::ReadAll(c.text).cards.size(), c.count) << c.what;
+        EXPECT_EQ(codectest::ReadAll(c.text).cards.size(), c.count) << c.what;
     }
 }
