@@ -100,142 +100,95 @@ HRESULT CContact::_Write(const SPropValue& value)
 HRESULT CContact::_GetTextPropW(ULONG tag, std::wstring* value)
 {
     value->clear();
-    tag = CheckedTag(tag, PT_UNICODE, "CContact::_GetTextPropW");
-    CReadValue v(m_wab);
-    HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v.value)
-        return hr;
-    if (v.value->Value.lpszW)
-        value->assign(v.value->Value.lpszW);
-    return hr;
+    return _ReadWith(CheckedTag(tag, PT_UNICODE, "CContact::_GetTextPropW"), [&](const _PV& v) {
+        if (v.lpszW)
+            value->assign(v.lpszW);
+    });
 }
 
 HRESULT CContact::_PutTextPropW(ULONG tag, const std::wstring& value)
 {
-    tag = CheckedTag(tag, PT_UNICODE, "CContact::_PutTextPropW");
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    v.Value.lpszW = const_cast<wchar_t*>(value.c_str());
-    return _Write(v);
+    return _WriteWith(CheckedTag(tag, PT_UNICODE, "CContact::_PutTextPropW"),
+                      [&](_PV& v) { v.lpszW = const_cast<wchar_t*>(value.c_str()); });
 }
 
 HRESULT CContact::_GetTextArrayPropW(ULONG tag, std::vector<std::wstring>* values)
 {
     values->clear();
-    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_GetTextArrayPropW");
-    CReadValue v(m_wab);
-    HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v.value)
-        return hr;
-    const SWStringArray& list = v.value->Value.MVszW;
-    for (ULONG i = 0; i < list.cValues && list.lppszW; ++i) {
-        const wchar_t* s = list.lppszW[i];
-        values->push_back(s ? std::wstring(s) : std::wstring());
-    }
-    return hr;
+    return _ReadWith(CheckedTag(tag, PT_MV_UNICODE, "CContact::_GetTextArrayPropW"), [&](const _PV& v) {
+        for (ULONG i = 0; i < v.MVszW.cValues && v.MVszW.lppszW; ++i) {
+            const wchar_t* s = v.MVszW.lppszW[i];
+            values->push_back(s ? std::wstring(s) : std::wstring());
+        }
+    });
 }
 
 HRESULT CContact::_PutTextArrayPropW(ULONG tag, const std::vector<std::wstring>& values)
 {
-    tag = CheckedTag(tag, PT_MV_UNICODE, "CContact::_PutTextArrayPropW");
     std::vector<wchar_t*> pointers;
     pointers.reserve(values.size());
     for (const std::wstring& s : values)
         pointers.push_back(const_cast<wchar_t*>(s.c_str()));
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    v.Value.MVszW.cValues = static_cast<ULONG>(pointers.size());
-    v.Value.MVszW.lppszW = pointers.empty() ? nullptr : pointers.data();
-    return _Write(v);
+    return _WriteWith(CheckedTag(tag, PT_MV_UNICODE, "CContact::_PutTextArrayPropW"), [&](_PV& v) {
+        v.MVszW.cValues = static_cast<ULONG>(pointers.size());
+        v.MVszW.lppszW = pointers.empty() ? nullptr : pointers.data();
+    });
 }
 
 HRESULT CContact::_GetBinaryArrayProp(ULONG tag, std::vector<std::string>* values)
 {
     values->clear();
-    tag = CheckedTag(tag, PT_MV_BINARY, "CContact::_GetBinaryArrayProp");
-    CReadValue v(m_wab);
-    HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v.value)
-        return hr;
-    const SBinaryArray& list = v.value->Value.MVbin;
-    for (ULONG i = 0; i < list.cValues && list.lpbin; ++i) {
-        const SBinary& b = list.lpbin[i];
-        values->push_back(b.lpb ? std::string(reinterpret_cast<const char*>(b.lpb), b.cb) : std::string());
-    }
-    return hr;
+    return _ReadWith(CheckedTag(tag, PT_MV_BINARY, "CContact::_GetBinaryArrayProp"), [&](const _PV& v) {
+        for (ULONG i = 0; i < v.MVbin.cValues && v.MVbin.lpbin; ++i) {
+            const SBinary& b = v.MVbin.lpbin[i];
+            values->push_back(b.lpb ? std::string(reinterpret_cast<const char*>(b.lpb), b.cb) : std::string());
+        }
+    });
 }
 
 HRESULT CContact::_PutBinaryArrayProp(ULONG tag, const std::vector<std::string>& values)
 {
-    tag = CheckedTag(tag, PT_MV_BINARY, "CContact::_PutBinaryArrayProp");
     std::vector<SBinary> blobs;
     blobs.reserve(values.size());
     for (const std::string& b : values)
         blobs.push_back({static_cast<ULONG>(b.size()), reinterpret_cast<BYTE*>(const_cast<char*>(b.data()))});
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    v.Value.MVbin.cValues = static_cast<ULONG>(blobs.size());
-    v.Value.MVbin.lpbin = blobs.empty() ? nullptr : blobs.data();
-    return _Write(v);
+    return _WriteWith(CheckedTag(tag, PT_MV_BINARY, "CContact::_PutBinaryArrayProp"), [&](_PV& v) {
+        v.MVbin.cValues = static_cast<ULONG>(blobs.size());
+        v.MVbin.lpbin = blobs.empty() ? nullptr : blobs.data();
+    });
 }
 
 HRESULT CContact::_GetDateProp(ULONG tag, FILETIME* value)
 {
     *value = FILETIME();
-    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_GetDateProp");
-    CReadValue v(m_wab);
-    HRESULT hr = _Read(tag, &v);
-    if (FAILED(hr) || !v.value)
-        return hr;
-    *value = v.value->Value.ft;
-    return hr;
+    return _ReadWith(CheckedTag(tag, PT_SYSTIME, "CContact::_GetDateProp"), [&](const _PV& v) { *value = v.ft; });
 }
 
 HRESULT CContact::_PutDateProp(ULONG tag, const FILETIME& value)
 {
-    tag = CheckedTag(tag, PT_SYSTIME, "CContact::_PutDateProp");
-    SPropValue v = {};
-    v.ulPropTag = tag;
-    v.Value.ft = value;
-    return _Write(v);
+    return _WriteWith(CheckedTag(tag, PT_SYSTIME, "CContact::_PutDateProp"), [&](_PV& v) { v.ft = value; });
 }
 
 HRESULT CContact::GetGender(SHORT* gender)
 {
     *gender = 0;
-    CReadValue v(m_wab);
-    HRESULT hr = _Read(contact_tags::kGender, &v);
-    if (FAILED(hr) || !v.value)
-        return hr;
-    *gender = v.value->Value.i;
-    return hr;
+    return _ReadWith(contact_tags::kGender, [&](const _PV& v) { *gender = v.i; });
 }
 
 HRESULT CContact::PutGender(SHORT gender)
 {
-    SPropValue v = {};
-    v.ulPropTag = contact_tags::kGender;
-    v.Value.i = gender;
-    return _Write(v);
+    return _WriteWith(contact_tags::kGender, [&](_PV& v) { v.i = gender; });
 }
 
 HRESULT CContact::GetDefaultAddressIndex(LONG* index)
 {
     *index = 0;
-    CReadValue v(m_wab);
-    HRESULT hr = _Read(contact_tags::kContactDefaultAddressIndex, &v);
-    if (FAILED(hr) || !v.value)
-        return hr;
-    *index = v.value->Value.l;
-    return hr;
+    return _ReadWith(contact_tags::kContactDefaultAddressIndex, [&](const _PV& v) { *index = v.l; });
 }
 
 HRESULT CContact::PutDefaultAddressIndex(LONG index)
 {
-    SPropValue v = {};
-    v.ulPropTag = contact_tags::kContactDefaultAddressIndex;
-    v.Value.l = index;
-    return _Write(v);
+    return _WriteWith(contact_tags::kContactDefaultAddressIndex, [&](_PV& v) { v.l = index; });
 }
 
 HRESULT CContact::GetNamedTag(bool create, ULONG* tag)

@@ -141,6 +141,25 @@ private:
 
     [[nodiscard]] HRESULT _Read(ULONG tag, CReadValue* value);
     [[nodiscard]] HRESULT _Write(const SPropValue& value);
+    // Reads tag and hands its value to take; the reason when it cannot be read (take not called).
+    template <class Take>
+    HRESULT _ReadWith(ULONG tag, Take take)
+    {
+        CReadValue v(m_wab);
+        HRESULT hr = _Read(tag, &v);
+        if (SUCCEEDED(hr) && v.value)
+            take(v.value->Value);
+        return hr;
+    }
+    // Writes tag with the value set puts into it.
+    template <class Set>
+    HRESULT _WriteWith(ULONG tag, Set set)
+    {
+        SPropValue v = {};
+        v.ulPropTag = tag;
+        set(v.Value);
+        return _Write(v);
+    }
     void _DropPreloaded();
 
     IMAPIProp* m_entry;
