@@ -65,11 +65,7 @@ private:
     vcard::CCardReader m_reader;
 };
 
-struct CReadResult {
-    int result = 0;
-    std::vector<CContactRecord> cards;
-    std::vector<int> formats;
-};
+using testsupport::CReadResult;
 
 // Reads a whole text with a fresh reader; every card handed to the sink is kept.
 CReadResult ReadAll(const std::string& text);

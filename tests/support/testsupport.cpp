@@ -1000,4 +1000,10 @@ void CFerruleRegistered::Remove(const std::string& library)
         DeleteRegTree(HKEY_CLASSES_ROOT, key);
 }
 
+CContactRecord OnlyCard(const CReadResult& read, const std::string& text)
+{
+    EXPECT_EQ(read.cards.size(), 1u) << text;
+    return read.cards.empty() ? CContactRecord() : read.cards[0];
+}
+
 }  // namespace testsupport

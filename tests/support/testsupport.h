@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/ContactRecord.h"
 #include "common/raii.h"
 
 namespace testsupport {
@@ -35,6 +36,15 @@ private:
 
 // A calendar day as a file time (midnight, UTC).
 FILETIME Date(WORD year, WORD month, WORD day);
+
+// A whole text read by a card reader: its result, and a copy of every card with its format.
+struct CReadResult {
+    int result = 0;
+    std::vector<CContactRecord> cards;
+    std::vector<int> formats;
+};
+// The only card of a read (fails the test when there is not exactly one).
+CContactRecord OnlyCard(const CReadResult& read, const std::string& text);
 // A UTC calendar time as a file time.
 uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 

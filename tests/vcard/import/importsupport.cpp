@@ -20,9 +20,7 @@ CReadResult ReadAll(const std::string& text)
 
 CContactRecord ReadOne(const std::string& text)
 {
-    CReadResult r = ReadAll(text);
-    EXPECT_EQ(r.cards.size(), 1u) << text;
-    return r.cards.empty() ? CContactRecord() : r.cards[0];
+    return testsupport::OnlyCard(ReadAll(text), text);
 }
 
 }  // namespace importtest

@@ -19,11 +19,7 @@ using testsupport::Crlf;
 using testsupport::LoadEncodings;
 using testsupport::W;
 
-struct CReadResult {
-    int result = 0;
-    std::vector<CContactRecord> cards;
-    std::vector<int> formats;
-};
+using testsupport::CReadResult;
 
 // Reads a whole text with a fresh CvCardImport; every card handed to the sink is kept.
 CReadResult ReadAll(const std::string& text);
