@@ -36,6 +36,16 @@ std::vector<std::wstring*> CContactRecord::Texts()
     return texts;
 }
 
+void CContactRecord::DefaultToFirstEmail()
+{
+    if (emails.empty())
+        return;
+    defaultAddressIndex = 0;
+    emailAddress = emails[0];
+    if (!emailTypes.empty())
+        addrType = emailTypes[0];
+}
+
 std::wstring CContactRecord::Name() const
 {
     if (!displayName.empty())

@@ -59,6 +59,9 @@ struct CContactRecord {
 
     // The name messages give the record: its display name, else its name parts and company.
     std::wstring Name() const;
+    // What a reader's first e-mail address is: the default one, which the contact also keeps on
+    // its own with its type. Nothing without addresses.
+    void DefaultToFirstEmail();
     // Empties every field, keeping the texts' room: the next contact's texts are mostly as long,
     // and then cost no allocation.
     void Clear();

@@ -922,11 +922,7 @@ void CCsvReader::_FinishRecord()
         r.emails.push_back(m_emailSlots[i]);
         r.emailTypes.push_back(i < types.size() && !types[i].empty() ? types[i] : L"SMTP");
     }
-    if (!r.emails.empty()) {
-        r.defaultAddressIndex = 0;
-        r.emailAddress = r.emails[0];
-        r.addrType = r.emailTypes[0];
-    }
+    r.DefaultToFirstEmail();
     if (m_birthYear || m_birthMonth || m_birthDay) {
         uint64_t fileTime = 0;
         if (!r.birthday.present && vcard::FileTimeFromDate(m_birthYear, m_birthMonth, m_birthDay, &fileTime)) {

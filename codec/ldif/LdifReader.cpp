@@ -422,11 +422,7 @@ void CLdifReader::_FillRecord()
             break;
         }
     }
-    if (!r.emails.empty()) {
-        r.defaultAddressIndex = 0;
-        r.emailAddress = r.emails[0];
-        r.addrType = r.emailTypes[0];
-    }
+    r.DefaultToFirstEmail();
     if (year || month || day) {
         uint64_t fileTime = 0;
         if (vcard::FileTimeFromDate(year, month, day, &fileTime)) {

@@ -160,13 +160,7 @@ void CCardReader::_CompleteCard()
     }
     if (m_skypeSeen)
         ApplySkypeFixes();
-    // The first address is the default one, which the contact also keeps on its own.
-    if (!m_card.emails.empty()) {
-        m_card.defaultAddressIndex = 0;
-        m_card.emailAddress = m_card.emails[0];
-        if (!m_card.emailTypes.empty())
-            m_card.addrType = m_card.emailTypes[0];
-    }
+    m_card.DefaultToFirstEmail();
 }
 
 void CCardReader::_StartCard()
