@@ -30,23 +30,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double CpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    auto secs = [](const FILETIME& f) {
-        return static_cast<double>((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
-    };
-    return secs(kernel) + secs(user);
-}
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Seconds;
 
 // A varied contact: names, company, phones, e-mail addresses, an address, sometimes a note.
 CContactRecord Contact(int i)
@@ -116,6 +102,7 @@ int main(int argc, char** argv)
     char tmp[MAX_PATH] = "";
     ::GetTempPathA(MAX_PATH, tmp);
     const std::string work = common::Format("%squillon-csv-bench-%lu", tmp, ::GetCurrentProcessId());
+    bench::RemoveTree(work);
     const std::string csvFolder = work + "\\csv", vcfFolder = work + "\\vcf", out = work + "\\out";
     for (const std::string& f : {work, csvFolder, vcfFolder, out})
         ::CreateDirectoryA(f.c_str(), nullptr);
@@ -171,13 +158,7 @@ int main(int argc, char** argv)
         CvCardImport reader;
         std::string vcf;
         for (int f = 0; f * 100 < count; ++f) {
-            FILE* in = std::fopen(common::Format("%s\\part%04d.vcf", vcfFolder.c_str(), f).c_str(), "rb");
-            char buffer[65536];
-            size_t n;
-            while (in && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-                vcf.append(buffer, n);
-            if (in)
-                std::fclose(in);
+            bench::AppendFile(common::Format("%s\\part%04d.vcf", vcfFolder.c_str(), f), &vcf);
         }
         for (int format : {CvCardImport::kVCardFile, CvCardImport::kCsvFile}) {
             const std::string& text = format == CvCardImport::kCsvFile ? csvText : vcf;
@@ -227,13 +208,7 @@ int main(int argc, char** argv)
     HANDLE find = ::FindFirstFileA((out + "\\*.csv").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         ::FindClose(find);
-        FILE* in = std::fopen((out + "\\" + found.cFileName).c_str(), "rb");
-        char buffer[65536];
-        size_t n;
-        while (in && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-            written.append(buffer, n);
-        if (in)
-            std::fclose(in);
+        bench::AppendFile(out + "\\" + found.cFileName, &written);
     }
     std::printf("%-40s %7.2f s, %6.1f us/contact, CPU %6.1f us/contact (status %d, exported %d, %.1f MB)\n",
                 "export to one CSV file:", exportWall, exportWall * 1e6 / count, exportCpu * 1e6 / count, status,
@@ -320,5 +295,6 @@ int main(int argc, char** argv)
                     exportWall / (wall + readWall), perContact / wall, perContact / (wall + readWall));
     }
     g_wabLib.Close();
+    bench::RemoveTree(work);
     return 0;
 }

@@ -30,34 +30,17 @@
 namespace {
 
 using namespace contact_tags;
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
+using bench::Clock;
+using bench::Seconds;
 
 std::string TempFolder(const char* name)
 {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(sizeof(temp), temp);
     std::string path = std::string(temp) + name + std::to_string(::GetCurrentProcessId());
+    bench::RemoveTree(path);
     ::CreateDirectoryA(path.c_str(), nullptr);
     return path;
-}
-
-void RemoveFolder(const std::string& folder)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                ::DeleteFileA((folder + "\\" + fd.cFileName).c_str());
-        } while (::FindNextFileA(find, &fd));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryA(folder.c_str());
 }
 
 std::vector<std::string> ListNames(const std::string& folder)
@@ -77,14 +60,7 @@ std::vector<std::string> ListNames(const std::string& folder)
 std::string ReadAll(const std::string& path)
 {
     std::string bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0)
-        bytes.append(buf, n);
-    std::fclose(f);
+    bench::AppendFile(path, &bytes);
     return bytes;
 }
 
@@ -225,7 +201,7 @@ int main(int argc, char** argv)
         for (int k = 0; k < 3; ++k) {
             std::string folder = TempFolder("qexf");
             best = std::min(best, runExport(mode == 1, &one, folder));
-            RemoveFolder(folder);
+            bench::RemoveTree(folder);
         }
         fixed[mode] = best;
     }
@@ -249,7 +225,7 @@ int main(int argc, char** argv)
             contents.clear();
             for (const std::string& name : names)
                 contents.push_back(ReadAll(target + "\\" + name));
-            RemoveFolder(target);
+            bench::RemoveTree(target);
         }
         double s = whole - fixed[oneFile ? 1 : 0];
         if (names.empty()) {
@@ -285,7 +261,7 @@ int main(int argc, char** argv)
                 }
             }
             floor = std::min(floor, Seconds(t));
-            RemoveFolder(floorFolder);
+            bench::RemoveTree(floorFolder);
         }
         std::printf("%s: whole run %.2f s; %.1f us/contact without the fixed cost, floor %.1f us/contact, "
                     "ratio %.2f\n",
@@ -320,13 +296,13 @@ int main(int argc, char** argv)
         for (int round = 0; round < 3; ++round) {
             std::string target = TempFolder("qexg");
             whole = std::min(whole, runExport(true, nullptr, target));
-            RemoveFolder(target);
+            bench::RemoveTree(target);
         }
         std::printf("one file, the book in 50 groups: whole run %.2f s; %.1f us/contact without the fixed cost\n",
                     whole, (whole - fixed[1]) * 1e6 / count);
     }
 
     g_wabLib.Close();
-    RemoveFolder(work);
+    bench::RemoveTree(work);
     return 0;
 }

@@ -29,31 +29,15 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Seconds;
 
 // Seconds a step took, on the clock and in this process's CPU time.
 struct CCost {
     double wall;
     double cpu;
 };
-
-// CPU time of this process (its threads, not the Wine server's): what a step costs however busy
-// the shared machine is.
-double CpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    auto secs = [](const FILETIME& f) {
-        return static_cast<double>((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
-    };
-    return secs(kernel) + secs(user);
-}
-
-double Seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
 
 // A varied card: 2.1 or 3.0, names, company, phones, e-mail addresses, an address, a note.
 // With groups: each card names one of 50 groups, every tenth a second one.
@@ -310,6 +294,7 @@ int main(int argc, char** argv)
     char tmp[MAX_PATH] = "";
     ::GetTempPathA(MAX_PATH, tmp);
     std::string work = common::Format("%squillon-import-bench-%lu", tmp, ::GetCurrentProcessId());
+    bench::RemoveTree(work);
     ::CreateDirectoryA(work.c_str(), nullptr);
     std::string encodings = common::FolderOf(common::ModuleFileName(nullptr)) + "\\supportedEncodings.txt";
     g_charConverter.LoadFrom(encodings.c_str(), nullptr);
@@ -469,5 +454,6 @@ int main(int argc, char** argv)
             std::printf("peak working set after warming up (the fixed base): %.1f MB\n", base / 1048576.0);
         }
     }
+    bench::RemoveTree(work);
     return 0;
 }
